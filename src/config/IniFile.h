@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// A small sectioned `key=value` file with the observable behaviour of the
+// classic profile-string facility:
+//  - section and key names match without regard to case; the first match wins;
+//  - an absent key (or file) reads as "ERR", distinct from an empty value;
+//  - values read back are cut at 255 characters;
+//  - a new section is appended at the end of the file, a new key at the end of
+//    its section; an existing key is replaced in place;
+//  - the file is read as UTF-8, or as Shift_JIS when it is not valid UTF-8, and
+//    written as UTF-8;
+//  - every write replaces the file atomically (temporary file and rename), so a
+//    crash or a full disk never leaves a half-written file.
+class IniFile {
+public:
+    static constexpr int MaxValueLength = 255;
+
+    static QString read(const QString &path, const QString &section, const QString &key);
+    // Returns false when the file could not be written; the old file then
+    // stays as it was.
+    static bool write(const QString &path, const QString &section, const QString &key,
+                      const QString &value);
+};

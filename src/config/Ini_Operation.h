@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// The working configuration file and the reads and writes every part of the
+// program makes on it. Writes always go to the working file; reads come from
+// `Filename`, which names the working file except while a configuration set
+// chosen by the user is being checked.
+class Ini_Operation {
+public:
+    // Points both the working file and `Filename` at `path`.
+    void setWorkingFile(const QString &path);
+    QString workingFile() const { return m_workingFile; }
+
+    // The file that reads come from.
+    QString Filename;
+
+    // Value of key in section of `Filename`, cut at 255 characters; "ERR"
+    // when the key or the file is absent. An empty key reads `para`.
+    QString IniRead(const QString &section, const QString &key) const;
+    // Writes value under section/key of the working file, creating file,
+    // section or key as needed. The file is replaced atomically. Returns
+    // false when the write could not be made (nothing is changed then).
+    bool IniWrite(const QString &section, const QString &key, const QString &value);
+    // The same, an empty key meaning `para`.
+    bool IniWritePara(const QString &section, const QString &key, const QString &value);
+    // True when `Filename` holds every key of a full parameter set.
+    bool IniCheck() const;
+
+private:
+    QString m_workingFile;
+};
+
+// The instance shared by the whole program.
+Ini_Operation &ini();

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+struct Parameter;
+class Reception_Show;
+class Ini_Operation;
+
+// The one serial line to the instrument and the one routine through which
+// every command is sent. Replies are read character by character, every
+// complete line goes to the system log, and every character goes to the
+// reply parser chosen by the awaited-command key `str`.
+class SerialLink : public QObject {
+    Q_OBJECT
+public:
+    SerialLink(Parameter &p, Reception_Show &parsers, Ini_Operation &ini,
+               QObject *parent = nullptr);
+    ~SerialLink() override;
+
+    // Awaited-command key, set by every SendCommand.
+    QString str;
+
+    // Sends text followed by one CR. With the link healthy and the port open,
+    // polls for the first reply character for at most 0.5 s without servicing
+    // any event; otherwise reopens the port and sends without waiting. Then
+    // waits delaySeconds with events serviced.
+    void SendCommand(const QString &text, const QString &awaitedKey, double delaySeconds);
+    // Runs the event loop until the given time has passed.
+    static void WaitSeconds(double seconds);
+
+    // Opens the port if it is closed and records portText under COM/para.
+    // Returns whether the port is open afterwards.
+    bool OpenPort(const QString &portText);
+    void ClosePort();
+    bool isOpen() const;
+    // Empties the port's input buffer.
+    void discardInput();
+
+    bool CommOk() const;
+
+    // The device opened for a port number. A forced device (from the command
+    // line or a device chosen in the port window) replaces the mapping of port
+    // numbers for this run.
+    void setForcedDevice(const QString &device) { m_forcedDevice = device; }
+    QString forcedDevice() const { return m_forcedDevice; }
+    QString deviceFor(const QString &portText) const;
+    static QString deviceForNumber(int n);
+
+    // System log: every complete received line, in double quotes, CR LF ended.
+    bool openSystemLog(const QString &path);
+    void closeSystemLog();
+    QString systemLogPath() const { return m_sysLog.fileName(); }
+
+    // Number of bytes written to the port since construction (for tests and
+    // benchmarks).
+    qint64 bytesSent() const { return m_bytesSent; }
+    qint64 bytesReceived() const { return m_bytesReceived; }
+
+    // Poll timeout for the first reply character, in milliseconds.
+    static constexpr int FirstByteTimeoutMs = 500;
+
+Q_SIGNALS:
+    // Panel 5 of the status bar follows this.
+    void commStateChanged(bool ok);
+    // Every complete received line, after it reached the system log.
+    void lineReceived(const QString &line);
+
+private:
+    void onReadyRead();
+    void drain();
+    void handleChar(QChar c);
+    void setCommOk(bool ok);
+    bool reopen();
+    void writeLine(const QString &text);
+
+    Parameter &m_p;
+    Reception_Show &m_parsers;
+    Ini_Operation &m_ini;
+    QSerialPort m_port;
+    QFile m_sysLog;
+    QString m_LineBuffer;
+    QString m_portText;
+    QString m_forcedDevice;
+    QByteArray m_pending; // bytes not yet a whole UTF-8 character
+    bool m_inPoll = false;
+    bool m_drainQueued = false;
+    qint64 m_bytesSent = 0;
+    qint64 m_bytesReceived = 0;
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+
+struct Parameter;
+class SerialLink;
+class Reception_Show;
+class Ini_Operation;
+
+// What a whole-set transfer shows while it runs. The windows implement it;
+// tests may record it.
+class TransferView {
+public:
+    virtual ~TransferView() = default;
+    // Read progress (0-149) goes to both the start splash and the
+    // read/write progress window.
+    virtual void setReadProgress(int value) { (void)value; }
+    // Write progress (0-149) goes to the read/write progress window.
+    virtual void setWriteProgress(int value) { (void)value; }
+    // Status-bar panel n+1 for sensor n.
+    virtual void setSensorPanel(int n, const QString &text) { (void)n, (void)text; }
+    // The write unloads the progress window itself when it ends.
+    virtual void closeProgressWindow() {}
+};
+
+// Moves the instrument's whole parameter set between the instrument and the
+// configuration file, one command at a time with fixed settle delays.
+class SettingsTransfer {
+public:
+    SettingsTransfer(SerialLink &link, Reception_Show &parsers, Parameter &p, Ini_Operation &ini);
+
+    void setView(TransferView *view) { m_view = view; }
+
+    // Queries every setting and stores the answers in the configuration file
+    // and the record arrays. Clears all_flg when a query gets no reply.
+    void ReadAllSettings(bool &all_flg);
+
+    // Sends every setting, pattern and step of the configuration file and
+    // ends with "SAVE". Returns true only when every command was sent and
+    // answered, "SAVE" included; a fault part-way stops the write and returns
+    // false without sending anything more.
+    bool WriteAllSettings();
+
+    // Text of status-bar panel n+1 for a sensor record (use flag, upper,
+    // lower, ...): name + "使用不可", or name + "上限：" + upper + "下限：" + lower.
+    // Returns a null QString when the record has too few fields.
+    static QString sensorPanelText(int n, const QString &record);
+
+    // Text of the sensor write for slot n from its stored record, or a null
+    // QString when the record has too few fields.
+    static QString sensorCommand(int n, const QString &record);
+
+private:
+    void failRead(bool &all_flg);
+
+    SerialLink &m_link;
+    Reception_Show &m_parsers;
+    Parameter &m_p;
+    Ini_Operation &m_ini;
+    TransferView *m_view = nullptr;
+};
