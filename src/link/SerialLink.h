@@ -85,7 +85,8 @@ private:
     QString m_LineBuffer;
     QString m_portText;
     QString m_forcedDevice;
-    QByteArray m_pending; // bytes not yet a whole UTF-8 character
+    QByteArray m_rx; // received bytes not yet handed to the log and parsers
+    bool m_draining = false;
     bool m_inPoll = false;
     bool m_drainQueued = false;
     qint64 m_bytesSent = 0;

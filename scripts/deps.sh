@@ -1,0 +1,25 @@
+# Sourced by ./run and ./test: installs the Debian packages the project needs
+# when any is missing, then configures and builds into a build folder.
+
+KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake ninja-build g++
+              fonts-noto-cjk)
+
+krm_install() {
+    local missing=()
+    for p in "${KRM_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq || return 1
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}
+
+# krm_build BUILD_DIR [extra cmake args...]
+krm_build() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${KRM_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null || return 1
+    cmake --build "$dir" -j2
+}

@@ -1,0 +1,253 @@
+#include "link/SerialLink.h"
+
+#include "config/Ini_Operation.h"
+#include "config/Parameter.h"
+#include "link/Reception_Show.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QTimer>
+
+Q_LOGGING_CATEGORY(lcLink, "krm.link")
+
+SerialLink::SerialLink(Parameter &p, Reception_Show &parsers, Ini_Operation &ini, QObject *parent)
+    : QObject(parent), m_p(p), m_parsers(parsers), m_ini(ini)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        // A device that went away (cable pulled, simulator ended) cannot be
+        // used any more: close it so the next command reopens it, and mark the
+        // link failed so no transfer carries on as if it were answered.
+        if (e == QSerialPort::ResourceError && m_port.isOpen()) {
+            qCWarning(lcLink) << "serial device lost:" << m_port.errorString();
+            QTimer::singleShot(0, this, [this] {
+                if (m_port.isOpen() && m_port.error() == QSerialPort::ResourceError) {
+                    m_port.close();
+                    setCommOk(false);
+                }
+            });
+        }
+    });
+}
+
+SerialLink::~SerialLink()
+{
+    ClosePort();
+    closeSystemLog();
+}
+
+bool SerialLink::CommOk() const
+{
+    return m_p.CommOk;
+}
+
+void SerialLink::setCommOk(bool ok)
+{
+    m_p.CommOk = ok;
+    Q_EMIT commStateChanged(ok);
+}
+
+QString SerialLink::deviceForNumber(int n)
+{
+    // The numbered ports are the platform's first serial lines.
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+}
+
+QString SerialLink::deviceFor(const QString &portText) const
+{
+    if (!m_forcedDevice.isEmpty())
+        return m_forcedDevice;
+    bool ok = false;
+    const int n = portText.trimmed().toInt(&ok);
+    if (ok && n >= 1)
+        return deviceForNumber(n);
+    return portText.trimmed();
+}
+
+bool SerialLink::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool SerialLink::OpenPort(const QString &portText)
+{
+    if (m_port.isOpen())
+        return true;
+    m_portText = portText;
+    m_ini.IniWritePara(QStringLiteral("COM"), QString(), portText);
+    return reopen();
+}
+
+bool SerialLink::reopen()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.setPortName(deviceFor(m_portText));
+    m_port.setBaudRate(57600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_rx.clear();
+    m_LineBuffer.clear();
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        qCWarning(lcLink) << "cannot open" << m_port.portName() << m_port.errorString();
+        return false;
+    }
+    // Some serial drivers keep bytes from before the open.
+    m_port.clear(QSerialPort::Input);
+    return true;
+}
+
+void SerialLink::ClosePort()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_rx.clear();
+}
+
+void SerialLink::discardInput()
+{
+    if (m_port.isOpen()) {
+        m_port.clear(QSerialPort::Input);
+        m_port.readAll();
+    }
+    m_rx.clear();
+}
+
+void SerialLink::writeLine(const QString &text)
+{
+    const QByteArray bytes = text.toLatin1() + '\r';
+    m_port.write(bytes);
+    m_port.flush();
+    m_bytesSent += bytes.size();
+}
+
+void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, double delaySeconds)
+{
+    str = awaitedKey;
+    discardInput();
+
+    if (m_port.isOpen() && m_p.CommOk) {
+        writeLine(text);
+        QElapsedTimer t0;
+        t0.start();
+        // Wait for the first reply character only, servicing no other event:
+        // the receive handler must not run here (a status tick counts its
+        // sample after sending, and the reply belongs after that).
+        m_inPoll = true;
+        bool answered = m_port.bytesAvailable() > 0;
+        while (!answered && m_port.isOpen()) {
+            const qint64 left = FirstByteTimeoutMs - t0.elapsed();
+            if (left <= 0)
+                break;
+            m_port.waitForReadyRead(int(left));
+            answered = m_port.bytesAvailable() > 0;
+        }
+        m_inPoll = false;
+        if (answered) {
+            if (!m_drainQueued) {
+                m_drainQueued = true;
+                QMetaObject::invokeMethod(this, &SerialLink::drain, Qt::QueuedConnection);
+            }
+        } else {
+            setCommOk(false);
+        }
+    } else {
+        if (!reopen()) {
+            // Nothing was sent: the link is not healthy, whatever it was before.
+            setCommOk(false);
+            return;
+        }
+        setCommOk(true);
+        writeLine(text);
+    }
+
+    if (delaySeconds != 0.0)
+        WaitSeconds(delaySeconds);
+}
+
+void SerialLink::WaitSeconds(double seconds)
+{
+    if (seconds <= 0.0)
+        return;
+    QElapsedTimer t0; // monotonic: a wait across midnight still ends
+    t0.start();
+    const qint64 total = qint64(seconds * 1e9);
+    for (;;) {
+        const qint64 left = total - t0.nsecsElapsed();
+        if (left <= 0)
+            break;
+        if (left < 1'000'000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            continue;
+        }
+        QEventLoop loop;
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(int(left / 1'000'000));
+        loop.exec();
+    }
+}
+
+void SerialLink::onReadyRead()
+{
+    if (m_inPoll)
+        return; // drained from the event loop once the poll has ended
+    drain();
+}
+
+void SerialLink::drain()
+{
+    m_drainQueued = false;
+    if (m_port.isOpen()) {
+        const QByteArray bytes = m_port.readAll();
+        if (!bytes.isEmpty()) {
+            m_bytesReceived += bytes.size();
+            m_rx.append(bytes);
+        }
+    }
+    if (m_rx.isEmpty() || m_draining)
+        return; // an outer drain further up the stack keeps the order
+    if (!m_p.CommOk)
+        setCommOk(true);
+    m_draining = true;
+    while (!m_rx.isEmpty()) {
+        const char b = m_rx.front();
+        m_rx.remove(0, 1);
+        handleChar(QChar::fromLatin1(b));
+    }
+    m_draining = false;
+}
+
+void SerialLink::handleChar(QChar c)
+{
+    if (c == QLatin1Char('\r')) {
+        if (m_sysLog.isOpen()) {
+            m_sysLog.write('"' + m_LineBuffer.toLatin1() + "\"\r\n");
+            m_sysLog.flush();
+        }
+        const QString line = m_LineBuffer;
+        m_LineBuffer.clear();
+        Q_EMIT lineReceived(line);
+    } else {
+        m_LineBuffer.append(c);
+    }
+    m_parsers.dispatch(str, c);
+}
+
+bool SerialLink::openSystemLog(const QString &path)
+{
+    closeSystemLog();
+    m_sysLog.setFileName(path);
+    return m_sysLog.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+void SerialLink::closeSystemLog()
+{
+    if (m_sysLog.isOpen())
+        m_sysLog.close();
+}

@@ -1,0 +1,287 @@
+#include "link/SettingsTransfer.h"
+
+#include "config/Ini_Operation.h"
+#include "config/Parameter.h"
+#include "link/Reception_Show.h"
+#include "link/SerialLink.h"
+
+namespace {
+
+const QString kEmpty;
+
+bool isNumericZero(const QString &field)
+{
+    bool ok = false;
+    const double v = field.toDouble(&ok);
+    return ok && v == 0.0;
+}
+
+QString panelText(int n, const QString &use, const QString &upper, const QString &lower)
+{
+    if (isNumericZero(use))
+        return sensorName(n) + QStringLiteral("使用不可");
+    return sensorName(n) + QStringLiteral("上限：") + upper + QStringLiteral("下限：") + lower;
+}
+
+} // namespace
+
+SettingsTransfer::SettingsTransfer(SerialLink &link, Reception_Show &parsers, Parameter &p,
+                                   Ini_Operation &ini)
+    : m_link(link), m_parsers(parsers), m_p(p), m_ini(ini)
+{
+}
+
+QString SettingsTransfer::sensorPanelText(int n, const QString &record)
+{
+    const QStringList f = record.split(QLatin1Char(' '));
+    if (record.isEmpty() || f.size() < 3)
+        return {};
+    return panelText(n, f[0], f[1], f[2]);
+}
+
+QString SettingsTransfer::sensorCommand(int n, const QString &record)
+{
+    const QStringList f = record.split(QLatin1Char(' '));
+    if (record.isEmpty() || f.size() < 4)
+        return {};
+    const QString head = QStringLiteral("SEN %1 ").arg(n);
+    // The instrument wants numbers: an offset or resistance that is not set
+    // ("*") goes out as 0 and 100, while the stored record keeps its "*".
+    if (n >= 2) {
+        const QString off = f[3] == QLatin1String("*") ? QStringLiteral("0") : f[3];
+        return head + QStringList{f[0], f[1], f[2], off}.join(QLatin1Char(' '));
+    }
+    if (f[3] == QLatin1String("*")) {
+        if (f.size() < 5)
+            return {};
+        const QString res = f[4] == QLatin1String("*") ? QStringLiteral("100") : f[4];
+        return head + QStringList{f[0], f[1], f[2], QStringLiteral("0"), res}.join(QLatin1Char(' '));
+    }
+    return head + record;
+}
+
+void SettingsTransfer::failRead(bool &all_flg)
+{
+    SerialLink::WaitSeconds(1.0);
+    all_flg = false;
+}
+
+void SettingsTransfer::ReadAllSettings(bool &all_flg)
+{
+    auto progress = [this](int v) {
+        if (m_view)
+            m_view->setReadProgress(v);
+    };
+    // One single-line query: the parser's counter and buffer are reset first,
+    // so an answer left over from an earlier read can never pass for this one.
+    auto single = [this](const QString &cmd, int &crCount, QString &reply, double delay) {
+        crCount = 0;
+        reply.clear();
+        m_link.SendCommand(cmd, cmd, delay);
+        return reply;
+    };
+
+    SerialLink::WaitSeconds(0.5);
+
+    for (int n = 0; n < 4; ++n) {
+        m_parsers.resetSen();
+        m_p.SenReply.clear();
+        m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06);
+        const QString reply = m_p.SenReply;
+        const QStringList f = reply.split(QLatin1Char(' '));
+        // A reply too short to hold the use flag and both limits is as good
+        // as no reply: storing it would corrupt the sensor record.
+        if (reply.isEmpty() || f.size() < 4 || reply.size() < 3) {
+            failRead(all_flg);
+            return;
+        }
+        if (m_view)
+            m_view->setSensorPanel(n, panelText(n, f[1], f[2], f[3]));
+        const QString record = reply.mid(2);
+        m_ini.IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n), record);
+        m_p.SenPara[size_t(n)] = record;
+        m_parsers.resetSen();
+        m_p.SenReply.clear();
+    }
+    progress(1);
+
+    const QString uni = single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06);
+    if (uni.isEmpty()) {
+        failRead(all_flg);
+        return;
+    }
+    m_ini.IniWritePara(QStringLiteral("UNI"), kEmpty, uni);
+    m_p.UniPara = uni;
+
+    const QString beep = single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05);
+    if (beep.isEmpty()) {
+        failRead(all_flg);
+        return;
+    }
+    m_ini.IniWritePara(QStringLiteral("BEEP"), kEmpty, beep);
+    progress(2);
+
+    const QString lit = single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06);
+    if (lit.isEmpty()) {
+        failRead(all_flg);
+        return;
+    }
+    m_ini.IniWritePara(QStringLiteral("LIT"), kEmpty, lit);
+    progress(3);
+
+    const QString log = single(QStringLiteral("LOG"), m_parsers.LogCrCount, m_p.LogReply, 0.06);
+    if (log.isEmpty()) {
+        failRead(all_flg);
+        return;
+    }
+    // The program always has the instrument log this way; the answer itself
+    // is not kept.
+    m_link.SendCommand(QStringLiteral("LOG 0 1"), kEmpty, 0.06);
+    m_ini.IniWritePara(QStringLiteral("LOG"), kEmpty, QStringLiteral("1 1"));
+
+    single(QStringLiteral("FAN"), m_parsers.FanCrCount, m_p.FanReply, 0.06);
+    if (m_p.FanReply == QLatin1String("0")) {
+        // The fan must run: switch it on and keep "1".
+        m_p.FanReply = QStringLiteral("1");
+        m_link.SendCommand(QStringLiteral("FAN 1"), kEmpty, 0);
+        m_link.discardInput();
+    }
+    if (m_p.FanReply.isEmpty()) {
+        failRead(all_flg);
+        return;
+    }
+    m_ini.IniWritePara(QStringLiteral("FAN"), kEmpty, m_p.FanReply);
+    progress(4);
+
+    for (int n = 0; n < 10; ++n) {
+        m_parsers.resetLp();
+        m_p.LpReply.clear();
+        m_link.SendCommand(QStringLiteral("LP %1 0").arg(n), QStringLiteral("LP"), 0.06);
+        if (m_p.LpReply.isEmpty()) {
+            failRead(all_flg);
+            return;
+        }
+        const QString record = m_p.LpReply.trimmed();
+        m_ini.IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN%1").arg(n), record);
+        m_p.PatternPara[size_t(n)] = record;
+        m_parsers.resetLp();
+        m_p.LpReply.clear();
+        progress(5 + 5 * n);
+    }
+
+    for (int n = 0; n < 100; ++n) {
+        m_parsers.resetLs();
+        m_p.LsReply.clear();
+        m_link.SendCommand(QStringLiteral("LS %1 1").arg(n), QStringLiteral("LS"), 0.06);
+        if (m_p.LsReply.isEmpty()) {
+            failRead(all_flg);
+            return;
+        }
+        const QString record = m_p.LsReply.trimmed();
+        m_ini.IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(n), record);
+        m_p.StepPara[size_t(n)] = record;
+        m_parsers.resetLs();
+        m_p.LsReply.clear();
+        progress(50 + n);
+    }
+
+    m_link.str.clear();
+}
+
+bool SettingsTransfer::WriteAllSettings()
+{
+    auto progress = [this](int v) {
+        if (m_view)
+            m_view->setWriteProgress(v);
+    };
+    auto finish = [this](bool completed) {
+        if (m_view)
+            m_view->closeProgressWindow();
+        return completed;
+    };
+    auto send = [this](const QString &text, double delay) { m_link.SendCommand(text, kEmpty, delay); };
+    auto para = [this](const char *section) {
+        return m_ini.IniRead(QString::fromLatin1(section), kEmpty);
+    };
+
+    send(QStringLiteral("BEEP ") + para("BEEP"), 0.025);
+    progress(5);
+    if (!m_link.CommOk())
+        return finish(false);
+    send(QStringLiteral("LIT ") + para("LIT"), 0.025);
+    progress(10);
+    if (!m_link.CommOk())
+        return finish(false);
+    send(QStringLiteral("LOG 0 1"), 0.025);
+    progress(15);
+    if (!m_link.CommOk())
+        return finish(false);
+    send(QStringLiteral("FAN ") + para("FAN"), 0.025);
+    progress(20);
+    if (!m_link.CommOk())
+        return finish(false);
+    const QString uni = para("UNI");
+    send(QStringLiteral("UNI ") + uni, 0.025);
+    m_p.UniPara = uni;
+    progress(25);
+    if (!m_link.CommOk())
+        return finish(false);
+
+    for (int n = 0; n < 4; ++n) {
+        const QString record = m_ini.IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n));
+        m_p.SenPara[size_t(n)] = record;
+        // A sensor record that cannot be sent (empty, or too few fields) is a
+        // fault: stop here rather than leave the instrument half-written and
+        // unsaved while the caller believes the write went through.
+        const QString cmd = sensorCommand(n, record);
+        const QString panel = sensorPanelText(n, record);
+        if (cmd.isNull() || panel.isNull())
+            return finish(false);
+        send(cmd, 0.05);
+        if (m_view)
+            m_view->setSensorPanel(n, panel);
+        progress(25 + 3 * n);
+        if (!m_link.CommOk())
+            return finish(false);
+    }
+
+    // Patterns and steps: a registered record is made, an unregistered ("*"
+    // in field 2) or empty one removed.
+    auto records = [&](const char *section, const char *key, const char *make, const char *remove,
+                       int count, QString *slots, int progressBase) {
+        for (int n = 0; n < count; ++n) {
+            const QString record = m_ini.IniRead(QString::fromLatin1(section),
+                                                 QString::fromLatin1(key) + QString::number(n));
+            QString cmd;
+            if (record.isEmpty()) {
+                cmd = QString::fromLatin1(remove) + QString::number(n);
+            } else {
+                slots[n] = record;
+                const QStringList f = record.split(QLatin1Char(' '));
+                if (f.size() < 2)
+                    return false;
+                if (f[1] != QLatin1String("*"))
+                    cmd = QString::fromLatin1(make) + QString::number(n) + QLatin1Char(' ') + record;
+                else
+                    cmd = QString::fromLatin1(remove) + QString::number(n);
+            }
+            send(cmd, 0.05);
+            progress(progressBase + n);
+            if (!m_link.CommOk())
+                return false;
+        }
+        return true;
+    };
+
+    if (!records("PATTERN", "PATTERN", "MKP ", "RP ", 10, m_p.PatternPara.data(), 34))
+        return finish(false);
+    SerialLink::WaitSeconds(0.05);
+    if (!records("STEP", "STEP", "MKS ", "RS ", 100, m_p.StepPara.data(), 43))
+        return finish(false);
+
+    send(QStringLiteral("SAVE"), 6.0);
+    const bool saved = m_link.CommOk();
+    if (saved)
+        progress(149);
+    return finish(saved);
+}
