@@ -28,8 +28,7 @@ QString panelText(int n, const QString &use, const QString &upper, const QString
 SettingsTransfer::SettingsTransfer(SerialLink &link, Reception_Show &parsers, Parameter &p,
                                    Ini_Operation &ini)
     : m_link(link), m_parsers(parsers), m_p(p), m_ini(ini)
-{
-}
+{}
 
 QString SettingsTransfer::sensorPanelText(int n, const QString &record)
 {
@@ -55,7 +54,8 @@ QString SettingsTransfer::sensorCommand(int n, const QString &record)
         if (f.size() < 5)
             return {};
         const QString res = f[4] == QLatin1String("*") ? QStringLiteral("100") : f[4];
-        return head + QStringList{f[0], f[1], f[2], QStringLiteral("0"), res}.join(QLatin1Char(' '));
+        return head +
+               QStringList{f[0], f[1], f[2], QStringLiteral("0"), res}.join(QLatin1Char(' '));
     }
     return head + record;
 }
@@ -199,7 +199,9 @@ bool SettingsTransfer::WriteAllSettings()
             m_view->closeProgressWindow();
         return completed;
     };
-    auto send = [this](const QString &text, double delay) { m_link.SendCommand(text, kEmpty, delay); };
+    auto send = [this](const QString &text, double delay) {
+        m_link.SendCommand(text, kEmpty, delay);
+    };
     auto para = [this](const char *section) {
         return m_ini.IniRead(QString::fromLatin1(section), kEmpty);
     };
@@ -248,7 +250,7 @@ bool SettingsTransfer::WriteAllSettings()
     // Patterns and steps: a registered record is made, an unregistered ("*"
     // in field 2) or empty one removed.
     auto records = [&](const char *section, const char *key, const char *make, const char *remove,
-                       int count, QString *slots, int progressBase) {
+                       int count, QString *stored, int progressBase) {
         for (int n = 0; n < count; ++n) {
             const QString record = m_ini.IniRead(QString::fromLatin1(section),
                                                  QString::fromLatin1(key) + QString::number(n));
@@ -256,12 +258,13 @@ bool SettingsTransfer::WriteAllSettings()
             if (record.isEmpty()) {
                 cmd = QString::fromLatin1(remove) + QString::number(n);
             } else {
-                slots[n] = record;
+                stored[n] = record;
                 const QStringList f = record.split(QLatin1Char(' '));
                 if (f.size() < 2)
                     return false;
                 if (f[1] != QLatin1String("*"))
-                    cmd = QString::fromLatin1(make) + QString::number(n) + QLatin1Char(' ') + record;
+                    cmd =
+                        QString::fromLatin1(make) + QString::number(n) + QLatin1Char(' ') + record;
                 else
                     cmd = QString::fromLatin1(remove) + QString::number(n);
             }
