@@ -1,6 +1,11 @@
 #pragma once
 
+#include "config/IniDocument.h"
+
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 // A small sectioned `key=value` file with the observable behaviour of the
 // classic profile-string facility:
@@ -22,4 +27,13 @@ public:
     // stays as it was.
     static bool write(const QString &path, const QString &section, const QString &key,
                       const QString &value);
+
+    // The whole file parsed once, for callers that look up many keys; nullopt
+    // when the file is absent or cannot be read.
+    static std::optional<IniDocument> load(const QString &path);
+    // Replaces the file with the document's text (temporary file and rename).
+    static bool save(const QString &path, const IniDocument &document);
+
+    // value cut at MaxValueLength characters, never inside a surrogate pair.
+    static QString truncated(const QString &value);
 };

@@ -1,0 +1,76 @@
+#include "config/Ini_Operation.h"
+
+#include "config/IniFile.h"
+
+#include <QList>
+
+#include <utility>
+
+namespace {
+
+QString keyOrPara(const QString &key)
+{
+    return key.isEmpty() ? QStringLiteral("para") : key;
+}
+
+// The keys of a full parameter set, in the order they are checked.
+const QList<std::pair<QString, QString>> &parameterSetKeys()
+{
+    static const QList<std::pair<QString, QString>> keys = [] {
+        QList<std::pair<QString, QString>> k;
+        for (int i = 0; i < 4; ++i)
+            k.append({QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(i)});
+        for (const char *section : {"UNI", "BEEP", "LIT", "LOG", "FAN"})
+            k.append({QString::fromLatin1(section), QStringLiteral("para")});
+        for (int i = 0; i < 10; ++i)
+            k.append({QStringLiteral("PATTERN"), QStringLiteral("PATTERN%1").arg(i)});
+        for (int i = 0; i < 100; ++i)
+            k.append({QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(i)});
+        return k;
+    }();
+    return keys;
+}
+
+} // namespace
+
+void Ini_Operation::setWorkingFile(const QString &path)
+{
+    m_workingFile = path;
+    Filename = path;
+}
+
+QString Ini_Operation::IniRead(const QString &section, const QString &key) const
+{
+    return IniFile::read(Filename, section, keyOrPara(key));
+}
+
+// An empty key is written as `para` here too: writing a key with no name would
+// make a line that no read can find.
+bool Ini_Operation::IniWrite(const QString &section, const QString &key, const QString &value)
+{
+    return IniFile::write(m_workingFile, section, keyOrPara(key), value);
+}
+
+bool Ini_Operation::IniWritePara(const QString &section, const QString &key, const QString &value)
+{
+    return IniFile::write(m_workingFile, section, keyOrPara(key), value);
+}
+
+bool Ini_Operation::IniCheck() const
+{
+    // One parse for all 119 keys; a missing file fails at the first key.
+    const std::optional<IniDocument> doc = IniFile::load(Filename);
+    if (!doc)
+        return false;
+    for (const auto &[section, key] : parameterSetKeys()) {
+        if (!doc->value(section, key))
+            return false;
+    }
+    return true;
+}
+
+Ini_Operation &ini()
+{
+    static Ini_Operation instance;
+    return instance;
+}
