@@ -1,0 +1,104 @@
+// krm2200-sim: a KRM-2200 on a pseudo-terminal. Prints the device path as its
+// first line and answers on it until interrupted.
+
+#include "PtyInstrument.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("krm2200-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated KRM-2200 instrument on a pseudo-terminal."));
+    parser.addHelpOption();
+    const QCommandLineOption stateOption(
+        QStringLiteral("state"),
+        QStringLiteral("Settings file, read at start when it exists and written on SAVE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"),
+        QStringLiteral("Fault mode (repeatable): silent, late:MS, drop:SHARE, garble:SHARE, "
+                       "cut:LINES, hangup[:COMMANDS], seed:N."),
+        QStringLiteral("MODE[:ARG]"));
+    const QCommandLineOption quietOption(QStringLiteral("quiet"),
+                                         QStringLiteral("Do not print received commands."));
+    const QCommandLineOption unpacedOption(
+        QStringLiteral("unpaced"), QStringLiteral("Send replies at once instead of at 57600 baud."));
+    parser.addOption(stateOption);
+    parser.addOption(faultOption);
+    parser.addOption(quietOption);
+    parser.addOption(unpacedOption);
+    parser.process(app);
+
+    SimFaults faults;
+    for (const QString &spec : parser.values(faultOption)) {
+        QString why;
+        if (!SimFaults::apply(spec, faults, &why)) {
+            std::fprintf(stderr, "krm2200-sim: %s\n", qPrintable(why));
+            return 2;
+        }
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        std::perror("krm2200-sim: socketpair");
+        return 1;
+    }
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app,
+                     &QCoreApplication::quit);
+
+    PtyInstrument sim;
+    if (parser.isSet(stateOption))
+        sim.setStatePath(parser.value(stateOption));
+    if (parser.isSet(unpacedOption))
+        sim.setCharsPerSecond(0);
+    sim.setFaults(faults);
+    QString error;
+    if (!sim.start(&error)) {
+        std::fprintf(stderr, "krm2200-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(sim.devicePath()));
+    std::fflush(stdout);
+
+    if (!parser.isSet(quietOption)) {
+        QObject::connect(&sim, &PtyInstrument::commandReceived, &app, [](const QString &c) {
+            std::fprintf(stderr, "> %s\n", qPrintable(c));
+        });
+    }
+    QObject::connect(&sim, &PtyInstrument::hungUp, &app,
+                     [] { std::fprintf(stderr, "krm2200-sim: line hung up\n"); });
+
+    const int rc = app.exec();
+    sim.stop();
+    return rc;
+}
