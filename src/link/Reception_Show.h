@@ -36,6 +36,10 @@ class Reception_Show {
 public:
     explicit Reception_Show(Parameter &p);
 
+    // Most characters any one reply buffer, `versi` or `StatusBuffer` keeps;
+    // further characters are dropped (a real reply is far shorter).
+    static constexpr int BufferLimit = 4096;
+
     // Parser state. Counters only grow until their owner resets them.
     int VerCrCount = 0;
     QString StatusBuffer;
@@ -88,5 +92,10 @@ public:
     static QString statusText(const QString &code);
 
 private:
+    // Finds the status and temperature lines among the complete lines of
+    // StatusBuffer; true and a filled report when the reply can be taken.
+    bool examineStatusBuffer(StatusReport &report) const;
+    void processStatus2();
+
     Parameter &m_p;
 };

@@ -1,0 +1,378 @@
+#include "config/Parameter.h"
+#include "link/Reception_Show.h"
+
+#include <QtTest>
+
+#include <limits>
+
+namespace {
+
+const QString StatusLine = QStringLiteral("00 +030.5 3.0 000 1");
+const QString TempLine = QStringLiteral("+025.00 +026.00 +027.00 +028");
+const QString Accepted = QStringLiteral("00|+030.5|3.0|000|1 / +025.00|+026.00|+027.00|+028");
+
+const QStringList AllKeys = {"VERSION", "STATUS", "STATUS2", "SEN", "BEEP", "LIT",
+                             "LOG",     "FAN",    "LP",      "LS",  "UNI"};
+
+// A parser with its own parameter set and a record of every status report.
+struct Probe {
+    Parameter p;
+    Reception_Show rs{p};
+    QStringList reports;
+
+    Probe()
+    {
+        rs.onStatus = [this](const StatusReport &r) {
+            reports << r.status.join('|') + " / " + r.temps.join('|');
+        };
+        rs.onStatus2 = [this](const Status2Report &r) {
+            reports << r.text + ' ' + r.status.join('|') + " / " + r.temps.join('|');
+        };
+    }
+    Probe(const Probe &) = delete;
+
+    // Hands the chunks over as the receive handler does: each character in
+    // order to the parser of the awaited key.
+    int receive(const QString &key, const QStringList &chunks)
+    {
+        int taken = 0;
+        for (const QString &chunk : chunks)
+            for (QChar c : chunk)
+                taken += rs.dispatch(key, c) ? 1 : 0;
+        return taken;
+    }
+
+    QString result(const QString &key) const
+    {
+        if (key == "VERSION")
+            return rs.versi;
+        if (key.startsWith("STATUS"))
+            return reports.join(';');
+        const QMap<QString, QString> buffers = {
+            {"SEN", p.SenReply}, {"BEEP", p.BeepReply}, {"LIT", p.LitReply}, {"LOG", p.LogReply},
+            {"FAN", p.FanReply}, {"LP", p.LpReply},     {"LS", p.LsReply},   {"UNI", p.UniReply}};
+        return buffers.value(key);
+    }
+
+    // Everything a parser can change, to compare runs as a whole.
+    QString fingerprint() const
+    {
+        QStringList parts = {p.SenReply, p.BeepReply, p.LitReply, p.LogReply, p.FanReply,
+                             p.LpReply,  p.LsReply,   p.UniReply, rs.versi,   rs.StatusBuffer};
+        for (int n : {rs.VerCrCount, rs.StatusCrCount, rs.StatusParsed, rs.SenCrCount,
+                      rs.SenSpaceCount, rs.BeepCrCount, rs.LitCrCount, rs.LogCrCount, rs.FanCrCount,
+                      rs.UniCrCount, rs.LpCrCount, rs.LpSpaceCount, rs.LsCrCount, rs.LsSpaceCount})
+            parts << QString::number(n);
+        return parts.join('#') + '#' + reports.join(';');
+    }
+};
+
+} // namespace
+
+class tst_parsers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wholeReply_data();
+    void wholeReply();
+    void everySplitPoint_data() { wholeReply_data(); }
+    void everySplitPoint();
+    void unknownKeyHandsToNobody_data();
+    void unknownKeyHandsToNobody();
+    void everyKnownKeyTakesCharacters();
+    void secondReplyFollowsCounters_data();
+    void secondReplyFollowsCounters();
+    void receiverMayResetParser();
+    void endlessInputStaysBounded_data();
+    void endlessInputStaysBounded();
+    void statusText_data();
+    void statusText();
+};
+
+void tst_parsers::wholeReply_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("expected");
+
+    auto row = [](const char *name, const QString &key, const QString &reply,
+                  const QString &expected) { QTest::newRow(name) << key << reply << expected; };
+    const QString head = QStringLiteral("STATUS\rOK\r");
+
+    row("beep three lines", "BEEP", "BEEP\rOK\r1\r", "1");
+    row("beep fourth line ignored", "BEEP", "BEEP\rOK\r1\r0\r", "1");
+    row("beep cut after line 3", "BEEP", "BEEP\rOK\r1", "1");
+    row("beep two lines only", "BEEP", "BEEP\rOK\r", "");
+    row("lit", "LIT", "LIT\rOK\r2\r", "2");
+    row("log keeps spaces", "LOG", "LOG\rOK\r0 5\r", "0 5");
+    row("fan", "FAN", "FAN\rOK\r0\r", "0");
+    row("uni", "UNI", "UNI\rOK\r3.5 8\r", "3.5 8");
+
+    row("sen stops before fifth space", "SEN", "SEN 0\rOK\r0 1 +100.00 -050.00 10:20 x\r",
+        "0 1 +100.00 -050.00 10 20");
+    row("sen four spaces whole line", "SEN", "SEN 2\rOK\r2 1 +150.00 -050.00 *\r",
+        "2 1 +150.00 -050.00 *");
+    row("lp digits and spaces from first space", "LP", "LP 1 0\rOK\rLP 1 2 A5\r", " 1 2 5");
+    row("lp no space on line 3", "LP", "LP 1 0\rOK\rLP12\r", "");
+    row("ls without slashes", "LS", "LS 3 1\rOK\rLS 3 1/2/3\r", " 3 123");
+    row("ls step record", "LS", "LS 5 1\rOK\rLS 5 0 0 0 +040.00 00:10:00\r",
+        " 5 0 0 0 +040.00 00:10:00");
+
+    row("version two lines", "VERSION", "VERSION\rOK\rKRM-2200\rVer 1.03\rtail\r",
+        "\r\nKRM-2200\r\nVer 1.03");
+    row("version cut after line 3", "VERSION", "VERSION\rOK\rKRM-2200", "\r\nKRM-2200");
+
+    row("status accepted", "STATUS", head + StatusLine + '\r' + TempLine + '\r', Accepted);
+    row("status star fourth reading", "STATUS", head + StatusLine + "\r+025.00 * +027.00 *\r",
+        "00|+030.5|3.0|000|1 / +025.00|*|+027.00|*");
+    row("status all readings missing", "STATUS", head + StatusLine + "\r* * * *\r",
+        "00|+030.5|3.0|000|1 / *|*|*|*");
+    row("status 3-char fourth reading", "STATUS",
+        head + StatusLine + "\r+025.00 +026.00 +027.00 +02\r", "");
+    row("status 3-char code", "STATUS", head + "000 +030.5 3.0 000 1\r" + TempLine + '\r', "");
+    row("status leading space in status line", "STATUS",
+        head + ' ' + StatusLine + '\r' + TempLine + '\r', "");
+    row("status trailing space in temperature line", "STATUS",
+        head + StatusLine + '\r' + TempLine + " \r", Accepted);
+    row("status trailing space in status line", "STATUS",
+        head + StatusLine + " \r" + TempLine + '\r', Accepted);
+    row("status double space is an empty field", "STATUS",
+        head + "00  +030.5 3.0 000\r" + TempLine + '\r',
+        "00||+030.5|3.0|000 / +025.00|+026.00|+027.00|+028");
+    row("status alarm code passed on", "STATUS", head + "04 +031.0 3.0 012 3\r" + TempLine + '\r',
+        "04|+031.0|3.0|012|3 / +025.00|+026.00|+027.00|+028");
+    row("status cut before fourth CR", "STATUS", head + StatusLine + '\r' + TempLine, "");
+    row("status ERR lines", "STATUS", "ERR\rERR\rERR\rERR\rERR\r", "");
+    row("status garbage lines", "STATUS", "\r \r+\r- - - -\r    \r\n\r+ + + +\r", "");
+    row("status once although more follows", "STATUS",
+        head + StatusLine + '\r' + TempLine + '\r' + head + "02 +030.5 3.0 000 7\r" + TempLine +
+            '\r',
+        Accepted);
+    row("status later bad temperature line wins", "STATUS",
+        "STATUS\r" + TempLine + '\r' + StatusLine + "\r+1 +2 +3 +4\r", "");
+    row("status later good temperature line wins", "STATUS",
+        "STATUS\r+1 +2 +3 +4\r" + StatusLine + '\r' + TempLine + '\r', Accepted);
+    row("status unfinished late status line not taken", "STATUS",
+        head + "XX\r" + TempLine + "\r00 +030.5 3.0 000 12", "");
+    row("status late status line taken when complete", "STATUS",
+        head + "XX\r" + TempLine + "\r00 +030.5 3.0 000 12\r",
+        "00|+030.5|3.0|000|12 / +025.00|+026.00|+027.00|+028");
+
+    const QString shown = QStringLiteral("平常状態 00|+030.5|3.0|000|1 / "
+                                         "+025.00|+026.00|+027.00|+028|");
+    row("status2 accepted", "STATUS2", head + StatusLine + '\r' + TempLine + " \r", shown);
+    row("status2 four-piece temperature line", "STATUS2",
+        head + StatusLine + '\r' + TempLine + '\r', "");
+    row("status2 unknown code", "STATUS2", head + "03 +030.5 3.0 000 1\r" + TempLine + " \r", "");
+    row("status2 six status fields", "STATUS2", head + StatusLine + " \r" + TempLine + " \r", "");
+    row("status2 starting up without readings", "STATUS2", head + "80 +030.5 3.0 000 0\r* * * * \r",
+        QStringLiteral("起動中 80|+030.5|3.0|000|0 / *|*|*|*|"));
+    row("status2 once although more follows", "STATUS2",
+        head + StatusLine + '\r' + TempLine + " \r" + head + "02 1 2 3 4\r" + TempLine + " \r",
+        shown);
+    row("status2 cut before fourth CR", "STATUS2", head + StatusLine + '\r' + TempLine + ' ', "");
+    row("status2 ERR lines", "STATUS2", "ERR\rERR\rERR\rERR\rERR\r", "");
+}
+
+void tst_parsers::wholeReply()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, reply);
+    QFETCH(QString, expected);
+
+    Probe probe;
+    QCOMPARE(probe.receive(key, {reply}), reply.size());
+    QCOMPARE(probe.result(key), expected);
+}
+
+void tst_parsers::everySplitPoint()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, reply);
+    QFETCH(QString, expected);
+
+    Probe whole;
+    whole.receive(key, {reply});
+    const QString reference = whole.fingerprint();
+
+    for (qsizetype at = 1; at < reply.size(); ++at) {
+        Probe split;
+        split.receive(key, {reply.left(at), reply.mid(at)});
+        QVERIFY2(split.fingerprint() == reference, qPrintable(QString("split at %1").arg(at)));
+        QCOMPARE(split.result(key), expected);
+    }
+
+    QStringList single;
+    for (QChar c : reply)
+        single << QString(c);
+    Probe bytewise;
+    bytewise.receive(key, single);
+    QCOMPARE(bytewise.fingerprint(), reference);
+}
+
+void tst_parsers::unknownKeyHandsToNobody_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("run") << "RUN";
+    QTest::newRow("lower case") << "status";
+    QTest::newRow("command text") << "SEN ";
+    QTest::newRow("near miss") << "STATUS3";
+}
+
+void tst_parsers::unknownKeyHandsToNobody()
+{
+    QFETCH(QString, key);
+    const QString reply = "RUN\rOK\r00 1 2 3 4\r" + TempLine + " \r1\r";
+
+    Probe fresh;
+    Probe probe;
+    QCOMPARE(probe.receive(key, {reply}), 0);
+    QCOMPARE(probe.fingerprint(), fresh.fingerprint());
+}
+
+void tst_parsers::everyKnownKeyTakesCharacters()
+{
+    for (const QString &key : AllKeys) {
+        Probe probe;
+        QVERIFY2(probe.rs.dispatch(key, QLatin1Char('\r')), qPrintable(key));
+    }
+}
+
+void tst_parsers::secondReplyFollowsCounters_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("resetBetween");
+    QTest::addColumn<QString>("expected");
+
+    const QString st1 = "STATUS\rOK\r" + StatusLine + '\r' + TempLine + " \r";
+    const QString st2 = "STATUS\rOK\r02 +030.0 3.0 000 4\r" + TempLine + " \r";
+    const QString txt1 = "00|+030.5|3.0|000|1 / +025.00|+026.00|+027.00|+028";
+    const QString txt2 = "02|+030.0|3.0|000|4 / +025.00|+026.00|+027.00|+028";
+
+    QTest::newRow("beep ignored") << "BEEP"
+                                  << "BEEP\rOK\r1\r"
+                                  << "BEEP\rOK\r0\r" << false << "1";
+    // Resetting counters without emptying the buffer appends.
+    QTest::newRow("beep appended") << "BEEP"
+                                   << "BEEP\rOK\r1\r"
+                                   << "BEEP\rOK\r0\r" << true << "10";
+    QTest::newRow("sen ignored") << "SEN"
+                                 << "SEN 0\rOK\r0 1 a b c:d\r"
+                                 << "SEN 1\rOK\r1 1 e f g:h\r" << false << "0 1 a b c d";
+    QTest::newRow("ls appended") << "LS"
+                                 << "LS 1 1\rOK\rLS 1 2\r"
+                                 << "LS 2 1\rOK\rLS 2 3\r" << true << " 1 2 2 3";
+    QTest::newRow("version ignored") << "VERSION"
+                                     << "V\rOK\rA\rB\r"
+                                     << "V\rOK\rC\rD\r" << false << "\r\nA\r\nB";
+    QTest::newRow("version replaced") << "VERSION"
+                                      << "V\rOK\rA\rB\r"
+                                      << "V\rOK\rC\rD\r" << true << "\r\nC\r\nD";
+    QTest::newRow("status once") << "STATUS" << st1 << st2 << false << txt1;
+    QTest::newRow("status twice") << "STATUS" << st1 << st2 << true << txt1 + ';' + txt2;
+    QTest::newRow("status2 once") << "STATUS2" << st1 << st2 << false
+                                  << QStringLiteral("平常状態 ") + txt1 + '|';
+    QTest::newRow("status2 twice")
+        << "STATUS2" << st1 << st2 << true
+        << QStringLiteral("平常状態 ") + txt1 + "|;" + QStringLiteral("動作状態 ") + txt2 + '|';
+}
+
+void tst_parsers::secondReplyFollowsCounters()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, resetBetween);
+    QFETCH(QString, expected);
+
+    Probe probe;
+    probe.receive(key, {first});
+    if (resetBetween)
+        probe.rs.resetAll(); // counters and status state, not the reply buffers
+    probe.receive(key, {second});
+    QCOMPARE(probe.result(key), expected);
+}
+
+// Whoever takes a status report may reset the status state (stopping a log
+// does) or change the receiver; neither may disturb the parser.
+void tst_parsers::receiverMayResetParser()
+{
+    Parameter p;
+    Reception_Show rs(p);
+    QStringList codes;
+    rs.onStatus = [&](const StatusReport &r) {
+        codes << r.code();
+        rs.resetStatus();
+        rs.onStatus = [&](const StatusReport &later) { codes << "next " + later.code(); };
+    };
+    const QString reply = "STATUS\rOK\r" + StatusLine + '\r' + TempLine + '\r';
+    for (QChar c : reply + reply)
+        rs.dispatch("STATUS", c);
+    QCOMPARE(codes, QStringList({"00", "next 00"}));
+}
+
+void tst_parsers::endlessInputStaysBounded_data()
+{
+    QTest::addColumn<QString>("key");
+    for (const QString &key : AllKeys)
+        QTest::newRow(qPrintable(key)) << key;
+}
+
+void tst_parsers::endlessInputStaysBounded()
+{
+    QFETCH(QString, key);
+
+    // A line 3 that never ends, then a flood of short lines.
+    Probe probe;
+    probe.receive(key, {"X\rOK\r", QString(20000, QLatin1Char('7'))});
+    const QString lines = QString("+1 +2 +3 +4\r00 1 2 3 4\r ").repeated(2000);
+    probe.receive(key, {lines, lines});
+
+    const QStringList buffers = {probe.p.SenReply,     probe.p.BeepReply, probe.p.LitReply,
+                                 probe.p.LogReply,     probe.p.FanReply,  probe.p.LpReply,
+                                 probe.p.LsReply,      probe.p.UniReply,  probe.rs.versi,
+                                 probe.rs.StatusBuffer};
+    for (const QString &b : buffers)
+        QVERIFY(b.size() <= Reception_Show::BufferLimit);
+    QVERIFY(probe.reports.size() <= 1);
+    QVERIFY(probe.rs.StatusCrCount >= 0 && probe.rs.StatusParsed <= 1);
+    QCOMPARE(probe.result(key).isEmpty(), key.startsWith("STATUS"));
+
+    // Counters at their ceiling stay there instead of wrapping back to line 3.
+    probe.rs.BeepCrCount = std::numeric_limits<int>::max();
+    probe.p.BeepReply.clear();
+    probe.receive("BEEP", {"\r1"});
+    QCOMPARE(probe.rs.BeepCrCount, std::numeric_limits<int>::max());
+    QVERIFY(probe.p.BeepReply.isEmpty());
+}
+
+void tst_parsers::statusText_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("00") << "00" << QStringLiteral("平常状態");
+    QTest::newRow("01") << "01" << QStringLiteral("ロック状態");
+    QTest::newRow("02") << "02" << QStringLiteral("動作状態");
+    QTest::newRow("04") << "04" << QStringLiteral("アラーム状態");
+    QTest::newRow("40") << "40" << QStringLiteral("アクセス状態");
+    QTest::newRow("80") << "80" << QStringLiteral("起動中");
+    QTest::newRow("unknown") << "03" << QString();
+    QTest::newRow("one char") << "0" << QString();
+    QTest::newRow("padded") << " 00" << QString();
+    QTest::newRow("empty") << "" << QString();
+}
+
+void tst_parsers::statusText()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, text);
+    const QString got = Reception_Show::statusText(code);
+    QCOMPARE(got, text);
+    QCOMPARE(got.isNull(), text.isNull());
+}
+
+QTEST_GUILESS_MAIN(tst_parsers)
+#include "tst_parsers.moc"
