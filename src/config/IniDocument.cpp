@@ -45,7 +45,8 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
     IniDocument doc;
     QByteArrayView body = bytes;
     // Keep a second byte order mark as a character rather than dropping it.
-    const auto flags = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+    const auto flags =
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
     if (bytes.startsWith(Utf8Bom)) {
         // The mark states the encoding; invalid sequences after it become U+FFFD.
         body = body.sliced(3);
@@ -182,9 +183,9 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
 {
     const QString sectionName = trimmed(section).toString();
     const QString keyName = trimmed(key).toString();
-    if (sectionName.isEmpty() || keyName.isEmpty() || hasLineBreak(sectionName)
-        || hasLineBreak(keyName) || keyName.contains(u'=') || keyName.front() == u'['
-        || keyName.front() == u';')
+    if (sectionName.isEmpty() || keyName.isEmpty() || hasLineBreak(sectionName) ||
+        hasLineBreak(keyName) || keyName.contains(u'=') || keyName.front() == u'[' ||
+        keyName.front() == u';')
         return false;
 
     // A raw line break would split the value and leave its tail as a stray

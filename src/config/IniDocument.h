@@ -80,6 +80,6 @@ private:
         int lastKey = -1; // last key line of the section, -1 when none
     };
     QList<SectionSpan> m_sections;
-    QHash<QString, int> m_firstSection;              // folded name -> m_sections index
+    QHash<QString, int> m_firstSection;             // folded name -> m_sections index
     QHash<std::pair<int, QString>, int> m_firstKey; // (section, folded key) -> line
 };

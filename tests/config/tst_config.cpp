@@ -88,38 +88,76 @@ void tst_config::read_data()
     QTest::addColumn<QString>("expected");
 
     const QByteArray basic = "[COM]\r\npara=3\r\nempty=\r\n";
-    QTest::newRow("value") << basic << "COM" << "para" << "3";
-    QTest::newRow("empty value is not absent") << basic << "COM" << "empty" << "";
-    QTest::newRow("absent key") << basic << "COM" << "other" << Err;
-    QTest::newRow("absent section") << basic << "UNI" << "para" << Err;
-    QTest::newRow("section case") << basic << "com" << "para" << "3";
-    QTest::newRow("key case") << basic << "Com" << "PARA" << "3";
+    QTest::newRow("value") << basic << "COM"
+                           << "para"
+                           << "3";
+    QTest::newRow("empty value is not absent") << basic << "COM"
+                                               << "empty"
+                                               << "";
+    QTest::newRow("absent key") << basic << "COM"
+                                << "other" << Err;
+    QTest::newRow("absent section") << basic << "UNI"
+                                    << "para" << Err;
+    QTest::newRow("section case") << basic << "com"
+                                  << "para"
+                                  << "3";
+    QTest::newRow("key case") << basic << "Com"
+                              << "PARA"
+                              << "3";
     QTest::newRow("names are trimmed") << QByteArray("  [ Y ]  \n  para  =  160 -60  \n") << "Y"
-                                       << "para" << "160 -60";
-    QTest::newRow("tabs trimmed") << QByteArray("[Y]\npara=\t1 2\t\n") << "Y" << "para" << "1 2";
-    QTest::newRow("quotes stripped") << QByteArray("[A]\nk= \"  x \" \n") << "A" << "k" << "  x ";
-    QTest::newRow("lone quote kept") << QByteArray("[A]\nk=\"x\n") << "A" << "k" << "\"x";
-    QTest::newRow("only a quote") << QByteArray("[A]\nk=\"\n") << "A" << "k" << "\"";
-    QTest::newRow("equals in value") << QByteArray("[A]\nk=a=b\n") << "A" << "k" << "a=b";
-    QTest::newRow("first key wins") << QByteArray("[A]\nk=1\nK=2\n") << "A" << "k" << "1";
-    QTest::newRow("first section wins")
-        << QByteArray("[A]\nx=1\n[a]\nk=2\n") << "A" << "k" << Err;
+                                       << "para"
+                                       << "160 -60";
+    QTest::newRow("tabs trimmed") << QByteArray("[Y]\npara=\t1 2\t\n") << "Y"
+                                  << "para"
+                                  << "1 2";
+    QTest::newRow("quotes stripped") << QByteArray("[A]\nk= \"  x \" \n") << "A"
+                                     << "k"
+                                     << "  x ";
+    QTest::newRow("lone quote kept") << QByteArray("[A]\nk=\"x\n") << "A"
+                                     << "k"
+                                     << "\"x";
+    QTest::newRow("only a quote") << QByteArray("[A]\nk=\"\n") << "A"
+                                  << "k"
+                                  << "\"";
+    QTest::newRow("equals in value") << QByteArray("[A]\nk=a=b\n") << "A"
+                                     << "k"
+                                     << "a=b";
+    QTest::newRow("first key wins") << QByteArray("[A]\nk=1\nK=2\n") << "A"
+                                    << "k"
+                                    << "1";
+    QTest::newRow("first section wins") << QByteArray("[A]\nx=1\n[a]\nk=2\n") << "A"
+                                        << "k" << Err;
     QTest::newRow("duplicate section, first has key")
-        << QByteArray("[A]\nk=1\n[B]\n[A]\nk=2\n") << "A" << "k" << "1";
-    QTest::newRow("comment line") << QByteArray("[A]\n;k=1\nk=2\n") << "A" << "k" << "2";
-    QTest::newRow("indented comment") << QByteArray("[A]\n  ;k=1\n") << "A" << "k" << Err;
-    QTest::newRow("line without equals ignored")
-        << QByteArray("[A]\nk\nk=5\n") << "A" << "k" << "5";
-    QTest::newRow("key before any section")
-        << QByteArray("k=1\n[A]\nx=2\n") << "A" << "k" << Err;
-    QTest::newRow("header without closing bracket")
-        << QByteArray("[A\nk=1\n") << "A" << "k" << "1";
-    QTest::newRow("text after bracket") << QByteArray("[A] ;x\nk=1\n") << "A" << "k" << "1";
-    QTest::newRow("lone CR endings") << QByteArray("[A]\rk=1\rj=2") << "A" << "j" << "2";
-    QTest::newRow("no final line break") << QByteArray("[A]\r\nk=last") << "A" << "k" << "last";
-    QTest::newRow("empty file") << QByteArray() << "A" << "k" << Err;
-    QTest::newRow("japanese value") << QString::fromUtf8("[LOGDIRPATH]\npath=C:\\データ\n").toUtf8()
-                                    << "LOGDIRPATH" << "path" << QString::fromUtf8("C:\\データ");
+        << QByteArray("[A]\nk=1\n[B]\n[A]\nk=2\n") << "A"
+        << "k"
+        << "1";
+    QTest::newRow("comment line") << QByteArray("[A]\n;k=1\nk=2\n") << "A"
+                                  << "k"
+                                  << "2";
+    QTest::newRow("indented comment") << QByteArray("[A]\n  ;k=1\n") << "A"
+                                      << "k" << Err;
+    QTest::newRow("line without equals ignored") << QByteArray("[A]\nk\nk=5\n") << "A"
+                                                 << "k"
+                                                 << "5";
+    QTest::newRow("key before any section") << QByteArray("k=1\n[A]\nx=2\n") << "A"
+                                            << "k" << Err;
+    QTest::newRow("header without closing bracket") << QByteArray("[A\nk=1\n") << "A"
+                                                    << "k"
+                                                    << "1";
+    QTest::newRow("text after bracket") << QByteArray("[A] ;x\nk=1\n") << "A"
+                                        << "k"
+                                        << "1";
+    QTest::newRow("lone CR endings") << QByteArray("[A]\rk=1\rj=2") << "A"
+                                     << "j"
+                                     << "2";
+    QTest::newRow("no final line break") << QByteArray("[A]\r\nk=last") << "A"
+                                         << "k"
+                                         << "last";
+    QTest::newRow("empty file") << QByteArray() << "A"
+                                << "k" << Err;
+    QTest::newRow("japanese value")
+        << QString::fromUtf8("[LOGDIRPATH]\npath=C:\\データ\n").toUtf8() << "LOGDIRPATH"
+        << "path" << QString::fromUtf8("C:\\データ");
 }
 
 void tst_config::read()
@@ -136,9 +174,9 @@ void tst_config::read()
 
 void tst_config::readAbsentFile()
 {
-    QCOMPARE(IniFile::read(path(QStringLiteral("none.ini")), QStringLiteral("A"),
-                           QStringLiteral("k")),
-             Err);
+    QCOMPARE(
+        IniFile::read(path(QStringLiteral("none.ini")), QStringLiteral("A"), QStringLiteral("k")),
+        Err);
     // A folder in the file's place reads like an absent file.
     QCOMPARE(IniFile::read(m_dir->path(), QStringLiteral("A"), QStringLiteral("k")), Err);
     QCOMPARE(IniFile::read(QString(), QStringLiteral("A"), QStringLiteral("k")), Err);
@@ -175,7 +213,8 @@ void tst_config::freshStartLayout()
                             QStringLiteral("1 +150.00 -050.00 * *")));
     QVERIFY(op.IniWrite(QStringLiteral("UNI"), QStringLiteral("para"), QStringLiteral("3.0 8")));
     QVERIFY(op.IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0"), QString()));
-    QVERIFY(op.IniWrite(QStringLiteral("CSVPATH"), QStringLiteral("path"), QStringLiteral("0 C:\\")));
+    QVERIFY(
+        op.IniWrite(QStringLiteral("CSVPATH"), QStringLiteral("path"), QStringLiteral("0 C:\\")));
     // Rewriting keys of earlier sections changes nothing around them.
     QVERIFY(op.IniWrite(QStringLiteral("COM"), QStringLiteral("para"), QStringLiteral("4")));
     QVERIFY(op.IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN2"), QStringLiteral("0 1 2 3")));
@@ -215,20 +254,23 @@ void tst_config::replaceKeepsOtherBytes_data()
     QTest::addColumn<QByteArray>("after");
 
     QTest::newRow("mixed endings and comments")
-        << QByteArray("; kept\n[COM]\r\n  Para = 1  \r\nextra=x\n\n[Y]\npara=1 2")
-        << "com" << "PARA" << "7"
-        << QByteArray("; kept\n[COM]\r\n  Para =7\r\nextra=x\n\n[Y]\npara=1 2");
-    QTest::newRow("first of duplicate keys")
-        << QByteArray("[A]\r\nk=1\r\nk=2\r\n") << "A" << "k" << "9"
-        << QByteArray("[A]\r\nk=9\r\nk=2\r\n");
+        << QByteArray("; kept\n[COM]\r\n  Para = 1  \r\nextra=x\n\n[Y]\npara=1 2") << "com"
+        << "PARA"
+        << "7" << QByteArray("; kept\n[COM]\r\n  Para =7\r\nextra=x\n\n[Y]\npara=1 2");
+    QTest::newRow("first of duplicate keys") << QByteArray("[A]\r\nk=1\r\nk=2\r\n") << "A"
+                                             << "k"
+                                             << "9" << QByteArray("[A]\r\nk=9\r\nk=2\r\n");
     QTest::newRow("first of duplicate sections")
-        << QByteArray("[A]\r\nk=1\r\n[A]\r\nk=2\r\n") << "a" << "K" << "9"
-        << QByteArray("[A]\r\nk=9\r\n[A]\r\nk=2\r\n");
-    QTest::newRow("last line without break")
-        << QByteArray("[A]\r\nk=1") << "A" << "k" << "2" << QByteArray("[A]\r\nk=2");
+        << QByteArray("[A]\r\nk=1\r\n[A]\r\nk=2\r\n") << "a"
+        << "K"
+        << "9" << QByteArray("[A]\r\nk=9\r\n[A]\r\nk=2\r\n");
+    QTest::newRow("last line without break") << QByteArray("[A]\r\nk=1") << "A"
+                                             << "k"
+                                             << "2" << QByteArray("[A]\r\nk=2");
     QTest::newRow("unknown keys and odd lines")
-        << QByteArray("top=1\r\n[A]\r\nnoequals\r\n;c=1\r\nk=1\r\nZ=z\r\n") << "A" << "k" << ""
-        << QByteArray("top=1\r\n[A]\r\nnoequals\r\n;c=1\r\nk=\r\nZ=z\r\n");
+        << QByteArray("top=1\r\n[A]\r\nnoequals\r\n;c=1\r\nk=1\r\nZ=z\r\n") << "A"
+        << "k"
+        << "" << QByteArray("top=1\r\n[A]\r\nnoequals\r\n;c=1\r\nk=\r\nZ=z\r\n");
 }
 
 void tst_config::replaceKeepsOtherBytes()
@@ -292,8 +334,12 @@ void tst_config::lineBreaksInValueStayOnOneLine()
 void tst_config::unstorableNamesRefused()
 {
     writeBytes(path(), "[A]\r\nk=1\r\n");
-    const QStringList badKeys{QString(), QStringLiteral("  "), QStringLiteral("a=b"),
-                              QStringLiteral("a\nb"), QStringLiteral("[x"), QStringLiteral(";x")};
+    const QStringList badKeys{QString(),
+                              QStringLiteral("  "),
+                              QStringLiteral("a=b"),
+                              QStringLiteral("a\nb"),
+                              QStringLiteral("[x"),
+                              QStringLiteral(";x")};
     for (const QString &key : badKeys)
         QVERIFY2(!IniFile::write(path(), QStringLiteral("A"), key, QStringLiteral("v")),
                  qPrintable(key));
@@ -330,8 +376,8 @@ void tst_config::shiftJisReadAndRewrittenAsUtf8()
              QString::fromUtf8("C:\\データ"));
     QCOMPARE(IniDocument::parse(bytes).sourceEncoding(), IniDocument::Encoding::ShiftJis);
 
-    QVERIFY(IniFile::write(path(), QStringLiteral("COM"), QStringLiteral("para"),
-                           QStringLiteral("2")));
+    QVERIFY(
+        IniFile::write(path(), QStringLiteral("COM"), QStringLiteral("para"), QStringLiteral("2")));
     QString expected = text;
     expected.replace(QStringLiteral("para=1"), QStringLiteral("para=2"));
     QCOMPARE(readBytes(path()), expected.toUtf8());
@@ -378,8 +424,8 @@ void tst_config::failedWriteLeavesFileIntact()
 {
     // The program creates its folders itself; a write never does.
     const QString noFolder = m_dir->filePath(QStringLiteral("sys/KRM.ini"));
-    QVERIFY(!IniFile::write(noFolder, QStringLiteral("A"), QStringLiteral("k"),
-                            QStringLiteral("v")));
+    QVERIFY(
+        !IniFile::write(noFolder, QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v")));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("sys"))));
 
     // A folder where the file should be.
@@ -398,8 +444,8 @@ void tst_config::failedWriteLeavesFileIntact()
         small.rlim_cur = 64;
         auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool ok = IniFile::write(path(), QStringLiteral("A"), QStringLiteral("k"),
-                                       QString(200, u'x'));
+        const bool ok =
+            IniFile::write(path(), QStringLiteral("A"), QStringLiteral("k"), QString(200, u'x'));
         ::setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!ok);
@@ -460,15 +506,24 @@ void tst_config::iniCheck_data()
     QTest::addColumn<bool>("emptyValues");
     QTest::addColumn<bool>("expected");
 
-    QTest::newRow("full set") << "" << "" << false << true;
-    QTest::newRow("full set, empty values") << "" << "" << true << true;
-    QTest::newRow("STEP57 missing") << "STEP" << "STEP57" << false << false;
-    QTest::newRow("STEP99 missing") << "STEP" << "STEP99" << false << false;
-    QTest::newRow("SEN0 missing") << "SEN" << "SEN0" << false << false;
-    QTest::newRow("FAN missing") << "FAN" << "para" << false << false;
-    QTest::newRow("PATTERN9 missing") << "PATTERN" << "PATTERN9" << false << false;
-    QTest::newRow("COM not checked") << "COM" << "para" << false << true;
-    QTest::newRow("Y not checked") << "Y" << "para" << false << true;
+    QTest::newRow("full set") << ""
+                              << "" << false << true;
+    QTest::newRow("full set, empty values") << ""
+                                            << "" << true << true;
+    QTest::newRow("STEP57 missing") << "STEP"
+                                    << "STEP57" << false << false;
+    QTest::newRow("STEP99 missing") << "STEP"
+                                    << "STEP99" << false << false;
+    QTest::newRow("SEN0 missing") << "SEN"
+                                  << "SEN0" << false << false;
+    QTest::newRow("FAN missing") << "FAN"
+                                 << "para" << false << false;
+    QTest::newRow("PATTERN9 missing") << "PATTERN"
+                                      << "PATTERN9" << false << false;
+    QTest::newRow("COM not checked") << "COM"
+                                     << "para" << false << true;
+    QTest::newRow("Y not checked") << "Y"
+                                   << "para" << false << true;
 }
 
 void tst_config::iniCheck()
