@@ -70,7 +70,7 @@ IniDocument IniDocument::parse(const QByteArray &bytes)
         return doc;
     }
     // Without a Shift_JIS codec keep the UTF-8 reading with its U+FFFD marks.
-    doc.m_encoding = Encoding::ShiftJis;
+    doc.m_encoding = Encoding::Utf8;
     doc.setText(text);
     return doc;
 }
