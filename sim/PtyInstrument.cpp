@@ -32,7 +32,8 @@ constexpr qint64 BatchNs = 1000000;
 
 QString errnoText(const char *what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(strerror(errno)));
 }
 
 } // namespace
@@ -324,8 +325,8 @@ void PtyInstrument::writeDue(qint64 nowNs)
         qsizetype due = byteNs > 0 ? qsizetype((nowNs - c.startNs) / byteNs) : c.data.size();
         due = qMin(due, c.data.size());
         if (due > c.written) {
-            const ssize_t w = ::write(m_masterFd, c.data.constData() + c.written,
-                                      size_t(due - c.written));
+            const ssize_t w =
+                ::write(m_masterFd, c.data.constData() + c.written, size_t(due - c.written));
             if (w > 0)
                 m_bytesOut += w;
             // Characters the pty cannot take (nobody reading, buffer full) are

@@ -63,8 +63,7 @@ public:
 
     // Runs f on the engine under the engine's lock, e.g. to read or preset
     // settings, patterns, steps, temperatures or alarms.
-    template <typename F>
-    auto withEngine(F &&f)
+    template <typename F> auto withEngine(F &&f)
     {
         std::lock_guard<std::mutex> lock(m_engineMutex);
         return f(m_engine);

@@ -99,8 +99,8 @@ const QString NgLine = QStringLiteral("NG");
 
 bool SimFaults::any() const
 {
-    return silent || lateFirstCharMs > 0 || dropShare > 0 || garbleShare > 0
-           || cutAfterLines >= 0 || hangUpAfterCommands >= 0;
+    return silent || lateFirstCharMs > 0 || dropShare > 0 || garbleShare > 0 ||
+           cutAfterLines >= 0 || hangUpAfterCommands >= 0;
 }
 
 bool SimFaults::apply(const QString &spec, SimFaults &faults, QString *error)
@@ -299,7 +299,8 @@ QByteArray SimEngine::execute(const QString &command)
         if (args.size() == 1) {
             // Offset and resistance are separated by ":" on this line.
             QStringList rec = fieldsOf(m_sensors[n]);
-            QString line = QString::number(n) + QLatin1Char(' ') + rec.mid(0, 4).join(QLatin1Char(' '));
+            QString line =
+                QString::number(n) + QLatin1Char(' ') + rec.mid(0, 4).join(QLatin1Char(' '));
             if (rec.size() > 4)
                 line += QLatin1Char(':') + rec.at(4);
             return answer(command, true, {line});
@@ -307,8 +308,8 @@ QByteArray SimEngine::execute(const QString &command)
         return answer(command, setSensorRecord(n, args.mid(1).join(QLatin1Char(' '))));
     }
 
-    if (cmd == QLatin1String("BEEP") || cmd == QLatin1String("LIT") || cmd == QLatin1String("FAN")
-        || cmd == QLatin1String("LOG") || cmd == QLatin1String("UNI")) {
+    if (cmd == QLatin1String("BEEP") || cmd == QLatin1String("LIT") ||
+        cmd == QLatin1String("FAN") || cmd == QLatin1String("LOG") || cmd == QLatin1String("UNI")) {
         if (args.isEmpty())
             return answer(command, true, {setting(cmd)});
         return answer(command, setSetting(cmd, args.join(QLatin1Char(' '))));
@@ -460,8 +461,8 @@ bool SimEngine::setStepRecord(int n, const QString &record)
     }
     double temp = 0;
     qint64 seconds = 0;
-    if (f.size() != 5 || record.contains(QLatin1Char('/')) || !toNumber(f.at(3), temp)
-        || !toSeconds(f.at(4), seconds))
+    if (f.size() != 5 || record.contains(QLatin1Char('/')) || !toNumber(f.at(3), temp) ||
+        !toSeconds(f.at(4), seconds))
         return false;
     for (int i = 0; i < 3; ++i) {
         if (!isDigits(f.at(i)))
@@ -606,15 +607,15 @@ bool SimEngine::startFixed(const QStringList &args)
     // Trailing fields may be missing: the reach choice defaults to holding.
     int sensor = 0;
     double temp = 0;
-    if (args.size() < 4 || args.size() > 5 || !toIndex(args.at(0), 2, sensor)
-        || !toNumber(args.at(3), temp))
+    if (args.size() < 4 || args.size() > 5 || !toIndex(args.at(0), 2, sensor) ||
+        !toNumber(args.at(3), temp))
         return false;
     if (m_mode != Mode::Idle)
         stopControl();
     if (m_alarm != QLatin1String("000"))
         return true; // an alarm blocks control until it is cleared
     if (fieldsOf(m_sensors[sensor]).value(0) != QLatin1String("1")) {
-        raiseAlarm(QStringLiteral("021"));
+        alarm(QStringLiteral("021"));
         return true;
     }
     m_mode = Mode::Fixed;
@@ -634,7 +635,7 @@ void SimEngine::startPattern(int n)
         return;
     const QStringList f = fieldsOf(m_patterns[n]);
     if (f.size() != 4) {
-        raiseAlarm(QStringLiteral("102"));
+        alarm(QStringLiteral("102"));
         return;
     }
     m_pattern = n;
@@ -644,7 +645,7 @@ void SimEngine::startPattern(int n)
     m_endStep = f.at(3).toInt();
     m_loopsDone = 0;
     if (m_startStep > m_endStep) {
-        raiseAlarm(QStringLiteral("103"));
+        alarm(QStringLiteral("103"));
         return;
     }
     m_mode = Mode::Pattern;
@@ -657,13 +658,13 @@ bool SimEngine::loadStep(int n)
     int sensor = 0;
     double temp = 0;
     qint64 seconds = 0;
-    if (f.size() != 5 || !toIndex(f.at(0), 2, sensor) || !toNumber(f.at(3), temp)
-        || !toSeconds(f.at(4), seconds)) {
-        raiseAlarm(QStringLiteral("103"));
+    if (f.size() != 5 || !toIndex(f.at(0), 2, sensor) || !toNumber(f.at(3), temp) ||
+        !toSeconds(f.at(4), seconds)) {
+        alarm(QStringLiteral("103"));
         return false;
     }
     if (fieldsOf(m_sensors[sensor]).value(0) != QLatin1String("1")) {
-        raiseAlarm(QStringLiteral("021"));
+        alarm(QStringLiteral("021"));
         return false;
     }
     m_step = n;
@@ -701,6 +702,11 @@ void SimEngine::stopControl()
 void SimEngine::raiseAlarm(const QString &code)
 {
     advance();
+    alarm(code);
+}
+
+void SimEngine::alarm(const QString &code)
+{
     stopControl();
     m_alarm = code;
 }
@@ -728,8 +734,8 @@ void SimEngine::step(qint64 dtMs)
     for (int i = 0; i < SensorCount; ++i)
         m_temps[i] = target + (m_temps[i] - target) * std::exp(-dt / TimeConstantSec[i]);
     const double internalTarget = controlling ? InternalRunning : InternalIdle;
-    m_internal = internalTarget
-                 + (m_internal - internalTarget) * std::exp(-dt / InternalTimeConstantSec);
+    m_internal =
+        internalTarget + (m_internal - internalTarget) * std::exp(-dt / InternalTimeConstantSec);
     if (!controlling)
         return;
 
@@ -738,8 +744,7 @@ void SimEngine::step(qint64 dtMs)
         if (f.value(0) != QLatin1String("1"))
             continue;
         if (m_temps[i] > f.value(1).toDouble() || m_temps[i] < f.value(2).toDouble()) {
-            stopControl();
-            m_alarm = QStringLiteral("001");
+            alarm(QStringLiteral("001"));
             return;
         }
     }

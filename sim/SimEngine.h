@@ -152,6 +152,7 @@ private:
     QByteArray applyFaults(const QByteArray &reply);
     void step(qint64 dtMs);
     void stopControl();
+    void alarm(const QString &code);
     bool startFixed(const QStringList &args);
     void startPattern(int n);
     bool loadStep(int n);

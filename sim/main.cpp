@@ -46,7 +46,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Do not print received commands."));
     const QCommandLineOption unpacedOption(
-        QStringLiteral("unpaced"), QStringLiteral("Send replies at once instead of at 57600 baud."));
+        QStringLiteral("unpaced"),
+        QStringLiteral("Send replies at once instead of at 57600 baud."));
     parser.addOption(stateOption);
     parser.addOption(faultOption);
     parser.addOption(quietOption);
@@ -73,8 +74,7 @@ int main(int argc, char *argv[])
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app,
-                     &QCoreApplication::quit);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
     PtyInstrument sim;
     if (parser.isSet(stateOption))
@@ -91,9 +91,8 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     if (!parser.isSet(quietOption)) {
-        QObject::connect(&sim, &PtyInstrument::commandReceived, &app, [](const QString &c) {
-            std::fprintf(stderr, "> %s\n", qPrintable(c));
-        });
+        QObject::connect(&sim, &PtyInstrument::commandReceived, &app,
+                         [](const QString &c) { std::fprintf(stderr, "> %s\n", qPrintable(c)); });
     }
     QObject::connect(&sim, &PtyInstrument::hungUp, &app,
                      [] { std::fprintf(stderr, "krm2200-sim: line hung up\n"); });
