@@ -351,12 +351,13 @@ void PtyInstrument::hangUpLine()
 {
     qCInfo(lcSimPty) << "hanging up" << m_devicePath;
     m_out.clear();
+    // Flag first: the client sees the hang-up as soon as the master closes.
+    m_hungUp = true;
     for (int *fd : {&m_slaveFd, &m_masterFd}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
     }
-    m_hungUp = true;
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
         m_lineIdle = true;
