@@ -1,0 +1,471 @@
+// The serial link and the whole-set transfers against the simulated
+// instrument on a pseudo-terminal.
+
+#include "LinkFixture.h"
+#include "link/SettingsTransfer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Records what a transfer shows.
+struct RecordingView : TransferView {
+    QList<int> read;
+    QList<int> write;
+    QMap<int, QString> panels;
+    int closed = 0;
+    void setReadProgress(int v) override { read << v; }
+    void setWriteProgress(int v) override { write << v; }
+    void setSensorPanel(int n, const QString &t) override { panels[n] = t; }
+    void closeProgressWindow() override { ++closed; }
+};
+
+QStringList readSequence()
+{
+    QStringList s;
+    for (int n = 0; n < 4; ++n)
+        s << QStringLiteral("SEN %1").arg(n);
+    s << QStringLiteral("UNI") << QStringLiteral("BEEP") << QStringLiteral("LIT")
+      << QStringLiteral("LOG") << QStringLiteral("LOG 0 1") << QStringLiteral("FAN");
+    for (int n = 0; n < 10; ++n)
+        s << QStringLiteral("LP %1 0").arg(n);
+    for (int n = 0; n < 100; ++n)
+        s << QStringLiteral("LS %1 1").arg(n);
+    return s;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Presets the instrument and the configuration file for a write.
+void presetConfiguration()
+{
+    Ini_Operation &c = ini();
+    c.IniWritePara(QStringLiteral("BEEP"), {}, QStringLiteral("1"));
+    c.IniWritePara(QStringLiteral("LIT"), {}, QStringLiteral("2"));
+    c.IniWritePara(QStringLiteral("LOG"), {}, QStringLiteral("1 1"));
+    c.IniWritePara(QStringLiteral("FAN"), {}, QStringLiteral("1"));
+    c.IniWritePara(QStringLiteral("UNI"), {}, QStringLiteral("2.5 10"));
+    c.IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN0"),
+               QStringLiteral("1 +150.00 -050.00 * *"));
+    c.IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN1"),
+               QStringLiteral("1 +120.00 -040.00 +000.50 *"));
+    c.IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN2"),
+               QStringLiteral("0 +100.00 -020.00 *"));
+    c.IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN3"),
+               QStringLiteral("1 +090.00 -010.00 +001.00"));
+    for (int n = 0; n < 10; ++n)
+        c.IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN%1").arg(n),
+                   n == 0   ? QStringLiteral("2 1 0 1")
+                   : n == 1 ? QStringLiteral("1 * 0 0")
+                            : QString());
+    for (int n = 0; n < 100; ++n)
+        c.IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(n),
+                   n < 2 ? QStringLiteral("0 0 0 +040.00 00:00:1%1").arg(n) : QString());
+}
+
+QStringList expectedWriteSequence()
+{
+    QStringList s{QStringLiteral("BEEP 1"),
+                  QStringLiteral("LIT 2"),
+                  QStringLiteral("LOG 0 1"),
+                  QStringLiteral("FAN 1"),
+                  QStringLiteral("UNI 2.5 10"),
+                  QStringLiteral("SEN 0 1 +150.00 -050.00 0 100"),
+                  QStringLiteral("SEN 1 1 +120.00 -040.00 +000.50 *"),
+                  QStringLiteral("SEN 2 0 +100.00 -020.00 0"),
+                  QStringLiteral("SEN 3 1 +090.00 -010.00 +001.00"),
+                  QStringLiteral("MKP 0 2 1 0 1")};
+    for (int n = 1; n < 10; ++n)
+        s << QStringLiteral("RP %1").arg(n);
+    s << QStringLiteral("MKS 0 0 0 0 +040.00 00:00:10")
+      << QStringLiteral("MKS 1 0 0 0 +040.00 00:00:11");
+    for (int n = 2; n < 100; ++n)
+        s << QStringLiteral("RS %1").arg(n);
+    s << QStringLiteral("SAVE");
+    return s;
+}
+
+} // namespace
+
+class TestLinkE2e : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void commandFramingAndSystemLog();
+    void zeroDelayLeavesReplyToTheEventLoop();
+    void silentInstrumentTimesOutThenNextCommandReopens();
+    void lateFirstCharacterCountsAsTimeoutThenRecovers();
+    void hangUpMarksTheLinkFailed();
+    void waitSecondsServicesEvents();
+    void readAllHealthy();
+    void readAllSwitchesFanOn();
+    void readAllFailsOnSilenceOrCutReplies_data();
+    void readAllFailsOnSilenceOrCutReplies();
+    void readAllHangUpMidwayKeepsFileWhole();
+    void readAllNoisyLineNeverCrashes();
+    void writeAllHealthy();
+    void writeAllStopsOnFaultyRecord_data();
+    void writeAllStopsOnFaultyRecord();
+    void writeAllHangUpMidwayIsNotSuccess();
+    void readThenWriteRoundTrips();
+};
+
+void TestLinkE2e::commandFramingAndSystemLog()
+{
+    LinkFixture f;
+    QVERIFY(f.start());
+    const QString logPath = f.home.filePath(QStringLiteral("sys.txt"));
+    QVERIFY(f.link->openSystemLog(logPath));
+    const QString beep =
+        f.sim.withEngine([](SimEngine &e) { return e.setting(QStringLiteral("BEEP")); });
+
+    f.link->SendCommand(QStringLiteral("BEEP"), QStringLiteral("BEEP"), 0.05);
+    QCOMPARE(f.link->str, QStringLiteral("BEEP"));
+    QCOMPARE(f.sim.receivedCommands(), QStringList{QStringLiteral("BEEP")});
+    QCOMPARE(f.sim.bytesReceived(), qint64(5)); // "BEEP" + CR, no line feed
+    QCOMPARE(param().BeepReply, beep);
+    QVERIFY(param().CommOk);
+
+    // A CR hands the line to the log even when no reply is awaited.
+    f.link->SendCommand(QStringLiteral("STOP"), QString(), 0.05);
+    f.link->closeSystemLog();
+    const QByteArray expected =
+        "\"BEEP\"\r\n\"OK\"\r\n\"" + beep.toLatin1() + "\"\r\n\"STOP\"\r\n\"OK\"\r\n";
+    QCOMPARE(fileBytes(logPath), expected);
+}
+
+void TestLinkE2e::zeroDelayLeavesReplyToTheEventLoop()
+{
+    LinkFixture f;
+    QVERIFY(f.start());
+    f.link->SendCommand(QStringLiteral("LIT"), QStringLiteral("LIT"), 0);
+    // The first character has arrived, but nothing was parsed inside the poll.
+    QVERIFY(param().CommOk);
+    QCOMPARE(f.parsers->LitCrCount, 0);
+    QVERIFY(param().LitReply.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!param().LitReply.isEmpty(), 5000);
+}
+
+void TestLinkE2e::silentInstrumentTimesOutThenNextCommandReopens()
+{
+    LinkFixture f;
+    SimFaults silent;
+    silent.silent = true;
+    QVERIFY(f.start(silent));
+    QSignalSpy spy(f.link.get(), &SerialLink::commStateChanged);
+
+    QElapsedTimer t;
+    t.start();
+    f.link->SendCommand(QStringLiteral("BEEP"), QStringLiteral("BEEP"), 0);
+    const qint64 waited = t.elapsed();
+    QVERIFY2(waited >= 490 && waited < 3000, QByteArray::number(waited));
+    QVERIFY(!param().CommOk);
+    QCOMPARE(spy.last().at(0).toBool(), false);
+
+    // The next command reopens the port, sends without waiting and calls the
+    // link healthy although nobody answers; the one after finds out again.
+    t.restart();
+    f.link->SendCommand(QStringLiteral("LIT"), QStringLiteral("LIT"), 0);
+    QVERIFY(t.elapsed() < 400);
+    QVERIFY(param().CommOk);
+    QCOMPARE(spy.last().at(0).toBool(), true);
+    QVERIFY(f.sim.waitForCommand(QStringLiteral("LIT"), 3000));
+    f.link->SendCommand(QStringLiteral("FAN"), QStringLiteral("FAN"), 0);
+    QVERIFY(!param().CommOk);
+}
+
+void TestLinkE2e::lateFirstCharacterCountsAsTimeoutThenRecovers()
+{
+    LinkFixture f;
+    SimFaults late;
+    late.lateFirstCharMs = 800;
+    QVERIFY(f.start(late));
+    f.link->SendCommand(QStringLiteral("BEEP"), QStringLiteral("BEEP"), 0);
+    QVERIFY(!param().CommOk);
+    // The late reply still arrives; any received data marks the link healthy
+    // and the parser of the awaited key still gets it.
+    QTRY_VERIFY_WITH_TIMEOUT(param().CommOk, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!param().BeepReply.isEmpty(), 5000);
+}
+
+void TestLinkE2e::hangUpMarksTheLinkFailed()
+{
+    LinkFixture f;
+    SimFaults hang;
+    hang.hangUpAfterCommands = 1;
+    QVERIFY(f.start(hang));
+    f.link->SendCommand(QStringLiteral("BEEP"), QStringLiteral("BEEP"), 0.05);
+    QVERIFY(param().CommOk);
+    f.link->SendCommand(QStringLiteral("LIT"), QStringLiteral("LIT"), 0.05);
+    QTRY_VERIFY_WITH_TIMEOUT(!param().CommOk, 5000);
+    // Later commands neither crash nor pretend the link is back.
+    for (int i = 0; i < 3; ++i)
+        f.link->SendCommand(QStringLiteral("FAN"), QStringLiteral("FAN"), 0.01);
+    QVERIFY(!param().CommOk);
+}
+
+void TestLinkE2e::waitSecondsServicesEvents()
+{
+    bool fired = false;
+    QTimer::singleShot(20, [&] { fired = true; });
+    QElapsedTimer t;
+    t.start();
+    SerialLink::WaitSeconds(0.1);
+    QVERIFY(t.elapsed() >= 100);
+    QVERIFY(fired);
+}
+
+void TestLinkE2e::readAllHealthy()
+{
+    LinkFixture f;
+    QVERIFY(f.start());
+    const QString sen0 = f.sim.withEngine([](SimEngine &e) {
+        e.setPatternRecord(3, QStringLiteral("4 1 10 12"));
+        e.setStepRecord(10, QStringLiteral("1 0 0 +055.50 01:02:03"));
+        e.setSensorRecord(2, QStringLiteral("0 +100.00 -020.00 +000.00"));
+        return e.sensorRecord(0);
+    });
+    RecordingView view;
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    t.setView(&view);
+    bool all_flg = true;
+    t.ReadAllSettings(all_flg);
+
+    QVERIFY(all_flg);
+    QCOMPARE(f.sim.receivedCommands(), readSequence());
+    QVERIFY(f.link->str.isEmpty());
+    QList<int> progress{1, 2, 3, 4};
+    for (int n = 0; n < 10; ++n)
+        progress << 5 + 5 * n;
+    for (int n = 0; n < 100; ++n)
+        progress << 50 + n;
+    QCOMPARE(view.read, progress);
+    QVERIFY(view.write.isEmpty());
+    QCOMPARE(view.panels.value(2), QStringLiteral("SENSOR1使用不可"));
+    QVERIFY(view.panels.value(0).startsWith(QStringLiteral("PT100A上限：")));
+
+    QCOMPARE(ini().IniRead(QStringLiteral("SEN"), QStringLiteral("SEN0")), sen0);
+    QCOMPARE(param().SenPara[0], sen0);
+    QCOMPARE(ini().IniRead(QStringLiteral("PATTERN"), QStringLiteral("PATTERN3")),
+             QStringLiteral("4 1 10 12"));
+    QCOMPARE(param().PatternPara[3], QStringLiteral("4 1 10 12"));
+    QCOMPARE(ini().IniRead(QStringLiteral("STEP"), QStringLiteral("STEP10")),
+             QStringLiteral("1 0 0 +055.50 01:02:03"));
+    QCOMPARE(ini().IniRead(QStringLiteral("LOG"), QString()), QStringLiteral("1 1"));
+    QVERIFY(ini().IniCheck());
+    QVERIFY(param().PatternPara[10].isEmpty());
+    QVERIFY(param().StepPara[100].isEmpty());
+}
+
+void TestLinkE2e::readAllSwitchesFanOn()
+{
+    LinkFixture f;
+    QVERIFY(f.start());
+    f.sim.withEngine(
+        [](SimEngine &e) { return e.setSetting(QStringLiteral("FAN"), QStringLiteral("0")); });
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    bool all_flg = true;
+    t.ReadAllSettings(all_flg);
+    QVERIFY(all_flg);
+    const QStringList got = f.sim.receivedCommands();
+    QCOMPARE(got.mid(9, 2), (QStringList{QStringLiteral("FAN"), QStringLiteral("FAN 1")}));
+    QCOMPARE(ini().IniRead(QStringLiteral("FAN"), QString()), QStringLiteral("1"));
+    QCOMPARE(f.sim.withEngine([](SimEngine &e) { return e.setting(QStringLiteral("FAN")); }),
+             QStringLiteral("1"));
+}
+
+void TestLinkE2e::readAllFailsOnSilenceOrCutReplies_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("commandsSent");
+    QTest::newRow("silent") << "silent" << 1;
+    QTest::newRow("cut after two lines") << "cut:2" << 1;
+}
+
+void TestLinkE2e::readAllFailsOnSilenceOrCutReplies()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, commandsSent);
+    LinkFixture f;
+    SimFaults faults;
+    QVERIFY(SimFaults::apply(fault, faults));
+    QVERIFY(f.start(faults));
+    ini().IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN0"), QStringLiteral("old"));
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    bool all_flg = true;
+    QElapsedTimer timer;
+    timer.start();
+    t.ReadAllSettings(all_flg);
+    QVERIFY(!all_flg);
+    QVERIFY(timer.elapsed() < 5000);
+    QCOMPARE(f.sim.receivedCommands().size(), commandsSent);
+    QCOMPARE(ini().IniRead(QStringLiteral("SEN"), QStringLiteral("SEN0")), QStringLiteral("old"));
+}
+
+void TestLinkE2e::readAllHangUpMidwayKeepsFileWhole()
+{
+    LinkFixture f;
+    SimFaults hang;
+    hang.hangUpAfterCommands = 30;
+    QVERIFY(f.start(hang));
+    for (int n = 0; n < 100; ++n)
+        ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(n),
+                       QStringLiteral("old"));
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    bool all_flg = true;
+    t.ReadAllSettings(all_flg);
+    QVERIFY(!all_flg);
+    // Keys read before the hang-up carry the new value, the rest the old one.
+    int fresh = 0;
+    for (int n = 0; n < 100; ++n) {
+        const QString v = ini().IniRead(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(n));
+        if (v != QLatin1String("old")) {
+            QCOMPARE(fresh, n);
+            ++fresh;
+        }
+    }
+    QVERIFY(fresh > 0 && fresh < 30);
+    QVERIFY(!QFile::exists(f.iniPath() + QStringLiteral(".tmp")));
+}
+
+void TestLinkE2e::readAllNoisyLineNeverCrashes()
+{
+    for (const char *fault : {"drop:0.2", "garble:0.2"}) {
+        LinkFixture f;
+        SimFaults faults;
+        QVERIFY(SimFaults::apply(QString::fromLatin1(fault), faults));
+        QVERIFY(f.start(faults));
+        SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+        bool all_flg = true;
+        t.ReadAllSettings(all_flg);
+        // Whatever was stored reads back as whole single-line values.
+        for (int n = 0; n < 4; ++n) {
+            const QString v = ini().IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n));
+            QVERIFY(!v.contains(QLatin1Char('\r')) && !v.contains(QLatin1Char('\n')));
+        }
+    }
+}
+
+void TestLinkE2e::writeAllHealthy()
+{
+    LinkFixture f;
+    QVERIFY(f.start());
+    presetConfiguration();
+    RecordingView view;
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    t.setView(&view);
+    QVERIFY(t.WriteAllSettings());
+    QCOMPARE(f.sim.receivedCommands(), expectedWriteSequence());
+    QList<int> progress{5, 10, 15, 20, 25, 25, 28, 31, 34};
+    for (int n = 0; n < 10; ++n)
+        progress << 34 + n;
+    for (int n = 0; n < 100; ++n)
+        progress << 43 + n;
+    progress << 149;
+    QCOMPARE(view.write, progress);
+    QCOMPARE(view.closed, 1);
+    QCOMPARE(view.panels.value(2), QStringLiteral("SENSOR1使用不可"));
+    QCOMPARE(view.panels.value(3), QStringLiteral("SENSOR2上限：+090.00下限：-010.00"));
+    QCOMPARE(param().SenPara[0], QStringLiteral("1 +150.00 -050.00 * *"));
+    QCOMPARE(param().UniPara, QStringLiteral("2.5 10"));
+    QCOMPARE(param().PatternPara[1], QStringLiteral("1 * 0 0"));
+    QVERIFY(QFile::exists(f.home.filePath(QStringLiteral("sim-state.ini"))));
+}
+
+void TestLinkE2e::writeAllStopsOnFaultyRecord_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("lastSent");
+    QTest::newRow("empty sensor") << "SEN"
+                                  << "SEN1"
+                                  << ""
+                                  << "SEN 0 1 +150.00 -050.00 0 100";
+    QTest::newRow("short sensor") << "SEN"
+                                  << "SEN2"
+                                  << "1 +100.00"
+                                  << "SEN 1 1 +120.00 -040.00 +000.50 *";
+    QTest::newRow("PT100 without resistance") << "SEN"
+                                              << "SEN0"
+                                              << "1 +150.00 -050.00 *"
+                                              << "UNI 2.5 10";
+    QTest::newRow("short pattern") << "PATTERN"
+                                   << "PATTERN4"
+                                   << "3"
+                                   << "RP 3";
+    QTest::newRow("short step") << "STEP"
+                                << "STEP50"
+                                << "1"
+                                << "RS 49";
+}
+
+void TestLinkE2e::writeAllStopsOnFaultyRecord()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, lastSent);
+    LinkFixture f;
+    QVERIFY(f.start());
+    presetConfiguration();
+    ini().IniWrite(section, key, value);
+    RecordingView view;
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    t.setView(&view);
+    QVERIFY(!t.WriteAllSettings());
+    const QStringList got = f.sim.receivedCommands();
+    QCOMPARE(got.last(), lastSent);
+    QVERIFY(!got.contains(QStringLiteral("SAVE")));
+    QVERIFY(!view.write.contains(149));
+    QCOMPARE(view.closed, 1);
+}
+
+void TestLinkE2e::writeAllHangUpMidwayIsNotSuccess()
+{
+    LinkFixture f;
+    SimFaults hang;
+    hang.hangUpAfterCommands = 40;
+    QVERIFY(f.start(hang));
+    presetConfiguration();
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    QVERIFY(!t.WriteAllSettings());
+    QVERIFY(!param().CommOk);
+    QVERIFY(!f.sim.receivedCommands().contains(QStringLiteral("SAVE")));
+}
+
+void TestLinkE2e::readThenWriteRoundTrips()
+{
+    LinkFixture f;
+    QVERIFY(f.start());
+    f.sim.withEngine([](SimEngine &e) {
+        e.setPatternRecord(0, QStringLiteral("3 1 0 2"));
+        e.setStepRecord(1, QStringLiteral("1 0 0 -010.25 00:30:00"));
+        return 0;
+    });
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    bool all_flg = true;
+    t.ReadAllSettings(all_flg);
+    QVERIFY(all_flg);
+    const QByteArray before = fileBytes(f.iniPath());
+    f.sim.clearReceivedCommands();
+    QVERIFY(t.WriteAllSettings());
+    const QStringList sent = f.sim.receivedCommands();
+    QVERIFY(sent.contains(QStringLiteral("MKP 0 3 1 0 2")));
+    QVERIFY(sent.contains(QStringLiteral("MKS 1 1 0 0 -010.25 00:30:00")));
+    QVERIFY(sent.contains(QStringLiteral("RP 5")));
+    // A second read finds exactly what the first stored.
+    t.ReadAllSettings(all_flg);
+    QVERIFY(all_flg);
+    QCOMPARE(fileBytes(f.iniPath()), before);
+}
+
+QTEST_GUILESS_MAIN(TestLinkE2e)
+#include "tst_link_e2e.moc"
