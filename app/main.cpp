@@ -1,0 +1,69 @@
+// The KRM-2200 companion program.
+
+#include "link/SerialLink.h"
+#include "shell/AppHome.h"
+#include "shell/KRM2200.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("krm2200"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(KRM_VERSION_MAJOR)
+                                            .arg(KRM_VERSION_MINOR)
+                                            .arg(KRM_VERSION_REVISION));
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Serial device of the instrument."),
+                                        QStringLiteral("DEVICE"));
+    const QCommandLineOption homeOption(QStringLiteral("home"),
+                                        QStringLiteral("Program folder (configuration and logs)."),
+                                        QStringLiteral("DIR"));
+    const QCommandLineOption readyOption(
+        QStringLiteral("exit-when-ready"),
+        QStringLiteral("Quit as soon as the start-up sequence has finished."));
+    const QCommandLineOption shotOption(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save the main window to FILE (PNG) after start-up, then quit."),
+        QStringLiteral("FILE"));
+    parser.addOptions({portOption, homeOption, readyOption, shotOption});
+    parser.process(app);
+
+    const QString home =
+        resolveAppHome(parser.value(homeOption), QCoreApplication::applicationDirPath());
+    KRM2200 window(home);
+    if (parser.isSet(portOption))
+        window.link().setForcedDevice(parser.value(portOption));
+
+    QObject::connect(&window, &KRM2200::programEnded, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
+    const bool exitWhenReady =
+        parser.isSet(readyOption) || qEnvironmentVariableIsSet("KRM_EXIT_WHEN_READY");
+    const QString screenshot = parser.value(shotOption);
+    int exitCode = 0;
+    if (exitWhenReady || !screenshot.isEmpty()) {
+        QObject::connect(
+            &window, &KRM2200::startUpFinished, &app, [&window, &exitCode, screenshot] {
+                // Let the first view settle before it is captured.
+                QTimer::singleShot(100, &window, [&window, &exitCode, screenshot] {
+                    if (!screenshot.isEmpty() && !window.grab().save(screenshot, "PNG"))
+                        exitCode = 2;
+                    QCoreApplication::exit(exitCode);
+                });
+            });
+    }
+
+    window.show();
+    // The start-up sequence runs once the window is on the screen.
+    QTimer::singleShot(0, &window, [&window] { window.startUp(); });
+    const int rc = app.exec();
+    return exitCode ? exitCode : rc;
+}

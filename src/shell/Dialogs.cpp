@@ -1,0 +1,113 @@
+#include "shell/Dialogs.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+Dialogs *g_installed = nullptr;
+
+// Messages are composed with "\n"; a CR LF from elsewhere shows as one break.
+QString displayText(const QString &text)
+{
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return t;
+}
+
+} // namespace
+
+Dialogs &Dialogs::instance()
+{
+    static QtDialogs real;
+    return g_installed ? *g_installed : real;
+}
+
+void Dialogs::setInstance(Dialogs *dialogs)
+{
+    g_installed = dialogs;
+}
+
+QString configSetFilter()
+{
+    return QStringLiteral("構成設定 (*.ini)");
+}
+
+QMessageBox *QtDialogs::makeMessageBox(QWidget *parent, const QString &text, const QString &title)
+{
+    auto *box = new QMessageBox(parent);
+    box->setWindowTitle(title);
+    box->setText(displayText(text));
+    box->setTextFormat(Qt::PlainText);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    return box;
+}
+
+QMessageBox *QtDialogs::makeQuestionBox(QWidget *parent, const QString &text, const QString &title,
+                                        bool defaultYes)
+{
+    auto *box = new QMessageBox(parent);
+    box->setWindowTitle(title);
+    box->setText(displayText(text));
+    box->setTextFormat(Qt::PlainText);
+    box->setIcon(QMessageBox::Question);
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+void QtDialogs::message(QWidget *parent, const QString &text, const QString &title)
+{
+    QMessageBox *box = makeMessageBox(parent, text, title);
+    box->exec();
+    delete box;
+}
+
+bool QtDialogs::question(QWidget *parent, const QString &text, const QString &title,
+                         bool defaultYes)
+{
+    QMessageBox *box = makeQuestionBox(parent, text, title, defaultYes);
+    const bool yes = box->exec() == QMessageBox::Yes;
+    delete box;
+    return yes;
+}
+
+QFileDialog::Options QtDialogs::openOptions()
+{
+    return QFileDialog::Options();
+}
+
+QFileDialog::Options QtDialogs::saveOptions()
+{
+    return QFileDialog::Options();
+}
+
+QString QtDialogs::openFile(QWidget *parent, const QString &filter, const QString &directory)
+{
+    QFileDialog dialog(parent, QString(), directory, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile); // must exist, path must exist
+    dialog.setOptions(openOptions());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtDialogs::saveFile(QWidget *parent, const QString &filter, const QString &directory)
+{
+    QFileDialog dialog(parent, QString(), directory, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOptions(saveOptions());
+    dialog.setDefaultSuffix(QStringLiteral("ini"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtDialogs::pickFolder(QWidget *parent, const QString &title, const QString &startFolder)
+{
+    return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
+}

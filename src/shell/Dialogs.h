@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QFileDialog>
+#include <QString>
+
+class QWidget;
+class QMessageBox;
+
+// Every message box, question and file or folder dialog of the program goes
+// through this one seam, so that tests can answer them without a modal window.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A message with one OK button.
+    virtual void message(QWidget *parent, const QString &text, const QString &title) = 0;
+    // A question with Yes and No; returns true only for Yes. `defaultYes`
+    // chooses the default button.
+    virtual bool question(QWidget *parent, const QString &text, const QString &title,
+                          bool defaultYes) = 0;
+    // File dialogs return the chosen path, or an empty text when cancelled.
+    virtual QString openFile(QWidget *parent, const QString &filter,
+                             const QString &directory = QString()) = 0;
+    virtual QString saveFile(QWidget *parent, const QString &filter,
+                             const QString &directory = QString()) = 0;
+    // Folder picker: returns the chosen folder or an empty text.
+    virtual QString pickFolder(QWidget *parent, const QString &title,
+                               const QString &startFolder = QString()) = 0;
+
+    // The instance in use; the Qt dialogs unless a test installed another.
+    static Dialogs &instance();
+    // Installs `dialogs` (not owned); nullptr restores the Qt dialogs.
+    static void setInstance(Dialogs *dialogs);
+};
+
+// The real dialogs: QMessageBox and QFileDialog.
+class QtDialogs : public Dialogs {
+public:
+    void message(QWidget *parent, const QString &text, const QString &title) override;
+    bool question(QWidget *parent, const QString &text, const QString &title,
+                  bool defaultYes) override;
+    QString openFile(QWidget *parent, const QString &filter, const QString &directory) override;
+    QString saveFile(QWidget *parent, const QString &filter, const QString &directory) override;
+    QString pickFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
+
+    // The message box `message` shows, built but not run; for screenshots.
+    static QMessageBox *makeMessageBox(QWidget *parent, const QString &text, const QString &title);
+    // The question box `question` shows, built but not run.
+    static QMessageBox *makeQuestionBox(QWidget *parent, const QString &text, const QString &title,
+                                        bool defaultYes);
+
+    // Options of the open dialog: the file must exist, the current folder is
+    // left alone (QFileDialog never changes it), no read-only box.
+    static QFileDialog::Options openOptions();
+    // Options of the save dialog: Qt asks before overwriting by default.
+    static QFileDialog::Options saveOptions();
+};
+
+// Filter of the configuration-set dialogs.
+QString configSetFilter();

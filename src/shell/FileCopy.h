@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Copies `source` over `target` through a temporary file and a rename, so that
+// `target` is either the old file or a whole copy, never a part. On failure
+// returns false and, when `error` is given, a readable reason.
+bool copyFileAtomically(const QString &source, const QString &target, QString *error = nullptr);

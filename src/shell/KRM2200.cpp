@@ -1,0 +1,1213 @@
+#include "shell/KRM2200.h"
+
+#include "config/Ini_Operation.h"
+#include "config/Parameter.h"
+#include "link/Reception_Show.h"
+#include "link/SerialLink.h"
+#include "shell/Dialogs.h"
+#include "shell/FileCopy.h"
+#include "shell/ProgramLookup.h"
+#include "shell/Twips.h"
+#include "shell/Version.h"
+#include "shell/frmPort.h"
+#include "shell/frmSplashStart.h"
+#include "shell/frmSplashrw.h"
+#include "shell/frmToppage.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+Q_LOGGING_CATEGORY(lcShell, "krm.shell")
+
+namespace {
+
+const QString kCaption = QStringLiteral("KRM-2200　Development　Environment");
+
+QString checkPortText()
+{
+    return QStringLiteral("通信ポートを確認してください。");
+}
+
+QString quitQuestionText()
+{
+    return QStringLiteral("終了すると制御が中断されます。\n終了しますか？");
+}
+
+QString quitTitle()
+{
+    return QStringLiteral("終了確認");
+}
+
+QString errorTitle()
+{
+    return QStringLiteral("error");
+}
+
+QString confirmTitle()
+{
+    return QStringLiteral("確認");
+}
+
+QString transferRetryText()
+{
+    return QStringLiteral("本体との接続を確認し、再度実行してください。");
+}
+
+const QString kCommOk = QStringLiteral("通信：正常");
+const QString kCommNg = QStringLiteral("通信：異常");
+
+// Windows that show configuration values and must re-read the file.
+const QStringList kConfigWindows = {
+    QStringLiteral("frmOperation_setting"), QStringLiteral("frmDetailed_setting"),
+    QStringLiteral("frmGraph"), QStringLiteral("frmPattern_control"),
+    QStringLiteral("frmFix_control")};
+
+// Field 1 of the LOG value when it is a whole number of seconds from 1 to 60.
+int logIntervalFrom(const QString &value)
+{
+    bool ok = false;
+    const int n = value.section(QLatin1Char(' '), 0, 0).trimmed().toInt(&ok);
+    return ok && n >= 1 && n <= 60 ? n : 1;
+}
+
+} // namespace
+
+// Counts the nested operations that run event loops (start-up, transfers);
+// a quit asked for meanwhile is carried out when the outermost one ends.
+struct KRM2200::BusyScope {
+    explicit BusyScope(KRM2200 &w) : m_w(w) { ++m_w.m_busyDepth; }
+    ~BusyScope() { m_w.leaveBusy(); }
+    KRM2200 &m_w;
+};
+
+KRM2200::KRM2200(const QString &appDir, QWidget *parent)
+    : QMainWindow(parent), m_appDir(QDir::fromNativeSeparators(appDir))
+{
+    setObjectName(QStringLiteral("KRM2200"));
+    setWindowTitle(kCaption);
+
+    m_parsers = std::make_unique<Reception_Show>(param());
+    m_link = std::make_unique<SerialLink>(param(), *m_parsers, ini());
+    m_transfer = std::make_unique<SettingsTransfer>(*m_link, *m_parsers, param(), ini());
+    m_transfer->setView(this);
+    m_lookup = [] { return ProgramLookup().findSpreadsheetProgram(); };
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("MDIArea"));
+    setCentralWidget(m_mdi);
+
+    Log_Timer = new QTimer(this);
+    Log_Timer->setObjectName(QStringLiteral("Log_Timer"));
+
+    buildMenus();
+    buildToolbar();
+    buildStatusBar();
+    registerShellWindows();
+
+    connect(m_link.get(), &SerialLink::commStateChanged, this,
+            [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });
+    // The session ending closes the window without a question.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
+            [this] { m_closeWithoutAsking = true; });
+
+    // Nothing may be used before the start-up sequence has decided.
+    LockControls();
+    resize(Twips::toPixels(12000, 8600));
+}
+
+KRM2200::~KRM2200()
+{
+    m_transfer->setView(nullptr);
+    delete m_splashStart.data();
+    delete m_splashrw.data();
+    m_link->ClosePort();
+    m_link->closeSystemLog();
+}
+
+QString &KRM2200::str()
+{
+    return m_link->str;
+}
+
+QString &KRM2200::Filename()
+{
+    return ini().Filename;
+}
+
+QString &KRM2200::versi()
+{
+    return m_parsers->versi;
+}
+
+QString KRM2200::workingFile() const
+{
+    return m_appDir + QStringLiteral("/sys/KRM.ini");
+}
+
+// ---------------------------------------------------------------- building
+
+QAction *KRM2200::addMenuItem(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    m_menuItems.insert(QLatin1String(name), a);
+    return a;
+}
+
+void KRM2200::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MenuBar"));
+    auto topMenu = [&](const char *name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        m->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+        m->menuAction()->setObjectName(QLatin1String(name));
+        m_menuItems.insert(QLatin1String(name), m->menuAction());
+        return m;
+    };
+    auto separator = [&](QMenu *m, const char *name) {
+        QAction *s = m->addSeparator();
+        s->setObjectName(QLatin1String(name));
+    };
+
+    QMenu *file = topMenu("file", QStringLiteral("ファイル(&F)"));
+    connect(addMenuItem(file, "file_open", QStringLiteral("開く(&O)")), &QAction::triggered, this,
+            &KRM2200::file_open);
+    separator(file, "mnuline");
+    connect(addMenuItem(file, "file_save", QStringLiteral("名前をつけて保存(&A)")),
+            &QAction::triggered, this, &KRM2200::file_save);
+    connect(addMenuItem(file, "file_save2", QStringLiteral("上書き保存(&S)")), &QAction::triggered,
+            this, &KRM2200::file_save2);
+    separator(file, "mnuline1");
+    connect(addMenuItem(file, "file_memo", QStringLiteral("メモ(&M)")), &QAction::triggered, this,
+            [this] { openWindow(QStringLiteral("frmMemo")); });
+    separator(file, "mnuline2");
+    connect(addMenuItem(file, "file_end", QStringLiteral("終了(&X)")), &QAction::triggered, this,
+            &KRM2200::file_end);
+
+    QMenu *con = topMenu("con", QStringLiteral("制御(&C)"));
+    connect(addMenuItem(con, "con_teiti", QStringLiteral("定値制御(&T)")), &QAction::triggered,
+            this, [this] { discardAndOpen({QStringLiteral("frmFix_control")}); });
+    connect(
+        addMenuItem(con, "con_pattern", QStringLiteral("パターン制御(&P)")), &QAction::triggered,
+        this, [this] {
+            discardAndOpen({QStringLiteral("frmPattern_control"), QStringLiteral("frmStepview")});
+        });
+
+    QMenu *set = topMenu("set", QStringLiteral("設定(&S)"));
+    connect(addMenuItem(set, "set_dousa", QStringLiteral("パターン動作(&D)")), &QAction::triggered,
+            this, [this] { discardAndOpen({QStringLiteral("frmOperation_setting")}); });
+    connect(addMenuItem(set, "set_shousai", QStringLiteral("センサと機器動作(&S)")),
+            &QAction::triggered, this,
+            [this] { discardAndOpen({QStringLiteral("frmDetailed_setting")}); });
+    separator(set, "mnuline3");
+    connect(addMenuItem(set, "set_con", QStringLiteral("接続ポート(&P)")), &QAction::triggered,
+            this, [this] { openWindow(QStringLiteral("frmPort")); });
+
+    QMenu *view = topMenu("view", QStringLiteral("表示(&V)"));
+    connect(addMenuItem(view, "view_top", QStringLiteral("初期画面(&T)")), &QAction::triggered,
+            this, [this] { discardAndOpen({QStringLiteral("frmToppage")}); });
+    separator(view, "mnuline4");
+    connect(addMenuItem(view, "view_graph", QStringLiteral("グラフ(&G)")), &QAction::triggered,
+            this, [this] {
+                discardAndOpen({QStringLiteral("frmSenlog"), QStringLiteral("frmGraph")});
+            });
+    connect(addMenuItem(view, "view_status", QStringLiteral("ステータス(&S)")), &QAction::triggered,
+            this, &KRM2200::statusQuery);
+
+    // The version entry is a top-level item without a menu of its own.
+    QAction *ver = bar->addAction(QStringLiteral("バージョン(&A)"));
+    ver->setObjectName(QStringLiteral("ver"));
+    m_menuItems.insert(QStringLiteral("ver"), ver);
+    connect(ver, &QAction::triggered, this, &KRM2200::showVersion);
+
+    QAction *top = bar->addAction(QStringLiteral("TOP(&T)"));
+    top->setObjectName(QStringLiteral("top"));
+    top->setVisible(false);
+    m_menuItems.insert(QStringLiteral("top"), top);
+    connect(top, &QAction::triggered, this, [this] { openWindow(QStringLiteral("frmToppage")); });
+
+    // Pop-up menu of the step editor; not on the menu bar.
+    m_popup = new QMenu(this);
+    m_popup->setObjectName(QStringLiteral("mnuPopmnu"));
+    m_menuItems.insert(QStringLiteral("mnuPopmnu"), m_popup->menuAction());
+    connect(addMenuItem(m_popup, "mnuPopmnuSub1", QStringLiteral("挿入")), &QAction::triggered,
+            this, &KRM2200::popupInsertRequested);
+    connect(addMenuItem(m_popup, "mnuPopmnuSub2", QStringLiteral("削除")), &QAction::triggered,
+            this, &KRM2200::popupDeleteRequested);
+}
+
+void KRM2200::buildToolbar()
+{
+    Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    struct Button {
+        const char *key;
+        QString caption;
+        QString tip;
+    };
+    const Button buttons[] = {
+        {"LOAD", QStringLiteral("FILE読込"), QStringLiteral("開く")},
+        {"SAVE", QStringLiteral("FILE書込"), QStringLiteral("上書き保存")},
+        {nullptr, {}, {}},
+        {"READ", QStringLiteral("本体読込"), QStringLiteral("本体読み込み")},
+        {"WRITE", QStringLiteral("本体書込"), QStringLiteral("本体書き込み")},
+        {nullptr, {}, {}},
+        {"LOG", QStringLiteral("LOG START"), QStringLiteral("ログ")},
+        {nullptr, {}, {}},
+        {"ACLR", QStringLiteral("ACLR"), QStringLiteral("アラームクリア")},
+        {"STOP", QStringLiteral("STOP"), QStringLiteral("動作停止")},
+    };
+    for (const Button &b : buttons) {
+        if (!b.key) {
+            Toolbar1->addSeparator();
+            continue;
+        }
+        QAction *a = Toolbar1->addAction(b.caption);
+        const QString key = QLatin1String(b.key);
+        a->setObjectName(key);
+        a->setData(key);
+        a->setToolTip(b.tip);
+        m_toolButtons.insert(key, a);
+        if (auto *w = Toolbar1->widgetForAction(a)) {
+            w->setObjectName(QStringLiteral("Toolbar1_") + key);
+            w->setAccessibleName(b.caption);
+        }
+        connect(a, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    }
+    // Alarm clear and stop are enabled by the status handling and the graph.
+    m_toolButtons.value(QStringLiteral("ACLR"))->setEnabled(false);
+    m_toolButtons.value(QStringLiteral("STOP"))->setEnabled(false);
+    // The LOG caption follows the log state; keep the accessible name with it.
+    QAction *log = m_toolButtons.value(QStringLiteral("LOG"));
+    connect(log, &QAction::changed, this, [this, log] {
+        if (auto *w = Toolbar1->widgetForAction(log))
+            w->setAccessibleName(log->text());
+    });
+}
+
+void KRM2200::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("SenStatusBar"));
+    bar->setSizeGripEnabled(true);
+    const char *keys[] = {"SEN0", "SEN1", "SEN2", "SEN3", "COMM"};
+    const QString texts[] = {QStringLiteral("PT1000A"), QStringLiteral("PT1000B"),
+                             QStringLiteral("SENSOR1"), QStringLiteral("SENSOR2"),
+                             QStringLiteral("通信：")};
+    for (int i = 0; i < 5; ++i) {
+        auto *label = new QLabel(texts[i], bar);
+        label->setObjectName(QLatin1String(keys[i]));
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setMinimumWidth(60);
+        // The link state must always be readable; the sensor panels share
+        // what is left and show their whole text as a tip.
+        bar->addWidget(label, i < 4 ? 1 : 0);
+        m_panels[i] = label;
+    }
+}
+
+void KRM2200::registerShellWindows()
+{
+    registerWindow(
+        QStringLiteral("frmToppage"),
+        [](KRM2200 &w) -> QWidget * {
+            auto *page = new frmToppage;
+            const QString status = QStringLiteral("frmStatus");
+            QObject::connect(page->Fix_c, &QPushButton::clicked, &w,
+                             [&w] { w.topPageButton({QStringLiteral("frmFix_control")}, false); });
+            QObject::connect(page->Pattern_c, &QPushButton::clicked, &w, [&w] {
+                w.topPageButton(
+                    {QStringLiteral("frmPattern_control"), QStringLiteral("frmStepview")}, false);
+            });
+            QObject::connect(page->Operation_c, &QPushButton::clicked, &w, [&w] {
+                w.topPageButton({QStringLiteral("frmOperation_setting")}, false);
+            });
+            QObject::connect(page->Details_c, &QPushButton::clicked, &w, [&w] {
+                w.topPageButton({QStringLiteral("frmDetailed_setting")}, false);
+            });
+            QObject::connect(page->Graph_c, &QPushButton::clicked, &w, [&w] {
+                w.topPageButton({QStringLiteral("frmSenlog"), QStringLiteral("frmGraph")}, false);
+            });
+            QObject::connect(page->Status_c, &QPushButton::clicked, &w,
+                             [&w, status] { w.topPageButton({status}, true); });
+            return page;
+        },
+        QSize(frmToppage::WidthTwips, frmToppage::HeightTwips));
+
+    registerWindow(
+        QStringLiteral("frmPort"),
+        [](KRM2200 &w) -> QWidget * {
+            auto *port = new frmPort(ini().IniRead(QStringLiteral("COM"), QString()),
+                                     w.link().forcedDevice());
+            QObject::connect(port, &frmPort::connectRequested, &w, &KRM2200::connectPort);
+            QObject::connect(port, &frmPort::cancelRequested, &w,
+                             [&w] { w.unloadWindow(QStringLiteral("frmPort")); });
+            return port;
+        },
+        QSize(frmPort::WidthTwips, frmPort::HeightTwips));
+}
+
+// ---------------------------------------------------------------- windows
+
+void KRM2200::registerWindow(const QString &name, WindowFactory factory, QSize outerTwips)
+{
+    m_factories.insert(name, Registered{std::move(factory), outerTwips});
+}
+
+QWidget *KRM2200::loadedWindow(const QString &name) const
+{
+    const QPointer<QMdiSubWindow> sub = m_loaded.value(name);
+    if (!sub || sub->isHidden())
+        return nullptr;
+    return sub->widget();
+}
+
+QWidget *KRM2200::openWindow(const QString &name)
+{
+    if (QWidget *w = loadedWindow(name)) {
+        ShowChild(w);
+        return w;
+    }
+    const auto it = m_factories.constFind(name);
+    if (it == m_factories.constEnd()) {
+        qCDebug(lcShell) << "no window" << name;
+        return nullptr;
+    }
+    QWidget *widget = it->factory(*this);
+    if (!widget)
+        return nullptr;
+    if (widget->objectName().isEmpty())
+        widget->setObjectName(name);
+    QMdiSubWindow *sub = m_mdi->addSubWindow(widget);
+    sub->setObjectName(name + QStringLiteral("_sub"));
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    if (it->outerTwips.isValid())
+        sub->resize(Twips::toPixels(it->outerTwips.width(), it->outerTwips.height()));
+    else
+        sub->adjustSize();
+    if (name == QLatin1String("frmToppage"))
+        sub->move(0, 0);
+    m_loaded.insert(name, sub);
+    sub->show();
+    ShowChild(widget);
+    return widget;
+}
+
+bool KRM2200::unloadWindow(const QString &name)
+{
+    const QPointer<QMdiSubWindow> sub = m_loaded.value(name);
+    if (!sub || sub->isHidden()) {
+        m_loaded.remove(name);
+        return true;
+    }
+    if (!sub->close())
+        return false;
+    m_loaded.remove(name);
+    return true;
+}
+
+void KRM2200::unloadAllWindows()
+{
+    const QStringList names = m_loaded.keys();
+    for (const QString &name : names)
+        unloadWindow(name);
+}
+
+void KRM2200::ShowChild(QWidget *child)
+{
+    if (!child)
+        return;
+    auto *sub = qobject_cast<QMdiSubWindow *>(child->parentWidget());
+    if (!sub) {
+        child->show();
+        child->raise();
+        return;
+    }
+    if (sub->isMinimized()) {
+        sub->showNormal();
+    } else {
+        sub->show();
+        sub->raise();
+    }
+    m_mdi->setActiveSubWindow(sub);
+}
+
+void KRM2200::SelectAllText(QLineEdit *box)
+{
+    if (box)
+        box->setSelection(0, int(box->text().size()));
+}
+
+frmToppage *KRM2200::toppage() const
+{
+    return qobject_cast<frmToppage *>(loadedWindow(QStringLiteral("frmToppage")));
+}
+
+frmPort *KRM2200::portWindow() const
+{
+    return qobject_cast<frmPort *>(loadedWindow(QStringLiteral("frmPort")));
+}
+
+frmSplashStart *KRM2200::splashStart() const
+{
+    return m_splashStart;
+}
+
+frmSplashrw *KRM2200::splashrw() const
+{
+    return m_splashrw;
+}
+
+void KRM2200::LockControls()
+{
+    static const char *const items[] = {"file_memo",   "file_open", "file_save",   "file_save2",
+                                        "con",         "set_dousa", "set_shousai", "view_top",
+                                        "view_status", "ver"};
+    for (const char *name : items)
+        m_menuItems.value(QLatin1String(name))->setEnabled(false);
+    static const char *const keys[] = {"LOAD", "SAVE", "READ", "WRITE", "LOG"};
+    for (const char *key : keys)
+        m_toolButtons.value(QLatin1String(key))->setEnabled(false);
+    param().UiEnabled = false;
+}
+
+void KRM2200::UnlockControls()
+{
+    static const char *const items[] = {"file_memo",   "file_open", "file_save",   "file_save2",
+                                        "con",         "set_dousa", "set_shousai", "view_top",
+                                        "view_status", "ver"};
+    for (const char *name : items)
+        m_menuItems.value(QLatin1String(name))->setEnabled(true);
+    static const char *const keys[] = {"LOAD", "SAVE", "READ", "WRITE", "LOG"};
+    for (const char *key : keys)
+        m_toolButtons.value(QLatin1String(key))->setEnabled(true);
+    param().UiEnabled = true;
+}
+
+void KRM2200::setMenuBarLocked(bool locked)
+{
+    for (const char *name : {"file", "set", "view"})
+        m_menuItems.value(QLatin1String(name))->setEnabled(!locked);
+    for (const char *name : {"file", "con", "set", "view", "ver"})
+        m_menuItems.value(QLatin1String(name))->setVisible(!locked);
+}
+
+QAction *KRM2200::menuItem(const QString &name) const
+{
+    return m_menuItems.value(name);
+}
+
+QAction *KRM2200::toolButton(const QString &key) const
+{
+    return m_toolButtons.value(key);
+}
+
+QAction *KRM2200::toolButton(int index) const
+{
+    static const char *const keys[] = {nullptr, "LOAD", "SAVE",  nullptr, "READ", "WRITE",
+                                       nullptr, "LOG",  nullptr, "ACLR",  "STOP"};
+    if (index < 1 || index > 10 || !keys[index])
+        return nullptr;
+    return m_toolButtons.value(QLatin1String(keys[index]));
+}
+
+// ---------------------------------------------------------------- status bar
+
+QString KRM2200::panelText(int panel) const
+{
+    return panel >= 1 && panel <= 5 ? m_panels[panel - 1]->text() : QString();
+}
+
+void KRM2200::setPanelText(int panel, const QString &text)
+{
+    if (panel < 1 || panel > 5)
+        return;
+    m_panels[panel - 1]->setText(text);
+    m_panels[panel - 1]->setToolTip(text);
+}
+
+void KRM2200::setSensorPanel(int n, const QString &text)
+{
+    setPanelText(n + 1, text);
+}
+
+void KRM2200::setReadProgress(int value)
+{
+    if (m_splashStart)
+        m_splashStart->StartPro->setValue(value);
+    if (m_splashrw)
+        m_splashrw->RWPro->setValue(value);
+}
+
+void KRM2200::setWriteProgress(int value)
+{
+    if (m_splashrw)
+        m_splashrw->RWPro->setValue(value);
+}
+
+void KRM2200::closeProgressWindow()
+{
+    closeSplashrw();
+}
+
+void KRM2200::openSplashStart()
+{
+    if (!m_splashStart)
+        m_splashStart = new frmSplashStart;
+    m_splashStart->StartPro->setValue(0);
+    if (QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        m_splashStart->move(area.center() - m_splashStart->rect().center());
+    }
+    m_splashStart->show();
+    m_splashStart->raise();
+}
+
+void KRM2200::closeSplashStart()
+{
+    if (m_splashStart) {
+        m_splashStart->close();
+        delete m_splashStart.data();
+    }
+}
+
+void KRM2200::openSplashrw(const QString &label)
+{
+    if (!m_splashrw)
+        m_splashrw = new frmSplashrw(this);
+    m_splashrw->Label1->setText(label);
+    const QRect outer = frameGeometry();
+    m_splashrw->move(outer.center() - m_splashrw->rect().center());
+    m_splashrw->show();
+    m_splashrw->raise();
+}
+
+void KRM2200::closeSplashrw()
+{
+    if (m_splashrw) {
+        m_splashrw->close();
+        delete m_splashrw.data();
+    }
+}
+
+bool KRM2200::logRecording() const
+{
+    return m_toolButtons.value(QStringLiteral("LOG"))->text() != QLatin1String("LOG START");
+}
+
+// ---------------------------------------------------------------- start-up
+
+void KRM2200::placeWindow()
+{
+    const QSize size = Twips::toPixels(12000, 8600);
+    resize(size);
+    if (QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        const QRect full = screen->geometry();
+        move(full.x() + Twips::centredOrigin(full.width(), size.width()),
+             full.y() + Twips::centredOrigin(full.height(), size.height()));
+    }
+}
+
+KRM2200::StartResult KRM2200::startUpFailed(StartResult result, const QString &message)
+{
+    // The splash goes before the message so it cannot cover it.
+    closeSplashStart();
+    Dialogs::instance().message(this, message, errorTitle());
+    LockControls();
+    m_startResult = result;
+    Q_EMIT startUpFinished(result);
+    return result;
+}
+
+KRM2200::StartResult KRM2200::startUp()
+{
+    BusyScope busy(*this);
+    Parameter &p = param();
+    Ini_Operation &cfg = ini();
+    LockControls();
+
+    // 1
+    p.CommOk = true;
+    p.LogStopFlag = false;
+
+    // 2
+    openSplashStart();
+    QCoreApplication::processEvents();
+
+    // 3
+    cfg.setWorkingFile(workingFile());
+
+    auto portError = [this] {
+        m_link->ClosePort();
+        return startUpFailed(StartResult::PortError, checkPortText());
+    };
+
+    // 5, before 4: the log-folder default below is written into sys/KRM.ini
+    const QString day = QDate::currentDate().toString(QStringLiteral("yyyy_MM_dd"));
+    const QString dayDir = m_appDir + QStringLiteral("/LOG/XSYS_LOG/") + day;
+    for (const QString &dir : {m_appDir + QStringLiteral("/sys"), m_appDir + QStringLiteral("/LOG"),
+                               m_appDir + QStringLiteral("/LOG/XSYS_LOG"), dayDir}) {
+        if (!QDir().mkpath(dir)) {
+            qCWarning(lcShell) << "cannot create" << dir;
+            return portError();
+        }
+    }
+
+    // 4
+    const QString logDir = cfg.IniRead(QStringLiteral("LOGDIRPATH"), QStringLiteral("path"));
+    if (!logDir.isEmpty() && logDir != QLatin1String("ERR")) {
+        m_logDir = logDir;
+    } else {
+        m_logDir = m_appDir;
+        cfg.IniWrite(QStringLiteral("LOGDIRPATH"), QStringLiteral("path"), m_appDir);
+    }
+
+    // 6
+    {
+        QFile probe(m_appDir + QStringLiteral("/sys/CHK.xls"));
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            qCWarning(lcShell) << "cannot create" << probe.fileName() << probe.errorString();
+            return portError();
+        }
+    }
+
+    // 7
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH_mm_ss"));
+    const QString sysLog =
+        dayDir + QLatin1Char('/') + day + QLatin1Char('_') + time + QStringLiteral(".txt");
+    if (!m_link->openSystemLog(sysLog)) {
+        qCWarning(lcShell) << "cannot open the system log" << sysLog;
+        return portError();
+    }
+
+    // 8, 9 (the dialog filter is fixed: configSetFilter)
+    placeWindow();
+
+    // 10
+    Log_Timer->stop();
+    p.GraphPagePoints = 600;
+    p.GraphDegPerDiv = 50.0;
+    p.GraphDivCount = 4.0;
+    p.GraphZeroDiv = 3.0;
+    p.GraphXScale = 50;
+
+    // 11: a device named on the command line, or chosen earlier in the port
+    // window, counts as a configured port.
+    if (m_link->forcedDevice().isEmpty()) {
+        const QString device = cfg.IniRead(QStringLiteral("COM"), QStringLiteral("device"));
+        if (!device.isEmpty() && device != QLatin1String("ERR"))
+            m_link->setForcedDevice(device);
+    }
+    QString port = cfg.IniRead(QStringLiteral("COM"), QString());
+    if (port == QLatin1String("ERR")) {
+        if (m_link->forcedDevice().isEmpty()) {
+            // 21
+            cfg.IniWritePara(QStringLiteral("COM"), QString(), QStringLiteral("1"));
+            return startUpFailed(StartResult::PortError, checkPortText());
+        }
+        port = QStringLiteral("1");
+        cfg.IniWritePara(QStringLiteral("COM"), QString(), port);
+    }
+
+    // 12
+    if (!m_link->OpenPort(port))
+        return portError();
+
+    // 13
+    cfg.IniWritePara(QStringLiteral("Y"), QString(), QStringLiteral("160 -60"));
+
+    // 14
+    all_flg = true;
+    m_transfer->ReadAllSettings(all_flg);
+    if (m_ended)
+        return m_startResult;
+
+    // 15
+    Log_Timer->stop();
+    while (p.LogTimeText.size() < 11)
+        p.LogTimeText.append(QString());
+    while (p.LogTimeText.size() > 11)
+        p.LogTimeText.removeLast();
+
+    // 16
+    readLogInterval();
+
+    // 17
+    if (!all_flg) {
+        m_link->ClosePort();
+        return startUpFailed(StartResult::NotConnected,
+                             QStringLiteral("読み込みに失敗しました。接続を確認してください。"));
+    }
+
+    // 18
+    for (int n = 0; n < 4; ++n) {
+        const QString record = cfg.IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n));
+        const QString text = SettingsTransfer::sensorPanelText(n, record);
+        if (!text.isNull())
+            setPanelText(n + 1, text);
+    }
+    closeSplashStart();
+    openWindow(QStringLiteral("frmToppage"));
+    UnlockControls();
+
+    // 19
+    checkCsvOutput();
+
+    // 20
+    setPanelText(5, kCommOk);
+    m_startResult = StartResult::Ready;
+    Q_EMIT startUpFinished(m_startResult);
+    return m_startResult;
+}
+
+void KRM2200::readLogInterval()
+{
+    param().LogInterval = logIntervalFrom(ini().IniRead(QStringLiteral("LOG"), QString()));
+}
+
+void KRM2200::checkCsvOutput()
+{
+    Ini_Operation &cfg = ini();
+    const QString section = QStringLiteral("CSVPATH");
+    const QString key = QStringLiteral("path");
+    const QString value = cfg.IniRead(section, key);
+    const QString off = QStringLiteral("0 C:\\");
+    if (value.isEmpty() || value == QLatin1String("ERR")) {
+        cfg.IniWrite(section, key, off);
+        return;
+    }
+    if (value.section(QLatin1Char(' '), 0, 0) != QLatin1String("1")) {
+        cfg.IniWrite(section, key, off);
+        return;
+    }
+    const QString program = m_lookup ? m_lookup() : QString();
+    if (program.isEmpty()) {
+        m_state.detailed.flg_csv = false;
+        cfg.IniWrite(section, key, QStringLiteral("0 ") + value.mid(2));
+        Dialogs::instance().message(this,
+                                    QStringLiteral("EXCEL.EXEを見つけることができませんでした。\n"
+                                                   "CSVファイルへの出力を停止します。"),
+                                    confirmTitle());
+    } else {
+        m_state.detailed.flg_csv = true;
+        cfg.IniWrite(section, key, QStringLiteral("1 ") + program);
+    }
+}
+
+void KRM2200::connectPort(const QString &portText, const QString &device)
+{
+    if (m_busyDepth > 0) {
+        // A start-up read is inside one of its waits: connect once it is over.
+        m_connectPending = true;
+        m_pendingPort = portText;
+        m_pendingDevice = device;
+        return;
+    }
+    Ini_Operation &cfg = ini();
+    m_link->discardInput();
+    m_link->ClosePort();
+    cfg.IniWritePara(QStringLiteral("COM"), QString(), portText);
+    // A device path no port number names is kept beside the number.
+    if (!device.isEmpty()) {
+        m_link->setForcedDevice(device);
+        cfg.IniWrite(QStringLiteral("COM"), QStringLiteral("device"), device);
+    } else {
+        m_link->setForcedDevice(QString());
+        if (cfg.IniRead(QStringLiteral("COM"), QStringLiteral("device")) != QLatin1String("ERR"))
+            cfg.IniWrite(QStringLiteral("COM"), QStringLiteral("device"), QString());
+    }
+    if (m_link->OpenPort(portText)) {
+        // As if the program were started again with the new port.
+        unloadMainWindow();
+        startUp();
+        return;
+    }
+    Dialogs::instance().message(this, QStringLiteral("接続を確立できません。"), errorTitle());
+    for (const char *name :
+         {"frmToppage", "frmOperation_setting", "frmGraph", "frmPattern_control", "frmFix_control",
+          "frmSenlog", "frmDetailed_setting", "frmStatus", "frmStatuslog", "frmStepview"})
+        unloadWindow(QLatin1String(name));
+    LockControls();
+}
+
+// ---------------------------------------------------------------- shutdown
+
+void KRM2200::sendStopAndClosePort()
+{
+    if (m_link->isOpen()) {
+        m_link->SendCommand(QStringLiteral("STOP"), QString(), 0.1);
+        m_link->ClosePort();
+    }
+    m_link->closeSystemLog();
+}
+
+void KRM2200::unloadMainWindow()
+{
+    Log_Timer->stop();
+    unloadAllWindows();
+    closeSplashrw();
+    closeSplashStart();
+    m_link->ClosePort();
+    m_link->closeSystemLog();
+}
+
+void KRM2200::endProgram(bool sendStop)
+{
+    if (m_ended)
+        return;
+    if (m_busyDepth > 0) {
+        // A start-up read or a transfer is inside one of its waits: let it
+        // return first, then end.
+        m_endPending = true;
+        m_endSendsStop = m_endSendsStop || sendStop;
+        return;
+    }
+    if (sendStop)
+        sendStopAndClosePort();
+    m_closeWithoutAsking = true;
+    close();
+}
+
+void KRM2200::leaveBusy()
+{
+    if (--m_busyDepth > 0)
+        return;
+    if (m_endPending) {
+        m_endPending = false;
+        m_connectPending = false;
+        const bool stop = m_endSendsStop;
+        QTimer::singleShot(0, this, [this, stop] { endProgram(stop); });
+    } else if (m_connectPending) {
+        m_connectPending = false;
+        QTimer::singleShot(0, this, [this] { connectPort(m_pendingPort, m_pendingDevice); });
+    }
+}
+
+void KRM2200::file_end()
+{
+    if (Dialogs::instance().question(this, quitQuestionText(), quitTitle(), true))
+        endProgram(true);
+}
+
+void KRM2200::closeEvent(QCloseEvent *event)
+{
+    if (m_ended) {
+        event->accept();
+        return;
+    }
+    if (!m_closeWithoutAsking && event->spontaneous()) {
+        // The close box.
+        if (!Dialogs::instance().question(this, quitQuestionText(), quitTitle(), false)) {
+            event->ignore();
+            return;
+        }
+        if (m_busyDepth > 0) {
+            event->ignore();
+            endProgram(true);
+            return;
+        }
+        sendStopAndClosePort();
+    } else if (m_busyDepth > 0 && !m_closeWithoutAsking) {
+        event->ignore();
+        endProgram(false);
+        return;
+    }
+    unloadMainWindow();
+    m_ended = true;
+    event->accept();
+    Q_EMIT programEnded();
+}
+
+// ---------------------------------------------------------------- menu commands
+
+void KRM2200::discardAndOpen(const QStringList &windows)
+{
+    m_link->discardInput();
+    for (const QString &name : windows)
+        openWindow(name);
+}
+
+void KRM2200::topPageButton(const QStringList &windows, bool statusQuery)
+{
+    for (const QString &name : windows)
+        openWindow(name);
+    if (statusQuery)
+        m_link->SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS2"), 0);
+    unloadWindow(QStringLiteral("frmToppage"));
+}
+
+void KRM2200::statusQuery()
+{
+    m_link->discardInput();
+    m_parsers->resetStatus();
+    m_link->SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS2"), 0.025);
+    openWindow(QStringLiteral("frmStatus"));
+}
+
+void KRM2200::showVersion()
+{
+    m_link->discardInput();
+    m_parsers->resetVersion();
+    m_parsers->versi.clear();
+    m_link->SendCommand(QStringLiteral("VERSION"), QStringLiteral("VERSION"), 0.05);
+    Dialogs::instance().message(this,
+                                m_parsers->versi + QStringLiteral("\nMZP: ") + programVersion(),
+                                QStringLiteral("バージョン情報"));
+}
+
+void KRM2200::file_open()
+{
+    Ini_Operation &cfg = ini();
+    const QString chosen = Dialogs::instance().openFile(this, configSetFilter(), QString());
+    if (chosen.isEmpty())
+        return;
+    const QString path = QDir::fromNativeSeparators(chosen);
+    cfg.Filename = path;
+    const bool complete = cfg.IniCheck();
+    cfg.Filename = cfg.workingFile();
+    if (!complete) {
+        Dialogs::instance().message(
+            this,
+            QStringLiteral("ファイルの読み込みに失敗しました。\n"
+                           "ファイルが破損しているか存在しない可能性があります。"),
+            errorTitle());
+        return;
+    }
+    QString reason;
+    if (!copyFileAtomically(path, cfg.workingFile(), &reason)) {
+        // The working file is as it was; say so rather than "読み込み完了".
+        Dialogs::instance().message(
+            this,
+            QStringLiteral("ファイルの読み込みに失敗しました。\n"
+                           "構成設定を作業ファイルへコピーできませんでした。"
+                           "（%1）")
+                .arg(reason),
+            errorTitle());
+        return;
+    }
+    m_setFilePath = path;
+    readLogInterval();
+    for (const QString &name : kConfigWindows)
+        unloadWindow(name);
+    Dialogs::instance().message(this, QStringLiteral("読み込み完了"), confirmTitle());
+    cfg.Filename = cfg.workingFile();
+}
+
+namespace {
+
+bool saveCopy(QWidget *parent, const QString &target)
+{
+    QString reason;
+    if (copyFileAtomically(ini().workingFile(), target, &reason))
+        return true;
+    Dialogs::instance().message(parent,
+                                QStringLiteral("ファイルの保存に失敗しました。\n"
+                                               "保存先へ書き込めませんでした。（%1）")
+                                    .arg(reason),
+                                errorTitle());
+    return false;
+}
+
+} // namespace
+
+void KRM2200::file_save()
+{
+    const QString chosen = Dialogs::instance().saveFile(this, configSetFilter(), QString());
+    if (chosen.isEmpty())
+        return;
+    const QString path = QDir::fromNativeSeparators(chosen);
+    if (!saveCopy(this, path))
+        return;
+    m_setFilePath = path;
+    Dialogs::instance().message(this, QStringLiteral("保存しました。"), confirmTitle());
+}
+
+void KRM2200::file_save2()
+{
+    if (!m_setFilePath.isEmpty()) {
+        if (saveCopy(this, m_setFilePath))
+            Dialogs::instance().message(this, QStringLiteral("上書きしました\n") + m_setFilePath,
+                                        confirmTitle());
+        return;
+    }
+    const QString chosen = Dialogs::instance().saveFile(this, configSetFilter(), QString());
+    if (chosen.isEmpty())
+        return;
+    const QString path = QDir::fromNativeSeparators(chosen);
+    if (!saveCopy(this, path))
+        return;
+    m_setFilePath = path;
+    Dialogs::instance().message(this, QStringLiteral("保存しました。\n") + path, confirmTitle());
+}
+
+// ---------------------------------------------------------------- toolbar
+
+void KRM2200::Toolbar1_ButtonClick(int index)
+{
+    if (QAction *a = toolButton(index))
+        Toolbar1_ButtonClick(a->data().toString());
+}
+
+void KRM2200::Toolbar1_ButtonClick(const QString &key)
+{
+    if (key == QLatin1String("LOAD")) {
+        file_open();
+    } else if (key == QLatin1String("SAVE")) {
+        file_save2();
+    } else if (key == QLatin1String("READ")) {
+        toolbarRead();
+    } else if (key == QLatin1String("WRITE")) {
+        toolbarWrite();
+    } else if (key == QLatin1String("LOG")) {
+        const std::function<void()> &hook = logRecording() ? stopLog : startLog;
+        if (hook)
+            hook();
+    } else if (key == QLatin1String("ACLR")) {
+        toolbarAclr();
+    } else if (key == QLatin1String("STOP")) {
+        toolbarStop();
+    }
+}
+
+void KRM2200::toolbarRead()
+{
+    BusyScope busy(*this);
+    LockControls();
+    setMenuBarLocked(true);
+    for (const char *name :
+         {"frmToppage", "frmPort", "frmStatus", "frmDetailed_setting", "frmOperation_setting"})
+        unloadWindow(QLatin1String(name));
+    m_parsers->resetAll();
+    param().ResetReplyBuffers();
+    if (!m_link->CommOk()) {
+        // Reopens the port and marks the link healthy before the transfer.
+        m_link->SendCommand(QStringLiteral("err"), QString(), 0);
+        SerialLink::WaitSeconds(0.5);
+    }
+    m_link->discardInput();
+    openSplashrw(QStringLiteral("読込中..."));
+    m_splashrw->RWPro->setValue(0);
+    QCoreApplication::processEvents();
+
+    all_flg = true;
+    m_transfer->ReadAllSettings(all_flg);
+
+    if (m_splashrw)
+        m_splashrw->RWPro->setValue(149);
+    closeSplashrw();
+    // A reply that began but never filled its buffer is a failed read too,
+    // even though the link saw characters.
+    const bool ok = m_link->CommOk() && all_flg;
+    if (ok)
+        Dialogs::instance().message(this, QStringLiteral("読み込み完了しました。"),
+                                    QStringLiteral("完了"));
+    else
+        Dialogs::instance().message(
+            this, QStringLiteral("読み込み失敗しました。") + transferRetryText(), confirmTitle());
+    UnlockControls();
+    setMenuBarLocked(false);
+    Q_EMIT transferFinished(ok);
+}
+
+void KRM2200::toolbarWrite()
+{
+    BusyScope busy(*this);
+    LockControls();
+    setMenuBarLocked(true);
+    m_link->discardInput();
+
+    // Closing either editor may ask whether to apply pending changes; a
+    // refusal clears its flag.
+    m_state.operation.flg_d = true;
+    unloadWindow(QStringLiteral("frmOperation_setting"));
+    m_state.detailed.flg_s = true;
+    unloadWindow(QStringLiteral("frmDetailed_setting"));
+
+    bool ok = false;
+    bool refused = true;
+    if (m_state.detailed.flg_i == 0) {
+        for (const char *name : {"frmToppage", "frmPort", "frmStatus"})
+            unloadWindow(QLatin1String(name));
+        if (!m_link->CommOk()) {
+            m_link->SendCommand(QStringLiteral("err"), QString(), 0);
+            SerialLink::WaitSeconds(0.5);
+        }
+        if (m_state.operation.flg_d && m_state.detailed.flg_s) {
+            refused = false;
+            openSplashrw(QStringLiteral("書込中..."));
+            m_splashrw->RWPro->setValue(0);
+            QCoreApplication::processEvents();
+            // A write that stopped part-way (a fault, or no "SAVE") is a
+            // failure even when the link itself is healthy.
+            const bool written = m_transfer->WriteAllSettings();
+            ok = written && m_link->CommOk();
+            if (ok)
+                Dialogs::instance().message(this, QStringLiteral("書き込み完了しました。"),
+                                            QStringLiteral("完了"));
+            else
+                Dialogs::instance().message(
+                    this, QStringLiteral("書き込み失敗しました。") + transferRetryText(),
+                    confirmTitle());
+            closeSplashrw();
+        }
+    }
+    if (refused)
+        Dialogs::instance().message(this,
+                                    QStringLiteral("書き込みに失敗しました。\n"
+                                                   "設定内容を確認し再度書き込みしてください。"),
+                                    errorTitle());
+    UnlockControls();
+    setMenuBarLocked(false);
+    Q_EMIT transferFinished(ok);
+}
+
+void KRM2200::toolbarAclr()
+{
+    m_link->SendCommand(QStringLiteral("ACLR"), QString(), 0.1);
+    m_toolButtons.value(QStringLiteral("ACLR"))->setEnabled(false);
+    m_toolButtons.value(QStringLiteral("STOP"))->setEnabled(false);
+    m_state.graph.stopEnabled = false;
+    m_menuItems.value(QStringLiteral("con"))->setEnabled(true);
+    m_state.graph.readflg = false;
+    m_state.graph.goEnabled = true;
+    m_state.statuslog.alarmVisible = false;
+    unloadWindow(QStringLiteral("frmStatuslog"));
+}
+
+void KRM2200::toolbarStop()
+{
+    param().TargetLineText.clear();
+    if (redrawGraph)
+        redrawGraph();
+    m_link->SendCommand(QStringLiteral("STOP"), QString(), 0.1);
+    if (!logRecording())
+        Log_Timer->stop();
+    m_toolButtons.value(QStringLiteral("STOP"))->setEnabled(false);
+    m_state.graph.stopEnabled = false;
+    m_menuItems.value(QStringLiteral("con"))->setEnabled(true);
+    m_state.graph.goEnabled = true;
+}

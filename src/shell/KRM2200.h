@@ -1,0 +1,225 @@
+#pragma once
+
+#include "link/SettingsTransfer.h"
+#include "shell/WindowState.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QTimer;
+class QToolBar;
+class Reception_Show;
+class SerialLink;
+class frmPort;
+class frmSplashStart;
+class frmSplashrw;
+class frmToppage;
+
+// The main window: the multiple-document parent of every other window. It
+// owns the serial link, the reply parsers, the settings transfer, the status
+// bar, the toolbar, the menus and the status timer, runs the start-up
+// sequence and the shutdown paths, and keeps the state of windows that must
+// outlive their widgets.
+class KRM2200 : public QMainWindow, public TransferView {
+    Q_OBJECT
+public:
+    enum class StartResult { NotRun, Ready, NotConnected, PortError };
+    Q_ENUM(StartResult)
+
+    // `appDir` is the program folder (separators "/").
+    explicit KRM2200(const QString &appDir, QWidget *parent = nullptr);
+    ~KRM2200() override;
+
+    // ---- shared objects ----
+    Reception_Show &parsers() { return *m_parsers; }
+    SerialLink &link() { return *m_link; }
+    SettingsTransfer &transfer() { return *m_transfer; }
+    WindowState &state() { return m_state; }
+
+    // Awaited-command key (kept by the link).
+    QString &str();
+    // The file configuration reads come from (kept by the configuration module).
+    QString &Filename();
+    // Firmware version text (kept by the version parser).
+    QString &versi();
+    // Result of the last whole-set read.
+    bool all_flg = false;
+
+    QString GetLogdirname() const { return m_logDir; }
+    void SetLogdirname(const QString &log_path) { m_logDir = log_path; }
+
+    QString appDir() const { return m_appDir; }
+    QString workingFile() const;
+    // Configuration set last opened or saved; empty at start.
+    QString setFilePath() const { return m_setFilePath; }
+
+    // ---- child windows ----
+    // Creates a window's widget when it is opened; the main window wraps it in
+    // a sub-window that is destroyed when closed. `outerTwips`, when given, is
+    // the size of the whole sub-window.
+    using WindowFactory = std::function<QWidget *(KRM2200 &)>;
+    void registerWindow(const QString &name, WindowFactory factory, QSize outerTwips = {});
+    bool isRegistered(const QString &name) const { return m_factories.contains(name); }
+    // Loads the window if needed and shows it (ShowChild); nullptr when no
+    // such window is registered.
+    QWidget *openWindow(const QString &name);
+    // The widget of a loaded window, or nullptr.
+    QWidget *loadedWindow(const QString &name) const;
+    bool isLoaded(const QString &name) const { return loadedWindow(name) != nullptr; }
+    // Closes the window if loaded (its close handler may ask about pending
+    // changes). Returns false when the window refused to close.
+    bool unloadWindow(const QString &name);
+    void unloadAllWindows();
+
+    // Restores a minimised child, otherwise brings it to the front.
+    void ShowChild(QWidget *child);
+    static void SelectAllText(QLineEdit *box);
+    // Disable / enable the entries the user must not use without a link.
+    void LockControls();
+    void UnlockControls();
+
+    frmToppage *toppage() const;
+    frmPort *portWindow() const;
+    frmSplashStart *splashStart() const;
+    frmSplashrw *splashrw() const;
+
+    // ---- start-up and shutdown ----
+    StartResult startUp();
+    StartResult lastStartResult() const { return m_startResult; }
+    // Replaces the look-up of the spreadsheet program (tests).
+    void setSpreadsheetLookup(std::function<QString()> lookup) { m_lookup = std::move(lookup); }
+    // The port window's connect: reopen and run the start-up sequence again,
+    // or report and lock.
+    void connectPort(const QString &portText, const QString &device);
+
+    // ---- toolbar ----
+    QToolBar *Toolbar1 = nullptr;
+    // Button by key (LOAD, SAVE, READ, WRITE, LOG, ACLR, STOP) or by index
+    // 1-10 (3, 6 and 8 are separators).
+    QAction *toolButton(const QString &key) const;
+    QAction *toolButton(int index) const;
+    void Toolbar1_ButtonClick(const QString &key);
+    void Toolbar1_ButtonClick(int index);
+    QTimer *Log_Timer = nullptr;
+
+    // ---- menus ----
+    // Menu item by name (file, file_open, ..., ver, top, mnuPopmnuSub1).
+    QAction *menuItem(const QString &name) const;
+    QMenu *mnuPopmnu() const { return m_popup; }
+    // Hides and disables the top menus while a transfer runs.
+    void setMenuBarLocked(bool locked);
+
+    void file_open();
+    void file_save();
+    void file_save2();
+    void file_end();
+    void showVersion();
+    // Status query of the status menu entry: reset, ask, then show frmStatus.
+    void statusQuery();
+
+    // ---- status bar ----
+    // Panel 1-5 of SenStatusBar.
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString &text);
+
+    // Hooks of the log and graph modules, called by the toolbar.
+    std::function<void()> startLog;
+    std::function<void()> stopLog;
+    std::function<void()> redrawGraph;
+    // Whether a log is being recorded (button 7 reads "LOG START" otherwise).
+    bool logRecording() const;
+
+    // TransferView
+    void setReadProgress(int value) override;
+    void setWriteProgress(int value) override;
+    void setSensorPanel(int n, const QString &text) override;
+    void closeProgressWindow() override;
+
+Q_SIGNALS:
+    void startUpFinished(KRM2200::StartResult result);
+    // The program ends (after the shutdown steps); the application quits.
+    void programEnded();
+    void popupInsertRequested();
+    void popupDeleteRequested();
+    // A toolbar read or write has ended; ok tells what the user was told.
+    void transferFinished(bool ok);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    struct BusyScope;
+    struct Registered {
+        WindowFactory factory;
+        QSize outerTwips;
+    };
+
+    void buildMenus();
+    void buildToolbar();
+    void buildStatusBar();
+    void registerShellWindows();
+    QAction *addMenuItem(QMenu *menu, const char *name, const QString &caption);
+
+    StartResult startUpFailed(StartResult result, const QString &message);
+    void placeWindow();
+    void checkCsvOutput();
+    void readLogInterval();
+    void openSplashStart();
+    void closeSplashStart();
+    void openSplashrw(const QString &label);
+    void closeSplashrw();
+
+    void toolbarRead();
+    void toolbarWrite();
+    void toolbarAclr();
+    void toolbarStop();
+    void topPageButton(const QStringList &windows, bool statusQuery);
+    void discardAndOpen(const QStringList &windows);
+
+    void sendStopAndClosePort();
+    void unloadMainWindow();
+    void endProgram(bool sendStop);
+    void leaveBusy();
+
+    QString m_appDir;
+    QString m_logDir;
+    QString m_setFilePath;
+    StartResult m_startResult = StartResult::NotRun;
+    WindowState m_state;
+
+    std::unique_ptr<Reception_Show> m_parsers;
+    std::unique_ptr<SerialLink> m_link;
+    std::unique_ptr<SettingsTransfer> m_transfer;
+    std::function<QString()> m_lookup;
+
+    QMdiArea *m_mdi = nullptr;
+    QHash<QString, Registered> m_factories;
+    QHash<QString, QPointer<QMdiSubWindow>> m_loaded;
+    QHash<QString, QAction *> m_menuItems;
+    QHash<QString, QAction *> m_toolButtons;
+    QMenu *m_popup = nullptr;
+    QLabel *m_panels[5] = {};
+    QPointer<frmSplashStart> m_splashStart;
+    QPointer<frmSplashrw> m_splashrw;
+
+    int m_busyDepth = 0;
+    bool m_endPending = false;
+    bool m_endSendsStop = false;
+    bool m_closeWithoutAsking = false;
+    bool m_ended = false;
+    bool m_connectPending = false;
+    QString m_pendingPort;
+    QString m_pendingDevice;
+};

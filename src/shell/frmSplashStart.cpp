@@ -1,0 +1,44 @@
+#include "shell/frmSplashStart.h"
+
+#include "shell/Twips.h"
+#include "shell/Version.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+frmSplashStart::frmSplashStart(QWidget *parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("frmSplashStart"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    lblProductName = new QLabel(QStringLiteral("KRM-2200　Development　Environment"), this);
+    lblProductName->setObjectName(QStringLiteral("lblProductName"));
+    QFont title = lblProductName->font();
+    title.setPointSizeF(title.pointSizeF() * 1.6);
+    title.setBold(true);
+    lblProductName->setFont(title);
+    lblProductName->setAlignment(Qt::AlignCenter);
+
+    lblVersion = new QLabel(QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + programVersion(), this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblVersion->setAlignment(Qt::AlignRight);
+
+    StartPro = new QProgressBar(this);
+    StartPro->setObjectName(QStringLiteral("StartPro"));
+    StartPro->setRange(0, 149);
+    StartPro->setValue(0);
+    StartPro->setTextVisible(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addStretch(1);
+    layout->addWidget(lblProductName);
+    layout->addWidget(lblVersion);
+    layout->addStretch(1);
+    layout->addWidget(StartPro);
+
+    setAutoFillBackground(true);
+    resize(Twips::toPixels(6000, 3000));
+}
