@@ -1,0 +1,89 @@
+// Wall time of the whole-set read and write against the simulated instrument
+// at the real line rate, each as a ratio to its floor: the settle delays and
+// fixed waits the exchange rules impose plus the line time of every character
+// exchanged. Prints figures; never fails on a time.
+
+#include "PtyInstrument.h"
+#include "config/Ini_Operation.h"
+#include "config/Parameter.h"
+#include "link/Reception_Show.h"
+#include "link/SerialLink.h"
+#include "link/SettingsTransfer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+// Settle delays and fixed waits of the whole-set read, in seconds.
+double readFloorWaits()
+{
+    const double initial = 0.5;
+    const double sensors = 4 * 0.06;
+    const double singles = 0.06 /*UNI*/ + 0.05 /*BEEP*/ + 0.06 /*LIT*/ + 0.06 /*LOG*/ +
+                           0.06 /*LOG 0 1*/ + 0.06 /*FAN*/;
+    return initial + sensors + singles + 10 * 0.06 + 100 * 0.06;
+}
+
+// Settle delays and fixed waits of the whole-set write, in seconds.
+double writeFloorWaits()
+{
+    return 5 * 0.025 + 4 * 0.05 + 10 * 0.05 + 0.05 + 100 * 0.05 + 6.0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(QStringLiteral("sys"));
+    param().reset();
+    param().CommOk = true;
+    ini().setWorkingFile(home.filePath(QStringLiteral("sys/KRM.ini")));
+
+    PtyInstrument sim;
+    QString error;
+    if (!sim.start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return 1;
+    }
+    Reception_Show parsers(param());
+    SerialLink link(param(), parsers, ini());
+    link.setForcedDevice(sim.devicePath());
+    if (!link.OpenPort(QStringLiteral("1"))) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(sim.devicePath()));
+        return 1;
+    }
+    SettingsTransfer transfer(link, parsers, param(), ini());
+    const double cps = PtyInstrument::LineCharsPerSecond;
+
+    auto measure = [&](const char *name, double waits, auto &&run) {
+        const qint64 in0 = sim.bytesReceived();
+        const qint64 out0 = sim.bytesSent();
+        QElapsedTimer t;
+        t.start();
+        const bool ok = run();
+        const double wall = t.nsecsElapsed() / 1e9;
+        const qint64 chars = (sim.bytesReceived() - in0) + (sim.bytesSent() - out0);
+        const double floor = waits + chars / cps;
+        std::printf(
+            "%s_ok %d\n%s_wall_s %.3f\n%s_floor_s %.3f (waits %.3f + %lld chars at %.0f/s)\n"
+            "%s_ratio %.3f\n",
+            name, ok ? 1 : 0, name, wall, name, floor, waits, static_cast<long long>(chars), cps,
+            name, wall / floor);
+        std::fflush(stdout);
+    };
+
+    measure("read", readFloorWaits(), [&] {
+        bool all_flg = true;
+        transfer.ReadAllSettings(all_flg);
+        return all_flg;
+    });
+    measure("write", writeFloorWaits(), [&] { return transfer.WriteAllSettings(); });
+    return 0;
+}
