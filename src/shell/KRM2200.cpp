@@ -510,10 +510,15 @@ void KRM2200::UnlockControls()
 
 void KRM2200::setMenuBarLocked(bool locked)
 {
-    for (const char *name : {"file", "set", "view"})
-        m_menuItems.value(QLatin1String(name))->setEnabled(!locked);
-    for (const char *name : {"file", "con", "set", "view", "ver"})
+    if (locked) {
+        for (const char *name : {"file", "set", "view"})
+            m_menuItems.value(QLatin1String(name))->setEnabled(false);
+    }
+    for (const char *name : {"file", "con", "set", "view", "ver"}) {
+        if (!locked)
+            m_menuItems.value(QLatin1String(name))->setEnabled(true);
         m_menuItems.value(QLatin1String(name))->setVisible(!locked);
+    }
 }
 
 QAction *KRM2200::menuItem(const QString &name) const

@@ -1,0 +1,899 @@
+// The main window and its helpers without an instrument: window structure,
+// control locking, start-up failures before any exchange, shutdown questions,
+// configuration sets, the port window, and the small core helpers.
+
+#include "ShellFixture.h"
+#include "shell/AppHome.h"
+#include "shell/FileCopy.h"
+#include "shell/ProgramLookup.h"
+#include "shell/Twips.h"
+#include "shell/frmPort.h"
+#include "shell/frmToppage.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QWindow>
+
+namespace {
+
+const QString kCheckPort = QStringLiteral("通信ポートを確認してください。");
+const QString kQuitQuestion = QStringLiteral("終了すると制御が中断されます。\n終了しますか？");
+
+QString readIni(const QString &path, const QString &section, const QString &key)
+{
+    ini().Filename = path;
+    return ini().IniRead(section, key);
+}
+
+bool makeExecutable(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    f.write(content);
+    f.close();
+    return f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                            QFile::ReadUser | QFile::ExeUser);
+}
+
+// A window with a configuration but no port, unlocked as after a good start.
+KRM2200 *portlessWindow(ShellFixture &fx)
+{
+    fx.writeCompleteConfig(fx.iniPath());
+    KRM2200 *w = fx.makeWindow();
+    ini().setWorkingFile(fx.iniPath());
+    w->UnlockControls();
+    return w;
+}
+
+} // namespace
+
+class tst_Shell : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    // ---- helpers ----
+    void scriptedDialogsAnswerInOrderAndRecord();
+    void scriptedDialogsReportUnscriptedQuestions();
+    void twipsCentring_data();
+    void twipsCentring();
+    void twipsFollowLogicalDpi();
+    void atomicCopy();
+    void atomicCopyFailureLeavesTargetAlone();
+    void spreadsheetFromDesktopEntry();
+    void spreadsheetFromSearchPath();
+    void appHomeFallsBackWhenNotWritable();
+
+    // ---- main window ----
+    void windowStructure();
+    void menuTree();
+    void lockControls_data();
+    void lockControls();
+    void menuBarLock();
+    void showChildRestoresMinimised();
+    void selectAllText();
+    void toppageContents();
+
+    // ---- start-up without an instrument ----
+    void startWithoutPortKey();
+    void startWithPortThatCannotOpen();
+    void startWritesLogFolderWhenMissing_data();
+    void startWritesLogFolderWhenMissing();
+
+    // ---- shutdown ----
+    void quitFromMenu_data();
+    void quitFromMenu();
+    void closeBox_data();
+    void closeBox();
+    void closeByProgramAsksNothing();
+
+    // ---- configuration sets ----
+    void openGoodSet_data();
+    void openGoodSet();
+    void openSetMissingKeyIsRefused();
+    void openSetWithEmptyValues();
+    void openCancelled();
+    void openFailedCopy();
+    void openClosesConfigurationWindows();
+    void saveAs();
+    void saveAsFailure();
+    void overwriteBeforeAnyOpenOrSave();
+    void overwriteAfterSave();
+    void toolbarLoadAndSaveRunFileCommands();
+
+    // ---- port window and version ----
+    void portWindowOptions();
+    void portWindowConnectFailure();
+    void versionWithoutAnswer();
+};
+
+// ------------------------------------------------------------------ helpers
+
+void tst_Shell::scriptedDialogsAnswerInOrderAndRecord()
+{
+    ScriptedDialogs d;
+    d.answerQuestion(true);
+    d.answerQuestion(false);
+    d.answerOpenFile(QStringLiteral("/a.ini"));
+    d.answerSaveFile(QString());
+    Dialogs &dlg = Dialogs::instance();
+    QCOMPARE(&dlg, static_cast<Dialogs *>(&d));
+    dlg.message(nullptr, QStringLiteral("m"), QStringLiteral("t"));
+    QVERIFY(dlg.question(nullptr, QStringLiteral("q1"), QStringLiteral("t1"), true));
+    QVERIFY(!dlg.question(nullptr, QStringLiteral("q2"), QStringLiteral("t2"), false));
+    QCOMPARE(dlg.openFile(nullptr, QStringLiteral("f"), QString()), QStringLiteral("/a.ini"));
+    QCOMPARE(dlg.saveFile(nullptr, QStringLiteral("f"), QString()), QString());
+    QCOMPARE(d.records().size(), 5);
+    QCOMPARE(d.messages().size(), 1);
+    QCOMPARE(d.lastMessage().title, QStringLiteral("t"));
+    QCOMPARE(d.questions().at(0).defaultYes, true);
+    QCOMPARE(d.questions().at(1).defaultYes, false);
+    QCOMPARE(d.pendingAnswers(), 0);
+}
+
+void tst_Shell::scriptedDialogsReportUnscriptedQuestions()
+{
+    ScriptedDialogs d;
+    QStringList unexpected;
+    d.onUnexpected = [&](const ScriptedDialogs::Record &r) { unexpected << r.text; };
+    QVERIFY(!Dialogs::instance().question(nullptr, QStringLiteral("q"), QString(), true));
+    QCOMPARE(Dialogs::instance().openFile(nullptr, QStringLiteral("filter"), QString()), QString());
+    QCOMPARE(unexpected, (QStringList{QStringLiteral("q"), QStringLiteral("filter")}));
+}
+
+void tst_Shell::twipsCentring_data()
+{
+    QTest::addColumn<int>("area");
+    QTest::addColumn<int>("window");
+    QTest::addColumn<int>("origin");
+    QTest::newRow("larger screen") << 1920 << 800 << 560;
+    QTest::newRow("same size") << 800 << 800 << 0;
+    QTest::newRow("smaller screen") << 640 << 800 << 0;
+}
+
+void tst_Shell::twipsCentring()
+{
+    QFETCH(int, area);
+    QFETCH(int, window);
+    QFETCH(int, origin);
+    QCOMPARE(Twips::centredOrigin(area, window), origin);
+}
+
+void tst_Shell::twipsFollowLogicalDpi()
+{
+    const double dpi = Twips::logicalDpiX();
+    QCOMPARE(Twips::toPixelsX(1440), qRound(dpi));
+    QCOMPARE(Twips::toPixelsX(12000), qRound(12000 * dpi / 1440));
+    QVERIFY(qAbs(Twips::fromPixelsX(Twips::toPixelsX(7200)) - 7200) < 1440 / dpi);
+}
+
+void tst_Shell::atomicCopy()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("a.ini"));
+    const QString dst = dir.filePath(QStringLiteral("b.ini"));
+    QVERIFY(ShellFixture::writeText(src, QStringLiteral("[A]\nx=日本\n")));
+    QVERIFY(ShellFixture::writeText(dst, QStringLiteral("old")));
+    QVERIFY(copyFileAtomically(src, dst));
+    QCOMPARE(ShellFixture::text(dst), QStringLiteral("[A]\nx=日本\n"));
+    // Copying a file onto itself keeps it whole.
+    QVERIFY(copyFileAtomically(src, src));
+    QCOMPARE(ShellFixture::text(src), QStringLiteral("[A]\nx=日本\n"));
+}
+
+void tst_Shell::atomicCopyFailureLeavesTargetAlone()
+{
+    QTemporaryDir dir;
+    const QString dst = dir.filePath(QStringLiteral("b.ini"));
+    QVERIFY(ShellFixture::writeText(dst, QStringLiteral("old")));
+    QString reason;
+    QVERIFY(!copyFileAtomically(dir.filePath(QStringLiteral("missing.ini")), dst, &reason));
+    QVERIFY(!reason.isEmpty());
+    QCOMPARE(ShellFixture::text(dst), QStringLiteral("old"));
+    // A target that cannot be replaced (here a folder) stays as it was.
+    const QString src = dir.filePath(QStringLiteral("a.ini"));
+    QVERIFY(ShellFixture::writeText(src, QStringLiteral("new")));
+    const QString folder = dir.filePath(QStringLiteral("folder.ini"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+    QVERIFY(!copyFileAtomically(src, folder, &reason));
+    QVERIFY(QFileInfo(folder + QStringLiteral("/inner")).isDir());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+             (QStringList{QStringLiteral("a.ini"), QStringLiteral("b.ini")}));
+}
+
+void tst_Shell::spreadsheetFromDesktopEntry()
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath(QStringLiteral("bin"));
+    const QString apps = dir.filePath(QStringLiteral("applications"));
+    QDir().mkpath(bin);
+    QDir().mkpath(apps);
+    QVERIFY(
+        makeExecutable(bin + QStringLiteral("/xdg-mime"), "#!/bin/sh\necho calc-test.desktop\n"));
+    QVERIFY(makeExecutable(bin + QStringLiteral("/mycalc"), "#!/bin/sh\n"));
+    QVERIFY(ShellFixture::writeText(apps + QStringLiteral("/calc-test.desktop"),
+                                    QStringLiteral("[Desktop Entry]\nName=Calc\n"
+                                                   "Exec=mycalc --calc %U\n")));
+    ProgramLookup lookup;
+    lookup.searchPaths = {bin};
+    lookup.applicationDirs = {apps};
+    lookup.candidates = {};
+    QCOMPARE(lookup.findSpreadsheetProgram(), bin + QStringLiteral("/mycalc"));
+
+    // A desktop entry naming a program that is not there finds nothing.
+    QVERIFY(ShellFixture::writeText(apps + QStringLiteral("/calc-test.desktop"),
+                                    QStringLiteral("[Desktop Entry]\nExec=\"gone\" %U\n")));
+    QCOMPARE(lookup.findSpreadsheetProgram(), QString());
+}
+
+void tst_Shell::spreadsheetFromSearchPath()
+{
+    QTemporaryDir dir;
+    QVERIFY(makeExecutable(dir.filePath(QStringLiteral("gnumeric")), "#!/bin/sh\n"));
+    ProgramLookup lookup;
+    lookup.xdgMime.clear();
+    lookup.searchPaths = {dir.path()};
+    QCOMPARE(lookup.findSpreadsheetProgram(), dir.filePath(QStringLiteral("gnumeric")));
+    lookup.searchPaths = {dir.filePath(QStringLiteral("empty"))};
+    QCOMPARE(lookup.findSpreadsheetProgram(), QString());
+}
+
+void tst_Shell::appHomeFallsBackWhenNotWritable()
+{
+    QTemporaryDir dir;
+    QCOMPARE(resolveAppHome(dir.path(), QString()), QDir::fromNativeSeparators(dir.path()));
+    QCOMPARE(resolveAppHome(QString(), dir.path()), QDir::fromNativeSeparators(dir.path()));
+    // A folder below a plain file can never be made.
+    QVERIFY(ShellFixture::writeText(dir.filePath(QStringLiteral("file")), QStringLiteral("x")));
+    const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCOMPARE(resolveAppHome(dir.filePath(QStringLiteral("file/sub")), QString()), fallback);
+}
+
+// ------------------------------------------------------------------ main window
+
+void tst_Shell::windowStructure()
+{
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    QCOMPARE(w->windowTitle(), QStringLiteral("KRM-2200　Development　Environment"));
+
+    // Toolbar: keys, captions, tooltips, separators at 3, 6 and 8.
+    const QList<QAction *> actions = w->Toolbar1->actions();
+    QCOMPARE(actions.size(), 10);
+    const QStringList keys{QStringLiteral("LOAD"),
+                           QStringLiteral("SAVE"),
+                           QString(),
+                           QStringLiteral("READ"),
+                           QStringLiteral("WRITE"),
+                           QString(),
+                           QStringLiteral("LOG"),
+                           QString(),
+                           QStringLiteral("ACLR"),
+                           QStringLiteral("STOP")};
+    const QStringList captions{QStringLiteral("FILE読込"),
+                               QStringLiteral("FILE書込"),
+                               QString(),
+                               QStringLiteral("本体読込"),
+                               QStringLiteral("本体書込"),
+                               QString(),
+                               QStringLiteral("LOG START"),
+                               QString(),
+                               QStringLiteral("ACLR"),
+                               QStringLiteral("STOP")};
+    const QStringList tips{QStringLiteral("開く"),
+                           QStringLiteral("上書き保存"),
+                           QString(),
+                           QStringLiteral("本体読み込み"),
+                           QStringLiteral("本体書き込み"),
+                           QString(),
+                           QStringLiteral("ログ"),
+                           QString(),
+                           QStringLiteral("アラームクリア"),
+                           QStringLiteral("動作停止")};
+    for (int i = 0; i < 10; ++i) {
+        QAction *a = actions.at(i);
+        if (keys.at(i).isEmpty()) {
+            QVERIFY2(a->isSeparator(), qPrintable(QString::number(i + 1)));
+            QVERIFY(!w->toolButton(i + 1));
+            continue;
+        }
+        QCOMPARE(a->data().toString(), keys.at(i));
+        QCOMPARE(a->text(), captions.at(i));
+        QCOMPARE(a->toolTip(), tips.at(i));
+        QCOMPARE(w->toolButton(i + 1), a);
+        QCOMPARE(w->Toolbar1->widgetForAction(a)->accessibleName(), captions.at(i));
+    }
+    QVERIFY(!w->toolButton(QStringLiteral("ACLR"))->isEnabled());
+    QVERIFY(!w->toolButton(QStringLiteral("STOP"))->isEnabled());
+
+    // Status bar.
+    QCOMPARE(w->statusBar()->objectName(), QStringLiteral("SenStatusBar"));
+    const QStringList panels{QStringLiteral("PT1000A"), QStringLiteral("PT1000B"),
+                             QStringLiteral("SENSOR1"), QStringLiteral("SENSOR2"),
+                             QStringLiteral("通信：")};
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(w->panelText(i + 1), panels.at(i));
+    QVERIFY(w->statusBar()->findChild<QLabel *>(QStringLiteral("COMM")));
+
+    QVERIFY(w->Log_Timer);
+    QVERIFY(!w->Log_Timer->isActive());
+}
+
+void tst_Shell::menuTree()
+{
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    auto entries = [&](const char *menu) {
+        QStringList out;
+        const auto actions = w->menuItem(QLatin1String(menu))->menu()->actions();
+        for (QAction *a : actions)
+            out << a->objectName() + QLatin1Char('=') + (a->isSeparator() ? "-" : a->text());
+        return out;
+    };
+    QCOMPARE(entries("file"),
+             (QStringList{"file_open=開く(&O)", "mnuline=-", "file_save=名前をつけて保存(&A)",
+                          "file_save2=上書き保存(&S)", "mnuline1=-", "file_memo=メモ(&M)",
+                          "mnuline2=-", "file_end=終了(&X)"}));
+    QCOMPARE(entries("con"),
+             (QStringList{"con_teiti=定値制御(&T)", "con_pattern=パターン制御(&P)"}));
+    QCOMPARE(entries("set"),
+             (QStringList{"set_dousa=パターン動作(&D)", "set_shousai=センサと機器動作(&S)",
+                          "mnuline3=-", "set_con=接続ポート(&P)"}));
+    QCOMPARE(entries("view"), (QStringList{"view_top=初期画面(&T)", "mnuline4=-",
+                                           "view_graph=グラフ(&G)", "view_status=ステータス(&S)"}));
+    QCOMPARE(entries("mnuPopmnu"), (QStringList{"mnuPopmnuSub1=挿入", "mnuPopmnuSub2=削除"}));
+
+    QStringList top;
+    for (QAction *a : w->menuBar()->actions())
+        top << a->objectName() + QLatin1Char('=') + a->text() +
+                   (a->isVisible() ? QString() : QStringLiteral(" hidden"));
+    QCOMPARE(top, (QStringList{"file=ファイル(&F)", "con=制御(&C)", "set=設定(&S)", "view=表示(&V)",
+                               "ver=バージョン(&A)", "top=TOP(&T) hidden"}));
+    QVERIFY(!w->menuItem(QStringLiteral("ver"))->menu());
+    QCOMPARE(w->menuItem(QStringLiteral("file"))->menu()->accessibleName(),
+             QStringLiteral("ファイル(F)"));
+
+    QSignalSpy insert(w, &KRM2200::popupInsertRequested);
+    QSignalSpy remove(w, &KRM2200::popupDeleteRequested);
+    w->menuItem(QStringLiteral("mnuPopmnuSub1"))->trigger();
+    w->menuItem(QStringLiteral("mnuPopmnuSub2"))->trigger();
+    QCOMPARE(insert.count(), 1);
+    QCOMPARE(remove.count(), 1);
+}
+
+void tst_Shell::lockControls_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<bool>("locked");
+    for (const char *name : {"file_memo", "file_open", "file_save", "file_save2", "con",
+                             "set_dousa", "set_shousai", "view_top", "view_status", "ver"})
+        QTest::newRow(name) << QString::fromLatin1(name) << true;
+    for (const char *name : {"LOAD", "SAVE", "READ", "WRITE", "LOG"})
+        QTest::newRow(name) << QString::fromLatin1(name) << true;
+    // Quitting, the port, the graph and the alarm buttons stay as they are.
+    for (const char *name : {"file", "file_end", "set", "set_con", "view", "view_graph"})
+        QTest::newRow(name) << QString::fromLatin1(name) << false;
+}
+
+void tst_Shell::lockControls()
+{
+    QFETCH(QString, item);
+    QFETCH(bool, locked);
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    QAction *a = w->menuItem(item) ? w->menuItem(item) : w->toolButton(item);
+    QVERIFY(a);
+    w->UnlockControls();
+    QVERIFY(a->isEnabled());
+    QVERIFY(param().UiEnabled);
+    w->LockControls();
+    QCOMPARE(a->isEnabled(), !locked);
+    QVERIFY(!param().UiEnabled);
+    w->UnlockControls();
+    QVERIFY(a->isEnabled());
+
+    // ACLR and STOP are left alone either way.
+    w->toolButton(QStringLiteral("STOP"))->setEnabled(true);
+    w->LockControls();
+    QVERIFY(w->toolButton(QStringLiteral("STOP"))->isEnabled());
+    QVERIFY(!w->toolButton(QStringLiteral("ACLR"))->isEnabled());
+}
+
+void tst_Shell::menuBarLock()
+{
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    w->setMenuBarLocked(true);
+    for (const char *name : {"file", "con", "set", "view", "ver"})
+        QVERIFY2(!w->menuItem(QLatin1String(name))->isVisible(), name);
+    for (const char *name : {"file", "set", "view"})
+        QVERIFY2(!w->menuItem(QLatin1String(name))->isEnabled(), name);
+    w->setMenuBarLocked(false);
+    for (const char *name : {"file", "con", "set", "view", "ver"}) {
+        QVERIFY2(w->menuItem(QLatin1String(name))->isVisible(), name);
+        QVERIFY2(w->menuItem(QLatin1String(name))->isEnabled(), name);
+    }
+    QVERIFY(!w->menuItem(QStringLiteral("top"))->isVisible());
+}
+
+void tst_Shell::showChildRestoresMinimised()
+{
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    int created = 0;
+    w->registerWindow(QStringLiteral("frmMemo"), [&](KRM2200 &) {
+        ++created;
+        return new QWidget;
+    });
+    QWidget *memo = w->openWindow(QStringLiteral("frmMemo"));
+    QVERIFY(memo);
+    auto *sub = qobject_cast<QMdiSubWindow *>(memo->parentWidget());
+    QVERIFY(sub);
+    QVERIFY(sub->testAttribute(Qt::WA_DeleteOnClose));
+    sub->showMinimized();
+    QVERIFY(sub->isMinimized());
+    QCOMPARE(w->openWindow(QStringLiteral("frmMemo")), memo);
+    QVERIFY(!sub->isMinimized());
+    QCOMPARE(created, 1);
+
+    // Closed windows are destroyed and created again when reopened.
+    QPointer<QMdiSubWindow> gone(sub);
+    QVERIFY(w->unloadWindow(QStringLiteral("frmMemo")));
+    QVERIFY(!w->isLoaded(QStringLiteral("frmMemo")));
+    QTRY_VERIFY(gone.isNull());
+    QVERIFY(w->openWindow(QStringLiteral("frmMemo")));
+    QCOMPARE(created, 2);
+    // The menu entry opens it too; unknown windows open nothing.
+    QVERIFY(!w->openWindow(QStringLiteral("frmNothing")));
+}
+
+void tst_Shell::selectAllText()
+{
+    QLineEdit box(QStringLiteral("+025.00"));
+    box.setCursorPosition(3);
+    KRM2200::SelectAllText(&box);
+    QCOMPARE(box.selectionStart(), 0);
+    QCOMPARE(box.selectedText(), QStringLiteral("+025.00"));
+    KRM2200::SelectAllText(nullptr);
+}
+
+void tst_Shell::toppageContents()
+{
+    frmToppage page;
+    QCOMPARE(page.windowTitle(), QStringLiteral("一覧"));
+    const QList<std::pair<QPushButton *, QString>> buttons{
+        {page.Fix_c, QStringLiteral("定値制御")},
+        {page.Pattern_c, QStringLiteral("パターン制御")},
+        {page.Operation_c, QStringLiteral("パターン動作")},
+        {page.Details_c, QStringLiteral("センサと機器動作")},
+        {page.Graph_c, QStringLiteral("グラフ表示")},
+        {page.Status_c, QStringLiteral("ステータス表示")}};
+    for (const auto &[button, caption] : buttons)
+        QCOMPARE(button->text(), caption);
+    QStringList labels;
+    for (QLabel *l : page.findChildren<QLabel *>())
+        labels << l->text();
+    QVERIFY(labels.contains(QStringLiteral("KRM-2200本体のステータス情報を取得します。")));
+    QVERIFY(labels.contains(QStringLiteral("センサ・ファン・電流調整など詳細な設定を行います。")));
+    QCOMPARE(labels.size(), 6);
+}
+
+// ------------------------------------------------------------------ start-up
+
+void tst_Shell::startWithoutPortKey()
+{
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    QSignalSpy finished(w, &KRM2200::startUpFinished);
+    QCOMPARE(w->startUp(), KRM2200::StartResult::PortError);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    QCOMPARE(fx.dialogs->lastMessage().text, kCheckPort);
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
+    QCOMPARE(readIni(fx.iniPath(), QStringLiteral("COM"), QStringLiteral("para")),
+             QStringLiteral("1"));
+    QVERIFY(!param().UiEnabled);
+    QVERIFY(!w->menuItem(QStringLiteral("file_open"))->isEnabled());
+    QVERIFY(w->menuItem(QStringLiteral("set_con"))->isEnabled());
+    QVERIFY(!w->splashStart());
+    QVERIFY(!w->toppage());
+    // Folders, probe file and the system log of this run exist.
+    const QString day = QDate::currentDate().toString(QStringLiteral("yyyy_MM_dd"));
+    QVERIFY(QFileInfo::exists(fx.appDir() + QStringLiteral("/sys/CHK.xls")));
+    const QDir dayDir(fx.appDir() + QStringLiteral("/LOG/XSYS_LOG/") + day);
+    QCOMPARE(dayDir.entryList({day + QStringLiteral("_*.txt")}, QDir::Files).size(), 1);
+    QCOMPARE(w->link().systemLogPath().left(dayDir.path().size()), dayDir.path());
+    QCOMPARE(param().GraphPagePoints, 600);
+    QCOMPARE(param().GraphXScale, 50);
+}
+
+void tst_Shell::startWithPortThatCannotOpen()
+{
+    ShellFixture fx;
+    QVERIFY(fx.writeText(fx.iniPath(), QStringLiteral("[COM]\npara=3\n")));
+    KRM2200 *w = fx.makeWindow();
+    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    QCOMPARE(w->startUp(), KRM2200::StartResult::PortError);
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    QCOMPARE(fx.dialogs->lastMessage().text, kCheckPort);
+    QVERIFY(!w->link().isOpen());
+    QVERIFY(!param().UiEnabled);
+    QVERIFY(!w->toolButton(QStringLiteral("READ"))->isEnabled());
+    // The stored port is kept as it was.
+    QCOMPARE(readIni(fx.iniPath(), QStringLiteral("COM"), QString()), QStringLiteral("3"));
+}
+
+void tst_Shell::startWritesLogFolderWhenMissing_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<bool>("usesAppDir");
+    QTest::newRow("missing") << QString() << true;
+    QTest::newRow("empty") << QStringLiteral("[LOGDIRPATH]\npath=\n") << true;
+    QTest::newRow("set") << QStringLiteral("[LOGDIRPATH]\npath=/data/logs\n") << false;
+}
+
+void tst_Shell::startWritesLogFolderWhenMissing()
+{
+    QFETCH(QString, content);
+    QFETCH(bool, usesAppDir);
+    ShellFixture fx;
+    if (!content.isEmpty())
+        QVERIFY(fx.writeText(fx.iniPath(), content));
+    KRM2200 *w = fx.makeWindow();
+    w->startUp();
+    const QString expected = usesAppDir ? fx.appDir() : QStringLiteral("/data/logs");
+    QCOMPARE(w->GetLogdirname(), expected);
+    QCOMPARE(readIni(fx.iniPath(), QStringLiteral("LOGDIRPATH"), QStringLiteral("path")), expected);
+    w->SetLogdirname(QStringLiteral("/elsewhere"));
+    QCOMPARE(w->GetLogdirname(), QStringLiteral("/elsewhere"));
+}
+
+// ------------------------------------------------------------------ shutdown
+
+void tst_Shell::quitFromMenu_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void tst_Shell::quitFromMenu()
+{
+    QFETCH(bool, yes);
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    QSignalSpy ended(w, &KRM2200::programEnded);
+    fx.dialogs->answerQuestion(yes);
+    w->menuItem(QStringLiteral("file_end"))->trigger();
+    QCOMPARE(fx.dialogs->questions().size(), 1);
+    const auto q = fx.dialogs->questions().constFirst();
+    QCOMPARE(q.text, kQuitQuestion);
+    QCOMPARE(q.title, QStringLiteral("終了確認"));
+    QVERIFY(q.defaultYes);
+    QCOMPARE(ended.count(), yes ? 1 : 0);
+    QCOMPARE(w->isVisible(), !yes);
+}
+
+void tst_Shell::closeBox_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void tst_Shell::closeBox()
+{
+    QFETCH(bool, yes);
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QSignalSpy ended(w, &KRM2200::programEnded);
+    fx.dialogs->answerQuestion(yes);
+    // The window system's close request, as the close box sends it.
+    QCloseEvent request;
+    QCoreApplication::sendEvent(w->windowHandle(), &request);
+    QCOMPARE(fx.dialogs->questions().size(), 1);
+    QVERIFY(!fx.dialogs->questions().constFirst().defaultYes);
+    QCOMPARE(fx.dialogs->questions().constFirst().title, QStringLiteral("終了確認"));
+    QCOMPARE(ended.count(), yes ? 1 : 0);
+    QCOMPARE(w->isVisible(), !yes);
+}
+
+void tst_Shell::closeByProgramAsksNothing()
+{
+    ShellFixture fx;
+    KRM2200 *w = fx.makeWindow();
+    QSignalSpy ended(w, &KRM2200::programEnded);
+    QVERIFY(w->close());
+    QCOMPARE(fx.dialogs->records().size(), 0);
+    QCOMPARE(ended.count(), 1);
+}
+
+// ------------------------------------------------------------------ configuration sets
+
+void tst_Shell::openGoodSet_data()
+{
+    QTest::addColumn<QString>("logValue");
+    QTest::addColumn<int>("interval");
+    QTest::newRow("5 s") << QStringLiteral("5 1") << 5;
+    QTest::newRow("60 s") << QStringLiteral("60 1") << 60;
+    QTest::newRow("61 s") << QStringLiteral("61 1") << 1;
+    QTest::newRow("not a number") << QStringLiteral("abc 1") << 1;
+    QTest::newRow("zero") << QStringLiteral("0 1") << 1;
+}
+
+void tst_Shell::openGoodSet()
+{
+    QFETCH(QString, logValue);
+    QFETCH(int, interval);
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString set = fx.appDir() + QStringLiteral("/sets/運転A.ini");
+    const QString content = ShellFixture::completeConfig(QStringLiteral("7"), logValue);
+    QVERIFY(fx.writeText(set, content));
+    fx.dialogs->answerOpenFile(set);
+    w->file_open();
+    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("読み込み完了"));
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
+    QCOMPARE(ShellFixture::text(fx.iniPath()), content);
+    QCOMPARE(w->setFilePath(), set);
+    QCOMPARE(w->Filename(), fx.iniPath());
+    QCOMPARE(param().LogInterval, interval);
+    QCOMPARE(fx.dialogs->records().constFirst().text, QStringLiteral("構成設定 (*.ini)"));
+}
+
+void tst_Shell::openSetMissingKeyIsRefused()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString before = ShellFixture::text(fx.iniPath());
+    const QString set = fx.appDir() + QStringLiteral("/broken.ini");
+    QVERIFY(
+        fx.writeText(set, ShellFixture::completeConfig(QStringLiteral("7"), QStringLiteral("1 1"),
+                                                       QStringLiteral("STEP57"))));
+    param().LogInterval = 9;
+    fx.dialogs->answerOpenFile(set);
+    w->Toolbar1_ButtonClick(QStringLiteral("LOAD"));
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    QCOMPARE(fx.dialogs->lastMessage().text,
+             QStringLiteral("ファイルの読み込みに失敗しました。\n"
+                            "ファイルが破損しているか存在しない可能性があります。"));
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
+    QCOMPARE(ShellFixture::text(fx.iniPath()), before);
+    QCOMPARE(w->Filename(), fx.iniPath());
+    QCOMPARE(w->setFilePath(), QString());
+    QCOMPARE(param().LogInterval, 9);
+}
+
+void tst_Shell::openSetWithEmptyValues()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString set = fx.appDir() + QStringLiteral("/empty.ini");
+    const QString content =
+        ShellFixture::completeConfig(QString(), QString(), QString(), /*empty=*/true);
+    QVERIFY(fx.writeText(set, content));
+    fx.dialogs->answerOpenFile(set);
+    w->file_open();
+    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("読み込み完了"));
+    QCOMPARE(ShellFixture::text(fx.iniPath()), content);
+    QCOMPARE(param().LogInterval, 1);
+}
+
+void tst_Shell::openCancelled()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString before = ShellFixture::text(fx.iniPath());
+    fx.dialogs->answerOpenFile(QString());
+    w->file_open();
+    QCOMPARE(fx.dialogs->messages().size(), 0);
+    QCOMPARE(ShellFixture::text(fx.iniPath()), before);
+    QCOMPARE(w->Filename(), fx.iniPath());
+}
+
+void tst_Shell::openFailedCopy()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString set = fx.appDir() + QStringLiteral("/good.ini");
+    QVERIFY(fx.writeText(set, ShellFixture::completeConfig(QStringLiteral("7"))));
+    // The working file cannot be replaced: a folder stands in its place.
+    QVERIFY(QFile::remove(fx.iniPath()));
+    QVERIFY(QDir().mkpath(fx.iniPath() + QStringLiteral("/keep")));
+    fx.dialogs->answerOpenFile(set);
+    w->file_open();
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    const auto m = fx.dialogs->lastMessage();
+    QCOMPARE(m.title, QStringLiteral("error"));
+    QVERIFY(m.text.startsWith(QStringLiteral("ファイルの読み込みに失敗しました。\n")));
+    QVERIFY(m.text.size() > QStringLiteral("ファイルの読み込みに失敗しました。\n").size());
+    QVERIFY(QFileInfo(fx.iniPath() + QStringLiteral("/keep")).isDir());
+    QCOMPARE(w->setFilePath(), QString());
+    QCOMPARE(w->Filename(), fx.iniPath());
+    // Nothing half-written is left beside it.
+    QCOMPARE(QDir(fx.appDir() + QStringLiteral("/sys")).entryList(QDir::Files), QStringList());
+}
+
+void tst_Shell::openClosesConfigurationWindows()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QStringList names{QStringLiteral("frmOperation_setting"),
+                            QStringLiteral("frmDetailed_setting"),
+                            QStringLiteral("frmGraph"),
+                            QStringLiteral("frmPattern_control"),
+                            QStringLiteral("frmFix_control"),
+                            QStringLiteral("frmMemo")};
+    for (const QString &name : names) {
+        w->registerWindow(name, [](KRM2200 &) { return new QWidget; });
+        QVERIFY(w->openWindow(name));
+    }
+    const QString set = fx.appDir() + QStringLiteral("/good.ini");
+    QVERIFY(fx.writeText(set, ShellFixture::completeConfig(QStringLiteral("7"))));
+    fx.dialogs->answerOpenFile(set);
+    w->file_open();
+    for (const QString &name : names)
+        QCOMPARE(w->isLoaded(name), name == QLatin1String("frmMemo"));
+}
+
+void tst_Shell::saveAs()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString target = fx.appDir() + QStringLiteral("/保存.ini");
+    fx.dialogs->answerSaveFile(target);
+    w->menuItem(QStringLiteral("file_save"))->trigger();
+    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("保存しました。"));
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
+    QCOMPARE(ShellFixture::text(target), ShellFixture::text(fx.iniPath()));
+    QCOMPARE(w->setFilePath(), target);
+
+    // Cancelled: nothing happens.
+    fx.dialogs->clear();
+    fx.dialogs->answerSaveFile(QString());
+    w->file_save();
+    QCOMPARE(fx.dialogs->messages().size(), 0);
+    QCOMPARE(w->setFilePath(), target);
+}
+
+void tst_Shell::saveAsFailure()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString target = fx.appDir() + QStringLiteral("/no/such/folder/a.ini");
+    fx.dialogs->answerSaveFile(target);
+    w->file_save();
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
+    QVERIFY(fx.dialogs->lastMessage().text.startsWith(
+        QStringLiteral("ファイルの保存に失敗しました。\n")));
+    QCOMPARE(w->setFilePath(), QString());
+}
+
+void tst_Shell::overwriteBeforeAnyOpenOrSave()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString target = fx.appDir() + QStringLiteral("/first.ini");
+    fx.dialogs->answerSaveFile(target);
+    w->file_save2();
+    QCOMPARE(fx.dialogs->records().constFirst().kind, ScriptedDialogs::Kind::SaveFile);
+    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("保存しました。\n") + target);
+    QCOMPARE(ShellFixture::text(target), ShellFixture::text(fx.iniPath()));
+    QCOMPARE(w->setFilePath(), target);
+}
+
+void tst_Shell::overwriteAfterSave()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    const QString target = fx.appDir() + QStringLiteral("/set.ini");
+    fx.dialogs->answerSaveFile(target);
+    w->file_save();
+    // The working file changes; overwriting asks for no name.
+    ini().IniWritePara(QStringLiteral("BEEP"), QString(), QStringLiteral("0"));
+    fx.dialogs->clear();
+    w->file_save2();
+    QCOMPARE(fx.dialogs->records().size(), 1);
+    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("上書きしました\n") + target);
+    QCOMPARE(ShellFixture::text(target), ShellFixture::text(fx.iniPath()));
+    QVERIFY(ShellFixture::text(target).contains(QStringLiteral("[BEEP]\npara=0")));
+}
+
+void tst_Shell::toolbarLoadAndSaveRunFileCommands()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    fx.dialogs->answerOpenFile(QString());
+    fx.dialogs->answerSaveFile(QString());
+    w->toolButton(1)->trigger();
+    w->toolButton(2)->trigger();
+    QCOMPARE(fx.dialogs->records().size(), 2);
+    QCOMPARE(fx.dialogs->records().at(0).kind, ScriptedDialogs::Kind::OpenFile);
+    QCOMPARE(fx.dialogs->records().at(1).kind, ScriptedDialogs::Kind::SaveFile);
+    // A key of no button does nothing.
+    w->Toolbar1_ButtonClick(QStringLiteral("NOPE"));
+    w->Toolbar1_ButtonClick(3);
+    QCOMPARE(fx.dialogs->records().size(), 2);
+}
+
+// ------------------------------------------------------------------ port window, version
+
+void tst_Shell::portWindowOptions()
+{
+    frmPort port(QStringLiteral("4"), QStringLiteral("/dev/pts/99"));
+    QCOMPARE(port.windowTitle(), QStringLiteral("ポート設定"));
+    QVERIFY(port.O_com.size() >= 7);
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(port.O_com.at(i)->text(), QStringLiteral("COM%1").arg(i + 1));
+    QCOMPARE(port.CON->text(), QStringLiteral("接続"));
+    QCOMPARE(port.CAN->text(), QStringLiteral("キャンセル"));
+    // The device chosen earlier is offered and selected.
+    QCOMPARE(port.device(), QStringLiteral("/dev/pts/99"));
+    QVERIFY(!port.O_com.at(3)->isChecked());
+
+    frmPort numbered(QStringLiteral("4"), QString());
+    QVERIFY(numbered.O_com.at(3)->isChecked());
+    QSignalSpy connectSpy(&numbered, &frmPort::connectRequested);
+    numbered.O_com.at(1)->click();
+    numbered.CON->click();
+    QCOMPARE(connectSpy.count(), 1);
+    QCOMPARE(connectSpy.at(0).at(0).toString(), QStringLiteral("2"));
+    QCOMPARE(connectSpy.at(0).at(1).toString(), QString());
+}
+
+void tst_Shell::portWindowConnectFailure()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    w->openWindow(QStringLiteral("frmToppage"));
+    w->menuItem(QStringLiteral("set_con"))->trigger();
+    frmPort *port = w->portWindow();
+    QVERIFY(port);
+    QVERIFY(port->O_com.at(0)->isChecked());
+    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    // Choosing the failing device keeps it for later starts.
+    w->connectPort(QStringLiteral("2"), QStringLiteral("/dev/nonexistent"));
+    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("接続を確立できません。"));
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
+    QVERIFY(!w->toppage());
+    QVERIFY(!param().UiEnabled);
+    QCOMPARE(readIni(fx.iniPath(), QStringLiteral("COM"), QString()), QStringLiteral("2"));
+    QCOMPARE(readIni(fx.iniPath(), QStringLiteral("COM"), QStringLiteral("device")),
+             QStringLiteral("/dev/nonexistent"));
+
+    // Cancel closes the window.
+    QVERIFY(w->portWindow());
+    w->portWindow()->CAN->click();
+    QVERIFY(!w->portWindow());
+}
+
+void tst_Shell::versionWithoutAnswer()
+{
+    ShellFixture fx;
+    KRM2200 *w = portlessWindow(fx);
+    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    w->versi() = QStringLiteral("old");
+    w->menuItem(QStringLiteral("ver"))->trigger();
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("バージョン情報"));
+    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("\nMZP: 1.3.1"));
+}
+
+QTEST_MAIN(tst_Shell)
+#include "tst_shell.moc"
