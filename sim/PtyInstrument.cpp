@@ -292,8 +292,11 @@ void PtyInstrument::readInput()
             m_lineIdle = false;
     }
     m_stateChanged.notify_all();
+    // Signals are emitted on the thread this object lives on, so that direct
+    // connections (a QSignalSpy, for one) never run on the worker thread.
     for (const QString &c : std::as_const(commands))
-        Q_EMIT commandReceived(c);
+        QMetaObject::invokeMethod(
+            this, [this, c] { Q_EMIT commandReceived(c); }, Qt::QueuedConnection);
     if (hangUp)
         hangUpLine();
 }
@@ -363,5 +366,6 @@ void PtyInstrument::hangUpLine()
         m_lineIdle = true;
     }
     m_stateChanged.notify_all();
-    Q_EMIT hungUp();
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT hungUp(); }, Qt::QueuedConnection);
 }

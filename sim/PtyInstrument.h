@@ -74,7 +74,7 @@ public:
     bool isHungUp() const { return m_hungUp.load(); }
 
 Q_SIGNALS:
-    // Emitted from the worker thread; connect with a queued or auto connection.
+    // Emitted on the thread this object lives on (its event loop must run).
     void commandReceived(const QString &command);
     void hungUp();
 
