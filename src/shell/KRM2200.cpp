@@ -328,6 +328,11 @@ void KRM2200::buildStatusBar()
         bar->addWidget(label, i < 4 ? 1 : 0);
         m_panels[i] = label;
     }
+    {
+        QLabel *comm = m_panels[4];
+        const int margin = comm->frameWidth() * 2 + comm->margin() * 2 + 8;
+        comm->setMinimumWidth(comm->fontMetrics().horizontalAdvance(kCommNg) + margin);
+    }
 }
 
 void KRM2200::registerShellWindows()
@@ -801,11 +806,10 @@ void KRM2200::checkCsvOutput()
     const QString key = QStringLiteral("path");
     const QString value = cfg.IniRead(section, key);
     const QString off = QStringLiteral("0 C:\\");
-    if (value.isEmpty() || value == QLatin1String("ERR")) {
-        cfg.IniWrite(section, key, off);
-        return;
-    }
-    if (value.section(QLatin1Char(' '), 0, 0) != QLatin1String("1")) {
+    // Output off (or never set): the flag follows what is stored.
+    if (value.isEmpty() || value == QLatin1String("ERR") ||
+        value.section(QLatin1Char(' '), 0, 0) != QLatin1String("1")) {
+        m_state.detailed.flg_csv = false;
         cfg.IniWrite(section, key, off);
         return;
     }

@@ -1,0 +1,292 @@
+// Start-up, the port window, the version and the shutdown paths of the main
+// window against the simulated instrument.
+//
+// With KRM_SHELL_SHOTS=<folder> set, the main window after start-up and the
+// version message are saved there as PNG files.
+
+#include "ShellFixture.h"
+#include "link/Reception_Show.h"
+#include "shell/frmPort.h"
+#include "shell/frmToppage.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QStringList readSequence()
+{
+    QStringList s;
+    for (int n = 0; n < 4; ++n)
+        s << QStringLiteral("SEN %1").arg(n);
+    s << QStringLiteral("UNI") << QStringLiteral("BEEP") << QStringLiteral("LIT")
+      << QStringLiteral("LOG") << QStringLiteral("LOG 0 1") << QStringLiteral("FAN");
+    for (int n = 0; n < 10; ++n)
+        s << QStringLiteral("LP %1 0").arg(n);
+    for (int n = 0; n < 100; ++n)
+        s << QStringLiteral("LS %1 1").arg(n);
+    return s;
+}
+
+QString iniValue(const QString &path, const QString &section, const QString &key)
+{
+    const QString saved = ini().Filename;
+    ini().Filename = path;
+    const QString v = ini().IniRead(section, key);
+    ini().Filename = saved;
+    return v;
+}
+
+void saveShot(QWidget *w, const char *name)
+{
+    const QString dir = qEnvironmentVariable("KRM_SHELL_SHOTS");
+    if (!dir.isEmpty())
+        QVERIFY(w->grab().save(dir + QLatin1Char('/') + QLatin1String(name), "PNG"));
+}
+
+} // namespace
+
+class tst_StartupE2E : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startReady_data();
+    void startReady();
+    void startWithSilentInstrument();
+    void reconnectFromPortWindow();
+    void versionFromInstrument();
+    void quitSendsStopWhilePortOpen_data();
+    void quitSendsStopWhilePortOpen();
+    void statusQueries();
+};
+
+void tst_StartupE2E::startReady_data()
+{
+    QTest::addColumn<QString>("csv");
+    QTest::addColumn<QString>("found");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("warned");
+    QTest::addColumn<bool>("flg_csv");
+    QTest::newRow("csv on, program found")
+        << QStringLiteral("1 /data/csv") << QStringLiteral("/usr/bin/localc")
+        << QStringLiteral("1 /usr/bin/localc") << false << true;
+    QTest::newRow("csv on, no program") << QStringLiteral("1 /data/csv") << QString()
+                                        << QStringLiteral("0 /data/csv") << true << false;
+    QTest::newRow("csv off") << QStringLiteral("0 /data/csv") << QStringLiteral("/usr/bin/localc")
+                             << QStringLiteral("0 C:\\") << false << false;
+    QTest::newRow("csv missing") << QString() << QString() << QStringLiteral("0 C:\\") << false
+                                 << false;
+}
+
+void tst_StartupE2E::startReady()
+{
+    QFETCH(QString, csv);
+    QFETCH(QString, found);
+    QFETCH(QString, stored);
+    QFETCH(bool, warned);
+    QFETCH(bool, flg_csv);
+
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    fx.sim->withEngine([](SimEngine &e) {
+        return e.setSensorRecord(1, QStringLiteral("0 +120.00 -040.00 +000.00 100.00"));
+    });
+    QString config = QStringLiteral("[COM]\npara=2\n[Y]\npara=100 0\n");
+    if (!csv.isEmpty())
+        config += QStringLiteral("[CSVPATH]\npath=") + csv + QLatin1Char('\n');
+    QVERIFY(fx.writeText(fx.iniPath(), config));
+    KRM2200 *w = fx.makeWindow(found);
+    w->state().detailed.flg_csv = !flg_csv;
+
+    QCOMPARE(w->startUp(), KRM2200::StartResult::Ready);
+
+    QCOMPARE(fx.commands(), readSequence());
+    QVERIFY(w->all_flg);
+    QVERIFY(w->link().isOpen());
+    QVERIFY(param().UiEnabled);
+    QVERIFY(w->toolButton(QStringLiteral("WRITE"))->isEnabled());
+    QVERIFY(w->toppage());
+    QVERIFY(!w->splashStart());
+    QCOMPARE(w->panelText(1), QStringLiteral("PT100A上限：+150.00下限：-050.00"));
+    QCOMPARE(w->panelText(2), QStringLiteral("PT100B使用不可"));
+    QCOMPARE(w->panelText(3), QStringLiteral("SENSOR1上限：+150.00下限：-050.00"));
+    QCOMPARE(w->panelText(5), QStringLiteral("通信：正常"));
+    QCOMPARE(param().LogInterval, 1);
+    QCOMPARE(param().LogTimeText.size(), 11);
+    QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("Y"), QString()), QStringLiteral("160 -60"));
+    QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("COM"), QString()), QStringLiteral("2"));
+    QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("CSVPATH"), QStringLiteral("path")), stored);
+    QCOMPARE(w->state().detailed.flg_csv, flg_csv);
+    if (warned) {
+        QCOMPARE(fx.dialogs->messages().size(), 1);
+        QCOMPARE(fx.dialogs->lastMessage().text,
+                 QStringLiteral("EXCEL.EXEを見つけることができませんでした。\n"
+                                "CSVファイルへの出力を停止します。"));
+        QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
+    } else {
+        QCOMPARE(fx.dialogs->records().size(), 0);
+    }
+    // Every received line is in the system log of this run.
+    QTRY_VERIFY(
+        ShellFixture::text(w->link().systemLogPath()).contains(QStringLiteral("\"LS 99 1\"\r\n")));
+
+    if (QTest::currentDataTag() == QLatin1String("csv on, program found"))
+        saveShot(w, "main_after_startup.png");
+}
+
+void tst_StartupE2E::startWithSilentInstrument()
+{
+    ShellFixture fx;
+    SimFaults silent;
+    silent.silent = true;
+    QVERIFY(fx.startSim(silent));
+    // No configuration at all: the device given for this run counts as a
+    // configured port, so the no-port path is not taken.
+    KRM2200 *w = fx.makeWindow();
+    QCOMPARE(w->startUp(), KRM2200::StartResult::NotConnected);
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    QCOMPARE(fx.dialogs->lastMessage().text,
+             QStringLiteral("読み込みに失敗しました。接続を確認してください。"));
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
+    QVERIFY(!w->all_flg);
+    QVERIFY(!w->link().isOpen());
+    QVERIFY(!param().UiEnabled);
+    QVERIFY(!w->toppage());
+    QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("COM"), QString()), QStringLiteral("1"));
+    QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("Y"), QString()), QStringLiteral("160 -60"));
+    QCOMPARE(fx.commands().value(0), QStringLiteral("SEN 0"));
+}
+
+void tst_StartupE2E::reconnectFromPortWindow()
+{
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    QVERIFY(fx.writeText(fx.iniPath(), QStringLiteral("[COM]\npara=1\n")));
+    KRM2200 *w = fx.makeWindow();
+    // Start as if no instrument were there.
+    const QString device = w->link().forcedDevice();
+    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    QCOMPARE(w->startUp(), KRM2200::StartResult::PortError);
+    fx.dialogs->clear();
+
+    w->menuItem(QStringLiteral("set_con"))->trigger();
+    QVERIFY(w->portWindow());
+    // The simulator's device is not among the listed ones; pick it as a
+    // device option would.
+    QSignalSpy finished(w, &KRM2200::startUpFinished);
+    w->connectPort(QStringLiteral("1"), device);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(w->lastStartResult(), KRM2200::StartResult::Ready);
+    QCOMPARE(fx.commands(), readSequence());
+    QVERIFY(!w->portWindow());
+    QVERIFY(w->toppage());
+    QVERIFY(param().UiEnabled);
+    QCOMPARE(fx.dialogs->records().size(), 0);
+    QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("COM"), QStringLiteral("device")), device);
+}
+
+void tst_StartupE2E::versionFromInstrument()
+{
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    w->menuItem(QStringLiteral("ver"))->trigger();
+    QCOMPARE(fx.commands(), QStringList{QStringLiteral("VERSION")});
+    const auto m = fx.dialogs->lastMessage();
+    QCOMPARE(m.title, QStringLiteral("バージョン情報"));
+    QVERIFY(!w->versi().isEmpty());
+    QVERIFY(w->versi().contains(QStringLiteral("KRM-2200")));
+    QCOMPARE(m.text, w->versi() + QStringLiteral("\nMZP: 1.3.1"));
+
+    QMessageBox *box = QtDialogs::makeMessageBox(w, m.text, m.title);
+    box->show();
+    QCOMPARE(box->windowTitle(), QStringLiteral("バージョン情報"));
+    QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    saveShot(box, "version_message.png");
+    delete box;
+}
+
+void tst_StartupE2E::quitSendsStopWhilePortOpen_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<bool>("stopSent");
+    QTest::addColumn<bool>("ended");
+    QTest::newRow("menu, yes") << QStringLiteral("menu") << true << true << true << true;
+    QTest::newRow("menu, no") << QStringLiteral("menu") << false << true << false << false;
+    QTest::newRow("menu, yes, port closed")
+        << QStringLiteral("menu") << true << false << false << true;
+    QTest::newRow("close box, yes") << QStringLiteral("box") << true << true << true << true;
+    QTest::newRow("close box, no") << QStringLiteral("box") << false << true << false << false;
+    QTest::newRow("by the program") << QStringLiteral("program") << false << true << false << true;
+}
+
+void tst_StartupE2E::quitSendsStopWhilePortOpen()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, answer);
+    QFETCH(bool, portOpen);
+    QFETCH(bool, stopSent);
+    QFETCH(bool, ended);
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    QVERIFY(w->link().isOpen());
+    QVERIFY(w->link().openSystemLog(fx.home.filePath(QStringLiteral("sys.txt"))));
+    if (!portOpen)
+        w->link().ClosePort();
+    QSignalSpy endedSpy(w, &KRM2200::programEnded);
+
+    if (how == QLatin1String("menu")) {
+        fx.dialogs->answerQuestion(answer);
+        w->file_end();
+    } else if (how == QLatin1String("box")) {
+        fx.dialogs->answerQuestion(answer);
+        QCloseEvent request;
+        QCoreApplication::sendEvent(w->windowHandle(), &request);
+    } else {
+        w->close();
+    }
+    QCOMPARE(fx.dialogs->pendingAnswers(), 0);
+    QCOMPARE(endedSpy.count(), ended ? 1 : 0);
+    if (stopSent)
+        QVERIFY(fx.sim->waitForCommand(QStringLiteral("STOP"), 5000));
+    QCOMPARE(fx.commands(), stopSent ? QStringList{QStringLiteral("STOP")} : QStringList());
+    QCOMPARE(w->link().isOpen(), !ended && portOpen);
+}
+
+void tst_StartupE2E::statusQueries()
+{
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    int shown = 0;
+    w->registerWindow(QStringLiteral("frmStatus"), [&](KRM2200 &) {
+        ++shown;
+        return new QWidget;
+    });
+    int replies = 0;
+    w->parsers().onStatus2 = [&](const Status2Report &) { ++replies; };
+
+    w->menuItem(QStringLiteral("view_status"))->trigger();
+    QCOMPARE(fx.commands(), QStringList{QStringLiteral("STATUS")});
+    QCOMPARE(w->str(), QStringLiteral("STATUS2"));
+    QCOMPARE(shown, 1);
+    QTRY_COMPARE(replies, 1);
+
+    // The top page's button asks the same and closes the page.
+    w->unloadWindow(QStringLiteral("frmStatus"));
+    w->openWindow(QStringLiteral("frmToppage"));
+    w->toppage()->Status_c->click();
+    QCOMPARE(fx.commands().size(), 2);
+    QCOMPARE(shown, 2);
+    QVERIFY(!w->toppage());
+}
+
+QTEST_MAIN(tst_StartupE2E)
+#include "tst_startup_e2e.moc"
