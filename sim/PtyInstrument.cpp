@@ -174,6 +174,7 @@ bool PtyInstrument::start(QString *error)
     m_hungUp = false;
     m_out.clear();
     m_lineFreeNs = 0;
+    m_inFreeNs = 0;
     m_answered = 0;
     m_running = true;
     m_thread = std::thread([this] { run(); });
@@ -259,12 +260,22 @@ void PtyInstrument::readInput()
     const qint64 now = monotonicNs();
     const int cps = m_cps.load();
     const qint64 byteNs = cps > 0 ? 1000000000LL / cps : 0;
+    // The command's characters cross the line at the same rate as the replies:
+    // the instrument hears a command only once its CR would have arrived.
+    QList<qint64> crArrivals;
+    for (ssize_t i = 0; i < n; ++i) {
+        m_inFreeNs = qMax(now, m_inFreeNs) + byteNs;
+        if (buffer[i] == '\r')
+            crArrivals.append(m_inFreeNs);
+    }
     QStringList commands;
     bool hangUp = false;
     {
         std::lock_guard<std::mutex> lock(m_engineMutex);
         const QStringList lines = m_engine.takeCommands(QByteArray(buffer, qsizetype(n)));
-        for (const QString &line : lines) {
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString &line = lines.at(i);
+            const qint64 heardNs = crArrivals.value(i, now);
             if (line.isEmpty())
                 continue;
             commands.append(line);
@@ -280,7 +291,7 @@ void PtyInstrument::readInput()
                 continue;
             Chunk chunk;
             chunk.data = reply;
-            chunk.startNs = qMax(now + qint64(f.lateFirstCharMs) * 1000000LL, m_lineFreeNs);
+            chunk.startNs = qMax(heardNs + qint64(f.lateFirstCharMs) * 1000000LL, m_lineFreeNs);
             m_lineFreeNs = chunk.startNs + byteNs * reply.size();
             m_out.push_back(chunk);
         }

@@ -15,8 +15,9 @@
 // The simulated instrument on a pseudo-terminal: a client opens devicePath()
 // like any serial port (QSerialPort included) and talks to a SimEngine that
 // runs on this object's own thread. Replies leave at the line rate, one
-// character per slot of a monotonic schedule, so that timing on the device
-// resembles a real 57600 baud line.
+// character per slot of a monotonic schedule, and a command counts as heard
+// only once its characters would have crossed the line, so that timing on the
+// device resembles a real 57600 baud line in both directions.
 //
 // In a test:
 //     PtyInstrument sim;
@@ -103,7 +104,8 @@ private:
     bool m_lineIdle = true;
 
     std::deque<Chunk> m_out; // worker thread only
-    qint64 m_lineFreeNs = 0; // worker thread only
+    qint64 m_lineFreeNs = 0; // worker thread only: when the send line is free
+    qint64 m_inFreeNs = 0;   // worker thread only: when the receive line is free
     int m_answered = 0;      // worker thread only
 
     QString m_statePath;
