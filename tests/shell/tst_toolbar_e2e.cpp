@@ -225,6 +225,8 @@ void tst_ToolbarE2E::writeInterrupted_data()
     QTest::newRow("hang-up after 10 commands") << QStringLiteral("hangup") << 10;
     QTest::newRow("silent after 30 commands") << QStringLiteral("silent") << 30;
     QTest::newRow("silent from the start") << QStringLiteral("silent") << 0;
+    // The link stays healthy, but the write stops at a record it cannot send.
+    QTest::newRow("sensor record empty") << QStringLiteral("record") << 2;
 }
 
 void tst_ToolbarE2E::writeInterrupted()
@@ -235,7 +237,9 @@ void tst_ToolbarE2E::writeInterrupted()
     QVERIFY(fx.startSim());
     KRM2200 *w = fx.readyWindow();
     SimFaults faults;
-    if (fault == QLatin1String("hangup")) {
+    if (fault == QLatin1String("record")) {
+        ini().IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(after), QString());
+    } else if (fault == QLatin1String("hangup")) {
         faults.hangUpAfterCommands = after;
         fx.sim->setFaults(faults);
     } else if (after == 0) {
@@ -255,6 +259,10 @@ void tst_ToolbarE2E::writeInterrupted()
     w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
 
     QVERIFY(!fx.commands().contains(QStringLiteral("SAVE")));
+    if (fault == QLatin1String("record")) {
+        QVERIFY(param().CommOk);
+        QCOMPARE(fx.commands(), writeSequence().mid(0, 7));
+    }
     QCOMPARE(fx.dialogs->messages().size(), 1);
     QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("書き込み失敗しました。") + kRetry);
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
