@@ -2,6 +2,7 @@
 
 #include "link/SerialLink.h"
 #include "shell/AppHome.h"
+#include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 
 #include <QApplication>
@@ -36,6 +37,14 @@ int main(int argc, char *argv[])
     parser.addOptions({portOption, homeOption, readyOption, shotOption});
     parser.process(app);
 
+    const bool exitWhenReady =
+        parser.isSet(readyOption) || qEnvironmentVariableIsSet("KRM_EXIT_WHEN_READY");
+    const QString screenshot = parser.value(shotOption);
+    // Nobody is there to answer a message in these runs.
+    UnattendedDialogs unattended;
+    if (exitWhenReady || !screenshot.isEmpty())
+        Dialogs::setInstance(&unattended);
+
     const QString home =
         resolveAppHome(parser.value(homeOption), QCoreApplication::applicationDirPath());
     KRM2200 window(home);
@@ -45,19 +54,17 @@ int main(int argc, char *argv[])
     QObject::connect(&window, &KRM2200::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
-    const bool exitWhenReady =
-        parser.isSet(readyOption) || qEnvironmentVariableIsSet("KRM_EXIT_WHEN_READY");
-    const QString screenshot = parser.value(shotOption);
     int exitCode = 0;
     if (exitWhenReady || !screenshot.isEmpty()) {
         QObject::connect(
             &window, &KRM2200::startUpFinished, &app, [&window, &exitCode, screenshot] {
                 // Let the first view settle before it is captured.
-                QTimer::singleShot(100, &window, [&window, &exitCode, screenshot] {
-                    if (!screenshot.isEmpty() && !window.grab().save(screenshot, "PNG"))
-                        exitCode = 2;
-                    QCoreApplication::exit(exitCode);
-                });
+                QTimer::singleShot(
+                    screenshot.isEmpty() ? 0 : 100, &window, [&window, &exitCode, screenshot] {
+                        if (!screenshot.isEmpty() && !window.grab().save(screenshot, "PNG"))
+                            exitCode = 2;
+                        QCoreApplication::exit(exitCode);
+                    });
             });
     }
 

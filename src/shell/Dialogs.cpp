@@ -1,7 +1,10 @@
 #include "shell/Dialogs.h"
 
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
+
+Q_LOGGING_CATEGORY(lcDialogs, "krm.dialogs")
 
 namespace {
 
@@ -110,4 +113,17 @@ QString QtDialogs::saveFile(QWidget *parent, const QString &filter, const QStrin
 QString QtDialogs::pickFolder(QWidget *parent, const QString &title, const QString &startFolder)
 {
     return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
+}
+
+void UnattendedDialogs::message(QWidget *, const QString &text, const QString &title)
+{
+    qCInfo(lcDialogs).noquote() << "[" + title + "]" << displayText(text);
+}
+
+bool UnattendedDialogs::question(QWidget *, const QString &text, const QString &title,
+                                 bool defaultYes)
+{
+    qCInfo(lcDialogs).noquote() << "[" + title + "]" << displayText(text)
+                                << (defaultYes ? "-> yes" : "-> no");
+    return defaultYes;
 }

@@ -56,5 +56,18 @@ public:
     static QFileDialog::Options saveOptions();
 };
 
+// For runs nobody watches (benchmarks, smoke tests, screenshots): messages go
+// to the diagnostic output, questions take their default answer, file dialogs
+// are cancelled. Nothing blocks.
+class UnattendedDialogs : public Dialogs {
+public:
+    void message(QWidget *parent, const QString &text, const QString &title) override;
+    bool question(QWidget *parent, const QString &text, const QString &title,
+                  bool defaultYes) override;
+    QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
+    QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
+    QString pickFolder(QWidget *, const QString &, const QString &) override { return {}; }
+};
+
 // Filter of the configuration-set dialogs.
 QString configSetFilter();
