@@ -848,6 +848,13 @@ void tst_Shell::portWindowOptions()
     QCOMPARE(port.device(), QStringLiteral("/dev/pts/99"));
     QVERIFY(!port.O_com.at(3)->isChecked());
 
+    const QString shots = qEnvironmentVariable("KRM_SHELL_SHOTS");
+    if (!shots.isEmpty()) {
+        port.resize(
+            Twips::toPixels(frmPort::WidthTwips, frmPort::HeightTwips).expandedTo(port.sizeHint()));
+        QVERIFY(port.grab().save(shots + QStringLiteral("/port_window.png"), "PNG"));
+    }
+
     frmPort numbered(QStringLiteral("4"), QString());
     QVERIFY(numbered.O_com.at(3)->isChecked());
     QSignalSpy connectSpy(&numbered, &frmPort::connectRequested);
