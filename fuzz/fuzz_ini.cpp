@@ -53,7 +53,7 @@ QString scratchPath()
 const QString &path()
 {
     static const QString p = [] {
-        const QString s = scratchPath();
+        QString s = scratchPath();
         std::atexit([] { QFile::remove(scratchPath()); });
         return s;
     }();
