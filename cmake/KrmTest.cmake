@@ -1,5 +1,6 @@
 # One place that registers a QtTest executable with CTest: label, timeout,
 # offscreen platform, and an optional resource lock for tests that share one.
+# Sanitizer options are left to the environment (scripts/sanitize.sh sets them).
 #
 # krm_add_test(NAME tst_x SOURCES a.cpp LIBS krm_core LABEL unit
 #              [TIMEOUT 120] [RESOURCE_LOCK name])
@@ -18,7 +19,7 @@ function(krm_add_test)
   set_tests_properties(${T_NAME} PROPERTIES
     LABELS ${T_LABEL}
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;ASAN_OPTIONS=detect_leaks=0")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
   if(T_RESOURCE_LOCK)
     set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK ${T_RESOURCE_LOCK})
   endif()
