@@ -108,6 +108,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     m_parsers = std::make_unique<Reception_Show>(param());
     m_link = std::make_unique<SerialLink>(param(), *m_parsers, ini());
     m_transfer = std::make_unique<SettingsTransfer>(*m_link, *m_parsers, param(), ini());
+    m_parsers->onStatus = [this](const StatusReport &r) { applyStatus(r); };
     m_transfer->setView(this);
     m_lookup = [] { return ProgramLookup().findSpreadsheetProgram(); };
 

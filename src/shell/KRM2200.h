@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Reception_Show.h"
 #include "link/SettingsTransfer.h"
 #include "shell/WindowState.h"
 
@@ -134,10 +135,22 @@ public:
     QString panelText(int panel) const;
     void setPanelText(int panel, const QString &text);
 
+    // Applies an accepted status-poll reply: status-code effects on the
+    // toolbar, menus and graph buttons, the sample, the step's target line,
+    // the status-log labels and, on an alarm, the stop of the log.
+    void applyStatus(const StatusReport &report);
+
     // Hooks of the log and graph modules, called by the toolbar.
     std::function<void()> startLog;
     std::function<void()> stopLog;
     std::function<void()> redrawGraph;
+    // Hooks the status poll calls: plot the sample just stored (position in
+    // the page, sample number), empty the sensor-log window, write the log
+    // line, and open the alarm window (its code is in state().alarm).
+    std::function<void(int, int)> plotSample;
+    std::function<void()> clearSensorLog;
+    std::function<void(const StatusReport &)> writeLogLine;
+    std::function<void()> showAlarm;
     // Whether a log is being recorded (button 7 reads "LOG START" otherwise).
     bool logRecording() const;
 

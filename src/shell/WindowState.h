@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // The data of windows that outlives their widgets. The application owns one of
 // each for the whole run; a window reads its state when it opens and writes it
 // back as it changes, and others write here even while the window is closed.
@@ -23,9 +25,20 @@ struct GraphState {
     bool goEnabled = true;    // C_go
 };
 
-// Status-log window.
+// Status-log window: the labels the status poll fills, shown when it opens.
 struct StatuslogState {
     bool alarmVisible = false; // alarm_c
+    QString nj_l;              // status text
+    bool nj_red = false;       // status text in red (alarm)
+    QString no_l;              // internal temperature
+    QString sd_l;              // maximum current
+    QString sa_l;              // last alarm code
+    QString js_l;              // step being executed
+};
+
+// Alarm window.
+struct AlarmState {
+    QString code; // alarm code shown when the window opens
 };
 
 struct WindowState {
@@ -33,4 +46,5 @@ struct WindowState {
     OperationSettingState operation;
     GraphState graph;
     StatuslogState statuslog;
+    AlarmState alarm;
 };

@@ -1,0 +1,86 @@
+// What an accepted status-poll reply does to the rest of the program.
+
+#include "config/Ini_Operation.h"
+#include "config/Parameter.h"
+#include "shell/KRM2200.h"
+
+#include <QAction>
+#include <QTimer>
+
+void KRM2200::applyStatus(const StatusReport &report)
+{
+    Parameter &p = param();
+    // The parser hands over only replies with a valid status line and four
+    // readings; anything less is ignored as a whole.
+    if (!report.hasStatusLine() || report.temps.size() < 4)
+        return;
+    const QString code = report.code();
+    const QString text = Reception_Show::statusText(code);
+
+    auto button = [this](const char *key) { return toolButton(QString::fromLatin1(key)); };
+    if (code == QLatin1String("00")) {
+        button("ACLR")->setEnabled(false);
+        button("STOP")->setEnabled(false);
+        m_state.graph.stopEnabled = false;
+        menuItem(QStringLiteral("con_pattern"))->setEnabled(true);
+        m_state.graph.goEnabled = true;
+    } else if (code == QLatin1String("02")) {
+        button("STOP")->setEnabled(true);
+        m_state.graph.stopEnabled = true;
+        menuItem(QStringLiteral("con_pattern"))->setEnabled(false);
+        m_state.graph.goEnabled = false;
+    } else if (code == QLatin1String("04")) {
+        button("ACLR")->setEnabled(true);
+    }
+
+    // The sample: each sensor's array grows to hold it at its number.
+    const int n = p.LogCount;
+    for (int k = 0; k < 4; ++k) {
+        QStringList &values = p.SenValues[size_t(k)];
+        while (values.size() < n + 3)
+            values.append(QString());
+        values[n] = report.temps.at(k);
+    }
+
+    // A new step is being executed: its set temperature becomes the target line.
+    const QString step = report.status.at(4);
+    if (n != 0 && m_state.statuslog.js_l != step) {
+        const QStringList fields =
+            ini()
+                .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)
+                .split(QLatin1Char(' '));
+        if (fields.size() > 3) {
+            p.TargetLineText = fields.at(3);
+            if (redrawGraph)
+                redrawGraph();
+        }
+    }
+
+    if (plotSample)
+        plotSample(n - p.GraphPageStart, n);
+    if (n > 0 && n % 600 == 0 && clearSensorLog)
+        clearSensorLog();
+    if (writeLogLine)
+        writeLogLine(report);
+
+    StatuslogState &labels = m_state.statuslog;
+    if (!text.isNull())
+        labels.nj_l = text;
+    labels.no_l = report.status.at(1);
+    labels.sd_l = report.status.at(2);
+    labels.sa_l = report.status.at(3);
+    labels.js_l = step;
+
+    if (code != QLatin1String("04")) {
+        labels.nj_red = false;
+        return;
+    }
+    labels.nj_red = true;
+    Log_Timer->stop();
+    if (stopLog)
+        stopLog();
+    m_state.alarm.code = report.status.at(3);
+    labels.alarmVisible = true;
+    if (showAlarm)
+        showAlarm();
+}
