@@ -20,6 +20,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -313,7 +314,15 @@ void KRM2200::buildStatusBar()
 {
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("SenStatusBar"));
-    bar->setSizeGripEnabled(true);
+    // Four sensor panels with both limits have to fit the designed window
+    // width; a slightly smaller face keeps them whole on common screens.
+    QFont small = bar->font();
+    if (small.pointSizeF() > 0)
+        small.setPointSizeF(small.pointSizeF() * 0.75);
+    else if (small.pixelSize() > 0)
+        small.setPixelSize(qMax(9, small.pixelSize() * 3 / 4));
+    bar->setFont(small);
+    bar->setSizeGripEnabled(false);
     const char *keys[] = {"SEN0", "SEN1", "SEN2", "SEN3", "COMM"};
     const QString texts[] = {QStringLiteral("PT1000A"), QStringLiteral("PT1000B"),
                              QStringLiteral("SENSOR1"), QStringLiteral("SENSOR2"),
