@@ -18,8 +18,9 @@ case "$seconds" in
     '' | *[!0-9]*) echo "fuzz: SECONDS must be a whole number, got '$seconds'" >&2; exit 2 ;;
 esac
 
-# libFuzzer lives in clang's runtime package; the program itself needs only g++.
-krm_install clang libclang-rt-14-dev
+# libFuzzer lives in clang's runtime package, llvm-symbolizer (for readable
+# crash stacks) in llvm-14; the program itself needs only g++.
+krm_install clang libclang-rt-14-dev llvm-14
 out=build-fuzz
 CC=clang CXX=clang++ cmake -S fuzz -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out" -j2
@@ -27,6 +28,7 @@ cmake --build "$out" -j2
 mkdir -p "$out/artifacts"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export ASAN_OPTIONS=halt_on_error=1:detect_stack_use_after_return=1
+[ -x /usr/lib/llvm-14/bin/llvm-symbolizer ] && export ASAN_SYMBOLIZER_PATH=/usr/lib/llvm-14/bin/llvm-symbolizer
 passed=0
 failed=0
 for t in "${targets[@]}"; do
@@ -51,7 +53,9 @@ for t in "${targets[@]}"; do
         failed=$((failed + 1))
         echo "$t FAILED (exit $rc); the end of its log ($log):"
         tail -n 60 "$log"
-        ls -1 "$out/artifacts/$t-"* 2>/dev/null || true
+        for a in "$out/artifacts/$t-"*; do
+            [ -f "$a" ] && echo "reproduce: $out/$t $a"
+        done
     fi
 done
 echo "fuzz: $passed passed, $failed failed"
