@@ -80,12 +80,12 @@ public:
     bool dispatch(const QString &awaitedKey, QChar c);
 
     // Resets: each clears what its owner resets before a new query.
-    void resetVersion();      // VerCrCount and versi
-    void resetStatus();       // StatusBuffer, StatusCrCount, StatusParsed
-    void resetSen();          // SenCrCount, SenSpaceCount
+    void resetVersion(); // VerCrCount and versi
+    void resetStatus();  // StatusBuffer, StatusCrCount, StatusParsed
+    void resetSen();     // SenCrCount, SenSpaceCount
     void resetLp();
     void resetLs();
-    void resetAll();          // every counter, the status state and versi
+    void resetAll(); // every counter, the status state and versi
 
     // Display text of a two-character status code; a null QString when the
     // code is not one of the six known codes.

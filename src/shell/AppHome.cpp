@@ -23,10 +23,10 @@ QString resolveAppHome(const QString &requested, const QString &executableDir)
 {
     const QString wanted = QDir::cleanPath(
         QDir::fromNativeSeparators(requested.isEmpty() ? executableDir : requested));
-    const QString absolute = QFileInfo(wanted).absoluteFilePath();
+    QString absolute = QFileInfo(wanted).absoluteFilePath();
     if (writableFolder(absolute))
         return absolute;
-    const QString fallback = QDir::fromNativeSeparators(
+    QString fallback = QDir::fromNativeSeparators(
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     QDir().mkpath(fallback);
     return fallback;

@@ -85,11 +85,11 @@ QString ProgramLookup::askDesktop() const
 
 QString ProgramLookup::findSpreadsheetProgram() const
 {
-    const QString fromDesktop = askDesktop();
+    QString fromDesktop = askDesktop();
     if (!fromDesktop.isEmpty())
         return fromDesktop;
     for (const QString &name : candidates) {
-        const QString found = findOnPath(name);
+        QString found = findOnPath(name);
         if (!found.isEmpty())
             return found;
     }

@@ -36,7 +36,7 @@ QString iniValue(const QString &path, const QString &section, const QString &key
 {
     const QString saved = ini().Filename;
     ini().Filename = path;
-    const QString v = ini().IniRead(section, key);
+    QString v = ini().IniRead(section, key);
     ini().Filename = saved;
     return v;
 }
