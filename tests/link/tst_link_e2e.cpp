@@ -2,6 +2,7 @@
 // instrument on a pseudo-terminal.
 
 #include "LinkFixture.h"
+#include "TransferSequences.h"
 #include "link/SettingsTransfer.h"
 
 #include <QElapsedTimer>
@@ -23,20 +24,6 @@ struct RecordingView : TransferView {
     void setSensorPanel(int n, const QString &t) override { panels[n] = t; }
     void closeProgressWindow() override { ++closed; }
 };
-
-QStringList readSequence()
-{
-    QStringList s;
-    for (int n = 0; n < 4; ++n)
-        s << QStringLiteral("SEN %1").arg(n);
-    s << QStringLiteral("UNI") << QStringLiteral("BEEP") << QStringLiteral("LIT")
-      << QStringLiteral("LOG") << QStringLiteral("LOG 0 1") << QStringLiteral("FAN");
-    for (int n = 0; n < 10; ++n)
-        s << QStringLiteral("LP %1 0").arg(n);
-    for (int n = 0; n < 100; ++n)
-        s << QStringLiteral("LS %1 1").arg(n);
-    return s;
-}
 
 QByteArray fileBytes(const QString &path)
 {
@@ -239,7 +226,7 @@ void TestLinkE2e::readAllHealthy()
     t.ReadAllSettings(all_flg);
 
     QVERIFY(all_flg);
-    QCOMPARE(f.sim.receivedCommands(), readSequence());
+    QCOMPARE(f.sim.receivedCommands(), readAllSequence());
     QVERIFY(f.link->str.isEmpty());
     QList<int> progress{1, 2, 3, 4};
     for (int n = 0; n < 10; ++n)

@@ -5,6 +5,7 @@
 // version message are saved there as PNG files.
 
 #include "ShellFixture.h"
+#include "TransferSequences.h"
 #include "link/Reception_Show.h"
 #include "shell/frmPort.h"
 #include "shell/frmToppage.h"
@@ -17,20 +18,6 @@
 #include <QTest>
 
 namespace {
-
-QStringList readSequence()
-{
-    QStringList s;
-    for (int n = 0; n < 4; ++n)
-        s << QStringLiteral("SEN %1").arg(n);
-    s << QStringLiteral("UNI") << QStringLiteral("BEEP") << QStringLiteral("LIT")
-      << QStringLiteral("LOG") << QStringLiteral("LOG 0 1") << QStringLiteral("FAN");
-    for (int n = 0; n < 10; ++n)
-        s << QStringLiteral("LP %1 0").arg(n);
-    for (int n = 0; n < 100; ++n)
-        s << QStringLiteral("LS %1 1").arg(n);
-    return s;
-}
 
 QString iniValue(const QString &path, const QString &section, const QString &key)
 {
@@ -104,7 +91,7 @@ void tst_StartupE2E::startReady()
 
     QCOMPARE(w->startUp(), KRM2200::StartResult::Ready);
 
-    QCOMPARE(fx.commands(), readSequence());
+    QCOMPARE(fx.commands(), readAllSequence());
     QVERIFY(w->all_flg);
     QVERIFY(w->link().isOpen());
     QVERIFY(param().UiEnabled);
@@ -181,7 +168,7 @@ void tst_StartupE2E::reconnectFromPortWindow()
     w->connectPort(QStringLiteral("1"), device);
     QCOMPARE(finished.count(), 1);
     QCOMPARE(w->lastStartResult(), KRM2200::StartResult::Ready);
-    QCOMPARE(fx.commands(), readSequence());
+    QCOMPARE(fx.commands(), readAllSequence());
     QVERIFY(!w->portWindow());
     QVERIFY(w->toppage());
     QVERIFY(param().UiEnabled);

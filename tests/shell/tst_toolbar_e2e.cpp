@@ -6,6 +6,7 @@
 // during the write.
 
 #include "ShellFixture.h"
+#include "TransferSequences.h"
 #include "shell/frmSplashrw.h"
 
 #include <QAction>
@@ -18,20 +19,6 @@
 namespace {
 
 const QString kRetry = QStringLiteral("本体との接続を確認し、再度実行してください。");
-
-QStringList readSequence()
-{
-    QStringList s;
-    for (int n = 0; n < 4; ++n)
-        s << QStringLiteral("SEN %1").arg(n);
-    s << QStringLiteral("UNI") << QStringLiteral("BEEP") << QStringLiteral("LIT")
-      << QStringLiteral("LOG") << QStringLiteral("LOG 0 1") << QStringLiteral("FAN");
-    for (int n = 0; n < 10; ++n)
-        s << QStringLiteral("LP %1 0").arg(n);
-    for (int n = 0; n < 100; ++n)
-        s << QStringLiteral("LS %1 1").arg(n);
-    return s;
-}
 
 // What the write sends for ShellFixture::completeConfig().
 QStringList writeSequence()
@@ -138,7 +125,7 @@ void tst_ToolbarE2E::readAll()
 
     w->Toolbar1_ButtonClick(4);
 
-    QStringList expected = readSequence();
+    QStringList expected = readAllSequence();
     if (!linkOk)
         expected.prepend(QStringLiteral("err"));
     QCOMPARE(fx.commands(), expected);
