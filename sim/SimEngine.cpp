@@ -103,11 +103,11 @@ bool SimFaults::any() const
            cutAfterLines >= 0 || hangUpAfterCommands >= 0;
 }
 
-bool SimFaults::apply(const QString &spec, SimFaults &faults, QString *error)
+bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
 {
-    const int colon = spec.indexOf(QLatin1Char(':'));
-    const QString mode = (colon < 0 ? spec : spec.left(colon)).trimmed().toLower();
-    const QString arg = colon < 0 ? QString() : spec.mid(colon + 1).trimmed();
+    const int colon = option.indexOf(QLatin1Char(':'));
+    const QString mode = (colon < 0 ? option : option.left(colon)).trimmed().toLower();
+    const QString arg = colon < 0 ? QString() : option.mid(colon + 1).trimmed();
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;
@@ -116,7 +116,7 @@ bool SimFaults::apply(const QString &spec, SimFaults &faults, QString *error)
     auto share = [&](double &into) {
         double v = 0;
         if (!toNumber(arg, v) || v < 0 || v > 100)
-            return fail(QStringLiteral("%1 needs a share from 0 to 1: %2").arg(mode, spec));
+            return fail(QStringLiteral("%1 needs a share from 0 to 1: %2").arg(mode, option));
         into = v > 1 ? v / 100.0 : v;
         return true;
     };
@@ -126,7 +126,7 @@ bool SimFaults::apply(const QString &spec, SimFaults &faults, QString *error)
             return true;
         }
         if (!isDigits(arg))
-            return fail(QStringLiteral("%1 needs a whole number: %2").arg(mode, spec));
+            return fail(QStringLiteral("%1 needs a whole number: %2").arg(mode, option));
         into = arg.toInt();
         return true;
     };
@@ -156,7 +156,7 @@ bool SimFaults::apply(const QString &spec, SimFaults &faults, QString *error)
         faults.seed = quint32(seed);
         return true;
     }
-    return fail(QStringLiteral("unknown fault mode: %1").arg(spec));
+    return fail(QStringLiteral("unknown fault mode: %1").arg(option));
 }
 
 SimEngine::SimEngine() : m_clock(steadyMs), m_rng(m_faults.seed)

@@ -34,7 +34,7 @@ struct SimFaults {
     // Applies one option text: "silent", "late:MS", "drop:SHARE", "garble:SHARE",
     // "cut:LINES", "hangup[:COMMANDS]", "seed:N", "none". A share above 1 is read
     // as a percentage. Returns false (and a reason) for an unknown or bad text.
-    static bool apply(const QString &spec, SimFaults &faults, QString *error = nullptr);
+    static bool apply(const QString &option, SimFaults &faults, QString *error = nullptr);
 };
 
 // The KRM-2200 instrument as a pure model: fed the bytes that arrive on the

@@ -55,9 +55,9 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     SimFaults faults;
-    for (const QString &spec : parser.values(faultOption)) {
+    for (const QString &option : parser.values(faultOption)) {
         QString why;
-        if (!SimFaults::apply(spec, faults, &why)) {
+        if (!SimFaults::apply(option, faults, &why)) {
             std::fprintf(stderr, "krm2200-sim: %s\n", qPrintable(why));
             return 2;
         }

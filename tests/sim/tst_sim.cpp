@@ -452,7 +452,7 @@ void tst_Sim::patternHoldsAtEnd()
 
 void tst_Sim::faults_data()
 {
-    QTest::addColumn<QStringList>("specs");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<QByteArray>("expected"); // empty: check the shape below
     QTest::addColumn<bool>("executed");
     QTest::newRow("silent") << QStringList{"silent"} << QByteArray() << false;
@@ -467,11 +467,11 @@ void tst_Sim::faults_data()
 
 void tst_Sim::faults()
 {
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, options);
     QFETCH(QByteArray, expected);
     QFETCH(bool, executed);
     SimFaults f;
-    for (const QString &s : specs)
+    for (const QString &s : options)
         QVERIFY(SimFaults::apply(s, f));
     m_engine->setFaults(f);
     const QByteArray clean("BEEP 0\rOK\r");
@@ -493,7 +493,7 @@ void tst_Sim::faults()
 
 void tst_Sim::faultOptions_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("option");
     QTest::addColumn<bool>("ok");
     QTest::newRow("late") << "late:300" << true;
     QTest::newRow("late without time") << "late" << false;
@@ -506,11 +506,11 @@ void tst_Sim::faultOptions_data()
 
 void tst_Sim::faultOptions()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, option);
     QFETCH(bool, ok);
     SimFaults f;
     QString why;
-    QCOMPARE(SimFaults::apply(spec, f, &why), ok);
+    QCOMPARE(SimFaults::apply(option, f, &why), ok);
     QCOMPARE(why.isEmpty(), ok);
     QCOMPARE(f.any(), ok);
 }
