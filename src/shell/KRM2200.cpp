@@ -620,6 +620,8 @@ void KRM2200::openSplashrw(const QString &label)
     if (!m_splashrw)
         m_splashrw = new frmSplashrw(this);
     m_splashrw->Label1->setText(label);
+    // The bar has no caption of its own: a screen reader names it by the label.
+    m_splashrw->RWPro->setAccessibleName(label);
     const QRect outer = frameGeometry();
     m_splashrw->move(outer.center() - m_splashrw->rect().center());
     m_splashrw->show();

@@ -31,6 +31,8 @@ frmSplashStart::frmSplashStart(QWidget *parent)
     StartPro->setRange(0, 149);
     StartPro->setValue(0);
     StartPro->setTextVisible(false);
+    // Named for screen readers by what it shows the progress of.
+    StartPro->setAccessibleName(lblProductName->text());
 
     auto *layout = new QVBoxLayout(this);
     layout->addStretch(1);
