@@ -8,14 +8,20 @@
 #include "TransferSequences.h"
 #include "link/Reception_Show.h"
 #include "shell/frmPort.h"
+#include "shell/frmSplashStart.h"
 #include "shell/frmToppage.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -89,7 +95,30 @@ void tst_StartupE2E::startReady()
     KRM2200 *w = fx.makeWindow(found);
     w->state().detailed.flg_csv = !flg_csv;
 
+    // Watch the splash while the whole set is read: its version text, and a
+    // progress bar that only moves forward.
+    QList<int> progress;
+    QString version;
+    bool shot = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, w, [&] {
+        if (frmSplashStart *splash = w->splashStart()) {
+            version = splash->lblVersion->text();
+            progress << splash->StartPro->value();
+            if (!shot && splash->StartPro->value() > 60) {
+                saveShot(splash, "splash_start.png");
+                shot = true;
+            }
+        }
+    });
+    watch.start(50);
+
     QCOMPARE(w->startUp(), KRM2200::StartResult::Ready);
+    watch.stop();
+    QCOMPARE(version, QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.3.1"));
+    QVERIFY(progress.size() > 10);
+    QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+    QVERIFY(progress.last() >= 140);
 
     QCOMPARE(fx.commands(), readAllSequence());
     QVERIFY(w->all_flg);
