@@ -26,21 +26,11 @@
 #include <utility>
 #include <vector>
 
+#include "FuzzCheck.h"
+
 namespace {
 
 constexpr int MaxValue = 255;
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void check(bool ok, const char *what)
-{
-    if (!ok)
-        fail(what);
-}
 
 QString scratchPath()
 {

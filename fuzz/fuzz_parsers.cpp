@@ -21,23 +21,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "FuzzCheck.h"
+
 namespace {
 
 const char *const Keys[] = {"VERSION", "STATUS", "STATUS2", "SEN", "BEEP", "LIT",    "LOG",
                             "FAN",     "LP",     "LS",      "UNI", "",     "STATUSX"};
 constexpr int KeyCount = int(sizeof(Keys) / sizeof(Keys[0]));
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void check(bool ok, const char *what)
-{
-    if (!ok)
-        fail(what);
-}
 
 void checkBuffer(const QString &buffer, const char *what)
 {

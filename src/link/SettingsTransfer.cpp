@@ -153,36 +153,32 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
     m_ini.IniWritePara(QStringLiteral("FAN"), kEmpty, m_p.FanReply);
     progress(4);
 
-    for (int n = 0; n < 10; ++n) {
-        m_parsers.resetLp();
-        m_p.LpReply.clear();
-        m_link.SendCommand(QStringLiteral("LP %1 0").arg(n), QStringLiteral("LP"), 0.06);
-        if (m_p.LpReply.isEmpty()) {
-            failRead(all_flg);
-            return;
+    // Patterns and steps: one query per slot; the reply, trimmed, is the record.
+    auto records = [&](const char *query, const char *key, const char *section, int count,
+                       void (Reception_Show::*reset)(), QString &reply, QString *stored,
+                       auto progressOf) {
+        for (int n = 0; n < count; ++n) {
+            (m_parsers.*reset)();
+            reply.clear();
+            m_link.SendCommand(QString::fromLatin1(query).arg(n), QString::fromLatin1(key), 0.06);
+            if (reply.isEmpty())
+                return false;
+            const QString record = reply.trimmed();
+            m_ini.IniWrite(QString::fromLatin1(section),
+                           QString::fromLatin1(section) + QString::number(n), record);
+            stored[n] = record;
+            (m_parsers.*reset)();
+            reply.clear();
+            progress(progressOf(n));
         }
-        const QString record = m_p.LpReply.trimmed();
-        m_ini.IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN%1").arg(n), record);
-        m_p.PatternPara[size_t(n)] = record;
-        m_parsers.resetLp();
-        m_p.LpReply.clear();
-        progress(5 + 5 * n);
-    }
-
-    for (int n = 0; n < 100; ++n) {
-        m_parsers.resetLs();
-        m_p.LsReply.clear();
-        m_link.SendCommand(QStringLiteral("LS %1 1").arg(n), QStringLiteral("LS"), 0.06);
-        if (m_p.LsReply.isEmpty()) {
-            failRead(all_flg);
-            return;
-        }
-        const QString record = m_p.LsReply.trimmed();
-        m_ini.IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(n), record);
-        m_p.StepPara[size_t(n)] = record;
-        m_parsers.resetLs();
-        m_p.LsReply.clear();
-        progress(50 + n);
+        return true;
+    };
+    if (!records("LP %1 0", "LP", "PATTERN", 10, &Reception_Show::resetLp, m_p.LpReply,
+                 m_p.PatternPara.data(), [](int n) { return 5 + 5 * n; }) ||
+        !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_p.LsReply,
+                 m_p.StepPara.data(), [](int n) { return 50 + n; })) {
+        failRead(all_flg);
+        return;
     }
 
     m_link.str.clear();
