@@ -144,6 +144,10 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         // The fan must run: switch it on and keep "1".
         m_p.FanReply = QStringLiteral("1");
         m_link.SendCommand(QStringLiteral("FAN 1"), kEmpty, 0);
+        // Only the first character of its answer has arrived: let the rest
+        // come in before discarding it, or it would be counted as lines of
+        // the first pattern query and corrupt that record.
+        SerialLink::WaitSeconds(0.025);
         m_link.discardInput();
     }
     if (m_p.FanReply.isEmpty()) {

@@ -267,6 +267,9 @@ void TestLinkE2e::readAllSwitchesFanOn()
     QCOMPARE(ini().IniRead(QStringLiteral("FAN"), QString()), QStringLiteral("1"));
     QCOMPARE(f.sim.withEngine([](SimEngine &e) { return e.setting(QStringLiteral("FAN")); }),
              QStringLiteral("1"));
+    // The answer to "FAN 1" must not leak into the first pattern query.
+    QCOMPARE(ini().IniRead(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0")),
+             f.sim.withEngine([](SimEngine &e) { return e.patternRecord(0); }));
 }
 
 void TestLinkE2e::readAllFailsOnSilenceOrCutReplies_data()
