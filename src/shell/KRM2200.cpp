@@ -124,6 +124,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     buildToolbar();
     buildStatusBar();
     registerShellWindows();
+    // Task windows of the other subsystems, one registration call each.
 
     connect(m_link.get(), &SerialLink::commStateChanged, this,
             [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });

@@ -150,6 +150,10 @@ public:
     std::function<void(int, int)> plotSample;
     std::function<void()> clearSensorLog;
     std::function<void(const StatusReport &)> writeLogLine;
+    // Echo of a logged sample in the sensor-log window: sample number and the
+    // four readings as received. Called by the log module for every line it
+    // writes to the text log.
+    std::function<void(int, const QStringList &)> echoSensorLog;
     std::function<void()> showAlarm;
     // Whether a log is being recorded (button 7 reads "LOG START" otherwise).
     bool logRecording() const;

@@ -41,10 +41,18 @@ struct AlarmState {
     QString code; // alarm code shown when the window opens
 };
 
+// Memo window.
+struct MemoState {
+    QString MemoText;         // the memo as last registered
+    bool MemoWithLog = false; // opened from the end of a log: append to it
+    QString logFile;          // text log most recently closed (append target)
+};
+
 struct WindowState {
     DetailedSettingsState detailed;
     OperationSettingState operation;
     GraphState graph;
     StatuslogState statuslog;
     AlarmState alarm;
+    MemoState memo;
 };
