@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 // The data of windows that outlives their widgets. The application owns one of
@@ -23,6 +24,8 @@ struct GraphState {
     bool readflg = false;     // a control run is in progress
     bool stopEnabled = false; // Stop_c
     bool goEnabled = true;    // C_go
+    bool readEnabled = true;  // C_read (off while a control run drives the graph)
+    bool printEnabled = true; // Print_c
 };
 
 // Status-log window: the labels the status poll fills, shown when it opens.
@@ -41,6 +44,29 @@ struct AlarmState {
     QString code; // alarm code shown when the window opens
 };
 
+// Fixed-value control window: the choices of the last run, which the memo
+// reports after the window has closed.
+struct FixControlState {
+    int SensorChoice = 0; // 0 PT100A, 1 PT100B
+    int HeaterChoice = 0; // 0 not used, 1 used
+    int FanChoice = 0;    // 0 not used, 1 used
+    int ReachChoice = 0;  // 0 end on reaching the set temperature, 1 keep it
+    double SetTemp = 0;   // the last numeric set temperature typed
+
+    // The "RUN" arguments: "sensor heater fan temp reach", the temperature as
+    // its shortest decimal text (25 -> "25", -10.5 -> "-10.5").
+    QString GetFixpara() const
+    {
+        const double t = SetTemp == 0 ? 0.0 : SetTemp; // never "-0"
+        return QStringLiteral("%1 %2 %3 %4 %5")
+            .arg(SensorChoice)
+            .arg(HeaterChoice)
+            .arg(FanChoice)
+            .arg(QString::number(t, 'f', QLocale::FloatingPointShortest))
+            .arg(ReachChoice);
+    }
+};
+
 // Memo window.
 struct MemoState {
     QString MemoText;         // the memo as last registered
@@ -55,4 +81,5 @@ struct WindowState {
     StatuslogState statuslog;
     AlarmState alarm;
     MemoState memo;
+    FixControlState fix;
 };
