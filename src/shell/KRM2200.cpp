@@ -36,6 +36,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 
 Q_LOGGING_CATEGORY(lcShell, "krm.shell")
 
@@ -134,7 +135,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
 
     // Nothing may be used before the start-up sequence has decided.
     LockControls();
-    resize(Twips::toPixels(12000, 8600));
+    placeWindow();
 }
 
 KRM2200::~KRM2200()
@@ -394,6 +395,13 @@ void KRM2200::registerWindow(const QString &name, WindowFactory factory, QSize o
     m_factories.insert(name, Registered{std::move(factory), outerTwips});
 }
 
+QStringList KRM2200::registeredWindowNames() const
+{
+    QStringList names = m_factories.keys();
+    names.sort();
+    return names;
+}
+
 QWidget *KRM2200::loadedWindow(const QString &name) const
 {
     const QPointer<QMdiSubWindow> sub = m_loaded.value(name);
@@ -422,7 +430,7 @@ QWidget *KRM2200::openWindow(const QString &name)
     sub->setObjectName(name + QStringLiteral("_sub"));
     sub->setAttribute(Qt::WA_DeleteOnClose);
     if (it->outerTwips.isValid())
-        sub->resize(Twips::toPixels(it->outerTwips.width(), it->outerTwips.height()));
+        Twips::resizeWindow(sub, it->outerTwips.width(), it->outerTwips.height());
     else
         sub->adjustSize();
     if (name == QLatin1String("frmToppage"))
@@ -646,12 +654,18 @@ bool KRM2200::logRecording() const
 
 void KRM2200::placeWindow()
 {
-    const QSize size = Twips::toPixels(12000, 8600);
-    resize(size);
-    if (QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    // The designed size is the outer one, frame and caption included, and
+    // the window is centred by that outer size.
+    QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize least = minimumSizeHint().expandedTo(minimumSize());
+    const QSize inner = Twips::innerPixels(12000, 8600, frame, least, screen);
+    resize(inner);
+    if (screen) {
+        const QSize outer = inner.grownBy(frame);
         const QRect full = screen->geometry();
-        move(full.x() + Twips::centredOrigin(full.width(), size.width()),
-             full.y() + Twips::centredOrigin(full.height(), size.height()));
+        move(full.x() + Twips::centredOrigin(full.width(), outer.width()),
+             full.y() + Twips::centredOrigin(full.height(), outer.height()));
     }
 }
 

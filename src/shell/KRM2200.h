@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -73,6 +74,8 @@ public:
     using WindowFactory = std::function<QWidget *(KRM2200 &)>;
     void registerWindow(const QString &name, WindowFactory factory, QSize outerTwips = {});
     bool isRegistered(const QString &name) const { return m_factories.contains(name); }
+    // Names of every registered window, sorted.
+    QStringList registeredWindowNames() const;
     // Loads the window if needed and shows it (ShowChild); nullptr when no
     // such window is registered.
     QWidget *openWindow(const QString &name);

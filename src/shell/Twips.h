@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGuiApplication>
+#include <QMargins>
 #include <QScreen>
 #include <QSize>
 
@@ -49,6 +50,36 @@ inline double fromPixelsX(int pixels, const QScreen *screen = nullptr)
 inline double fromPixelsY(int pixels, const QScreen *screen = nullptr)
 {
     return pixels * PerInch / logicalDpiY(screen);
+}
+
+// The pixel size of a window laid out at `widthTwips` x `heightTwips`. It
+// never falls below `layoutMinimum`: the designed sizes were made for other
+// fonts, and a window smaller than its contents clips text and stacks
+// controls on top of each other.
+inline QSize windowPixels(double widthTwips, double heightTwips, QSize layoutMinimum,
+                          const QScreen *screen = nullptr)
+{
+    return toPixels(widthTwips, heightTwips, screen).expandedTo(layoutMinimum);
+}
+
+// The same for a size that includes the window's frame and caption, as
+// top-level windows are measured: the result is the inside size, given the
+// frame's `margins`.
+inline QSize innerPixels(double outerWidthTwips, double outerHeightTwips, QMargins margins,
+                         QSize layoutMinimum, const QScreen *screen = nullptr)
+{
+    const QSize outer = toPixels(outerWidthTwips, outerHeightTwips, screen);
+    const QSize inner(outer.width() - margins.left() - margins.right(),
+                      outer.height() - margins.top() - margins.bottom());
+    return inner.expandedTo(layoutMinimum);
+}
+
+// Gives a widget its designed size, grown to its layout's minimum where that
+// is larger. (A template, so that this header needs no widget module.)
+template <class Widget> void resizeWindow(Widget *window, double widthTwips, double heightTwips)
+{
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    window->resize(windowPixels(widthTwips, heightTwips, least, window->screen()));
 }
 
 // Position of a window of `window` pixels centred in an area of `area`

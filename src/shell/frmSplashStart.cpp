@@ -42,5 +42,5 @@ frmSplashStart::frmSplashStart(QWidget *parent)
     layout->addWidget(StartPro);
 
     setAutoFillBackground(true);
-    resize(Twips::toPixels(6000, 3000));
+    Twips::resizeWindow(this, 6000, 3000);
 }

@@ -27,5 +27,5 @@ frmSplashrw::frmSplashrw(QWidget *parent)
     layout->addWidget(Label1);
     layout->addWidget(RWPro);
 
-    resize(Twips::toPixels(4500, 1400));
+    Twips::resizeWindow(this, 4500, 1400);
 }

@@ -1,0 +1,234 @@
+// Every window the program shows, laid out with the fonts of this system:
+// no control is squeezed below its minimum size, sticks out of its parent or
+// lies on top of a sibling. Windows are found through the main window's
+// registry, so a window registered later is checked without a new test.
+
+#include "ShellFixture.h"
+#include "shell/frmSplashStart.h"
+#include "shell/frmSplashrw.h"
+
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QString describe(const QWidget *w)
+{
+    QString name = w->objectName();
+    if (name.isEmpty())
+        name = QString::fromLatin1(w->metaObject()->className());
+    return name;
+}
+
+// The least size a layout promises a widget: a set minimum size wins, a
+// widget that ignores its hint promises nothing, otherwise the hint.
+int promised(int set, int hint, QSizePolicy::Policy policy)
+{
+    if (set > 0)
+        return set;
+    if (policy == QSizePolicy::Ignored)
+        return 0;
+    return qMax(hint, 0);
+}
+
+// Composite standard controls lay out their own parts; their inside is Qt's.
+bool ownsItsParts(const QWidget *w)
+{
+    return qobject_cast<const QAbstractSpinBox *>(w) || qobject_cast<const QComboBox *>(w);
+}
+
+// Children of a scrolling viewport (sub-windows of the MDI area, the content
+// of a scroll area) may lie beyond it and over one another.
+bool scrolls(const QWidget *parent)
+{
+    const auto *area = parent->parentWidget()
+                           ? qobject_cast<const QAbstractScrollArea *>(parent->parentWidget())
+                           : nullptr;
+    return area && area->viewport() == parent;
+}
+
+void collect(const QWidget *parent, const QString &path, QStringList &problems)
+{
+    QList<const QWidget *> kids;
+    for (const QObject *o : parent->children()) {
+        const auto *w = qobject_cast<const QWidget *>(o);
+        if (w && !w->isWindow() && w->isVisible())
+            kids.append(w);
+    }
+    const bool free = scrolls(parent);
+    for (const QWidget *w : std::as_const(kids)) {
+        const QString where = path + QLatin1Char('/') + describe(w);
+        const bool qtPart = w->objectName().startsWith(QLatin1String("qt_"));
+        const QSizePolicy pol = w->sizePolicy();
+        const QSize hint = w->minimumSizeHint();
+        const QSize least(promised(w->minimumWidth(), hint.width(), pol.horizontalPolicy()),
+                          promised(w->minimumHeight(), hint.height(), pol.verticalPolicy()));
+        if (!qtPart && (w->width() < least.width() || w->height() < least.height()))
+            problems << QStringLiteral("%1 is %2x%3, needs %4x%5")
+                            .arg(where)
+                            .arg(w->width())
+                            .arg(w->height())
+                            .arg(least.width())
+                            .arg(least.height());
+        if (!qtPart && !free && !parent->rect().contains(w->geometry()))
+            problems << QStringLiteral("%1 at (%2,%3 %4x%5) leaves its parent (%6x%7)")
+                            .arg(where)
+                            .arg(w->x())
+                            .arg(w->y())
+                            .arg(w->width())
+                            .arg(w->height())
+                            .arg(parent->width())
+                            .arg(parent->height());
+        if (!ownsItsParts(w))
+            collect(w, where, problems);
+    }
+    if (free)
+        return;
+    for (qsizetype i = 0; i < kids.size(); ++i) {
+        for (qsizetype j = i + 1; j < kids.size(); ++j) {
+            if (kids[i]->geometry().intersects(kids[j]->geometry()))
+                problems << QStringLiteral("%1/%2 overlaps %3")
+                                .arg(path, describe(kids[i]), describe(kids[j]));
+        }
+    }
+}
+
+// What is wrong with the layout of `top` and everything inside it.
+QStringList fitProblems(const QWidget *top)
+{
+    QStringList problems;
+    const QSize hint = top->minimumSizeHint();
+    if (hint.isValid() && (top->width() < hint.width() || top->height() < hint.height()))
+        problems << QStringLiteral("%1 is %2x%3, its layout needs %4x%5")
+                        .arg(describe(top))
+                        .arg(top->width())
+                        .arg(top->height())
+                        .arg(hint.width())
+                        .arg(hint.height());
+    collect(top, describe(top), problems);
+    return problems;
+}
+
+enum class Kind { Main, Registered, Splash, Progress, Message, Question };
+
+} // namespace
+
+class tst_WindowFit : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void windows_data();
+    void windows();
+
+private:
+    std::unique_ptr<ShellFixture> m_fx;
+    KRM2200 *m_w = nullptr;
+};
+
+void tst_WindowFit::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    m_fx = std::make_unique<ShellFixture>();
+    // A window may ask something when it closes; any answer will do here.
+    m_fx->dialogs->onUnexpected = [](const ScriptedDialogs::Record &) {};
+    QVERIFY(m_fx->startSim());
+    m_w = m_fx->readyWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w));
+}
+
+void tst_WindowFit::cleanupTestCase()
+{
+    m_fx.reset();
+}
+
+void tst_WindowFit::windows_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("main window") << int(Kind::Main) << QString() << QString();
+    for (const QString &name : m_w->registeredWindowNames())
+        QTest::newRow(qPrintable(name)) << int(Kind::Registered) << name << QString();
+    QTest::newRow("splash") << int(Kind::Splash) << QString() << QString();
+    QTest::newRow("read progress")
+        << int(Kind::Progress) << QString() << QStringLiteral("読込中...");
+    QTest::newRow("write progress")
+        << int(Kind::Progress) << QString() << QStringLiteral("書込中...");
+    QTest::newRow("message") << int(Kind::Message) << QStringLiteral("error")
+                             << QStringLiteral(
+                                    "ファイルの読み込みに失敗しました。\n"
+                                    "ファイルが破損しているか存在しない可能性があります。");
+    QTest::newRow("short message")
+        << int(Kind::Message) << QStringLiteral("確認") << QStringLiteral("読み込み完了");
+    QTest::newRow("question") << int(Kind::Question) << QStringLiteral("終了確認")
+                              << QStringLiteral("終了すると制御が中断されます。\n終了しますか？");
+}
+
+void tst_WindowFit::windows()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+
+    std::unique_ptr<QWidget> owned;
+    QWidget *top = nullptr;
+    switch (Kind(kind)) {
+    case Kind::Main:
+        m_w->openWindow(QStringLiteral("frmToppage"));
+        top = m_w;
+        break;
+    case Kind::Registered: {
+        QWidget *widget = m_w->openWindow(name);
+        QVERIFY2(widget, qPrintable(name));
+        top = qobject_cast<QMdiSubWindow *>(widget->parentWidget()) ? widget->parentWidget()
+                                                                    : widget->window();
+        break;
+    }
+    case Kind::Splash:
+        owned = std::make_unique<frmSplashStart>();
+        break;
+    case Kind::Progress: {
+        auto *rw = new frmSplashrw(m_w);
+        rw->Label1->setText(text);
+        owned.reset(rw);
+        break;
+    }
+    case Kind::Message:
+        owned.reset(QtDialogs::makeMessageBox(m_w, text, name));
+        break;
+    case Kind::Question:
+        owned.reset(QtDialogs::makeQuestionBox(m_w, text, name, false));
+        break;
+    }
+    if (owned) {
+        owned->show();
+        top = owned.get();
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(top->window()));
+    // Let layouts that are settled from the event loop settle.
+    QCoreApplication::processEvents();
+
+    const QString shots = qEnvironmentVariable("KRM_SHELL_SHOTS");
+    if (!shots.isEmpty())
+        top->grab().save(shots + QLatin1Char('/') +
+                         QString::fromLatin1(QTest::currentDataTag())
+                             .replace(QLatin1Char(' '), QLatin1Char('_')) +
+                         QStringLiteral(".png"));
+
+    const QStringList problems = fitProblems(top);
+    if (Kind(kind) == Kind::Registered)
+        m_w->unloadWindow(name);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+QTEST_MAIN(tst_WindowFit)
+#include "tst_window_fit.moc"
