@@ -170,7 +170,22 @@ void SimEngine::setClock(Clock clock)
 {
     advance();
     m_clock = clock ? std::move(clock) : Clock(steadyMs);
+    m_timeScale = 1.0;
     m_time = m_clock();
+}
+
+void SimEngine::setTimeScale(double factor)
+{
+    if (!std::isfinite(factor) || factor <= 0)
+        factor = 1.0;
+    if (factor == 1.0) {
+        setClock(steadyMs);
+    } else {
+        const qint64 origin = steadyMs();
+        setClock(
+            [origin, factor] { return origin + qint64(double(steadyMs() - origin) * factor); });
+    }
+    m_timeScale = factor;
 }
 
 void SimEngine::resetToFactory()

@@ -75,6 +75,12 @@ public:
 
     // Replaces the clock; model time continues from the clock's present value.
     void setClock(Clock clock);
+    // Runs model time `factor` times as fast as real time (1 = real time), so
+    // that hold times and the thermal model need not be waited out in a demo
+    // or a test. Replaces any clock set before; a factor that is not a
+    // positive number means real time.
+    void setTimeScale(double factor);
+    double timeScale() const { return m_timeScale; }
 
     // Line level: splits the bytes into command lines (CR ends a line, LF is
     // ignored) and returns the replies, faults applied.
@@ -159,6 +165,7 @@ private:
     void nextStep();
 
     Clock m_clock;
+    double m_timeScale = 1.0;
     qint64 m_time = 0;
     QByteArray m_pending;
     QStringList m_received;

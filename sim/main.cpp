@@ -48,7 +48,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption unpacedOption(
         QStringLiteral("unpaced"),
         QStringLiteral("Send replies at once instead of at 57600 baud."));
+    const QCommandLineOption speedOption(
+        QStringLiteral("speed"),
+        QStringLiteral("Run the instrument's clock FACTOR times as fast as real time "
+                       "(hold times, heating and cooling)."),
+        QStringLiteral("FACTOR"), QStringLiteral("1"));
     parser.addOption(stateOption);
+    parser.addOption(speedOption);
     parser.addOption(faultOption);
     parser.addOption(quietOption);
     parser.addOption(unpacedOption);
@@ -61,6 +67,13 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "krm2200-sim: %s\n", qPrintable(why));
             return 2;
         }
+    }
+
+    bool speedOk = false;
+    const double speed = parser.value(speedOption).toDouble(&speedOk);
+    if (!speedOk || !(speed > 0) || speed > 10000) {
+        std::fprintf(stderr, "krm2200-sim: --speed needs a factor above 0 and up to 10000\n");
+        return 2;
     }
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
@@ -82,6 +95,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(unpacedOption))
         sim.setCharsPerSecond(0);
     sim.setFaults(faults);
+    sim.withEngine([speed](SimEngine &engine) { engine.setTimeScale(speed); });
     QString error;
     if (!sim.start(&error)) {
         std::fprintf(stderr, "krm2200-sim: %s\n", qPrintable(error));

@@ -2,6 +2,7 @@
 
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
+#include "control/frmPattern_control.h"
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 #include "shell/Dialogs.h"
@@ -126,6 +127,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     buildStatusBar();
     registerShellWindows();
     // Task windows of the other subsystems, one registration call each.
+    registerPatternRunWindows(*this);
 
     connect(m_link.get(), &SerialLink::commStateChanged, this,
             [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });

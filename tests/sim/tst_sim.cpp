@@ -119,6 +119,7 @@ private Q_SLOTS:
     void limitAlarm();
     void patternRunsThroughSteps();
     void patternHoldsAtEnd();
+    void timeScale();
     void faults_data();
     void faults();
     void faultOptions_data();
@@ -448,6 +449,24 @@ void tst_Sim::patternHoldsAtEnd()
     run("GO 3");
     advanceSeconds(30);
     QCOMPARE(m_engine->alarmCode(), QString("103"));
+}
+
+void tst_Sim::timeScale()
+{
+    // A minute of hold per step passes in well under a second of real time;
+    // field 4 of the status line follows the step being run.
+    m_engine->setTimeScale(100);
+    QCOMPARE(m_engine->timeScale(), 100.0);
+    QVERIFY(m_engine->setPatternRecord(4, "1 0 40 41"));
+    QVERIFY(m_engine->setStepRecord(40, "0 0 0 +030.00 00:01:00"));
+    QVERIFY(m_engine->setStepRecord(41, "0 0 0 +028.00 00:01:00"));
+    run("GO 4");
+    auto stepField = [this] { return m_engine->statusLine().section(QLatin1Char(' '), 4); };
+    QCOMPARE(stepField(), QString("40"));
+    QTRY_COMPARE_WITH_TIMEOUT(stepField(), QString("41"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_engine->statusCode(), QString("00"), 20000);
+    m_engine->setTimeScale(0); // no factor: real time
+    QCOMPARE(m_engine->timeScale(), 1.0);
 }
 
 void tst_Sim::faults_data()

@@ -1,0 +1,119 @@
+#include "control/frmPattern_control.h"
+
+#include "config/Ini_Operation.h"
+#include "control/PatternRun.h"
+#include "control/frmStepview.h"
+#include "link/SerialLink.h"
+#include "shell/KRM2200.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kPatternRun = QStringLiteral("frmPattern_control");
+const QString kStepview = QStringLiteral("frmStepview");
+
+} // namespace
+
+frmPattern_control::frmPattern_control(KRM2200 &w, QWidget *parent) : QWidget(parent), m_w(w)
+{
+    setObjectName(kPatternRun);
+    const QString caption = QStringLiteral("パターン制御");
+    setWindowTitle(caption);
+
+    auto *frame = new QGroupBox(caption, this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    Com_pa = new QComboBox(frame);
+    Com_pa->setObjectName(QStringLiteral("Com_pa"));
+    Com_pa->setAccessibleName(caption);
+    Com_pa->addItems(registeredPatterns(ini()));
+    Com_pa->setCurrentIndex(-1);
+    C_jikkou = new QPushButton(QStringLiteral("パターン実行"), frame);
+    C_jikkou->setObjectName(QStringLiteral("C_jikkou"));
+    C_jikkou->setAccessibleName(C_jikkou->text());
+
+    auto *frameLayout = new QVBoxLayout(frame);
+    frameLayout->addWidget(Com_pa);
+    frameLayout->addSpacing(12);
+    frameLayout->addWidget(C_jikkou);
+    frameLayout->addStretch();
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(frame);
+    // Wide enough for the caption beside the sub-window's title buttons.
+    setMinimumWidth(fontMetrics().horizontalAdvance(caption) + 120);
+
+    connect(Com_pa, &QComboBox::currentIndexChanged, this, &frmPattern_control::patternChosen);
+    connect(C_jikkou, &QPushButton::clicked, this, &frmPattern_control::C_jikkou_Click);
+}
+
+void frmPattern_control::patternChosen(int index)
+{
+    if (index < 0)
+        return;
+    const qint16 first = qint16(Com_pa->itemText(index).toInt() * 10);
+    auto *view = qobject_cast<frmStepview *>(m_w.openWindow(kStepview));
+    // The step view comes forward, the choice stays with this window.
+    m_w.ShowChild(this);
+    if (view)
+        view->reLoad(first);
+}
+
+void frmPattern_control::C_jikkou_Click()
+{
+    const QString line = goLine(Com_pa->currentText());
+    if (line.isEmpty())
+        return;
+    QPointer<frmPattern_control> self(this);
+    KRM2200 &w = m_w;
+    w.state().graph.readflg = false;
+    if (!w.logRecording() && w.startLog)
+        w.startLog();
+    w.link().SendCommand(line, QString(), GoSettleSeconds);
+    w.menuItem(QStringLiteral("con"))->setEnabled(false);
+    w.unloadWindow(QStringLiteral("frmOperation_setting"));
+    // The graph follows the run; reading or printing a stored log and a
+    // second start wait until the run ends.
+    QWidget *graph = w.openWindow(QStringLiteral("frmGraph"));
+    w.state().graph.goEnabled = false;
+    if (graph) {
+        for (const char *name : {"C_read", "Print_c", "C_go"}) {
+            if (auto *control = graph->findChild<QWidget *>(QLatin1String(name)))
+                control->setEnabled(false);
+        }
+    }
+    if (self)
+        w.unloadWindow(kPatternRun);
+    w.unloadWindow(kStepview);
+}
+
+void frmPattern_control::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        frmStepview::placeSubWindow(this, 0);
+    }
+}
+
+void frmPattern_control::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    // The two windows of a pattern run open and close together.
+    m_w.unloadWindow(kStepview);
+}
+
+void registerPatternRunWindows(KRM2200 &w)
+{
+    w.registerWindow(
+        kPatternRun, [](KRM2200 &main) -> QWidget * { return new frmPattern_control(main); },
+        QSize(frmPattern_control::WidthTwips, frmPattern_control::HeightTwips));
+    w.registerWindow(
+        kStepview, [](KRM2200 &main) -> QWidget * { return new frmStepview(main); },
+        QSize(frmStepview::WidthTwips, frmStepview::HeightTwips));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QWidget>
+
+class KRM2200;
+class QComboBox;
+class QPushButton;
+
+// "パターン制御": choose a registered pattern, look at its steps in the step
+// view, and start it on the instrument with "GO ".
+class frmPattern_control : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmPattern_control(KRM2200 &w, QWidget *parent = nullptr);
+
+    QComboBox *Com_pa = nullptr;
+    QPushButton *C_jikkou = nullptr;
+
+    // "パターン実行": nothing happens while no pattern is chosen.
+    void C_jikkou_Click();
+
+    static constexpr int WidthTwips = 2310;
+    static constexpr int HeightTwips = 3180;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void patternChosen(int index);
+
+    KRM2200 &m_w;
+    bool m_placed = false;
+};
+
+// Registers the pattern-run and step-view windows with the main window.
+void registerPatternRunWindows(KRM2200 &w);

@@ -1,0 +1,159 @@
+// The pattern-run and step-view windows in the main window, against the
+// simulated instrument: the list of registered patterns, the step view
+// following the choice, and a whole pattern run at an accelerated pace.
+
+#include "control/frmPattern_control.h"
+#include "control/frmStepview.h"
+#include "shell/ShellFixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString kRun = QStringLiteral("frmPattern_control");
+const QString kView = QStringLiteral("frmStepview");
+
+// Patterns 0, 3 and 5 in the configuration file as the editor writes them;
+// the steps of pattern 3 use PT100B, which the fixture's file marks unused.
+void writePatterns()
+{
+    Ini_Operation &cfg = ini();
+    cfg.IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN3"),
+                 QStringLiteral("2 1 30 32"));
+    cfg.IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN5"),
+                 QStringLiteral("0 0 50 50"));
+    cfg.IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP30"),
+                 QStringLiteral("0 1 0 +045.00 00:02:00"));
+    cfg.IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP31"),
+                 QStringLiteral("1 1 0 +060.00 00:01:30"));
+    cfg.IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP32"),
+                 QStringLiteral("0 1 0 +025.00 00:00:10"));
+}
+
+void saveShot(QWidget *widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("KRM_SHOTS");
+    if (!dir.isEmpty())
+        QVERIFY(widget->grab().save(dir + QLatin1Char('/') + name, "PNG"));
+}
+
+} // namespace
+
+class tst_PatternRunE2E : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void listAndStepView();
+    void patternRunsToTheEnd();
+};
+
+void tst_PatternRunE2E::listAndStepView()
+{
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    writePatterns();
+    w->menuItem(QStringLiteral("con_pattern"))->trigger();
+    auto *run = qobject_cast<frmPattern_control *>(w->loadedWindow(kRun));
+    auto *view = qobject_cast<frmStepview *>(w->loadedWindow(kView));
+    QVERIFY(run && view);
+    QStringList listed;
+    for (int i = 0; i < run->Com_pa->count(); ++i)
+        listed.append(run->Com_pa->itemText(i));
+    QCOMPARE(listed, (QStringList{"0", "3", "5"}));
+
+    // Nothing chosen: nothing is sent and the window stays.
+    f.sim->clearReceivedCommands();
+    run->C_jikkou->click();
+    QVERIFY(f.commands().isEmpty());
+    QVERIFY(w->isLoaded(kRun));
+
+    run->Com_pa->setCurrentIndex(1);
+    QCOMPARE(view->view().view_first, qint16(30));
+    QCOMPARE(view->stepno_l.at(0)->text(), QStringLiteral("30"));
+    QCOMPARE(view->Jikkou_l.at(0)->text(), QStringLiteral("○"));
+    QCOMPARE(view->Jikkou_l.at(1)->text(), QStringLiteral("×"));
+    QCOMPARE(view->Combo_s.at(1)->currentText(), QStringLiteral("PT100B"));
+    QCOMPARE(view->mond_t.at(1)->text(), QStringLiteral("+060.00"));
+    QCOMPARE(view->hoji_t.at(1)->text(), QStringLiteral("00:01:30"));
+    QCOMPARE(view->mond_t.at(3)->text(), QStringLiteral("40"));
+    QVERIFY(!view->Next_c->isEnabled() && !view->Ahead_c->isEnabled());
+    // The window fits what it shows, page buttons included.
+    for (QWidget *win : {static_cast<QWidget *>(run), static_cast<QWidget *>(view)}) {
+        QVERIFY(win->width() >= win->minimumSizeHint().width());
+        QVERIFY(win->height() >= win->minimumSizeHint().height());
+    }
+    QVERIFY(view->Next_c->isVisible());
+    saveShot(w, QStringLiteral("pattern_run_windows.png"));
+
+    // Closing either window closes both.
+    QVERIFY(w->unloadWindow(kView));
+    QVERIFY(!w->isLoaded(kRun));
+    w->menuItem(QStringLiteral("con_pattern"))->trigger();
+    QVERIFY(w->isLoaded(kView));
+    QVERIFY(w->unloadWindow(kRun));
+    QVERIFY(!w->isLoaded(kView));
+}
+
+void tst_PatternRunE2E::patternRunsToTheEnd()
+{
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    // Two steps of three minutes each, model time sixty times as fast: each
+    // step lasts three seconds, long enough for the one-second poll to see it.
+    const QString first = QStringLiteral("0 0 0 +040.00 00:03:00");
+    const QString second = QStringLiteral("0 0 0 +030.00 00:03:00");
+    ini().IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN2"),
+                   QStringLiteral("1 0 20 21"));
+    ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP20"), first);
+    ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP21"), second);
+    f.sim->withEngine([&](SimEngine &e) {
+        e.setTimeScale(60);
+        return e.setPatternRecord(2, QStringLiteral("1 0 20 21")) && e.setStepRecord(20, first) &&
+               e.setStepRecord(21, second);
+    });
+
+    // Until the log module takes over: a log is a one-second status poll.
+    int logStarts = 0;
+    w->startLog = [&] {
+        ++logStarts;
+        w->toolButton(QStringLiteral("LOG"))->setText(QStringLiteral("LOG STOP"));
+        w->Log_Timer->start(1000);
+    };
+    QObject::connect(w->Log_Timer, &QTimer::timeout, w, [w] {
+        w->parsers().resetStatus();
+        w->link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0);
+        ++param().LogCount; // the reply is parsed after the tick, with the new count
+    });
+    QStringList targets;
+    w->redrawGraph = [&] { targets.append(param().TargetLineText); };
+
+    w->menuItem(QStringLiteral("con_pattern"))->trigger();
+    auto *run = qobject_cast<frmPattern_control *>(w->loadedWindow(kRun));
+    QVERIFY(run);
+    run->Com_pa->setCurrentIndex(run->Com_pa->findText(QStringLiteral("2")));
+    f.sim->clearReceivedCommands();
+    run->C_jikkou->click();
+
+    QCOMPARE(logStarts, 1);
+    QCOMPARE(f.commands().value(0), QStringLiteral("GO 2"));
+    QVERIFY(!w->menuItem(QStringLiteral("con"))->isEnabled());
+    QVERIFY(!w->state().graph.goEnabled);
+    QVERIFY(!w->isLoaded(kRun) && !w->isLoaded(kView));
+
+    QTRY_VERIFY_WITH_TIMEOUT(w->state().statuslog.js_l == QLatin1String("21"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->state().statuslog.nj_l == QStringLiteral("平常状態"), 30000);
+    QCOMPARE(targets.mid(0, 2), (QStringList{"+040.00", "+030.00"}));
+    QCOMPARE(logStarts, 1);
+    QCOMPARE(f.commands().count(QStringLiteral("GO 2")), 1);
+    QVERIFY(w->menuItem(QStringLiteral("con_pattern"))->isEnabled());
+}
+
+QTEST_MAIN(tst_PatternRunE2E)
+#include "tst_patternrun_e2e.moc"
