@@ -80,7 +80,10 @@ void frmPattern_control::C_jikkou_Click()
     // The graph follows the run; reading or printing a stored log and a
     // second start wait until the run ends.
     QWidget *graph = w.openWindow(QStringLiteral("frmGraph"));
-    w.state().graph.goEnabled = false;
+    GraphState &graphState = w.state().graph;
+    graphState.readEnabled = false;
+    graphState.printEnabled = false;
+    graphState.goEnabled = false;
     if (graph) {
         for (const char *name : {"C_read", "Print_c", "C_go"}) {
             if (auto *control = graph->findChild<QWidget *>(QLatin1String(name)))

@@ -135,8 +135,6 @@ void frmStepview::placeSubWindow(QWidget *widget, int top)
     auto *sub = qobject_cast<QMdiSubWindow *>(widget->parentWidget());
     if (!sub)
         return;
-    // The designed sizes are minimums: these fonts need more room.
-    sub->resize(sub->size().expandedTo(sub->minimumSizeHint()));
     sub->move(0, top);
 }
 

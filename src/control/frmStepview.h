@@ -36,8 +36,7 @@ public:
     static constexpr int HeightTwips = 2925;
     static constexpr int TopTwips = 3180;
 
-    // Moves the sub-window holding `widget` to the left edge at `top` pixels
-    // and grows it to what its layout needs.
+    // Moves the sub-window holding `widget` to the left edge at `top` pixels.
     static void placeSubWindow(QWidget *widget, int top);
 
 protected:

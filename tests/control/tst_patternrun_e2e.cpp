@@ -144,7 +144,8 @@ void tst_PatternRunE2E::patternRunsToTheEnd()
     QCOMPARE(logStarts, 1);
     QCOMPARE(f.commands().value(0), QStringLiteral("GO 2"));
     QVERIFY(!w->menuItem(QStringLiteral("con"))->isEnabled());
-    QVERIFY(!w->state().graph.goEnabled);
+    const GraphState &graph = w->state().graph;
+    QVERIFY(!graph.goEnabled && !graph.readEnabled && !graph.printEnabled);
     QVERIFY(!w->isLoaded(kRun) && !w->isLoaded(kView));
 
     QTRY_VERIFY_WITH_TIMEOUT(w->state().statuslog.js_l == QLatin1String("21"), 30000);
