@@ -9,7 +9,7 @@ bool isRegisteredPattern(const QString &value)
     return value.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(1) != QLatin1String("*");
 }
 
-QStringList registeredPatterns(const Ini_Operation &ini)
+QStringList registeredPatternList(const Ini_Operation &ini)
 {
     QStringList numbers;
     for (int n = 0; n <= 9; ++n) {

@@ -16,7 +16,7 @@ bool isRegisteredPattern(const QString &value);
 
 // The numbers "0" to "9" of the registered patterns of the file that reads
 // come from, in order.
-QStringList registeredPatterns(const Ini_Operation &ini);
+QStringList registeredPatternList(const Ini_Operation &ini);
 
 // "GO " followed by the chosen pattern number; empty when nothing is chosen.
 QString goLine(const QString &choice);

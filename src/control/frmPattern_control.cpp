@@ -32,7 +32,7 @@ frmPattern_control::frmPattern_control(KRM2200 &w, QWidget *parent) : QWidget(pa
     Com_pa = new QComboBox(frame);
     Com_pa->setObjectName(QStringLiteral("Com_pa"));
     Com_pa->setAccessibleName(caption);
-    Com_pa->addItems(registeredPatterns(ini()));
+    Com_pa->addItems(registeredPatternList(ini()));
     Com_pa->setCurrentIndex(-1);
     C_jikkou = new QPushButton(QStringLiteral("パターン実行"), frame);
     C_jikkou->setObjectName(QStringLiteral("C_jikkou"));

@@ -88,7 +88,7 @@ void tst_PatternRun::registeredPatterns()
     for (int n = 0; n < values.size(); ++n)
         cfg.key(QStringLiteral("PATTERN%1").arg(n), values.at(n));
     QVERIFY(cfg.write());
-    QCOMPARE(::registeredPatterns(ini()), listed);
+    QCOMPARE(::registeredPatternList(ini()), listed);
     QCOMPARE(goLine(listed.value(0)), listed.isEmpty() ? QString() : "GO " + listed.at(0));
 }
 
