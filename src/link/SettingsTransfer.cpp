@@ -2,6 +2,7 @@
 
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
+#include "link/AnswerShape.h"
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 
@@ -88,13 +89,14 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         m_p.SenReply.clear();
         m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06);
         const QString reply = m_p.SenReply;
-        const QStringList f = reply.split(QLatin1Char(' '));
-        // A reply too short to hold the use flag and both limits is as good
-        // as no reply: storing it would corrupt the sensor record.
-        if (reply.isEmpty() || f.size() < 4 || reply.size() < 3) {
+        // An answer without the shape of a sensor record (noise on the line,
+        // a cut reply) is as good as no answer: storing it would corrupt the
+        // record that the next write sends.
+        if (!AnswerShape::sensorReply(n, reply)) {
             failRead(all_flg);
             return;
         }
+        const QStringList f = reply.split(QLatin1Char(' '));
         if (m_view)
             m_view->setSensorPanel(n, panelText(n, f[1], f[2], f[3]));
         const QString record = reply.mid(2);
@@ -106,7 +108,7 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
     progress(1);
 
     const QString uni = single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06);
-    if (uni.isEmpty()) {
+    if (!AnswerShape::unit(uni)) {
         failRead(all_flg);
         return;
     }
@@ -114,7 +116,7 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
     m_p.UniPara = uni;
 
     const QString beep = single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05);
-    if (beep.isEmpty()) {
+    if (!AnswerShape::switchValue(beep)) {
         failRead(all_flg);
         return;
     }
@@ -122,7 +124,7 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
     progress(2);
 
     const QString lit = single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06);
-    if (lit.isEmpty()) {
+    if (!AnswerShape::switchValue(lit)) {
         failRead(all_flg);
         return;
     }
@@ -150,7 +152,7 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         SerialLink::WaitSeconds(0.025);
         m_link.discardInput();
     }
-    if (m_p.FanReply.isEmpty()) {
+    if (!AnswerShape::switchValue(m_p.FanReply)) {
         failRead(all_flg);
         return;
     }
@@ -160,14 +162,14 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
     // Patterns and steps: one query per slot; the reply, trimmed, is the record.
     auto records = [&](const char *query, const char *key, const char *section, int count,
                        void (Reception_Show::*reset)(), QString &reply, QString *stored,
-                       auto progressOf) {
+                       bool (*shaped)(const QString &), auto progressOf) {
         for (int n = 0; n < count; ++n) {
             (m_parsers.*reset)();
             reply.clear();
             m_link.SendCommand(QString::fromLatin1(query).arg(n), QString::fromLatin1(key), 0.06);
-            if (reply.isEmpty())
-                return false;
             const QString record = reply.trimmed();
+            if (reply.isEmpty() || !shaped(record))
+                return false;
             m_ini.IniWrite(QString::fromLatin1(section),
                            QString::fromLatin1(section) + QString::number(n), record);
             stored[n] = record;
@@ -178,9 +180,9 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         return true;
     };
     if (!records("LP %1 0", "LP", "PATTERN", 10, &Reception_Show::resetLp, m_p.LpReply,
-                 m_p.PatternPara.data(), [](int n) { return 5 + 5 * n; }) ||
+                 m_p.PatternPara.data(), &AnswerShape::pattern, [](int n) { return 5 + 5 * n; }) ||
         !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_p.LsReply,
-                 m_p.StepPara.data(), [](int n) { return 50 + n; })) {
+                 m_p.StepPara.data(), &AnswerShape::step, [](int n) { return 50 + n; })) {
         failRead(all_flg);
         return;
     }

@@ -3,6 +3,7 @@
 
 #include "LinkFixture.h"
 #include "TransferSequences.h"
+#include "link/AnswerShape.h"
 #include "link/SettingsTransfer.h"
 
 #include <QElapsedTimer>
@@ -96,7 +97,8 @@ private Q_SLOTS:
     void readAllFailsOnSilenceOrCutReplies_data();
     void readAllFailsOnSilenceOrCutReplies();
     void readAllHangUpMidwayKeepsFileWhole();
-    void readAllNoisyLineNeverCrashes();
+    void readAllNoisyLineStoresOnlyWholeValues_data();
+    void readAllNoisyLineStoresOnlyWholeValues();
     void writeAllHealthy();
     void writeAllStopsOnFaultyRecord_data();
     void writeAllStopsOnFaultyRecord();
@@ -326,21 +328,56 @@ void TestLinkE2e::readAllHangUpMidwayKeepsFileWhole()
     QVERIFY(!QFile::exists(f.iniPath() + QStringLiteral(".tmp")));
 }
 
-void TestLinkE2e::readAllNoisyLineNeverCrashes()
+// A noisy line, over many seeds: the read never crashes, and whatever it
+// stored has the shape of its record; a read that reports success stored
+// every key.
+void TestLinkE2e::readAllNoisyLineStoresOnlyWholeValues_data()
 {
-    for (const char *fault : {"drop:0.2", "garble:0.2"}) {
-        LinkFixture f;
-        SimFaults faults;
-        QVERIFY(SimFaults::apply(QString::fromLatin1(fault), faults));
-        QVERIFY(f.start(faults));
-        SettingsTransfer t(*f.link, *f.parsers, param(), ini());
-        bool all_flg = true;
-        t.ReadAllSettings(all_flg);
-        // Whatever was stored reads back as whole single-line values.
-        for (int n = 0; n < 4; ++n) {
-            const QString v = ini().IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n));
-            QVERIFY(!v.contains(QLatin1Char('\r')) && !v.contains(QLatin1Char('\n')));
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("seed");
+    QTest::newRow("drop:0.2") << "drop:0.2" << 2200;
+    QTest::newRow("garble:0.2") << "garble:0.2" << 2200;
+    for (int seed = 1; seed <= 16; ++seed)
+        QTest::addRow("garble:0.02 seed %d", seed) << "garble:0.02" << seed;
+    for (int seed = 1; seed <= 4; ++seed)
+        QTest::addRow("garble:0.002 seed %d", seed) << "garble:0.002" << seed;
+}
+
+void TestLinkE2e::readAllNoisyLineStoresOnlyWholeValues()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, seed);
+    LinkFixture f;
+    SimFaults faults;
+    QVERIFY(SimFaults::apply(fault, faults));
+    faults.seed = quint32(seed);
+    QVERIFY(f.start(faults));
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    bool all_flg = true;
+    t.ReadAllSettings(all_flg);
+
+    QStringList keys;
+    auto add = [&](const char *section, const char *key) {
+        keys << QString::fromLatin1(section) + QLatin1Char('/') + QString::fromLatin1(key);
+    };
+    for (const char *section : {"UNI", "BEEP", "LIT", "FAN"})
+        add(section, "para");
+    for (int n = 0; n < 4; ++n)
+        keys << QStringLiteral("SEN/SEN%1").arg(n);
+    for (int n = 0; n < 10; ++n)
+        keys << QStringLiteral("PATTERN/PATTERN%1").arg(n);
+    for (int n = 0; n < 100; ++n)
+        keys << QStringLiteral("STEP/STEP%1").arg(n);
+    for (const QString &path : std::as_const(keys)) {
+        const QString section = path.section(QLatin1Char('/'), 0, 0);
+        const QString key = path.section(QLatin1Char('/'), 1);
+        const QString v = ini().IniRead(section, key);
+        if (v == QLatin1String("ERR")) {
+            QVERIFY2(!all_flg, qPrintable(path + QStringLiteral(" missing after a good read")));
+            continue;
         }
+        QVERIFY2(AnswerShape::storedValue(section, key, v),
+                 qPrintable(path + QLatin1Char('=') + v));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "config/Parameter.h"
+#include "link/AnswerShape.h"
 #include "link/Reception_Show.h"
 
 #include <QtTest>
@@ -87,6 +88,8 @@ private slots:
     void endlessInputStaysBounded();
     void statusText_data();
     void statusText();
+    void answerShapes_data();
+    void answerShapes();
 };
 
 void tst_parsers::wholeReply_data()
@@ -372,6 +375,64 @@ void tst_parsers::statusText()
     const QString got = Reception_Show::statusText(code);
     QCOMPARE(got, text);
     QCOMPARE(got.isNull(), text.isNull());
+}
+
+// What the whole-set read may store, key by key. The noisy rows are values
+// a garbled line actually produced.
+void tst_parsers::answerShapes_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("shaped");
+    auto row = [](const char *name, const char *section, const char *key, const char *value,
+                  bool shaped) {
+        QTest::newRow(name) << QString::fromLatin1(section) << QString::fromLatin1(key)
+                            << QString::fromUtf8(value) << shaped;
+    };
+    row("pt100 record", "SEN", "SEN0", "1 +150.00 -050.00 +000.00 100.00", true);
+    row("pt100 without offset", "SEN", "SEN1", "0 +150.00 -050.00 * *", true);
+    row("sensor1 record", "SEN", "SEN2", "1 +100.00 -020.00 +000.50", true);
+    row("pt100 lacks resistance", "SEN", "SEN0", "1 +150.00 -050.00 +000.00", false);
+    row("sensor2 with resistance", "SEN", "SEN3", "1 +100.00 -020.00 * 100.00", false);
+    row("noisy limit", "SEN", "SEN1", "1 +1_0.00 -050.00 +000.00 100.00", false);
+    row("use flag not 0 or 1", "SEN", "SEN2", "7 +100.00 -020.00 *", false);
+    row("limit lost its sign", "SEN", "SEN2", "1 5150.00 -020.00 *", false);
+    row("double space", "SEN", "SEN2", "1  +100.00 -020.00", false);
+    row("unit", "UNI", "para", "3.0 8", true);
+    row("noisy unit", "UNI", "para", "3.' 8", false);
+    row("unit one field", "UNI", "para", "3.0", false);
+    row("beep", "BEEP", "para", "1", true);
+    row("empty fan", "FAN", "para", "", false);
+    row("noisy backlight", "LIT", "para", "1#", false);
+    row("pattern", "PATTERN", "PATTERN0", "1 0 0 2", true);
+    row("pattern not held", "PATTERN", "PATTERN9", "", true);
+    row("pattern one field", "PATTERN", "PATTERN5", "7", false);
+    row("step", "STEP", "STEP0", "0 0 0 +040.00 00:00:30", true);
+    row("step as typed", "STEP", "STEP1", "1 0 0 40.5 90", true);
+    row("step not held", "STEP", "STEP99", "* * * * *", true);
+    row("noisy step", "STEP", "STEP35", "_ * * *", false);
+    row("step half held", "STEP", "STEP3", "0 * 0 +040.00 00:00:30", false);
+    row("noisy hold time", "STEP", "STEP3", "0 0 0 +040.00 00:0#:30", false);
+    row("key the read never writes", "COM", "para", "anything", true);
+    row("log is fixed text", "LOG", "para", "1 1", true);
+}
+
+void tst_parsers::answerShapes()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(bool, shaped);
+    QCOMPARE(AnswerShape::storedValue(section, key, value), shaped);
+    // A sensor reply is the record behind its echoed slot number.
+    if (section == QLatin1String("SEN")) {
+        const int n = key.right(1).toInt();
+        QCOMPARE(AnswerShape::sensorReply(n, QString::number(n) + QLatin1Char(' ') + value),
+                 shaped);
+        QVERIFY(
+            !AnswerShape::sensorReply((n + 1) % 4, QString::number(n) + QLatin1Char(' ') + value));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_parsers)

@@ -1,0 +1,96 @@
+#include "link/AnswerShape.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace {
+
+bool matches(const QString &pattern, const QString &text)
+{
+    // Anchored, so a field never passes on a matching part.
+    const QRegularExpression re(QRegularExpression::anchoredPattern(pattern));
+    return re.match(text).hasMatch();
+}
+
+const QString kTemperature = QStringLiteral(R"(\*|[+-]\d{3}\.\d{2})");
+const QString kResistance = QStringLiteral(R"(\*|\d{3}\.\d{2})");
+const QString kNumber = QStringLiteral(R"(\d+(\.\d+)?)");
+
+// The number in `key` after `prefix` (case as the file's keys are matched:
+// without regard to case), or -1.
+int slotOf(const QString &key, const QString &prefix, int count)
+{
+    if (!key.startsWith(prefix, Qt::CaseInsensitive))
+        return -1;
+    const QString digits = key.mid(prefix.size());
+    if (digits.isEmpty() || digits.size() > 2 || !matches(QStringLiteral(R"(\d+)"), digits))
+        return -1;
+    const int n = digits.toInt();
+    return n < count && QString::number(n) == digits ? n : -1;
+}
+
+} // namespace
+
+bool AnswerShape::sensorReply(int n, const QString &reply)
+{
+    return reply.size() > 2 && reply.at(0) == QChar(u'0' + n) && reply.at(1) == QLatin1Char(' ') &&
+           sensorRecord(n, reply.mid(2));
+}
+
+bool AnswerShape::sensorRecord(int n, const QString &record)
+{
+    if (n < 0 || n > 3)
+        return false;
+    const QStringList f = record.split(QLatin1Char(' '));
+    if (f.size() != (n < 2 ? 5 : 4))
+        return false;
+    if (f[0] != QLatin1String("0") && f[0] != QLatin1String("1"))
+        return false;
+    for (int i = 1; i <= 3; ++i) {
+        if (!matches(kTemperature, f[i]))
+            return false;
+    }
+    return n >= 2 || matches(kResistance, f[4]);
+}
+
+bool AnswerShape::unit(const QString &value)
+{
+    return matches(kNumber + QLatin1Char(' ') + kNumber, value);
+}
+
+bool AnswerShape::switchValue(const QString &value)
+{
+    return matches(QStringLiteral(R"(\d+)"), value);
+}
+
+bool AnswerShape::pattern(const QString &record)
+{
+    return record.isEmpty() || matches(QStringLiteral(R"(\d+ \d+ \d+ \d+)"), record);
+}
+
+bool AnswerShape::step(const QString &record)
+{
+    return matches(QStringLiteral(R"(\* \* \* \* \*)"), record) ||
+           matches(QStringLiteral(R"(\d+ \d+ \d+ [+-]?\d+(\.\d+)? (\d+:\d+:\d+|\d+))"), record);
+}
+
+bool AnswerShape::storedValue(const QString &section, const QString &key, const QString &value)
+{
+    auto is = [&](const char *name) {
+        return section.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    };
+    const bool para = key.compare(QLatin1String("para"), Qt::CaseInsensitive) == 0;
+    if (is("SEN")) {
+        const int n = slotOf(key, QStringLiteral("SEN"), 4);
+        return n < 0 || sensorRecord(n, value);
+    }
+    if (is("UNI"))
+        return !para || unit(value);
+    if (is("BEEP") || is("LIT") || is("FAN"))
+        return !para || switchValue(value);
+    if (is("PATTERN"))
+        return slotOf(key, QStringLiteral("PATTERN"), 10) < 0 || pattern(value);
+    if (is("STEP"))
+        return slotOf(key, QStringLiteral("STEP"), 100) < 0 || step(value);
+    return true;
+}

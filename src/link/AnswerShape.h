@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// The shapes of the answers the whole-set read stores, as the instrument
+// sends them: numbers where numbers go, with the instrument's signs and
+// widths, and "*" where it reports none. A line that picked up noise on the
+// way rarely keeps its shape, and storing it would hand a corrupt setting to
+// the next write.
+class AnswerShape {
+public:
+    // Sensor reply of slot n as the parser collects it: the echoed slot
+    // number, a space, then the sensor record.
+    static bool sensorReply(int n, const QString &reply);
+    // Sensor record of slot n: use flag (0 or 1), upper and lower limit,
+    // offset, and for slots 0 and 1 the resistance. Temperatures are a sign,
+    // three digits and two decimals ("+150.00"), the resistance three digits
+    // and two decimals ("100.00"); any of them may be "*".
+    static bool sensorRecord(int n, const QString &record);
+    // Thermal unit: resistance and current, two numbers ("3.0 8").
+    static bool unit(const QString &value);
+    // Beeper, backlight and fan: one whole number.
+    static bool switchValue(const QString &value);
+    // Pattern record as stored (trimmed): four whole numbers, or empty for a
+    // pattern the instrument does not hold (its "*" fields are not kept).
+    static bool pattern(const QString &record);
+    // Step record as stored (trimmed): sensor, heater and fan as whole
+    // numbers, a temperature, a hold time (h:m:s or whole seconds); or "*"
+    // in all five fields for a step the instrument does not hold.
+    static bool step(const QString &record);
+
+    // The check for a value the read stores under `key` of `section`; true
+    // for keys the read does not write.
+    static bool storedValue(const QString &section, const QString &key, const QString &value);
+};
