@@ -22,6 +22,8 @@ int main(int argc, char *argv[])
                                             .arg(KRM_VERSION_MAJOR)
                                             .arg(KRM_VERSION_MINOR)
                                             .arg(KRM_VERSION_REVISION));
+    // Lets the desktop match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(appId());
 
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -50,6 +52,7 @@ int main(int argc, char *argv[])
     if (exitWhenReady || !screenshot.isEmpty())
         Dialogs::setInstance(&unattended);
 
+    // An installed program keeps its folder in the per-user data location.
     const QString home =
         resolveAppHome(parser.value(homeOption), QCoreApplication::applicationDirPath());
     KRM2200 window(home);

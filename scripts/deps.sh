@@ -2,7 +2,9 @@
 # when any is missing, then configures and builds into a build folder.
 
 KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake ninja-build g++
-              fonts-noto-cjk)
+              fonts-noto-cjk
+              # the install test: desktop entry and metainfo checks, the .deb's dependencies
+              desktop-file-utils appstream)
 
 krm_install() {
     local missing=()

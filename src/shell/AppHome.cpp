@@ -17,17 +17,44 @@ bool writableFolder(const QString &dir)
     return probe.open();
 }
 
+QString absoluteClean(const QString &path)
+{
+    return QFileInfo(QDir::cleanPath(QDir::fromNativeSeparators(path))).absoluteFilePath();
+}
+
 } // namespace
+
+QString appId()
+{
+    return QStringLiteral(KRM_APP_ID);
+}
+
+bool isInstalledProgram(const QString &executableDir)
+{
+    if (executableDir.isEmpty())
+        return false;
+    const QString dir = absoluteClean(executableDir);
+    // Run as root, /usr/bin is writable; configuration and logs must still
+    // not land there.
+    if (dir == QLatin1String("/usr") || dir.startsWith(QLatin1String("/usr/")))
+        return true;
+    // Any other prefix (/usr/local, /opt/x, a staging DESTDIR, ~/.local):
+    // recognised by the desktop entry that the install rules put beside bin/.
+    return QFileInfo(dir).fileName() == QLatin1String("bin") &&
+           QFileInfo::exists(dir + QStringLiteral("/../share/applications/") + appId() +
+                             QStringLiteral(".desktop"));
+}
 
 QString resolveAppHome(const QString &requested, const QString &executableDir)
 {
-    const QString wanted = QDir::cleanPath(
-        QDir::fromNativeSeparators(requested.isEmpty() ? executableDir : requested));
-    QString absolute = QFileInfo(wanted).absoluteFilePath();
-    if (writableFolder(absolute))
-        return absolute;
-    QString fallback = QDir::fromNativeSeparators(
+    const bool installed = requested.isEmpty() && isInstalledProgram(executableDir);
+    if (!installed) {
+        QString absolute = absoluteClean(requested.isEmpty() ? executableDir : requested);
+        if (writableFolder(absolute))
+            return absolute;
+    }
+    QString perUser = QDir::fromNativeSeparators(
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    QDir().mkpath(fallback);
-    return fallback;
+    QDir().mkpath(perUser);
+    return perUser;
 }

@@ -77,7 +77,8 @@ private Q_SLOTS:
     void atomicCopyFailureLeavesTargetAlone();
     void spreadsheetFromDesktopEntry();
     void spreadsheetFromSearchPath();
-    void appHomeFallsBackWhenNotWritable();
+    void appHome_data();
+    void appHome();
 
     // ---- main window ----
     void windowStructure();
@@ -253,15 +254,57 @@ void tst_Shell::spreadsheetFromSearchPath()
     QCOMPARE(lookup.findSpreadsheetProgram(), QString());
 }
 
-void tst_Shell::appHomeFallsBackWhenNotWritable()
+void tst_Shell::appHome_data()
 {
+    // Folders below the temporary root; "file" is a plain file, so nothing
+    // below it can be made or written. Expected: the --home folder, the
+    // executable's folder or the per-user one.
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("exeDir");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("--home") << "chosen"
+                            << "build/app"
+                            << "chosen";
+    QTest::newRow("beside the executable") << ""
+                                           << "build/app"
+                                           << "build/app";
+    QTest::newRow("--home not writable") << "file/sub"
+                                         << "build/app"
+                                         << "user";
+    QTest::newRow("executable folder not writable") << ""
+                                                    << "file/sub"
+                                                    << "user";
+    QTest::newRow("installed, writable bin") << ""
+                                             << "prefix/bin"
+                                             << "user";
+    QTest::newRow("installed, --home wins") << "chosen"
+                                            << "prefix/bin"
+                                            << "chosen";
+    QTest::newRow("bin without desktop entry") << ""
+                                               << "other/bin"
+                                               << "other/bin";
+}
+
+void tst_Shell::appHome()
+{
+    QFETCH(QString, home);
+    QFETCH(QString, exeDir);
+    QFETCH(QString, expected);
     QTemporaryDir dir;
-    QCOMPARE(resolveAppHome(dir.path(), QString()), QDir::fromNativeSeparators(dir.path()));
-    QCOMPARE(resolveAppHome(QString(), dir.path()), QDir::fromNativeSeparators(dir.path()));
-    // A folder below a plain file can never be made.
     QVERIFY(ShellFixture::writeText(dir.filePath(QStringLiteral("file")), QStringLiteral("x")));
-    const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QCOMPARE(resolveAppHome(dir.filePath(QStringLiteral("file/sub")), QString()), fallback);
+    QVERIFY(ShellFixture::writeText(
+        dir.filePath(QStringLiteral("prefix/share/applications/%1.desktop").arg(appId())),
+        QStringLiteral("[Desktop Entry]\n")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("prefix/bin")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("other/bin")));
+    auto below = [&dir](const QString &path) {
+        return path.isEmpty() ? QString() : QDir::fromNativeSeparators(dir.filePath(path));
+    };
+    const QString wanted = expected == QLatin1String("user")
+                               ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                               : below(expected);
+    QCOMPARE(resolveAppHome(below(home), below(exeDir)), wanted);
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("prefix/bin/sys"))));
 }
 
 // ------------------------------------------------------------------ main window

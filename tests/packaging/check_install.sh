@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs the built program into a temporary root and checks it as a user's
+# desktop would see it: the desktop entry and the metainfo validate, the
+# installed programs run, keep their folders in the per-user location and
+# work together through the demo, and the .deb declares its dependencies.
+#   check_install.sh BUILD_DIR VERSION APP_ID
+set -euo pipefail
+build=$1 version=$2 id=$3
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+root=$tmp/root
+DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+bin=$root/usr/bin
+for f in bin/krm2200 bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
+         share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg; do
+    [ -f "$root/usr/$f" ] || fail "not installed: $f"
+done
+
+desktop-file-validate "$root/usr/share/applications/$id.desktop"
+appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$id.metainfo.xml"
+grep -q '^Name\[ja\]=' "$root/usr/share/applications/$id.desktop" || fail "no Japanese name"
+
+[ "$("$bin/krm2200" --version)" = "krm2200 $version" ] || fail "krm2200 --version"
+
+# A user of the installed program: nothing of theirs may land beside the
+# executable, even when that folder is writable (as it is here, and for root).
+export HOME=$tmp/home XDG_DATA_HOME=$tmp/home/data XDG_CONFIG_HOME=$tmp/home/config
+export XDG_RUNTIME_DIR=$tmp/runtime KRM_EXIT_WHEN_READY=1
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+"$bin/krm2200" >"$tmp/run.log" 2>&1 || fail "installed krm2200 did not start: $(cat "$tmp/run.log")"
+user=$XDG_DATA_HOME/krm2200
+[ -f "$user/sys/KRM.ini" ] && [ -d "$user/LOG/XSYS_LOG" ] || fail "no program folder in $user"
+"$bin/krm2200" --home "$tmp/chosen" >"$tmp/run.log" 2>&1 || fail "krm2200 --home: $(cat "$tmp/run.log")"
+[ -f "$tmp/chosen/sys/KRM.ini" ] || fail "--home was not used"
+ls "$bin" | sort | tr '\n' ' ' | grep -qx 'krm2200 krm2200-demo krm2200-sim ' \
+    || fail "files written beside the installed executable: $(ls "$bin")"
+
+# The demo: the installed simulator answers the installed program's whole read.
+"$bin/krm2200-demo" >"$tmp/demo.log" 2>&1 || fail "krm2200-demo: $(cat "$tmp/demo.log")"
+grep -q '^SEN0=' "$user/demo/sys/KRM.ini" || fail "the demo read no settings"
+
+# The package, from this build folder as it stands.
+cpack --config "$build/CPackConfig.cmake" -B "$tmp/pkg" >"$tmp/cpack.log" 2>&1 \
+    || fail "cpack: $(cat "$tmp/cpack.log")"
+deb=$(ls "$tmp"/pkg/krm2200_"$version"_*.deb)
+info=$(dpkg-deb --info "$deb")
+depends=$(grep '^ Depends:' <<<"$info") || fail "the .deb declares no dependencies"
+echo "$depends"
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 fonts-noto-cjk; do
+    grep -qw "$p" <<<"$depends" || fail "the .deb does not depend on $p"
+done
+contents=$(dpkg-deb --contents "$deb")
+for f in bin/krm2200 bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop; do
+    grep -q "\./usr/$f$" <<<"$contents" || fail "not in the .deb: $f"
+done
+echo "install check passed"
