@@ -5,6 +5,7 @@
 #include "control/frmPattern_control.h"
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
+#include "logging/LoggingWindows.h"
 #include "shell/Dialogs.h"
 #include "shell/FileCopy.h"
 #include "shell/ProgramLookup.h"
@@ -128,6 +129,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     registerShellWindows();
     // Task windows of the other subsystems, one registration call each.
     registerPatternRunWindows(*this);
+    registerLoggingWindows(*this);
 
     connect(m_link.get(), &SerialLink::commStateChanged, this,
             [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });

@@ -1,0 +1,186 @@
+#include "logging/LOG_Handling.h"
+
+#include "config/Parameter.h"
+#include "link/Reception_Show.h"
+#include "link/SerialLink.h"
+
+#include <QTimer>
+
+namespace {
+
+const QString kStatus = QStringLiteral("STATUS");
+
+QString checkFolderText()
+{
+    return QStringLiteral("ログフォルダを確認してください。");
+}
+
+} // namespace
+
+QString LOG_Handling::txtFailText(const QString &path)
+{
+    return QStringLiteral("ログファイルを作成できませんでした。\n") + path + QLatin1Char('\n') +
+           checkFolderText();
+}
+
+QString LOG_Handling::csvFailText(const QString &path)
+{
+    return QStringLiteral("CSVファイルを作成できませんでした。\n") + path + QLatin1Char('\n') +
+           checkFolderText();
+}
+
+QString LOG_Handling::writeFailText(const QString &path)
+{
+    return QStringLiteral("ログファイルに書き込めませんでした。ログを停止します。\n") + path +
+           QLatin1Char('\n') + checkFolderText();
+}
+
+LOG_Handling::LOG_Handling(Parameter &p, SerialLink &link, Reception_Show &parsers, QTimer &timer,
+                           QObject *parent)
+    : QObject(parent), m_p(p), m_link(link), m_parsers(parsers), m_timer(timer)
+{
+    recording = [this] { return m_file.isOpen(); };
+}
+
+bool LOG_Handling::openFile()
+{
+    const QString dir = logDir ? logDir() : QString();
+    QString failed;
+    if (m_file.open(dir + QStringLiteral("/LOG"), now(), &failed))
+        return true;
+    if (m_view)
+        m_view->logFailed(txtFailText(failed));
+    return false;
+}
+
+void LOG_Handling::StartLog()
+{
+    if (m_file.isOpen())
+        return;
+    // The file comes first: a log that cannot be written is never started.
+    if (!openFile())
+        return;
+    LogLineFlag = true;
+    tstart = now();
+    while (m_p.LogTimeText.size() <= m_p.LogCount)
+        m_p.LogTimeText.append(QString());
+    m_p.LogTimeText[m_p.LogCount] = QStringLiteral("00:00:00");
+    // The whole status state, the line counter too: a reply half-read before
+    // the start must not be taken for the first sample.
+    m_parsers.resetStatus();
+    if (!m_timer.isActive()) {
+        if (m_view)
+            m_view->SetLogLock(false);
+        m_timer.setInterval(std::clamp(m_p.LogInterval, 1, 60) * 1000);
+        m_timer.start();
+    }
+    m_p.GraphPage = 0;
+    m_p.GraphPageStart = 0;
+    m_p.LogCount = 0;
+    if (m_view)
+        m_view->clearSensorLog();
+    redrawLive();
+    if (m_view)
+        m_view->setLogCaptions(true);
+    Q_EMIT logStarted();
+    m_link.SendCommand(kStatus, kStatus, 0.05);
+}
+
+void LOG_Handling::StopLog()
+{
+    m_parsers.StatusCrCount = 0;
+    m_parsers.StatusBuffer.clear();
+    if (m_view)
+        m_view->SetLogLock(true);
+    m_timer.stop();
+    tstart = QDateTime();
+    if (m_file.isOpen()) {
+        QString failed;
+        const bool csvOk = m_file.close(csvEnabled && csvEnabled(), &failed);
+        if (m_view) {
+            m_view->logClosed(m_file.TxtLogFinal);
+            if (!csvOk)
+                m_view->logFailed(csvFailText(failed));
+            if (!m_p.LogStopFlag && m_view->askMemo(m_file.LogStem))
+                m_view->openMemo();
+        }
+    }
+    m_p.LogStopFlag = false;
+    m_p.GraphPage = 0;
+    LogLineFlag = false;
+    if (m_view)
+        m_view->setLogCaptions(false);
+    Q_EMIT logStopped();
+}
+
+void LOG_Handling::tick()
+{
+    m_parsers.resetStatus();
+    LogLineFlag = m_file.isOpen();
+    m_link.SendCommand(kStatus, kStatus, 0);
+    ++m_p.LogCount;
+    if (recording && recording()) {
+        while (m_p.LogTimeText.size() <= m_p.LogCount)
+            m_p.LogTimeText.append(QString());
+        m_p.LogTimeText[m_p.LogCount] =
+            LogFile::FormatElapsed(qint64(m_p.LogInterval) * m_p.LogCount);
+    }
+    if (m_p.GraphPagePoints > 0 && m_p.LogCount - m_p.GraphPageStart >= m_p.GraphPagePoints) {
+        ++m_p.GraphPage;
+        m_p.GraphPageStart = m_p.GraphPagePoints * m_p.GraphPage;
+        m_canvas.clear();
+        m_canvas.DrawGrid(m_p);
+        Q_EMIT pageTurned();
+    }
+    if (m_p.LogCount < RestartCount) {
+        Q_EMIT ticked();
+        Q_EMIT canvasChanged();
+        return;
+    }
+    // A full log: close it without the memo question and go on in a new one.
+    m_p.LogStopFlag = true;
+    StopLog();
+    StartLog();
+}
+
+void LOG_Handling::plotSample(int x, int sample)
+{
+    const auto &sen = m_p.SenValues;
+    m_canvas.PlotSample(
+        m_p,
+        [&sen](int k, qint64 i) {
+            const QStringList &a = sen[size_t(k)];
+            return i >= 0 && i < a.size() ? a.at(qsizetype(i)) : QString();
+        },
+        x, sample);
+    Q_EMIT canvasChanged();
+}
+
+void LOG_Handling::writeLogLine(const StatusReport &report)
+{
+    if (!LogLineFlag || !m_file.isOpen())
+        return;
+    const int n = m_p.LogCount;
+    const QString elapsed = n == 0 ? QStringLiteral("00:00:00") : m_p.LogTimeText.value(n);
+    if (!m_file.writeLine(LogFile::formatLine(elapsed, report.temps, report.status.value(1)))) {
+        const QString path = m_file.TxtLogPath;
+        m_p.LogStopFlag = true;
+        StopLog();
+        if (m_view)
+            m_view->logFailed(writeFailText(path));
+        return;
+    }
+    if (m_view)
+        m_view->echoSensorLog(n, report.temps.mid(0, 4));
+}
+
+void LOG_Handling::redrawLive()
+{
+    m_canvas.RedrawLiveGraph(m_p);
+    Q_EMIT canvasChanged();
+}
+
+int LOG_Handling::liveWidthTwips() const
+{
+    return (m_p.LogCount - m_p.GraphPageStart) * m_p.GraphXScale;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+
+// The text log of a running log and its CSV copy. Every line reaches the file
+// whole and flushed; every failure is returned with the path it concerns, so
+// that the caller can tell the user.
+class LogFile {
+public:
+    // "hh:mm:ss" of whole seconds; hours are not limited to two digits.
+    static QString FormatElapsed(qint64 seconds);
+    // One log line: six quoted fields separated by commas, ended by CR LF.
+    static QByteArray formatLine(const QString &elapsed, const QStringList &temps,
+                                 const QString &internal);
+
+    // Creates the day folders below `logFolder` ("<dir>/LOG") and opens a new
+    // text log named after `now`. A stem already used by a text log or CSV copy
+    // of that day gets a suffix ("_2", "_3", ...), so no log is overwritten.
+    // On failure returns false with the path that failed in `failedPath`.
+    bool open(const QString &logFolder, const QDateTime &now, QString *failedPath);
+    bool isOpen() const { return m_file.isOpen(); }
+    // Writes one line whole and flushes it.
+    bool writeLine(const QByteArray &line);
+    // Closes the text log; with `csv`, copies it byte for byte to the CSV path.
+    // Returns false (and the CSV path) when the copy fails.
+    bool close(bool csv, QString *failedPath);
+
+    QString LogStem;
+    QString TxtDayDir;
+    QString CsvDayDir;
+    QString TxtLogPath;  // the running log
+    QString TxtLogFinal; // the last closed text log
+    QString CsvLogPath;  // the last CSV copy
+
+private:
+    QFile m_file;
+};

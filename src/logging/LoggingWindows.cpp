@@ -1,0 +1,110 @@
+#include "logging/LoggingWindows.h"
+
+#include "config/Parameter.h"
+#include "logging/frmGraph.h"
+#include "shell/Dialogs.h"
+#include "shell/KRM2200.h"
+#include "shell/Twips.h"
+
+#include <QAction>
+#include <QTimer>
+
+LoggingWindows::LoggingWindows(KRM2200 &w)
+    : QObject(&w), m_w(w), m_log(param(), w.link(), w.parsers(), *w.Log_Timer, this)
+{
+    setObjectName(QStringLiteral("LoggingWindows"));
+    m_log.canvas() = GraphCanvas(Twips::logicalDpiY() / Twips::PerInch);
+    m_log.setView(this);
+    m_log.logDir = [&w] { return w.GetLogdirname(); };
+    m_log.csvEnabled = [&w] { return w.state().detailed.flg_csv; };
+    m_log.recording = [&w] { return w.logRecording(); };
+}
+
+LoggingWindows::~LoggingWindows()
+{
+    m_log.setView(nullptr);
+}
+
+LoggingWindows &LoggingWindows::of(KRM2200 &w)
+{
+    return *w.findChild<LoggingWindows *>(QStringLiteral("LoggingWindows"),
+                                          Qt::FindDirectChildrenOnly);
+}
+
+void LoggingWindows::setReadPrintEnabled(bool enabled)
+{
+    m_readPrintEnabled = enabled;
+    Q_EMIT readPrintEnabledChanged(enabled);
+}
+
+void LoggingWindows::setLogCaptions(bool running)
+{
+    m_w.toolButton(QStringLiteral("LOG"))
+        ->setText(running ? QStringLiteral("　LOG STOP") : QStringLiteral("LOG START"));
+}
+
+void LoggingWindows::SetLogLock(bool enabled)
+{
+    for (int index : {1, 2, 4, 5})
+        m_w.toolButton(index)->setEnabled(enabled);
+    for (const char *name : {"set", "file_open", "file_save", "file_save2", "ver", "view"})
+        if (QAction *a = m_w.menuItem(QLatin1String(name)))
+            a->setEnabled(enabled);
+    setReadPrintEnabled(enabled);
+}
+
+bool LoggingWindows::askMemo(const QString &stem)
+{
+    return Dialogs::instance().question(&m_w,
+                                        QStringLiteral("ファイル名") + stem +
+                                            QStringLiteral("\n上記のファイルにメモを含めますか？"),
+                                        QStringLiteral("確認"), true);
+}
+
+void LoggingWindows::openMemo()
+{
+    m_w.state().memo.MemoWithLog = true;
+    if (m_w.isRegistered(QStringLiteral("frmMemo")))
+        m_w.openWindow(QStringLiteral("frmMemo"));
+}
+
+void LoggingWindows::logClosed(const QString &path)
+{
+    m_w.state().memo.logFile = path;
+}
+
+void LoggingWindows::logFailed(const QString &message)
+{
+    Dialogs::instance().message(&m_w, message, QStringLiteral("error"));
+}
+
+void LoggingWindows::clearSensorLog()
+{
+    if (m_w.clearSensorLog)
+        m_w.clearSensorLog();
+}
+
+void LoggingWindows::echoSensorLog(int sample, const QStringList &temps)
+{
+    if (m_w.echoSensorLog)
+        m_w.echoSensorLog(sample, temps);
+}
+
+void registerLoggingWindows(KRM2200 &w)
+{
+    auto *logging = new LoggingWindows(w);
+    LOG_Handling *log = &logging->log();
+    w.startLog = [&w, log] {
+        // As the graph window's log button: a started log shows live data.
+        w.state().graph.readflg = false;
+        log->StartLog();
+    };
+    w.stopLog = [log] { log->StopLog(); };
+    w.redrawGraph = [log] { log->redrawLive(); };
+    w.plotSample = [log](int x, int sample) { log->plotSample(x, sample); };
+    w.writeLogLine = [log](const StatusReport &r) { log->writeLogLine(r); };
+    QObject::connect(w.Log_Timer, &QTimer::timeout, log, &LOG_Handling::tick);
+    w.registerWindow(
+        QStringLiteral("frmGraph"), [](KRM2200 &main) -> QWidget * { return new frmGraph(main); },
+        QSize(frmGraph::WidthTwips, frmGraph::HeightTwips));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "logging/LOG_Handling.h"
+
+#include <QObject>
+
+class KRM2200;
+
+// The log and the graph window inside the main window: the hooks the toolbar,
+// the status poll and the control windows call, the status timer's tick, and
+// the effects of the log on the toolbar, menus and other windows.
+class LoggingWindows : public QObject, public LogView {
+    Q_OBJECT
+public:
+    explicit LoggingWindows(KRM2200 &w);
+    ~LoggingWindows() override;
+
+    // The instance registered in `w`.
+    static LoggingWindows &of(KRM2200 &w);
+
+    LOG_Handling &log() { return m_log; }
+    KRM2200 &window() { return m_w; }
+
+    // The graph window's "ログ読込" and "通常使うプリンタへ印刷": locked while
+    // the status timer runs.
+    bool readPrintEnabled() const { return m_readPrintEnabled; }
+    void setReadPrintEnabled(bool enabled);
+
+    // LogView
+    void setLogCaptions(bool running) override;
+    void SetLogLock(bool enabled) override;
+    bool askMemo(const QString &stem) override;
+    void openMemo() override;
+    void logClosed(const QString &path) override;
+    void logFailed(const QString &message) override;
+    void clearSensorLog() override;
+    void echoSensorLog(int sample, const QStringList &temps) override;
+
+Q_SIGNALS:
+    void readPrintEnabledChanged(bool enabled);
+
+private:
+    KRM2200 &m_w;
+    LOG_Handling m_log;
+    bool m_readPrintEnabled = true;
+};
+
+// Registers the graph window and sets the log hooks of the main window.
+void registerLoggingWindows(KRM2200 &w);

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "logging/StoredLog.h"
+
+#include <QWidget>
+
+class KRM2200;
+class LoggingWindows;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPrinter;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class GraphViewport;
+class AxisPanel;
+
+// The graph window: the live graph of a running log or a stored log read
+// back, with the Y range, the X scale, scrolling, target lines, pages of long
+// logs and printing. The drawing itself lives in the log module's canvas; the
+// window shows it and turns the user's choices into redraws.
+class frmGraph : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmGraph(KRM2200 &w, QWidget *parent = nullptr);
+    ~frmGraph() override;
+
+    static constexpr int WidthTwips = 13800;
+    static constexpr int HeightTwips = 8400;
+
+    // Controls, named as the window was designed.
+    GraphViewport *P1 = nullptr;
+    QScrollBar *Scroll = nullptr;
+    QCheckBox *Check = nullptr;
+    QComboBox *Combo_max = nullptr;
+    QComboBox *Combo_min = nullptr;
+    QLabel *l201 = nullptr;
+    QLabel *l202 = nullptr;
+    QLabel *l203 = nullptr;
+    QLabel *Ls[10] = {};
+    QLabel *Label1 = nullptr;
+    QLabel *lbl1[4] = {};
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *X_scale_op[2] = {};
+    QLabel *Label2 = nullptr;
+    QLineEdit *TargetLine_t = nullptr;
+    QPushButton *TargetLine_c = nullptr;
+    QPushButton *C_read = nullptr;
+    QComboBox *Com_page = nullptr;
+    QComboBox *Com_go = nullptr;
+    QPushButton *C_go = nullptr;
+    QPushButton *Log_c = nullptr;
+    QPushButton *Stop_c = nullptr;
+    QPushButton *Print_c = nullptr;
+    QPushButton *Cancel_c = nullptr;
+
+    // File mode: the stored log is shown page by page.
+    bool p_flg = false;
+    const StoredLog &storedLog() const { return m_stored; }
+
+    // Reads and draws a stored log (what "ログ読込" does after its dialog).
+    void readStoredLog(const QString &path);
+    void choosePage(int index);
+    // Draws the target lines of a text of temperatures separated by blanks.
+    void drawTargetLines(const QString &text);
+    // Prints the window's image on one A4 landscape page, 10 mm from the left.
+    void printTo(QPrinter &printer);
+
+    // Text of the graph window's questions.
+    static QString closeQuestion();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildUi();
+    void wire();
+    void syncButtons();
+    void applyYRange(bool maxChanged);
+    void applyXScale(int option);
+    void scrollChanged(int value);
+    void renumberLabels();
+    void placeTimeLabels();
+    void liveTicked();
+    void pageTurned();
+    void logStarted();
+    void resizeCanvas();
+    void redrawFile();
+    bool plotFileRange(qint64 from, qint64 last, qint64 start);
+    void C_read_Click();
+    void C_go_Click();
+    void Stop_c_Click();
+    void Log_c_Click();
+    void Print_c_Click();
+    int viewportWidthTwips() const;
+    int xOption() const;
+
+    KRM2200 &m_w;
+    LoggingWindows &m_logging;
+    AxisPanel *m_yAxis = nullptr;
+    QWidget *m_xAxis = nullptr;
+    StoredLog m_stored;
+    bool m_pageReady = false;
+    bool m_placed = false;
+    bool m_closing = false;
+};

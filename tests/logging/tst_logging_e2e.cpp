@@ -1,0 +1,294 @@
+// A log against the simulated instrument: the text log byte for byte, missed
+// replies, the alarm stop, the CSV copy, failures told to the user, and the
+// graph window with stored logs, printing and its closing question.
+
+#include "logging/GraphScale.h"
+#include "logging/LoggingWindows.h"
+#include "logging/frmGraph.h"
+#include "shell/ShellFixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QByteArray kLine = "\"+025.00\",\"+024.98\",\"*\",\"+025\",\"+031.50\"\r\n";
+
+QByteArray stamped(const char *elapsed)
+{
+    return QByteArray("\"") + elapsed + "\"," + kLine;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void saveShot(QWidget *w, const QString &name)
+{
+    QDir().mkpath(QStringLiteral("/work/shots"));
+    w->grab().save(QStringLiteral("/work/shots/") + name);
+}
+
+// A ready main window on a simulator whose readings stand still: sensors 0,
+// 1 and 3 in use at 25.00, 24.98 and 25, sensor 2 unused.
+struct LogRig {
+    ShellFixture f;
+    KRM2200 *w = nullptr;
+
+    bool start()
+    {
+        if (!f.startSim())
+            return false;
+        f.sim->withEngine([](SimEngine &e) {
+            e.setClock([] { return qint64(0); });
+            e.setSensorRecord(0, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
+            e.setSensorRecord(1, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
+            e.setSensorRecord(2, QStringLiteral("0 +150.00 -050.00 +000.00"));
+            e.setSensorRecord(3, QStringLiteral("1 +150.00 -050.00 +000.00"));
+            e.setTemperature(0, 25.0);
+            e.setTemperature(1, 24.98);
+            e.setTemperature(3, 25.0);
+        });
+        w = f.readyWindow();
+        Parameter &p = param();
+        p.LogInterval = 1;
+        p.GraphPagePoints = 600;
+        p.GraphXScale = 50;
+        p.GraphDegPerDiv = 50.0;
+        p.GraphDivCount = 4.0;
+        p.GraphZeroDiv = 3.0;
+        w->SetLogdirname(f.appDir());
+        return true;
+    }
+    LOG_Handling &log() { return LoggingWindows::of(*w).log(); }
+    QString logPath() { return log().file().TxtLogPath; }
+    bool lines(int n)
+    {
+        return QTest::qWaitFor([&] { return fileBytes(logPath()).count('\n') >= n; }, 10000);
+    }
+};
+
+} // namespace
+
+class tst_LoggingE2E : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void logFileByteForByte();
+    void alarmStopsTheLogAndCsvCopies();
+    void failuresAreTold_data();
+    void failuresAreTold();
+    void storedLogPages();
+    void printsA4Landscape();
+    void closingWhileLogging();
+};
+
+void tst_LoggingE2E::logFileByteForByte()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    r.w->startLog();
+    QCOMPARE(r.w->toolButton(QStringLiteral("LOG"))->text(), QStringLiteral("　LOG STOP"));
+    QVERIFY(r.w->Log_Timer->isActive());
+    QVERIFY(!r.w->toolButton(QStringLiteral("READ"))->isEnabled());
+    auto *graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
+    QVERIFY(graph);
+    QCOMPARE(graph->Log_c->text(), QStringLiteral("ログ停止"));
+    QVERIFY(!graph->C_read->isEnabled());
+    QVERIFY(r.lines(3));
+
+    // One tick without a reply: its stamp is missing, the next ones go on.
+    SimFaults silent;
+    silent.silent = true;
+    r.f.sim->setFaults(silent);
+    const int count = param().LogCount;
+    QTRY_VERIFY_WITH_TIMEOUT(param().LogCount == count + 1, 5000);
+    r.f.sim->setFaults({});
+    QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= count + 3, 8000);
+    QVERIFY(r.lines(count + 2));
+    saveShot(r.w, QStringLiteral("graph_live.png"));
+
+    r.f.dialogs->answerQuestion(false);
+    r.w->stopLog();
+    QByteArray expected = stamped("00:00:00") + stamped("00:00:01") + stamped("00:00:02");
+    const char *later[] = {"00:00:03", "00:00:04", "00:00:05", "00:00:06", "00:00:07"};
+    for (int n = 3; n <= param().LogCount; ++n)
+        if (n != count + 1)
+            expected += stamped(later[n - 3]);
+    const QString path = r.log().TxtLogFinal();
+    QCOMPARE(fileBytes(path), expected);
+    QCOMPARE(r.w->state().memo.logFile, path);
+    QVERIFY(!r.w->state().memo.MemoWithLog);
+    const auto q = r.f.dialogs->questions();
+    QCOMPARE(q.size(), 1);
+    QCOMPARE(q.at(0).text, QStringLiteral("ファイル名") + QFileInfo(path).completeBaseName() +
+                               QStringLiteral("\n上記のファイルにメモを含めますか？"));
+    QCOMPARE(r.w->toolButton(QStringLiteral("LOG"))->text(), QStringLiteral("LOG START"));
+    QVERIFY(!r.w->Log_Timer->isActive());
+    QVERIFY(r.w->toolButton(QStringLiteral("READ"))->isEnabled());
+    QCOMPARE(graph->Log_c->text(), QStringLiteral("ログ開始"));
+    QVERIFY(graph->C_read->isEnabled());
+}
+
+void tst_LoggingE2E::alarmStopsTheLogAndCsvCopies()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    r.w->state().detailed.flg_csv = true;
+    r.w->startLog();
+    QVERIFY(r.lines(2));
+    r.f.dialogs->answerQuestion(true);
+    r.f.sim->withEngine([](SimEngine &e) { e.raiseAlarm(QStringLiteral("001")); });
+    QTRY_VERIFY_WITH_TIMEOUT(!r.w->logRecording(), 5000);
+    QVERIFY(!r.w->Log_Timer->isActive());
+    QVERIFY(r.w->state().memo.MemoWithLog);
+    QCOMPARE(r.f.dialogs->questions().size(), 1);
+    const QByteArray txt = fileBytes(r.log().file().TxtLogFinal);
+    QVERIFY(txt.startsWith(stamped("00:00:00")));
+    QCOMPARE(fileBytes(r.log().file().CsvLogPath), txt);
+}
+
+// Every log file that cannot be made is told, with its path; the log is left
+// stopped (or stops) and the user knows.
+void tst_LoggingE2E::failuresAreTold_data()
+{
+    QTest::addColumn<bool>("csv");
+    QTest::newRow("log folder is a file") << false;
+    QTest::newRow("CSV folder gone") << true;
+}
+
+void tst_LoggingE2E::failuresAreTold()
+{
+    QFETCH(bool, csv);
+    LogRig r;
+    QVERIFY(r.start());
+    if (!csv) {
+        QVERIFY(
+            ShellFixture::writeText(r.f.appDir() + QStringLiteral("/LOG"), QStringLiteral("x")));
+        r.w->startLog();
+        QVERIFY(!r.w->logRecording());
+        QVERIFY(!r.w->Log_Timer->isActive());
+        QVERIFY(r.w->toolButton(QStringLiteral("READ"))->isEnabled());
+    } else {
+        r.w->state().detailed.flg_csv = true;
+        r.w->startLog();
+        QVERIFY(r.lines(1));
+        const QString csvDir = r.log().file().CsvDayDir;
+        QVERIFY(QDir(csvDir).removeRecursively());
+        QVERIFY(ShellFixture::writeText(csvDir, QStringLiteral("x")));
+        r.f.dialogs->answerQuestion(false);
+        r.w->stopLog();
+        QVERIFY(!r.w->logRecording());
+    }
+    const auto m = r.f.dialogs->lastMessage();
+    QCOMPARE(m.title, QStringLiteral("error"));
+    QVERIFY2(m.text.contains(QStringLiteral("ログフォルダを確認してください。")),
+             qPrintable(m.text));
+    QVERIFY(m.text.contains(csv ? QStringLiteral("CSV_DATA") : QStringLiteral("TXT_DATA")));
+}
+
+// A stored log of 701 lines: two overlapping pages; the second draws samples
+// 301 ... 700 and its labels count from 300.
+void tst_LoggingE2E::storedLogPages()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    QByteArray content;
+    for (int i = 0; i <= 700; ++i) {
+        const double t = 20.0 + 30.0 * std::sin(i / 50.0);
+        content += LogFile::formatLine(LogFile::FormatElapsed(5LL * i),
+                                       {QString::asprintf("%+07.2f", t),
+                                        QString::asprintf("%+07.2f", t - 10),
+                                        QString::asprintf("%+07.2f", 100 - t), QStringLiteral("*")},
+                                       QStringLiteral("+031.50"));
+    }
+    content += "\"\r\n\"\r\n\"-MEMO-\"\r\n\"1,2,3,4,5,6\"\r\n";
+    const QString path = r.f.appDir() + QStringLiteral("/stored.txt");
+    QVERIFY(ShellFixture::writeText(path, QString::fromUtf8(content)));
+
+    auto *graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
+    QVERIFY(graph);
+    r.f.dialogs->answerOpenFile(path);
+    graph->C_read->click();
+    QVERIFY(r.w->state().graph.readflg);
+    QCOMPARE(graph->storedLog().count(), 701);
+    QVERIFY(graph->p_flg);
+    QCOMPARE(graph->Com_page->count(), 2);
+    QCOMPARE(graph->Com_page->itemText(1), QStringLiteral("300～900"));
+    QCOMPARE(graph->Label1->text(), QStringLiteral("1Point = 5[s]"));
+    graph->Com_page->setCurrentIndex(1);
+    QCOMPARE(graph->Ls[0]->text(), QStringLiteral("300"));
+    QCOMPARE(graph->Ls[1]->text(), QStringLiteral("360"));
+    saveShot(r.w, QStringLiteral("graph_stored_page2.png"));
+
+    // Twenty, then twenty-five as minimum: the maximum moves to thirty.
+    graph->Combo_max->setCurrentText(QStringLiteral("20"));
+    graph->Combo_min->setCurrentText(QStringLiteral("25"));
+    QCOMPARE(graph->Combo_max->currentText(), QStringLiteral("30"));
+    QCOMPARE(graph->l202->text(), QStringLiteral("27.5[℃]"));
+}
+
+void tst_LoggingE2E::printsA4Landscape()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    auto *graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
+    QVERIFY(graph);
+    const QString pdf = r.f.appDir() + QStringLiteral("/graph.pdf");
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        // No printer: said so, and the page goes to a PDF file instead.
+        r.f.dialogs->answerQuestion(true);
+        r.f.dialogs->answerQuestion(true);
+        r.f.dialogs->answerSaveFile(pdf);
+        graph->Print_c->click();
+        QCOMPARE(r.f.dialogs->questions().at(1).text,
+                 QStringLiteral("プリンタが見つかりません。\nPDFファイルに保存しますか？"));
+    } else {
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        graph->printTo(printer);
+    }
+    const QByteArray bytes = fileBytes(pdf);
+    QVERIFY(bytes.startsWith("%PDF"));
+    const qsizetype box = bytes.indexOf("/MediaBox");
+    // A4 landscape: 842 by 595 points.
+    QVERIFY2(bytes.mid(box, 30).startsWith("/MediaBox [0 0 842.000000 595."),
+             bytes.mid(box, 30).constData());
+    QVERIFY(bytes.contains("/Subtype /Image"));
+}
+
+void tst_LoggingE2E::closingWhileLogging()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    auto *graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
+    QVERIFY(graph);
+    graph->Combo_max->setCurrentText(QStringLiteral("100"));
+    graph->Log_c->click();
+    QVERIFY(r.w->logRecording());
+    QVERIFY(!r.w->state().graph.readflg);
+
+    r.f.dialogs->answerQuestion(false);
+    QVERIFY(!r.w->unloadWindow(QStringLiteral("frmGraph")));
+    QVERIFY(r.w->isLoaded(QStringLiteral("frmGraph")));
+    QVERIFY(r.w->logRecording());
+    QCOMPARE(r.f.dialogs->questions().constLast().text, frmGraph::closeQuestion());
+
+    r.f.dialogs->answerQuestion(true);  // close
+    r.f.dialogs->answerQuestion(false); // no memo
+    QVERIFY(r.w->unloadWindow(QStringLiteral("frmGraph")));
+    QVERIFY(!r.w->logRecording());
+    QVERIFY(!r.w->Log_Timer->isActive());
+    QCOMPARE(ini().IniRead(QStringLiteral("Y"), QStringLiteral("para")), QStringLiteral("100 -60"));
+}
+
+QTEST_MAIN(tst_LoggingE2E)
+#include "tst_logging_e2e.moc"
