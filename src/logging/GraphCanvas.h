@@ -1,5 +1,7 @@
 #pragma once
 
+#include "logging/GraphScale.h"
+
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -62,8 +64,3 @@ private:
     int m_heightTwips = 4000;
     QImage m_image;
 };
-
-// A sample text as a temperature. Empty and "*" are no reading; anything else
-// that is not a decimal number fails.
-enum class SampleKind { Value, NoReading, Invalid };
-SampleKind sampleValue(QStringView text, double *value);

@@ -2,7 +2,38 @@
 
 #include "config/Parameter.h"
 
+#include <charconv>
 #include <cmath>
+
+SampleKind sampleValue(QStringView text, double *value)
+{
+    text = text.trimmed();
+    if (text.isEmpty() || text == u"*")
+        return SampleKind::NoReading;
+    // Readings come as "+025.00", "-050.00", "+025": plain decimals only.
+    char buf[32] = {};
+    qsizetype n = 0;
+    for (QChar c : text) {
+        if (n >= qsizetype(sizeof buf) || c.unicode() > 127)
+            return SampleKind::Invalid;
+        buf[n++] = char(c.unicode());
+    }
+    const char *first = buf;
+    const char *last = buf + n;
+    bool negative = false;
+    if (*first == '+' || *first == '-') {
+        negative = *first == '-';
+        ++first;
+    }
+    if (first == last || *first == '+' || *first == '-')
+        return SampleKind::Invalid;
+    double v = 0.0;
+    const auto r = std::from_chars(first, last, v, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(v))
+        return SampleKind::Invalid;
+    *value = negative ? -v : v;
+    return SampleKind::Value;
+}
 
 namespace GraphScale {
 

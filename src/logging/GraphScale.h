@@ -5,6 +5,11 @@
 
 struct Parameter;
 
+// A sample text as a temperature. Empty and "*" are no reading; anything else
+// that is not a decimal number fails.
+enum class SampleKind { Value, NoReading, Invalid };
+SampleKind sampleValue(QStringView text, double *value);
+
 // The arithmetic of the graph window: Y range, X scale, scrolling, X labels
 // and the pages of a stored log. Pure functions over the parameter set.
 namespace GraphScale {
