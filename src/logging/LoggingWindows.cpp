@@ -33,7 +33,8 @@ LoggingWindows &LoggingWindows::of(KRM2200 &w)
 
 void LoggingWindows::setReadPrintEnabled(bool enabled)
 {
-    m_readPrintEnabled = enabled;
+    m_w.state().graph.readEnabled = enabled;
+    m_w.state().graph.printEnabled = enabled;
     Q_EMIT readPrintEnabledChanged(enabled);
 }
 

@@ -21,9 +21,8 @@ public:
     LOG_Handling &log() { return m_log; }
     KRM2200 &window() { return m_w; }
 
-    // The graph window's "ログ読込" and "通常使うプリンタへ印刷": locked while
-    // the status timer runs.
-    bool readPrintEnabled() const { return m_readPrintEnabled; }
+    // The graph window's "ログ読込" and "通常使うプリンタへ印刷" (kept in the
+    // graph's window state): locked while a log or a run drives the graph.
     void setReadPrintEnabled(bool enabled);
 
     // LogView
@@ -42,7 +41,6 @@ Q_SIGNALS:
 private:
     KRM2200 &m_w;
     LOG_Handling m_log;
-    bool m_readPrintEnabled = true;
 };
 
 // Registers the graph window and sets the log hooks of the main window.

@@ -401,9 +401,9 @@ void frmGraph::syncButtons()
     Log_c->setText(m_w.logRecording() ? kLogStop : kLogStart);
     Stop_c->setEnabled(ui && g.stopEnabled);
     C_go->setEnabled(ui && g.goEnabled);
-    const bool readPrint = m_logging.readPrintEnabled() && !m_w.Log_Timer->isActive();
-    C_read->setEnabled(readPrint);
-    Print_c->setEnabled(readPrint);
+    const bool idle = !m_w.Log_Timer->isActive();
+    C_read->setEnabled(idle && g.readEnabled);
+    Print_c->setEnabled(idle && g.printEnabled);
 }
 
 int frmGraph::xOption() const
