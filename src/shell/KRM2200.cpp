@@ -6,6 +6,7 @@
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 #include "logging/LoggingWindows.h"
+#include "settings/frmDetailed_setting.h"
 #include "shell/Dialogs.h"
 #include "shell/FileCopy.h"
 #include "shell/ProgramLookup.h"
@@ -130,6 +131,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     // Task windows of the other subsystems, one registration call each.
     registerPatternRunWindows(*this);
     registerLoggingWindows(*this);
+    registerDetailedSettingsWindow(*this);
 
     connect(m_link.get(), &SerialLink::commStateChanged, this,
             [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });

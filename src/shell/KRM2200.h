@@ -104,6 +104,8 @@ public:
     StartResult lastStartResult() const { return m_startResult; }
     // Replaces the look-up of the spreadsheet program (tests).
     void setSpreadsheetLookup(std::function<QString()> lookup) { m_lookup = std::move(lookup); }
+    // Full path of the program that opens spreadsheets, or empty.
+    QString spreadsheetProgram() const { return m_lookup ? m_lookup() : QString(); }
     // The port window's connect: reopen and run the start-up sequence again,
     // or report and lock.
     void connectPort(const QString &portText, const QString &device);

@@ -10,6 +10,7 @@
 // Sensor and device settings window.
 struct DetailedSettingsState {
     bool flg_s = true;    // false when the user declined to apply pending changes
+    bool flg_s2 = false;  // the user accepted the write offered after applying
     int flg_i = 0;        // input-error code; 0 when every entry is valid
     bool flg_csv = false; // CSV copies of the logs are written
 };

@@ -1,0 +1,434 @@
+#include "settings/DetailedSettings.h"
+
+#include "config/Ini_Operation.h"
+#include "shell/WindowState.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+const QString kErr = QStringLiteral("ERR");
+const QChar kBlank = QLatin1Char(' ');
+
+// Limits in hundredths.
+constexpr qint64 PtMin = -5000, PtMax = 15000, PtStep = 5;
+constexpr qint64 SenMin = 0, SenMax = 10000, SenStep = 100;
+constexpr qint64 OffsetMin = -1000, OffsetMax = 1000;
+constexpr qint64 ResMin = 9500, ResMax = 10500, ResStep = 5;
+constexpr qint64 TeikouMin = 100, TeikouMax = 600, TeikouStep = 10;
+constexpr qint64 IntervalMin = 0, IntervalMax = 6000, IntervalStep = 100;
+// More integer digits than any of the ranges can use.
+constexpr int MaxIntegerDigits = 12;
+
+bool isPt(int n)
+{
+    return n < 2;
+}
+
+QString field(const QStringList &f, int i)
+{
+    return i < f.size() ? f.at(i) : QString();
+}
+
+// An option index stored as text; what is not one of the options selects the
+// first, so that what is shown is what will be written.
+int optionIndex(const QString &text, int count)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    return ok && n >= 0 && n < count ? n : 0;
+}
+
+// The value of a numeric text, compared as a number ("2", "2.0").
+std::optional<qint64> numberOf(const QString &text)
+{
+    return DetailedSettings::hundredths(text);
+}
+
+QString clean(const QString &text)
+{
+    return DetailedSettings::toHalfWidth(text).trimmed();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- rules
+
+QString DetailedSettings::toHalfWidth(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if (u >= 0xFF01 && u <= 0xFF5E)
+            c = QChar(char16_t(u - 0xFEE0));
+        else if (u == 0x3000)
+            c = kBlank;
+    }
+    return out;
+}
+
+std::optional<qint64> DetailedSettings::hundredths(const QString &text)
+{
+    const QString t = text.trimmed();
+    int i = 0;
+    bool negative = false;
+    if (i < t.size() && (t.at(i) == QLatin1Char('+') || t.at(i) == QLatin1Char('-'))) {
+        negative = t.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    qint64 whole = 0;
+    int intDigits = 0;
+    int digits = 0;
+    while (i < t.size() && t.at(i).isDigit() && t.at(i).unicode() < 0x80) {
+        if (intDigits > 0 || t.at(i) != QLatin1Char('0'))
+            ++intDigits;
+        if (intDigits > MaxIntegerDigits)
+            return std::nullopt;
+        whole = whole * 10 + (t.at(i).unicode() - '0');
+        ++digits;
+        ++i;
+    }
+    qint64 fraction = 0;
+    if (i < t.size() && t.at(i) == QLatin1Char('.')) {
+        ++i;
+        int place = 0;
+        while (i < t.size() && t.at(i).isDigit() && t.at(i).unicode() < 0x80) {
+            const int d = t.at(i).unicode() - '0';
+            // Beyond hundredths only zeros keep the value exact.
+            if (place == 0)
+                fraction += d * 10;
+            else if (place == 1)
+                fraction += d;
+            else if (d != 0)
+                return std::nullopt;
+            ++place;
+            ++digits;
+            ++i;
+        }
+    }
+    if (digits == 0 || i != t.size())
+        return std::nullopt;
+    const qint64 value = whole * 100 + fraction;
+    return negative ? -value : value;
+}
+
+bool DetailedSettings::inSteps(const QString &text, qint64 min, qint64 max, qint64 step)
+{
+    const std::optional<qint64> v = hundredths(clean(text));
+    return v && *v >= min && *v <= max && *v % step == 0;
+}
+
+int DetailedSettings::checkSensor(int n, const Sensor &s)
+{
+    const qint64 min = isPt(n) ? PtMin : SenMin;
+    const qint64 max = isPt(n) ? PtMax : SenMax;
+    const qint64 step = isPt(n) ? PtStep : SenStep;
+    const QString upper = clean(s.upper);
+    const QString lower = clean(s.lower);
+    const QString star = QStringLiteral("*");
+    auto limitOk = [&](const QString &t) { return t == star || inSteps(t, min, max, step); };
+    if (!limitOk(upper) || !limitOk(lower))
+        return SensorLimit;
+    if (upper != star && lower != star && *hundredths(lower) >= *hundredths(upper))
+        return SensorOrder;
+    if (!inSteps(s.offset, OffsetMin, OffsetMax, isPt(n) ? PtStep : SenStep))
+        return SensorOffset;
+    if (isPt(n) && !inSteps(s.resistance, ResMin, ResMax, ResStep))
+        return SensorResistance;
+    return SensorValid;
+}
+
+bool DetailedSettings::validTeikou(const QString &text)
+{
+    return inSteps(text, TeikouMin, TeikouMax, TeikouStep);
+}
+
+std::optional<int> DetailedSettings::validInterval(const QString &text)
+{
+    if (!inSteps(text, IntervalMin, IntervalMax, IntervalStep))
+        return std::nullopt;
+    // A zero interval would poll without pause; the box never keeps it.
+    const int seconds = int(*hundredths(clean(text)) / 100);
+    return seconds == 0 ? 1 : seconds;
+}
+
+QString DetailedSettings::intervalWhileTyping(const QString &text)
+{
+    const std::optional<qint64> v = hundredths(text);
+    return v && *v == 0 ? QStringLiteral("1") : text;
+}
+
+// ---------------------------------------------------------------- load
+
+DetailedSettings::Values
+DetailedSettings::load(const std::function<QString(const QString &, const QString &)> &read,
+                       const QString &appDir)
+{
+    Values v;
+    auto para = [&read](const char *section) { return read(QLatin1String(section), QString()); };
+
+    v.fan = optionIndex(para("FAN"), 3);
+    v.beep = optionIndex(para("BEEP"), 2);
+    v.lit = optionIndex(para("LIT"), 2);
+
+    // Whole seconds 1 to 60; "0", "*" or anything unusable is 1.
+    {
+        const QString f0 = para("LOG").split(kBlank).value(0).trimmed();
+        const std::optional<qint64> h = hundredths(f0);
+        const qint64 seconds = h ? (*h + 50) / 100 : 0;
+        v.interval = QString::number(seconds >= 1 && seconds <= 60 ? seconds : 1);
+    }
+
+    // A value with fewer fields than the sensor needs (a hand-edited file)
+    // gets the defaults of an unset field.
+    for (int n = 0; n < SensorCount; ++n) {
+        const QStringList f =
+            read(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n)).split(kBlank);
+        Sensor &s = v.sensors[size_t(n)];
+        s.inUse = field(f, 0) == QLatin1String("1");
+        s.upper = field(f, 1).isEmpty() ? QStringLiteral("*") : field(f, 1);
+        s.lower = field(f, 2).isEmpty() ? QStringLiteral("*") : field(f, 2);
+        const QString offset = field(f, 3);
+        if (offset.isEmpty() || offset == QLatin1String("*"))
+            s.offset = isPt(n) ? QStringLiteral("+000.00") : QStringLiteral("+000");
+        else
+            s.offset = offset;
+        if (isPt(n)) {
+            const QString res = field(f, 4);
+            s.resistance =
+                res.isEmpty() || res == QLatin1String("*") ? QStringLiteral("100.00") : res;
+        }
+    }
+
+    {
+        const QStringList f = para("UNI").split(kBlank);
+        const std::optional<qint64> res = numberOf(field(f, 0));
+        const std::optional<qint64> cur = numberOf(field(f, 1));
+        if (res && cur && *res == 200 && *cur == 600) {
+            v.preset = PresetVdA;
+            v.teikou = QStringLiteral("2.0");
+            v.current = QStringLiteral("6");
+        } else if (res && cur && *res == 200 && *cur == 700) {
+            v.preset = PresetVdB;
+            v.teikou = QStringLiteral("2.0");
+            v.current = QStringLiteral("7");
+        } else {
+            v.preset = PresetFree;
+            v.teikou = field(f, 0);
+            // A current that is not in the list shows (and keeps) the first
+            // entry rather than none.
+            const bool listed =
+                cur && *cur % 100 == 0 && *cur / 100 >= CurrentFirst && *cur / 100 <= CurrentLast;
+            v.current = QString::number(listed ? *cur / 100 : CurrentFirst);
+        }
+    }
+
+    const QString folder = read(QStringLiteral("LOGDIRPATH"), QStringLiteral("path"));
+    v.logFolder = folder.isEmpty() || folder == kErr ? appDir : folder;
+
+    const QString csv = read(QStringLiteral("CSVPATH"), QStringLiteral("path"));
+    if (!csv.isEmpty() && csv != kErr) {
+        v.csvPath = csv.mid(2);
+        v.csvIndex = optionIndex(csv.split(kBlank).value(0), 2);
+    } else {
+        v.csvIndex = 0;
+    }
+    return v;
+}
+
+// ---------------------------------------------------------------- apply
+
+DetailedSettings::Result DetailedSettings::ApplySettings(const Values &values, Context &ctx)
+{
+    Ini_Operation &cfg = ctx.ini;
+    Result result;
+    auto fail = [&result](int page, const QString &message) {
+        result.ok = false;
+        result.page = page;
+        result.message = message;
+        return result;
+    };
+    // A write that cannot be made is a run-time error of the apply, reported
+    // like a folder that cannot be made.
+    auto write = [&cfg](const QString &section, const QString &key, const QString &value) {
+        return cfg.IniWrite(section, key.isEmpty() ? QStringLiteral("para") : key, value);
+    };
+    const QString csvSection = QStringLiteral("CSVPATH");
+    const QString pathKey = QStringLiteral("path");
+
+    // 1. CSV output.
+    if (!write(csvSection, pathKey, QString::number(values.csvIndex) + kBlank + values.csvPath))
+        return fail(OtherPage, folderMessage());
+    const QString stored = cfg.IniRead(csvSection, pathKey);
+    const bool hasValue = !stored.isEmpty() && stored != kErr;
+    const QString path = hasValue ? stored.mid(2) : QStringLiteral("C:\\");
+    QString csvValue;
+    if (hasValue && stored.split(kBlank).value(0) == QLatin1String("1")) {
+        const QString program = ctx.spreadsheetProgram ? ctx.spreadsheetProgram() : QString();
+        if (program.isEmpty()) {
+            ctx.state.flg_csv = false;
+            csvValue = QStringLiteral("0 ") + path;
+            result.csvMissing = true;
+        } else {
+            ctx.state.flg_csv = true;
+            csvValue = QStringLiteral("1 ") + program;
+        }
+    } else {
+        ctx.state.flg_csv = false;
+        csvValue = QStringLiteral("0 C:\\");
+    }
+    if (!write(csvSection, pathKey, csvValue))
+        return fail(OtherPage, folderMessage());
+
+    // 2. Log folder, every level of it and its LOG folder.
+    const QString folder = QDir::fromNativeSeparators(values.logFolder.trimmed());
+    if (ctx.setLogdirname)
+        ctx.setLogdirname(folder);
+    if (!write(QStringLiteral("LOGDIRPATH"), pathKey, folder) || folder.isEmpty())
+        return fail(OtherPage, folderMessage());
+    const QString logFolder = QDir(folder).filePath(QStringLiteral("LOG"));
+    if (!QDir().mkpath(logFolder) || !QFileInfo(logFolder).isDir())
+        return fail(OtherPage, folderMessage());
+
+    // 3. Fan, backlight, beep.
+    if (!write(QStringLiteral("FAN"), {}, QString::number(values.fan)) ||
+        !write(QStringLiteral("LIT"), {}, QString::number(values.lit)) ||
+        !write(QStringLiteral("BEEP"), {}, QString::number(values.beep)))
+        return fail(OtherPage, folderMessage());
+
+    // 4. Thermal unit.
+    if (!validTeikou(values.teikou))
+        return fail(FanPage, teikouMessage());
+    if (!write(QStringLiteral("UNI"), {}, clean(values.teikou) + kBlank + values.current))
+        return fail(OtherPage, folderMessage());
+
+    // 5. Interval; the output-device field after the blank stays empty.
+    const std::optional<int> interval = validInterval(values.interval);
+    if (!interval)
+        return fail(OtherPage, intervalMessage());
+    if (!write(QStringLiteral("LOG"), {}, QString::number(*interval) + kBlank))
+        return fail(OtherPage, folderMessage());
+    ctx.logInterval = *interval;
+
+    // 6. Sensors, all checked before any is written.
+    std::array<QString, SensorCount> records;
+    for (int n = 0; n < SensorCount; ++n) {
+        Sensor s = values.sensors[size_t(n)];
+        s.upper = clean(s.upper);
+        s.lower = clean(s.lower);
+        s.offset = clean(s.offset);
+        s.resistance = clean(s.resistance);
+        if (s.upper.isEmpty())
+            s.upper = QStringLiteral("*");
+        if (s.lower.isEmpty())
+            s.lower = QStringLiteral("*");
+        if (s.offset.isEmpty())
+            s.offset = QStringLiteral("0");
+        ctx.state.flg_i = SensorChecking;
+        ctx.state.flg_i = checkSensor(n, s);
+        if (ctx.state.flg_i != SensorValid)
+            return fail(SensorPage,
+                        sensorName(n) + QLatin1Char('\n') + sensorMessage(ctx.state.flg_i));
+        QStringList fields{s.inUse ? QStringLiteral("1") : QStringLiteral("0"), s.upper, s.lower,
+                           s.offset};
+        if (isPt(n))
+            fields << s.resistance;
+        records[size_t(n)] = fields.join(kBlank);
+    }
+
+    // 7. The sensor records.
+    for (int n = 0; n < SensorCount; ++n) {
+        if (!write(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n), records[size_t(n)]))
+            return fail(OtherPage, folderMessage());
+        if (ctx.pause)
+            ctx.pause(0.025);
+    }
+    result.ok = true;
+    return result;
+}
+
+// ---------------------------------------------------------------- texts
+
+QString DetailedSettings::sensorName(int n)
+{
+    static const QString names[SensorCount] = {QStringLiteral("PT100A"), QStringLiteral("PT100B"),
+                                               QStringLiteral("SENSOR1"),
+                                               QStringLiteral("SENSOR2")};
+    return n >= 0 && n < SensorCount ? names[n] : QString();
+}
+
+QString DetailedSettings::sensorMessage(int flg_i)
+{
+    switch (flg_i) {
+    case SensorLimit:
+        return QStringLiteral("リミット温度に条件に合う数字を入力してください。");
+    case SensorOrder:
+        return QStringLiteral("下限リミット温度が上限リミット温度を超えています。");
+    case SensorResistance:
+        return QStringLiteral("抵抗値に条件に合う数字を入力してください。");
+    case SensorOffset:
+        return QStringLiteral("オフセット温度に条件に合う数字を入力してください。");
+    default:
+        return {};
+    }
+}
+
+QString DetailedSettings::folderMessage()
+{
+    return QStringLiteral("ログ格納フォルダが存在するか確認してください。");
+}
+
+QString DetailedSettings::teikouMessage()
+{
+    return QStringLiteral("電流調整の抵抗値が不正です。");
+}
+
+QString DetailedSettings::intervalMessage()
+{
+    return QStringLiteral("グラフ更新間隔の値が不正です。");
+}
+
+QString DetailedSettings::csvMissingMessage()
+{
+    return QStringLiteral("EXCEL.EXEを見つけることができませんでした。\n"
+                          "CSVファイルへの出力を停止します。");
+}
+
+QString DetailedSettings::writeQuestion()
+{
+    return QStringLiteral("設定を反映するためには本体書込みを実行して下さい。\n"
+                          "このまま本体書込みを実行しますか？");
+}
+
+QString DetailedSettings::closeQuestion()
+{
+    return QStringLiteral("変更が更新されていない可能性があります。\n"
+                          "更新して書き込みますか？");
+}
+
+QString DetailedSettings::errorTitle()
+{
+    return QStringLiteral("error");
+}
+
+QString DetailedSettings::confirmTitle()
+{
+    return QStringLiteral("確認");
+}
+
+QString DetailedSettings::writeTitle()
+{
+    return QStringLiteral("書込み確認");
+}
+
+QString DetailedSettings::closeTitle()
+{
+    return QStringLiteral("詳細設定確認");
+}
+
+QString DetailedSettings::folderPickerTitle()
+{
+    return QStringLiteral("フォルダを選択してください");
+}
