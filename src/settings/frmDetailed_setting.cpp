@@ -567,6 +567,9 @@ void frmDetailed_setting::enterPage(int page)
 bool frmDetailed_setting::focusNextPrevChild(bool next)
 {
     QWidget *before = focusWidget();
+    // Also called when a page is hidden with the focus on it: not a Tab.
+    if (!before || !before->isVisible())
+        return QWidget::focusNextPrevChild(next);
     const int page = SSTab1->currentIndex();
     QWidget *pageWidget = SSTab1->currentWidget();
     const bool wasOnPage = before && pageWidget->isAncestorOf(before);

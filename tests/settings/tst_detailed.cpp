@@ -482,6 +482,18 @@ void tst_Detailed::editing()
     f->SSTab1->setCurrentIndex(1);
     QCOMPARE(w->focusWidget(), f->FAN_O.at(1));
 
+    // The Tab key walks from the first page through the other two.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    f->SSTab1->setCurrentIndex(0);
+    QList<int> pages;
+    for (int i = 0; i < 60 && pages.size() < 3; ++i) {
+        QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
+        if (!pages.contains(f->SSTab1->currentIndex()))
+            pages << f->SSTab1->currentIndex();
+    }
+    QCOMPARE(pages, (QList<int>{0, 1, 2}));
+
     // Cancel writes nothing.
     const QString before = fx.text(fx.iniPath());
     f->Cancel_c->click();
