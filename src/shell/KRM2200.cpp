@@ -2,6 +2,7 @@
 
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
+#include "control/frmOperation_setting.h"
 #include "control/frmPattern_control.h"
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
@@ -132,6 +133,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     registerPatternRunWindows(*this);
     registerLoggingWindows(*this);
     registerDetailedSettingsWindow(*this);
+    registerEditorWindows(*this);
 
     connect(m_link.get(), &SerialLink::commStateChanged, this,
             [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });
