@@ -217,7 +217,7 @@ void PatternEditor::fill(int first, bool fileFirst)
     // The handlers address the step shown in a row by page_top.
     page_top = first;
     for (int r = 0; r < Rows; ++r) {
-        const size_t n = size_t(first + r);
+        const size_t n = size_t(first) + size_t(r);
         StepCheck::StepRecord rec;
         const bool inFile =
             StepCheck::parseStepRecord(readValue(kStepSection, stepKey(int(n))), &rec);
@@ -300,7 +300,7 @@ void PatternEditor::restoreExtents()
 int PatternEditor::lastBlockOf(int k) const
 {
     int b = k;
-    while (b + 1 < Patterns && !m_patterns.at(size_t(b + 1)).optionVisible)
+    while (b + 1 < Patterns && !m_patterns.at(size_t(b) + 1).optionVisible)
         ++b;
     return b;
 }
@@ -353,7 +353,8 @@ void PatternEditor::addBlock()
 void PatternEditor::removeBlock()
 {
     int i = 1;
-    while (sel_pattern + i < Patterns && !m_patterns.at(size_t(sel_pattern + i)).optionVisible)
+    while (sel_pattern + i < Patterns &&
+           !m_patterns.at(size_t(sel_pattern) + size_t(i)).optionVisible)
         ++i;
     if (i > 1)
         m_patterns.at(size_t(sel_pattern + i - 1)).optionVisible = true;
@@ -367,7 +368,7 @@ int PatternEditor::collect(int first, Work &w)
     int p = first;
     for (;;) {
         for (int r = 0; r < Rows; ++r) {
-            const size_t n = size_t(p + r);
+            const size_t n = size_t(p) + size_t(r);
             const StepRow &row = m_rows.at(size_t(r));
             w.sen.at(n) = row.sensor;
             w.temp.at(n) = row.temp;
@@ -432,9 +433,9 @@ void PatternEditor::mnu2()
     Work w;
     const int last = collect(start, w);
     for (int n = first + in_index; n < last; ++n) {
-        w.sen.at(size_t(n)) = w.sen.at(size_t(n + 1));
-        w.temp.at(size_t(n)) = w.temp.at(size_t(n + 1));
-        w.time.at(size_t(n)) = w.time.at(size_t(n + 1));
+        w.sen.at(size_t(n)) = w.sen.at(size_t(n) + 1);
+        w.temp.at(size_t(n)) = w.temp.at(size_t(n) + 1);
+        w.time.at(size_t(n)) = w.time.at(size_t(n) + 1);
     }
     w.sen.at(size_t(last)) = FreeSensor;
     w.temp.at(size_t(last)) = freeTemperature();

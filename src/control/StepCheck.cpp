@@ -158,8 +158,9 @@ QString NormalizeTime(const QString &text)
     return text;
 }
 
-bool timeValidRuleA(const QString &t)
+bool timeValidRuleA(const QString &normalized)
 {
+    const QString &t = normalized;
     bool numeric = false;
     const bool seconds = wholeSeconds(t, &numeric);
     if (numeric)
@@ -172,8 +173,9 @@ bool timeValidRuleA(const QString &t)
     return t >= QLatin1String("00:00:00") && t <= QLatin1String("10:00:00");
 }
 
-bool timeValidRuleB(const QString &t)
+bool timeValidRuleB(const QString &normalized)
 {
+    const QString &t = normalized;
     bool numeric = false;
     const bool seconds = wholeSeconds(t, &numeric);
     if (numeric)
