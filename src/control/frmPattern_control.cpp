@@ -4,6 +4,7 @@
 #include "control/PatternRun.h"
 #include "control/frmStepview.h"
 #include "link/SerialLink.h"
+#include "logging/LoggingWindows.h"
 #include "shell/KRM2200.h"
 
 #include <QAction>
@@ -78,18 +79,10 @@ void frmPattern_control::C_jikkou_Click()
     w.menuItem(QStringLiteral("con"))->setEnabled(false);
     w.unloadWindow(QStringLiteral("frmOperation_setting"));
     // The graph follows the run; reading or printing a stored log and a
-    // second start wait until the run ends.
-    QWidget *graph = w.openWindow(QStringLiteral("frmGraph"));
-    GraphState &graphState = w.state().graph;
-    graphState.readEnabled = false;
-    graphState.printEnabled = false;
-    graphState.goEnabled = false;
-    if (graph) {
-        for (const char *name : {"C_read", "Print_c", "C_go"}) {
-            if (auto *control = graph->findChild<QWidget *>(QLatin1String(name)))
-                control->setEnabled(false);
-        }
-    }
+    // second start wait until the run ends (an open graph window follows).
+    w.openWindow(QStringLiteral("frmGraph"));
+    w.state().graph.goEnabled = false;
+    LoggingWindows::of(w).setReadPrintEnabled(false);
     if (self)
         w.unloadWindow(kPatternRun);
     w.unloadWindow(kStepview);

@@ -2,10 +2,10 @@
 
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
+#include "control/PatternRun.h"
 #include "link/SerialLink.h"
 #include "logging/GraphScale.h"
 #include "logging/LoggingWindows.h"
-#include "logging/RegisteredPatterns.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 #include "shell/Twips.h"
@@ -209,8 +209,8 @@ frmGraph::frmGraph(KRM2200 &w, QWidget *parent)
     // 9
     Label1->setText(pointLabel(p.LogInterval));
     // 10
-    for (int n : registeredPatterns(ini()))
-        Com_go->addItem(QString::number(n));
+    // The same patterns as the pattern-run window offers.
+    Com_go->addItems(registeredPatternList(ini()));
     // 11
     X_scale_op[p.GraphXScale == 25 ? 1 : 0]->setChecked(true);
     // 13
@@ -718,7 +718,8 @@ void frmGraph::Log_c_Click()
 void frmGraph::C_go_Click()
 {
     m_w.state().graph.readflg = false;
-    if (Com_go->currentText().isEmpty())
+    const QString line = goLine(Com_go->currentText());
+    if (line.isEmpty())
         return;
     Scroll->hide();
     P1->setOffsetTwips(0);
@@ -729,7 +730,7 @@ void frmGraph::C_go_Click()
     Com_page->hide();
     if (!m_w.Log_Timer->isActive())
         Log_c_Click();
-    m_w.link().SendCommand(QStringLiteral("GO ") + Com_go->currentText(), QString(), 0);
+    m_w.link().SendCommand(line, QString(), 0);
     m_w.state().graph.goEnabled = false;
     if (QAction *con = m_w.menuItem(QStringLiteral("con")))
         con->setEnabled(false);
