@@ -49,6 +49,7 @@ class tst_PatternRunE2E : public QObject {
 private Q_SLOTS:
     void listAndStepView();
     void patternRunsToTheEnd();
+    void runningLogIsKept();
 };
 
 void tst_PatternRunE2E::listAndStepView()
@@ -165,6 +166,31 @@ void tst_PatternRunE2E::patternRunsToTheEnd()
     QCOMPARE(f.commands().count(QStringLiteral("GO 2")), 1);
     QVERIFY(w->menuItem(QStringLiteral("con_pattern"))->isEnabled());
     saveShot(w, QStringLiteral("pattern_run_graph.png"));
+}
+
+void tst_PatternRunE2E::runningLogIsKept()
+{
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    param().LogInterval = 1;
+    w->SetLogdirname(f.appDir());
+    w->startLog();
+    QVERIFY(w->logRecording());
+    int logStarts = 0;
+    w->startLog = [&, start = w->startLog] {
+        ++logStarts;
+        start();
+    };
+
+    w->menuItem(QStringLiteral("con_pattern"))->trigger();
+    auto *run = qobject_cast<frmPattern_control *>(w->loadedWindow(kRun));
+    QVERIFY(run);
+    run->Com_pa->setCurrentIndex(0);
+    run->C_jikkou->click();
+    QVERIFY(f.commands().contains(QStringLiteral("GO 0")));
+    QCOMPARE(logStarts, 0);
+    QVERIFY(w->logRecording());
 }
 
 QTEST_MAIN(tst_PatternRunE2E)
