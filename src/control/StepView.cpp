@@ -1,6 +1,7 @@
 #include "control/StepView.h"
 
 #include "config/Ini_Operation.h"
+#include "control/StepCheck.h"
 
 #include <QStringList>
 
@@ -38,24 +39,21 @@ StepViewRow StepView::rowFor(int stepNo, const QString &record,
     row.stepNo = stepNo;
     row.temp = kFreeTemp;
     row.time = kFreeTime;
-    const QStringList f = record.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     // Records read back from the instrument carry "*" for a step it does not
-    // hold; such a record, or one whose sensor is no list entry, shows as a
-    // free step rather than as a half-filled row.
-    int sensor = -1;
-    if (f.size() != 5 || f.at(1) == QLatin1String("*") || !wholeNumber(f.at(0), sensor) ||
-        sensor < 0 || sensor > BlankSensor)
+    // hold; such a record, like any that is not a step, shows a free step.
+    StepCheck::StepRecord step;
+    if (!StepCheck::parseStepRecord(record, &step))
         return row;
-    row.sensorIndex = sensor;
-    if (sensor != BlankSensor) {
-        const QString &use = senUse.at(size_t(sensor));
+    row.sensorIndex = step.sensor;
+    if (step.sensor != BlankSensor) {
+        const QString &use = senUse.at(size_t(step.sensor));
         if (use == QLatin1String("0"))
             row.mark = stepMarkInvalid();
         else if (use == QLatin1String("1"))
             row.mark = stepMarkValid();
     }
-    row.temp = f.at(3);
-    row.time = f.at(4);
+    row.temp = step.temperature;
+    row.time = step.time;
     return row;
 }
 
