@@ -12,6 +12,24 @@
 
 #include <cstdio>
 
+namespace {
+
+int startExitCode(KRM2200::StartResult result)
+{
+    switch (result) {
+    case KRM2200::StartResult::Ready:
+        return 0;
+    case KRM2200::StartResult::PortError:
+        return 3;
+    case KRM2200::StartResult::NotConnected:
+    case KRM2200::StartResult::NotRun:
+        break;
+    }
+    return 4;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QElapsedTimer sinceStart;
@@ -36,7 +54,10 @@ int main(int argc, char *argv[])
                                         QStringLiteral("DIR"));
     const QCommandLineOption readyOption(
         QStringLiteral("exit-when-ready"),
-        QStringLiteral("Quit as soon as the start-up sequence has finished."));
+        QStringLiteral("Quit as soon as the start-up sequence has finished. Exit status: 0 "
+                       "ready; 3 no port configured or the port could not be opened; 4 the "
+                       "instrument's settings could not be read; 2 the screenshot could not "
+                       "be saved."));
     const QCommandLineOption shotOption(
         QStringLiteral("screenshot"),
         QStringLiteral("Save the main window to FILE (PNG) after start-up, then quit."),
@@ -64,16 +85,21 @@ int main(int argc, char *argv[])
 
     int exitCode = 0;
     if (exitWhenReady || !screenshot.isEmpty()) {
-        QObject::connect(
-            &window, &KRM2200::startUpFinished, &app, [&window, &exitCode, screenshot] {
-                // Let the first view settle before it is captured.
-                QTimer::singleShot(
-                    screenshot.isEmpty() ? 0 : 100, &window, [&window, &exitCode, screenshot] {
-                        if (!screenshot.isEmpty() && !window.grab().save(screenshot, "PNG"))
-                            exitCode = 2;
-                        QCoreApplication::exit(exitCode);
-                    });
-            });
+        QObject::connect(&window, &KRM2200::startUpFinished, &app,
+                         [&window, &exitCode, screenshot](KRM2200::StartResult result) {
+                             // Scripts and CI tell a start that reached ready from one that
+                             // did not by the exit status.
+                             exitCode = startExitCode(result);
+                             // Let the first view settle before it is captured.
+                             QTimer::singleShot(screenshot.isEmpty() ? 0 : 100, &window,
+                                                [&window, &exitCode, screenshot] {
+                                                    if (!screenshot.isEmpty() &&
+                                                        !window.grab().save(screenshot, "PNG") &&
+                                                        exitCode == 0)
+                                                        exitCode = 2;
+                                                    QCoreApplication::exit(exitCode);
+                                                });
+                         });
     }
 
     window.show();

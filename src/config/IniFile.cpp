@@ -1,7 +1,11 @@
 #include "config/IniFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
 
@@ -85,4 +89,28 @@ bool IniFile::write(const QString &path, const QString &section, const QString &
     if (got == ReadResult::Ok && bytes == old)
         return true;
     return replaceFile(path, bytes);
+}
+
+int IniFile::removeLeftovers(const QString &path)
+{
+    const QFileInfo target(path);
+    const QString prefix = target.fileName() + QLatin1Char('.');
+    QDir dir = target.absoluteDir();
+    int removed = 0;
+    const QStringList names =
+        dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        // The temporary names are six random letters and digits. A plain
+        // lower-case word ("backup", "before") is far more likely a copy
+        // somebody made, and is not ours to remove.
+        const QString suffix = name.mid(prefix.size());
+        const bool alnum = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+            return c.unicode() < 128 && c.isLetterOrNumber();
+        });
+        const bool ours = alnum && std::any_of(suffix.begin(), suffix.end(),
+                                               [](QChar c) { return c.isDigit() || c.isUpper(); });
+        if (ours && dir.remove(name))
+            ++removed;
+    }
+    return removed;
 }

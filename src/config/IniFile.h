@@ -34,6 +34,12 @@ public:
     // Replaces the file with the document's text (temporary file and rename).
     static bool save(const QString &path, const IniDocument &document);
 
+    // Removes what an interrupted atomic write of `path` left beside it: the
+    // temporary files named after it with a suffix of six letters and
+    // digits, not all lower-case letters ("KRM.ini.a1B2c3"). Returns how
+    // many were removed.
+    static int removeLeftovers(const QString &path);
+
     // value cut at MaxValueLength characters, never inside a surrogate pair.
     static QString truncated(const QString &value);
 };

@@ -1,5 +1,6 @@
 #include "shell/KRM2200.h"
 
+#include "config/IniFile.h"
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
 #include "control/frmOperation_setting.h"
@@ -138,11 +139,15 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     connect(m_link.get(), &SerialLink::commStateChanged, this,
             [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });
     // The session ending closes the window without a question.
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
-            [this] { m_closeWithoutAsking = true; });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &KRM2200::sessionEnding);
 
     // Nothing may be used before the start-up sequence has decided.
     LockControls();
+    // What the window is built with is the state every start begins from.
+    QList<QAction *> actions = m_menuItems.values();
+    actions += m_toolButtons.values();
+    for (QAction *a : std::as_const(actions))
+        m_startActions.insert(a, {a->isEnabled(), a->isVisible()});
     placeWindow();
 }
 
@@ -688,12 +693,29 @@ KRM2200::StartResult KRM2200::startUpFailed(StartResult result, const QString &m
     return result;
 }
 
+void KRM2200::restoreStartState()
+{
+    // A start on a new port begins from the window a fresh start shows, so
+    // that nothing of the previous instrument (its sensor limits, its link
+    // state, buttons its status enabled) is left should this start fail.
+    const QString texts[] = {QStringLiteral("PT1000A"), QStringLiteral("PT1000B"),
+                             QStringLiteral("SENSOR1"), QStringLiteral("SENSOR2"),
+                             QStringLiteral("通信：")};
+    for (int i = 0; i < 5; ++i)
+        setPanelText(i + 1, texts[i]);
+    for (auto it = m_startActions.cbegin(); it != m_startActions.cend(); ++it) {
+        it.key()->setEnabled(it.value().first);
+        it.key()->setVisible(it.value().second);
+    }
+    LockControls();
+}
+
 KRM2200::StartResult KRM2200::startUp()
 {
     BusyScope busy(*this);
     Parameter &p = param();
     Ini_Operation &cfg = ini();
-    LockControls();
+    restoreStartState();
 
     // 1
     p.CommOk = true;
@@ -721,6 +743,10 @@ KRM2200::StartResult KRM2200::startUp()
             return portError();
         }
     }
+    // A program killed in the middle of a configuration write leaves its
+    // temporary file beside the intact one.
+    if (const int stale = IniFile::removeLeftovers(workingFile()))
+        qCInfo(lcShell) << "removed" << stale << "unfinished configuration writes";
 
     // 4
     const QString logDir = cfg.IniRead(QStringLiteral("LOGDIRPATH"), QStringLiteral("path"));
@@ -963,7 +989,8 @@ void KRM2200::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    if (!m_closeWithoutAsking && event->spontaneous()) {
+    const bool quiet = m_closeWithoutAsking || m_sessionEnding;
+    if (!quiet && event->spontaneous()) {
         // The close box.
         if (!Dialogs::instance().question(this, quitQuestionText(), quitTitle(), false)) {
             event->ignore();
@@ -975,7 +1002,7 @@ void KRM2200::closeEvent(QCloseEvent *event)
             return;
         }
         sendStopAndClosePort();
-    } else if (m_busyDepth > 0 && !m_closeWithoutAsking) {
+    } else if (m_busyDepth > 0 && !quiet) {
         event->ignore();
         endProgram(false);
         return;
@@ -984,6 +1011,29 @@ void KRM2200::closeEvent(QCloseEvent *event)
     m_ended = true;
     event->accept();
     Q_EMIT programEnded();
+}
+
+void KRM2200::sessionEnding()
+{
+    m_sessionEnding = true;
+    // The platforms say when a session ends, not when its end is called
+    // off. The user working in the program again says it.
+    qApp->installEventFilter(this);
+}
+
+bool KRM2200::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_sessionEnding) {
+        const QEvent::Type t = event->type();
+        const bool userAgain = t == QEvent::MouseButtonPress || t == QEvent::KeyPress ||
+                               t == QEvent::Wheel ||
+                               (t == QEvent::WindowActivate && watched == this);
+        if (userAgain) {
+            m_sessionEnding = false;
+            qApp->removeEventFilter(this);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- menu commands

@@ -101,6 +101,10 @@ public:
 
     // ---- start-up and shutdown ----
     StartResult startUp();
+    // The desktop session asks to save: it is ending, so the close that
+    // follows asks nothing. Should the user then go on working (the logout
+    // was cancelled), the close box asks again.
+    void sessionEnding();
     StartResult lastStartResult() const { return m_startResult; }
     // Replaces the look-up of the spreadsheet program (tests).
     void setSpreadsheetLookup(std::function<QString()> lookup) { m_lookup = std::move(lookup); }
@@ -180,6 +184,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct BusyScope;
@@ -214,6 +219,7 @@ private:
     void unloadMainWindow();
     void endProgram(bool sendStop);
     void leaveBusy();
+    void restoreStartState();
 
     QString m_appDir;
     QString m_logDir;
@@ -240,6 +246,10 @@ private:
     bool m_endPending = false;
     bool m_endSendsStop = false;
     bool m_closeWithoutAsking = false;
+    bool m_sessionEnding = false;
+    // Enabled and visible state of every menu entry and toolbar button as
+    // the window was built.
+    QHash<QAction *, QPair<bool, bool>> m_startActions;
     bool m_ended = false;
     bool m_connectPending = false;
     QString m_pendingPort;

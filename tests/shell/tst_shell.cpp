@@ -73,6 +73,8 @@ private Q_SLOTS:
     void twipsCentring_data();
     void twipsCentring();
     void twipsFollowLogicalDpi();
+    void windowSizes_data();
+    void windowSizes();
     void atomicCopy();
     void atomicCopyFailureLeavesTargetAlone();
     void spreadsheetFromDesktopEntry();
@@ -93,6 +95,8 @@ private Q_SLOTS:
     // ---- start-up without an instrument ----
     void startWithoutPortKey();
     void startWithPortThatCannotOpen();
+    void startRemovesUnfinishedWrites_data();
+    void startRemovesUnfinishedWrites();
     void startWritesLogFolderWhenMissing_data();
     void startWritesLogFolderWhenMissing();
 
@@ -102,6 +106,8 @@ private Q_SLOTS:
     void closeBox_data();
     void closeBox();
     void closeByProgramAsksNothing();
+    void closeAfterSessionSave_data();
+    void closeAfterSessionSave();
 
     // ---- configuration sets ----
     void openGoodSet_data();
@@ -181,6 +187,35 @@ void tst_Shell::twipsFollowLogicalDpi()
     QCOMPARE(Twips::toPixelsX(1440), qRound(dpi));
     QCOMPARE(Twips::toPixelsX(12000), qRound(12000 * dpi / 1440));
     QVERIFY(qAbs(Twips::fromPixelsX(Twips::toPixelsX(7200)) - 7200) < 1440 / dpi);
+}
+
+// A designed size grows to the layout's minimum; the main window's designed
+// size is its outer size, so the frame comes off it.
+void tst_Shell::windowSizes_data()
+{
+    QTest::addColumn<QMargins>("frame");
+    QTest::addColumn<QSize>("least");
+    QTest::addColumn<QSize>("inner");
+    const QSize designed = Twips::toPixels(12000, 8600);
+    QTest::newRow("roomy, no frame") << QMargins() << QSize(100, 100) << designed;
+    QTest::newRow("frame comes off")
+        << QMargins(4, 30, 4, 4) << QSize(100, 100) << designed.shrunkBy(QMargins(4, 30, 4, 4));
+    QTest::newRow("layout needs more")
+        << QMargins(4, 30, 4, 4) << QSize(2000, 100) << QSize(2000, designed.height() - 34);
+    QTest::newRow("no layout") << QMargins() << QSize(-1, -1) << designed;
+}
+
+void tst_Shell::windowSizes()
+{
+    QFETCH(QMargins, frame);
+    QFETCH(QSize, least);
+    QFETCH(QSize, inner);
+    QCOMPARE(Twips::innerPixels(12000, 8600, frame, least), inner);
+    if (frame.isNull())
+        QCOMPARE(Twips::windowPixels(12000, 8600, least), inner);
+    // Centred by the outer size: frame included.
+    const QSize outer = inner.grownBy(frame);
+    QCOMPARE(Twips::centredOrigin(3000, outer.width()), (3000 - outer.width()) / 2);
 }
 
 void tst_Shell::atomicCopy()
@@ -565,6 +600,33 @@ void tst_Shell::startWithoutPortKey()
     QCOMPARE(param().GraphXScale, 50);
 }
 
+void tst_Shell::startRemovesUnfinishedWrites_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("temporary of a killed write") << "KRM.ini.a1B2c3" << true;
+    QTest::newRow("backup copy") << "KRM.ini.backup" << false;
+    QTest::newRow("short suffix") << "KRM.ini.bak" << false;
+    QTest::newRow("longer suffix") << "KRM.ini.a1B2c3d" << false;
+    QTest::newRow("not a letter or digit") << "KRM.ini.a1-2c3" << false;
+    QTest::newRow("another file's") << "CHK.xls.a1B2c3" << false;
+}
+
+void tst_Shell::startRemovesUnfinishedWrites()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, removed);
+    ShellFixture fx;
+    fx.writeCompleteConfig(fx.iniPath());
+    const QString stray = fx.appDir() + QStringLiteral("/sys/") + name;
+    QVERIFY(fx.writeText(stray, QStringLiteral("[SEN]\nSEN0=half")));
+    KRM2200 *w = fx.makeWindow();
+    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    w->startUp();
+    QCOMPARE(QFileInfo::exists(stray), !removed);
+    QVERIFY(fx.text(fx.iniPath()).contains(QStringLiteral("SEN0=1 +150.00")));
+}
+
 void tst_Shell::startWithPortThatCannotOpen()
 {
     ShellFixture fx;
@@ -665,6 +727,43 @@ void tst_Shell::closeByProgramAsksNothing()
     QVERIFY(w->close());
     QCOMPARE(fx.dialogs->records().size(), 0);
     QCOMPARE(ended.count(), 1);
+}
+
+// The desktop session asks to save: the close that ends the session asks
+// nothing. A logout that is called off shows in the user working again; the
+// close box then asks, and a Yes sends "STOP".
+void tst_Shell::closeAfterSessionSave_data()
+{
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("session ends") << false << false;
+    QTest::newRow("logout cancelled, then yes") << true << true;
+    QTest::newRow("logout cancelled, then no") << true << false;
+}
+
+void tst_Shell::closeAfterSessionSave()
+{
+    QFETCH(bool, cancelled);
+    QFETCH(bool, yes);
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QSignalSpy ended(w, &KRM2200::programEnded);
+    w->sessionEnding();
+    if (cancelled) {
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(w, &activate);
+        fx.dialogs->answerQuestion(yes);
+    }
+    QCloseEvent request;
+    QCoreApplication::sendEvent(w->windowHandle(), &request);
+    QCOMPARE(fx.dialogs->questions().size(), cancelled ? 1 : 0);
+    if (cancelled)
+        QCOMPARE(fx.dialogs->questions().constFirst().title, QStringLiteral("終了確認"));
+    const bool ends = !cancelled || yes;
+    QCOMPARE(ended.count(), ends ? 1 : 0);
+    QCOMPARE(fx.commands().contains(QStringLiteral("STOP")), cancelled && yes);
 }
 
 // ------------------------------------------------------------------ configuration sets

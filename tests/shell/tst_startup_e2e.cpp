@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -51,6 +52,9 @@ private Q_SLOTS:
     void startReady();
     void startWithSilentInstrument();
     void reconnectFromPortWindow();
+    void newPortStartsFromCleanWindow();
+    void exitStatusTellsTheOutcome_data();
+    void exitStatusTellsTheOutcome();
     void versionFromInstrument();
     void quitSendsStopWhilePortOpen_data();
     void quitSendsStopWhilePortOpen();
@@ -203,6 +207,67 @@ void tst_StartupE2E::reconnectFromPortWindow()
     QVERIFY(param().UiEnabled);
     QCOMPARE(fx.dialogs->records().size(), 0);
     QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("COM"), QStringLiteral("device")), device);
+}
+
+// After a good start on one instrument, "接続" to a port where the read
+// fails: nothing of the first instrument is left on show.
+void tst_StartupE2E::newPortStartsFromCleanWindow()
+{
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.makeWindow();
+    QCOMPARE(w->startUp(), KRM2200::StartResult::Ready);
+    QVERIFY(w->panelText(1).contains(QStringLiteral("上限：")));
+    QCOMPARE(w->panelText(5), QStringLiteral("通信：正常"));
+    // As an alarm status and a transfer would leave them.
+    w->toolButton(QStringLiteral("ACLR"))->setEnabled(true);
+    w->setMenuBarLocked(true);
+
+    SimFaults silent;
+    silent.silent = true;
+    fx.sim->setFaults(silent);
+    w->connectPort(QStringLiteral("1"), w->link().forcedDevice());
+    QCOMPARE(w->lastStartResult(), KRM2200::StartResult::NotConnected);
+    const QStringList design = {QStringLiteral("PT1000A"), QStringLiteral("PT1000B"),
+                                QStringLiteral("SENSOR1"), QStringLiteral("SENSOR2")};
+    for (int panel = 1; panel <= 4; ++panel)
+        QCOMPARE(w->panelText(panel), design.at(panel - 1));
+    QVERIFY(w->panelText(5) != QStringLiteral("通信：正常"));
+    QVERIFY(!w->toolButton(QStringLiteral("ACLR"))->isEnabled());
+    QVERIFY(!w->toolButton(QStringLiteral("READ"))->isEnabled());
+    QVERIFY(w->menuItem(QStringLiteral("file"))->isVisible());
+    QVERIFY(w->menuItem(QStringLiteral("set_con"))->isEnabled());
+}
+
+// What scripts see of a start with --exit-when-ready.
+void tst_StartupE2E::exitStatusTellsTheOutcome_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("portExists");
+    QTest::addColumn<int>("status");
+    QTest::newRow("ready") << "none" << true << 0;
+    QTest::newRow("port cannot be opened") << "none" << false << 3;
+    QTest::newRow("read fails") << "silent" << true << 4;
+}
+
+void tst_StartupE2E::exitStatusTellsTheOutcome()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, portExists);
+    QFETCH(int, status);
+    ShellFixture fx;
+    SimFaults faults;
+    QVERIFY(SimFaults::apply(fault, faults));
+    QVERIFY(fx.startSim(faults));
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(QStringLiteral(KRM2200_BIN),
+                  {QStringLiteral("--home"), fx.appDir(), QStringLiteral("--port"),
+                   portExists ? fx.sim->devicePath() : QStringLiteral("/dev/nonexistent"),
+                   QStringLiteral("--exit-when-ready")});
+    QVERIFY(program.waitForFinished(120000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), status);
 }
 
 void tst_StartupE2E::versionFromInstrument()
