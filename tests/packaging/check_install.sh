@@ -30,10 +30,13 @@ grep -q '^Name\[ja\]=' "$root/usr/share/applications/$id.desktop" || fail "no Ja
 export HOME=$tmp/home XDG_DATA_HOME=$tmp/home/data XDG_CONFIG_HOME=$tmp/home/config
 export XDG_RUNTIME_DIR=$tmp/runtime KRM_EXIT_WHEN_READY=1
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-"$bin/krm2200" >"$tmp/run.log" 2>&1 || fail "installed krm2200 did not start: $(cat "$tmp/run.log")"
+# No instrument here: the start ends at the port (exit status 3), which is a
+# start all the same; anything else is not.
+started() { local rc=0; "$@" >"$tmp/run.log" 2>&1 || rc=$?; [ "$rc" -eq 0 ] || [ "$rc" -eq 3 ]; }
+started "$bin/krm2200" || fail "installed krm2200 did not start: $(cat "$tmp/run.log")"
 user=$XDG_DATA_HOME/krm2200
 [ -f "$user/sys/KRM.ini" ] && [ -d "$user/LOG/XSYS_LOG" ] || fail "no program folder in $user"
-"$bin/krm2200" --home "$tmp/chosen" >"$tmp/run.log" 2>&1 || fail "krm2200 --home: $(cat "$tmp/run.log")"
+started "$bin/krm2200" --home "$tmp/chosen" || fail "krm2200 --home: $(cat "$tmp/run.log")"
 [ -f "$tmp/chosen/sys/KRM.ini" ] || fail "--home was not used"
 ls "$bin" | sort | tr '\n' ' ' | grep -qx 'krm2200 krm2200-demo krm2200-sim ' \
     || fail "files written beside the installed executable: $(ls "$bin")"
