@@ -86,12 +86,24 @@ void GraphCanvas::DrawGrid(const Parameter &p)
         g.drawLine(QPointF(k * DivisionTwips, 0), QPointF(k * DivisionTwips, h));
 }
 
+void GraphCanvas::begin(QPainter &g)
+{
+    g.begin(&m_image);
+    g.scale(m_pxPerTwip, m_pxPerTwip);
+}
+
 bool GraphCanvas::PlotSample(const Parameter &p, const SampleText &values, qint64 x, qint64 i)
 {
     if (i < 1)
         return true;
-    QPainter g(&m_image);
-    g.scale(m_pxPerTwip, m_pxPerTwip);
+    QPainter g;
+    begin(g);
+    return plot(g, p, values, x, i);
+}
+
+bool GraphCanvas::plot(QPainter &g, const Parameter &p, const SampleText &values, qint64 x,
+                       qint64 i)
+{
     bool ok = true;
     const double x0 = double(p.GraphXScale) * double(x - 1);
     const double x1 = double(p.GraphXScale) * double(x);
@@ -135,8 +147,10 @@ void GraphCanvas::RedrawLiveGraph(Parameter &p)
         const QStringList &a = sen[size_t(k)];
         return i >= 0 && i < a.size() ? a.at(qsizetype(i)) : QString();
     };
+    QPainter g;
+    begin(g);
     for (qint64 i = qint64(p.GraphPageStart) + 1; i <= p.LogCount; ++i)
-        PlotSample(p, live, i - p.GraphPageStart, i);
+        plot(g, p, live, i - p.GraphPageStart, i);
 }
 
 void GraphCanvas::RedrawFileGraph(Parameter &p, const SampleText &values, bool paged,
@@ -145,12 +159,14 @@ void GraphCanvas::RedrawFileGraph(Parameter &p, const SampleText &values, bool p
     clear();
     DrawGrid(p);
     GraphScale::recompute(p, m_heightTwips);
+    QPainter g;
+    begin(g);
     if (paged) {
         const qint64 last = std::min(highest, pageStart + 600);
         for (qint64 i = pageStart + 1; i <= last; ++i)
-            PlotSample(p, values, i - pageStart, i);
+            plot(g, p, values, i - pageStart, i);
     } else {
         for (qint64 i = 1; i <= highest; ++i)
-            PlotSample(p, values, i, i);
+            plot(g, p, values, i, i);
     }
 }

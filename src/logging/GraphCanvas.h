@@ -3,6 +3,7 @@
 #include "logging/GraphScale.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QString>
 #include <QStringList>
 
@@ -60,6 +61,9 @@ public:
                          qint64 highest);
 
 private:
+    bool plot(QPainter &g, const Parameter &p, const SampleText &values, qint64 x, qint64 i);
+    void begin(QPainter &g);
+
     double m_pxPerTwip;
     int m_heightTwips = 4000;
     QImage m_image;
