@@ -53,7 +53,7 @@ bool hasColour(const GraphCanvas &c, double xTwips, double yTwips, const QColor 
 
 QString writeTemp(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
 {
-    const QString path = dir.filePath(name);
+    QString path = dir.filePath(name);
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
         return QString();
