@@ -2,13 +2,15 @@
 
 #include "config/Ini_Operation.h"
 #include "control/StepCheck.h"
+#include "control/StepView.h"
 
 #include <QStringList>
 
 namespace {
 
-const QString kGood = QStringLiteral("○");
-const QString kBad = QStringLiteral("×");
+// The marks the step view shows too.
+const QString &kGood = stepMarkValid();
+const QString &kBad = stepMarkInvalid();
 const QString kPatternSection = QStringLiteral("PATTERN");
 const QString kStepSection = QStringLiteral("STEP");
 const QString kDeleteQuestion = QStringLiteral("削除しますか？");
