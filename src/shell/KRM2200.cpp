@@ -8,6 +8,7 @@
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 #include "logging/LoggingWindows.h"
+#include "settings/StatusWindows.h"
 #include "settings/frmDetailed_setting.h"
 #include "shell/Dialogs.h"
 #include "shell/FileCopy.h"
@@ -135,6 +136,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     registerLoggingWindows(*this);
     registerDetailedSettingsWindow(*this);
     registerEditorWindows(*this);
+    registerStatusWindows(*this);
 
     connect(m_link.get(), &SerialLink::commStateChanged, this,
             [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });

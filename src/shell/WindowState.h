@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/SensorLog.h"
+#include "settings/StatusLabels.h"
+
 #include <QLocale>
 #include <QString>
 
@@ -83,4 +86,6 @@ struct WindowState {
     AlarmState alarm;
     MemoState memo;
     FixControlState fix;
+    StatusWindowState status; // status window
+    SensorLogState senlog;    // sensor-log window
 };

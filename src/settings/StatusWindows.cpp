@@ -1,0 +1,123 @@
+#include "settings/StatusWindows.h"
+
+#include "config/Parameter.h"
+#include "link/Reception_Show.h"
+#include "link/SerialLink.h"
+#include "settings/frmSenlog.h"
+#include "settings/frmStatus.h"
+#include "settings/frmStatuslog.h"
+#include "shell/KRM2200.h"
+
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+const QString kStatus = QStringLiteral("frmStatus");
+const QString kStatuslog = QStringLiteral("frmStatuslog");
+const QString kSenlog = QStringLiteral("frmSenlog");
+const QString kAlarm = QStringLiteral("frmAlarm");
+
+template <typename Window> Window *loaded(const KRM2200 &w, const QString &name)
+{
+    return qobject_cast<Window *>(w.loadedWindow(name));
+}
+
+// "更新": the same status query as the menu's, then the window comes forward.
+void refreshStatus(KRM2200 &w, const QPointer<frmStatus> &window)
+{
+    w.parsers().resetStatus();
+    w.link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS2"), 0.05);
+    // The user may have closed the window during the wait.
+    if (window)
+        w.ShowChild(window);
+}
+
+void registerStatus(KRM2200 &w)
+{
+    w.registerWindow(
+        kStatus,
+        [](KRM2200 &main) -> QWidget * {
+            auto *window = new frmStatus(main.state().status);
+            QObject::connect(window, &frmStatus::updateRequested, &main,
+                             [&main, window] { refreshStatus(main, window); });
+            QObject::connect(window, &frmStatus::closeRequested, &main,
+                             [&main] { main.unloadWindow(kStatus); });
+            return window;
+        },
+        QSize(frmStatus::WidthTwips, frmStatus::HeightTwips));
+
+    // A status-window reply fills the labels, loaded or not.
+    w.parsers().onStatus2 = [&w](const Status2Report &reply) {
+        StatusWindowState &state = w.state().status;
+        state.values = StatusLabels::fromReply(reply);
+        state.filled = true;
+        if (auto *window = loaded<frmStatus>(w, kStatus))
+            window->showState();
+    };
+}
+
+void registerStatuslog(KRM2200 &w)
+{
+    w.registerWindow(
+        kStatuslog,
+        [](KRM2200 &main) -> QWidget * {
+            auto *window = new frmStatuslog(main.state().statuslog);
+            QObject::connect(window, &frmStatuslog::alarmRequested, &main, [&main] {
+                // The alarm window shows the code last set, without blocking.
+                if (main.showAlarm)
+                    main.showAlarm();
+                else if (main.isRegistered(kAlarm))
+                    main.openWindow(kAlarm);
+            });
+            return window;
+        },
+        QSize(frmStatuslog::WidthTwips, frmStatuslog::HeightTwips));
+
+    // The main window applies a status-poll reply to the state; the open
+    // window then shows it.
+    auto apply = w.parsers().onStatus;
+    w.parsers().onStatus = [&w, apply](const StatusReport &report) {
+        if (apply)
+            apply(report);
+        refreshStatuslog(w);
+    };
+}
+
+void registerSenlog(KRM2200 &w)
+{
+    w.registerWindow(
+        kSenlog,
+        [](KRM2200 &main) -> QWidget * {
+            SensorLogState &state = main.state().senlog;
+            state.load(param());
+            return new frmSenlog(state);
+        },
+        QSize(frmSenlog::WidthTwips, frmSenlog::HeightTwips));
+
+    w.clearSensorLog = [&w] {
+        w.state().senlog.clear();
+        if (auto *window = loaded<frmSenlog>(w, kSenlog))
+            window->showState();
+    };
+    w.echoSensorLog = [&w](int sampleNo, const QStringList &temps) {
+        w.state().senlog.append(param(), sampleNo, temps);
+        if (auto *window = loaded<frmSenlog>(w, kSenlog))
+            window->showState();
+    };
+}
+
+} // namespace
+
+void refreshStatuslog(KRM2200 &w)
+{
+    if (auto *window = loaded<frmStatuslog>(w, kStatuslog))
+        window->showState();
+}
+
+void registerStatusWindows(KRM2200 &w)
+{
+    registerStatus(w);
+    registerStatuslog(w);
+    registerSenlog(w);
+}
