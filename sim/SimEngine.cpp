@@ -67,6 +67,24 @@ QString formatTemp(double v)
     return QString::asprintf("%+07.2f", v);
 }
 
+// SENSOR1 and SENSOR2 hold whole degrees: sign and three digits.
+QString formatWhole(double v)
+{
+    return QString::asprintf("%+04d", int(std::lround(v)));
+}
+
+bool isWhole(double v)
+{
+    return v == std::round(v);
+}
+
+// A limit field: a number, or "*" for no limit.
+bool toLimit(const QString &text, double &value, bool &none)
+{
+    none = text == QLatin1String("*");
+    return none || toNumber(text, value);
+}
+
 QString formatResistance(double v)
 {
     return QString::asprintf("%06.2f", v);
@@ -190,9 +208,12 @@ void SimEngine::setTimeScale(double factor)
 
 void SimEngine::resetToFactory()
 {
-    for (int n = 0; n < SensorCount; ++n)
-        m_sensors[n] = n < 2 ? QStringLiteral("1 +150.00 -050.00 +000.00 100.00")
-                             : QStringLiteral("1 +150.00 -050.00 +000.00");
+    // The PT100 inputs cover the whole control range; SENSOR1 and SENSOR2 are
+    // limited to what a sample on the bench may see, in whole degrees.
+    m_sensors[0] = QStringLiteral("1 +150.00 -050.00 +000.00 100.00");
+    m_sensors[1] = QStringLiteral("1 +150.00 -050.00 +000.00 100.00");
+    m_sensors[2] = QStringLiteral("1 +080 +000 +000");
+    m_sensors[3] = QStringLiteral("1 +100 +000 +000");
     m_patterns.fill(QString());
     m_steps.fill(QString());
     // One short demonstration programme, so that a fresh simulator has
@@ -408,9 +429,13 @@ bool SimEngine::setSensorRecord(int n, const QString &record)
     if (f.at(0) != QLatin1String("0") && f.at(0) != QLatin1String("1"))
         return false;
     double upper = 0, lower = 0, offset = 0, resistance = 100;
-    if (!toNumber(f.at(1), upper) || !toNumber(f.at(2), lower))
+    bool noUpper = false, noLower = false;
+    if (!toLimit(f.at(1), upper, noUpper) || !toLimit(f.at(2), lower, noLower))
         return false;
     if (f.at(3) != QLatin1String("*") && !toNumber(f.at(3), offset))
+        return false;
+    // SENSOR1 and SENSOR2 take whole degrees only.
+    if (wanted == 4 && (!isWhole(upper) || !isWhole(lower) || !isWhole(offset)))
         return false;
     if (wanted == 5) {
         const QStringList old = fieldsOf(m_sensors[n]);
@@ -425,7 +450,9 @@ bool SimEngine::setSensorRecord(int n, const QString &record)
     }
     if (std::abs(upper) >= 1000 || std::abs(lower) >= 1000 || std::abs(offset) >= 1000)
         return false;
-    QStringList out{f.at(0), formatTemp(upper), formatTemp(lower), formatTemp(offset)};
+    const auto format = wanted == 5 ? formatTemp : formatWhole;
+    QStringList out{f.at(0), noUpper ? f.at(1) : format(upper), noLower ? f.at(2) : format(lower),
+                    format(offset)};
     if (wanted == 5)
         out.append(formatResistance(resistance));
     m_sensors[n] = out.join(QLatin1Char(' '));
@@ -726,6 +753,11 @@ void SimEngine::alarm(const QString &code)
     m_alarm = code;
 }
 
+void SimEngine::alarmTest()
+{
+    raiseAlarm(QStringLiteral("700"));
+}
+
 void SimEngine::clearAlarm()
 {
     m_alarm = QStringLiteral("000");
@@ -741,6 +773,24 @@ void SimEngine::advance()
     }
 }
 
+bool SimEngine::limitPassed()
+{
+    for (int i = 0; i < SensorCount; ++i) {
+        const QStringList f = fieldsOf(m_sensors[i]);
+        if (f.value(0) != QLatin1String("1"))
+            continue;
+        // "*" is no limit on that side.
+        bool upperOk = false, lowerOk = false;
+        const double upper = f.value(1).toDouble(&upperOk);
+        const double lower = f.value(2).toDouble(&lowerOk);
+        if ((upperOk && m_temps[i] > upper) || (lowerOk && m_temps[i] < lower)) {
+            alarm(QStringLiteral("001"));
+            return true;
+        }
+    }
+    return false;
+}
+
 void SimEngine::step(qint64 dtMs)
 {
     const bool controlling = m_mode != Mode::Idle;
@@ -754,15 +804,8 @@ void SimEngine::step(qint64 dtMs)
     if (!controlling)
         return;
 
-    for (int i = 0; i < SensorCount; ++i) {
-        const QStringList f = fieldsOf(m_sensors[i]);
-        if (f.value(0) != QLatin1String("1"))
-            continue;
-        if (m_temps[i] > f.value(1).toDouble() || m_temps[i] < f.value(2).toDouble()) {
-            alarm(QStringLiteral("001"));
-            return;
-        }
-    }
+    if (limitPassed())
+        return;
 
     const bool near = std::abs(m_temps[m_controlSensor] - m_setPoint) <= ReachBand;
     if (m_mode == Mode::Fixed) {
@@ -815,8 +858,11 @@ std::array<double, SimEngine::SensorCount> SimEngine::temperatures()
 void SimEngine::setTemperature(int sensor, double value)
 {
     advance();
-    if (sensor >= 0 && sensor < SensorCount)
-        m_temps[sensor] = value;
+    if (sensor < 0 || sensor >= SensorCount)
+        return;
+    m_temps[sensor] = value;
+    if (m_mode != Mode::Idle)
+        limitPassed();
 }
 
 QString SimEngine::statusLine()

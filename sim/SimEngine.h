@@ -100,7 +100,8 @@ public:
     void clearReceivedCommands() { m_received.clear(); }
 
     // Settings. Sensor records as the program stores them, e.g.
-    // "1 +150.00 -050.00 +000.00 100.00" (0/1) or "1 +150.00 -050.00 +000.00" (2/3).
+    // "1 +150.00 -050.00 +000.00 100.00" (0/1) or "1 +080 +000 +000" (2/3, whole
+    // degrees). A limit may be "*" (none).
     QString sensorRecord(int n) const;
     // Accepts "use upper lower offset [resistance]"; numbers are kept in the
     // instrument's own format, "*" stands for offset 0 and resistance 100.
@@ -123,6 +124,8 @@ public:
     QString alarmCode() const { return m_alarm; }
     // Stops control and reports status "04" with the code until "ACLR".
     void raiseAlarm(const QString &code);
+    // The instrument's alarm test: alarm "700".
+    void alarmTest();
     void clearAlarm();
     // Reports the given status code instead of the model's own while not empty
     // (for codes the model never produces: "01", "40", "80").
@@ -157,6 +160,8 @@ private:
     QByteArray answer(const QString &echo, bool ok, const QStringList &values = {}) const;
     QByteArray applyFaults(const QByteArray &reply);
     void step(qint64 dtMs);
+    // Raises alarm 001 when a sensor in use is past one of its limits.
+    bool limitPassed();
     void stopControl();
     void alarm(const QString &code);
     bool startFixed(const QStringList &args);

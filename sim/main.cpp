@@ -1,5 +1,6 @@
 // krm2200-sim: a KRM-2200 on a pseudo-terminal. Prints the device path as its
-// first line and answers on it until interrupted.
+// first line and answers on it until interrupted. SIGUSR1 presses the
+// instrument's alarm test (alarm "700" until "ACLR").
 
 #include "PtyInstrument.h"
 
@@ -17,9 +18,9 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int sig)
 {
-    const char c = 1;
+    const char c = char(sig);
     [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
@@ -32,7 +33,8 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Simulated KRM-2200 instrument on a pseudo-terminal."));
+        QStringLiteral("Simulated KRM-2200 instrument on a pseudo-terminal.\n"
+                       "Send it SIGUSR1 (kill -USR1 PID) for the alarm test (alarm 700)."));
     parser.addHelpOption();
     const QCommandLineOption stateOption(
         QStringLiteral("state"),
@@ -86,10 +88,21 @@ int main(int argc, char *argv[])
     sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    sigaction(SIGUSR1, &sa, nullptr);
 
     PtyInstrument sim;
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&sim] {
+        char c = 0;
+        if (::read(signalPipe[0], &c, 1) != 1)
+            return;
+        if (c == SIGUSR1) {
+            sim.withEngine([](SimEngine &e) { e.alarmTest(); });
+            std::fprintf(stderr, "krm2200-sim: alarm test (700)\n");
+            return;
+        }
+        QCoreApplication::quit();
+    });
     if (parser.isSet(stateOption))
         sim.setStatePath(parser.value(stateOption));
     if (parser.isSet(unpacedOption))

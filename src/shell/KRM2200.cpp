@@ -3,6 +3,7 @@
 #include "config/IniFile.h"
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
+#include "control/FixControlWindows.h"
 #include "control/frmOperation_setting.h"
 #include "control/frmPattern_control.h"
 #include "link/Reception_Show.h"
@@ -137,6 +138,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     registerDetailedSettingsWindow(*this);
     registerEditorWindows(*this);
     registerStatusWindows(*this);
+    registerFixControlWindows(*this);
 
     connect(m_link.get(), &SerialLink::commStateChanged, this,
             [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });

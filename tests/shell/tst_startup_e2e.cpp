@@ -133,7 +133,7 @@ void tst_StartupE2E::startReady()
     QVERIFY(!w->splashStart());
     QCOMPARE(w->panelText(1), QStringLiteral("PT100A上限：+150.00下限：-050.00"));
     QCOMPARE(w->panelText(2), QStringLiteral("PT100B使用不可"));
-    QCOMPARE(w->panelText(3), QStringLiteral("SENSOR1上限：+150.00下限：-050.00"));
+    QCOMPARE(w->panelText(3), QStringLiteral("SENSOR1上限：+080下限：+000"));
     QCOMPARE(w->panelText(5), QStringLiteral("通信：正常"));
     QCOMPARE(param().LogInterval, 1);
     QCOMPARE(param().LogTimeText.size(), 11);

@@ -116,6 +116,7 @@ private Q_SLOTS:
     void damagedStateFileKeepsGoodLines();
     void temperatureLine();
     void statusCodes();
+    void limitAlarm_data();
     void limitAlarm();
     void patternRunsThroughSteps();
     void patternHoldsAtEnd();
@@ -157,8 +158,8 @@ void tst_Sim::queries_data()
                                                "+025.00 +025.00 +025.00 +025 \r");
     QTest::newRow("sen 0") << QByteArray("SEN 0")
                            << QByteArray("SEN 0\rOK\r0 1 +150.00 -050.00 +000.00:100.00\r");
-    QTest::newRow("sen 3") << QByteArray("SEN 3")
-                           << QByteArray("SEN 3\rOK\r3 1 +150.00 -050.00 +000.00\r");
+    QTest::newRow("sen 2") << QByteArray("SEN 2") << QByteArray("SEN 2\rOK\r2 1 +080 +000 +000\r");
+    QTest::newRow("sen 3") << QByteArray("SEN 3") << QByteArray("SEN 3\rOK\r3 1 +100 +000 +000\r");
     QTest::newRow("uni") << QByteArray("UNI") << QByteArray("UNI\rOK\r3.0 8\r");
     QTest::newRow("beep") << QByteArray("BEEP") << QByteArray("BEEP\rOK\r1\r");
     QTest::newRow("log") << QByteArray("LOG") << QByteArray("LOG\rOK\r1 1\r");
@@ -210,9 +211,13 @@ void tst_Sim::writes_data()
         << QByteArray("SEN 1 1 +120.00 -010.00 +000.50") << true << QByteArray("SEN 1")
         << "1 1 +120.00 -010.00 +000.50:100.00";
     QTest::newRow("sensor 2 star offset") << QByteArray("SEN 2 0 +080.00 +010.00 *") << true
-                                          << QByteArray("SEN 2") << "2 0 +080.00 +010.00 +000.00";
+                                          << QByteArray("SEN 2") << "2 0 +080 +010 +000";
+    QTest::newRow("sensor 2 whole degrees only") << QByteArray("SEN 2 1 +080.50 +010 0") << false
+                                                 << QByteArray("SEN 2") << "2 1 +080 +000 +000";
+    QTest::newRow("sensor no limits")
+        << QByteArray("SEN 3 1 * * -2") << true << QByteArray("SEN 3") << "3 1 * * -002";
     QTest::newRow("sensor bad use flag") << QByteArray("SEN 2 7 +080.00 +010.00 0") << false
-                                         << QByteArray("SEN 2") << "2 1 +150.00 -050.00 +000.00";
+                                         << QByteArray("SEN 2") << "2 1 +080 +000 +000";
     QTest::newRow("make pattern") << QByteArray("MKP 4 3 1 40 45") << true << QByteArray("LP 4 0")
                                   << "P4 3 1 40 45";
     QTest::newRow("pattern with letters")
@@ -279,7 +284,7 @@ void tst_Sim::recordsRoundTrip()
 void tst_Sim::sensorsRoundTrip()
 {
     QVERIFY(m_engine->setSensorRecord(0, "1 +120.00 -030.00 +001.25 099.50"));
-    QVERIFY(m_engine->setSensorRecord(2, "0 +060.00 +005.00 -000.75"));
+    QVERIFY(m_engine->setSensorRecord(2, "0 +060.00 +005.00 -001"));
     for (int n : {0, 2}) {
         const QByteArray q = "SEN " + QByteArray::number(n);
         const QString stored = storedSensor(run(q));
@@ -369,7 +374,7 @@ void tst_Sim::statusCodes()
     QCOMPARE(m_engine->statusCode(), QString("00"));
 
     run("RUN 0 1 0 50 1");
-    m_engine->raiseAlarm("700");
+    m_engine->alarmTest();
     const QStringList status = line3(run("STATUS")).split(QLatin1Char(' '));
     QCOMPARE(status.size(), 5);
     QCOMPARE(status.at(0), QString("04"));
@@ -396,15 +401,35 @@ void tst_Sim::statusCodes()
     QCOMPARE(m_engine->statusCode(), QString("80"));
 }
 
+void tst_Sim::limitAlarm_data()
+{
+    QTest::addColumn<QString>("sensor1"); // SENSOR1 record; empty: as delivered
+    QTest::addColumn<double>("setPoint");
+    QTest::addColumn<bool>("alarm");
+    QTest::newRow("tight upper") << "1 +045.00 -050.00 0" << 60.0 << true;
+    QTest::newRow("delivered upper") << QString() << 90.0 << true;
+    QTest::newRow("delivered lower") << QString() << -10.0 << true;
+    QTest::newRow("delivered, within") << QString() << 60.0 << false;
+    QTest::newRow("no limits") << "1 * * 0" << 90.0 << false;
+    QTest::newRow("not in use") << "0 +045 +000 0" << 60.0 << false;
+}
+
 void tst_Sim::limitAlarm()
 {
-    QVERIFY(m_engine->setSensorRecord(2, "1 +045.00 -050.00 0"));
-    run("RUN 0 1 0 60 1");
-    advanceSeconds(20);
-    QCOMPARE(m_engine->statusCode(), QString("04"));
-    QCOMPARE(m_engine->alarmCode(), QString("001"));
-    QVERIFY(!m_engine->isControlling());
-    QVERIFY(m_engine->temperatures()[2] <= 45.2); // stopped on crossing
+    QFETCH(QString, sensor1);
+    QFETCH(double, setPoint);
+    QFETCH(bool, alarm);
+    if (!sensor1.isEmpty())
+        QVERIFY(m_engine->setSensorRecord(2, sensor1));
+    run("RUN 0 1 0 " + QByteArray::number(setPoint) + " 1");
+    advanceSeconds(40);
+    QCOMPARE(m_engine->alarmCode(), QString(alarm ? "001" : "000"));
+    QCOMPARE(m_engine->isControlling(), !alarm);
+    if (alarm) {
+        QCOMPARE(m_engine->statusCode(), QString("04"));
+        // Stopped on crossing, not after reaching the set point.
+        QVERIFY(qAbs(m_engine->temperatures()[0] - setPoint) > 1.0);
+    }
 }
 
 void tst_Sim::patternRunsThroughSteps()

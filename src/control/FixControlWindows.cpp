@@ -1,0 +1,17 @@
+#include "control/FixControlWindows.h"
+
+#include "control/frmAlarm.h"
+#include "control/frmFix_control.h"
+#include "shell/KRM2200.h"
+
+void registerFixControlWindows(KRM2200 &w)
+{
+    w.registerWindow(
+        QStringLiteral("frmFix_control"),
+        [](KRM2200 &main) -> QWidget * { return new frmFix_control(main); },
+        QSize(frmFix_control::WidthTwips, frmFix_control::HeightTwips));
+
+    auto *alarm = new AlarmWindowHolder(&w);
+    alarm->setObjectName(QStringLiteral("frmAlarm_holder"));
+    w.showAlarm = [&w, alarm] { alarm->show(w.state().alarm.code); };
+}

@@ -1,0 +1,91 @@
+#include "control/frmAlarm.h"
+
+#include "control/AlarmTable.h"
+#include "shell/Twips.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+frmAlarm::frmAlarm(const QString &code, QWidget *mainWindow) : m_main(mainWindow)
+{
+    setObjectName(QStringLiteral("frmAlarm"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Above all other windows for good, without minimise or maximise.
+    setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("アラーム情報"));
+
+    const AlarmText text = LookupAlarm(code);
+    errCode_l = new QLabel(text.Message, this);
+    errCode_l->setObjectName(QStringLiteral("errCode_l"));
+    errCode_l->setAccessibleName(text.Message);
+    // The advice keeps its CR LF; a label breaks the line at the LF alone.
+    const QString advice = QString(text.Advice).remove(QLatin1Char('\r'));
+    errMemo_l = new QLabel(advice, this);
+    errMemo_l->setObjectName(QStringLiteral("errMemo_l"));
+    errMemo_l->setAccessibleName(advice);
+    errMemo_l->setWordWrap(true);
+    errMemo_l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    errMemo_l->setMinimumHeight(errMemo_l->fontMetrics().lineSpacing() * 3);
+    ok_c = new QPushButton(QStringLiteral("OK"), this);
+    ok_c->setObjectName(QStringLiteral("ok_c"));
+    ok_c->setAccessibleName(ok_c->text());
+    ok_c->setDefault(true);
+    ok_c->setMinimumWidth(Twips::toPixelsX(1455));
+    connect(ok_c, &QPushButton::clicked, this, &QWidget::close);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_c);
+    buttons->addStretch();
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(errCode_l);
+    layout->addSpacing(Twips::toPixelsY(225));
+    layout->addWidget(errMemo_l, 1);
+    layout->addLayout(buttons);
+
+    // Nothing but this window takes input while it is open.
+    if (m_main)
+        m_main->setEnabled(false);
+    const QSize size =
+        Twips::toPixels(WidthTwips, HeightTwips).expandedTo(layout->totalMinimumSize());
+    resize(size);
+    if (m_main) {
+        const QRect main = m_main->frameGeometry();
+        move(main.left() + main.width() / 2 - size.width() / 2,
+             main.top() + main.height() / 2 - size.height() / 2);
+        // Let the window system keep it with the main window.
+        winId();
+        if (QWindow *own = windowHandle())
+            own->setTransientParent(m_main->windowHandle());
+    }
+    ok_c->setFocus();
+}
+
+void frmAlarm::closeEvent(QCloseEvent *event)
+{
+    if (m_main)
+        m_main->setEnabled(true);
+    event->accept();
+}
+
+AlarmWindowHolder::AlarmWindowHolder(QWidget *mainWindow) : QObject(mainWindow), m_main(mainWindow)
+{}
+
+AlarmWindowHolder::~AlarmWindowHolder()
+{
+    delete m_window.data();
+}
+
+void AlarmWindowHolder::show(const QString &code)
+{
+    if (!m_window)
+        m_window = new frmAlarm(code, m_main);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+// Alarm window: the message and advice of an alarm code, above every other
+// window, with the main window disabled until it closes (by "OK" or the close
+// box). The texts are set once, when the window is created.
+class frmAlarm : public QWidget {
+    Q_OBJECT
+public:
+    // `mainWindow` is disabled while this window is open and centres it. The
+    // window has no parent, so that disabling the main window leaves it usable;
+    // its opener owns it.
+    frmAlarm(const QString &code, QWidget *mainWindow);
+
+    QLabel *errCode_l = nullptr;
+    QLabel *errMemo_l = nullptr;
+    QPushButton *ok_c = nullptr;
+
+    static constexpr int WidthTwips = 4485;
+    static constexpr int HeightTwips = 3150;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QPointer<QWidget> m_main;
+};
+
+// Opens the alarm window for the code last set, or shows the open one again
+// as it is. Deletes a window still open when the main window goes.
+class AlarmWindowHolder : public QObject {
+    Q_OBJECT
+public:
+    explicit AlarmWindowHolder(QWidget *mainWindow);
+    ~AlarmWindowHolder() override;
+
+    void show(const QString &code);
+    frmAlarm *window() const { return m_window; }
+
+private:
+    QPointer<QWidget> m_main;
+    QPointer<frmAlarm> m_window;
+};
