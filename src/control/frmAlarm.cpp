@@ -51,9 +51,8 @@ frmAlarm::frmAlarm(const QString &code, QWidget *mainWindow) : m_main(mainWindow
     // Nothing but this window takes input while it is open.
     if (m_main)
         m_main->setEnabled(false);
-    const QSize size =
-        Twips::toPixels(WidthTwips, HeightTwips).expandedTo(layout->totalMinimumSize());
-    resize(size);
+    Twips::resizeWindow(this, WidthTwips, HeightTwips);
+    const QSize size = this->size();
     if (m_main) {
         const QRect main = m_main->frameGeometry();
         move(main.left() + main.width() / 2 - size.width() / 2,

@@ -130,11 +130,9 @@ void frmFix_control::showEvent(QShowEvent *event)
     if (m_placed)
         return;
     m_placed = true;
-    // Top left of the work area, never smaller than the controls need.
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget())) {
+    // Top left of the work area.
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
         sub->move(0, 0);
-        sub->resize(sub->size().expandedTo(sub->minimumSizeHint()));
-    }
 }
 
 void frmFix_control::RUN_C_Click()
