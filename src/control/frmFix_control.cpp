@@ -169,9 +169,17 @@ void frmFix_control::RUN_C_Click()
     link.SendCommand(QStringLiteral("STOP"), QString(), 0.05);
     link.SendCommand(run, QString(), 0.5);
 
+    // Reading or printing a stored log and starting a pattern wait until the
+    // run ends.
     state.graph.readEnabled = false;
     state.graph.printEnabled = false;
     state.graph.goEnabled = false;
+    if (QWidget *graph = m_w.loadedWindow(QStringLiteral("frmGraph"))) {
+        for (const char *name : {"C_read", "Print_c", "C_go"}) {
+            if (auto *control = graph->findChild<QWidget *>(QLatin1String(name)))
+                control->setEnabled(false);
+        }
+    }
     m_w.unloadWindow(QStringLiteral("frmFix_control"));
 }
 

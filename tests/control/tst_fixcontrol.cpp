@@ -5,6 +5,9 @@
 #include "control/FixControl.h"
 #include "control/frmAlarm.h"
 #include "control/frmFix_control.h"
+#include "logging/GraphCanvas.h"
+#include "logging/LOG_Handling.h"
+#include "logging/LoggingWindows.h"
 #include "shell/ShellFixture.h"
 
 #include <QAction>
@@ -12,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -23,6 +28,23 @@ bool poll(KRM2200 &w)
     w.parsers().resetStatus();
     w.link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0.05);
     return QTest::qWaitFor([&] { return w.parsers().StatusParsed > 0; }, 5000);
+}
+
+// Whether the canvas shows the dashed target line at `temperature`.
+bool targetLineDrawn(const GraphCanvas &canvas, double temperature)
+{
+    const Parameter &p = param();
+    const int y = canvas.toPixel(0, p.GraphZeroY - temperature * p.GraphYScale).y();
+    const QImage &image = canvas.image();
+    const QRgb target = GraphCanvas::targetColour().rgb();
+    for (int row = qMax(0, y - 1); row <= qMin(image.height() - 1, y + 1); ++row) {
+        int hits = 0;
+        for (int x = 0; x < image.width(); ++x)
+            hits += image.pixel(x, row) == target ? 1 : 0;
+        if (hits > image.width() / 4)
+            return true;
+    }
+    return false;
 }
 
 frmAlarm *alarmWindow(KRM2200 &w)
@@ -193,18 +215,8 @@ void tst_FixControl::runFromTheWindow()
     ShellFixture f;
     QVERIFY(f.startSim());
     KRM2200 *w = f.readyWindow();
-    // Until a log exists: a start flips the log button as the log module does.
-    int starts = 0;
-    w->startLog = [&] {
-        ++starts;
-        w->toolButton(QStringLiteral("LOG"))->setText(QStringLiteral("　LOG STOP"));
-    };
-    int redraws = 0;
-    QString targetAtRedraw;
-    w->redrawGraph = [&] {
-        ++redraws;
-        targetAtRedraw = param().TargetLineText;
-    };
+    LOG_Handling &log = LoggingWindows::of(*w).log();
+    QSignalSpy started(&log, &LOG_Handling::logStarted);
 
     struct Run {
         int sensor, heater, fan, reach;
@@ -228,18 +240,22 @@ void tst_FixControl::runFromTheWindow()
         f.sim->clearReceivedCommands();
         fix->RUN_C->click();
 
-        QCOMPARE(f.commands(), (QStringList{QStringLiteral("STOP"), run.line}));
+        // Besides the status polls of the log.
+        const QStringList sent =
+            f.commands().filter(QRegularExpression(QStringLiteral("^(?!STATUS$)")));
+        QCOMPARE(sent, (QStringList{QStringLiteral("STOP"), run.line}));
         QVERIFY(!w->isLoaded(QStringLiteral("frmFix_control")));
         QCOMPARE(QStringLiteral("RUN ") + w->state().fix.GetFixpara(), run.line);
         QCOMPARE(param().TargetLineText, run.line.section(QLatin1Char(' '), 4, 4));
-        QCOMPARE(targetAtRedraw, param().TargetLineText);
         QCOMPARE(param().FixTemp, param().TargetLineText);
+        QVERIFY(targetLineDrawn(log.canvas(), param().TargetLineText.toDouble()));
         QVERIFY(!w->state().graph.goEnabled && !w->state().graph.readEnabled &&
                 !w->state().graph.printEnabled);
     }
     // The log started with the first run goes on through the second.
-    QCOMPARE(starts, 1);
-    QCOMPARE(redraws, 2);
+    QCOMPARE(started.count(), 1);
+    QVERIFY(w->logRecording());
+    QVERIFY(w->Log_Timer->isActive());
 
     // The instrument runs it: the status poll sees the control running.
     QVERIFY(poll(*w));
@@ -254,6 +270,10 @@ void tst_FixControl::runFromTheWindow()
     fix->Cancel_c->click();
     QVERIFY(!w->isLoaded(QStringLiteral("frmFix_control")));
     QCOMPARE(w->state().fix.GetFixpara(), QStringLiteral("0 0 1 -10.5 1"));
+
+    f.dialogs->answerQuestion(false); // no memo for this log
+    w->Toolbar1_ButtonClick(QStringLiteral("LOG"));
+    QVERIFY(!w->logRecording());
 }
 
 void tst_FixControl::badTemperatureSendsNothing()
@@ -289,15 +309,21 @@ void tst_FixControl::alarmStopsTheLogAndOpensTheWindow()
     ShellFixture f;
     QVERIFY(f.startSim());
     KRM2200 *w = f.readyWindow();
-    int stops = 0;
-    w->stopLog = [&] { ++stops; };
-    w->Log_Timer->start(60000);
+    LOG_Handling &log = LoggingWindows::of(*w).log();
+    QSignalSpy stopped(&log, &LOG_Handling::logStopped);
 
     // The instrument's alarm test, then a limit alarm; closed by "OK" and by
     // the close box.
+    int alarms = 0;
     for (const QString &code : {QStringLiteral("700"), QStringLiteral("001")}) {
-        f.sim->withEngine([&](SimEngine &e) {
+        f.sim->withEngine([](SimEngine &e) {
             e.clearAlarm();
+            return 0;
+        });
+        f.dialogs->answerQuestion(false); // no memo for the stopped log
+        w->Toolbar1_ButtonClick(QStringLiteral("LOG"));
+        QVERIFY(w->logRecording());
+        f.sim->withEngine([&](SimEngine &e) {
             if (code == QLatin1String("700"))
                 e.alarmTest();
             else { // SENSOR1 past its limit while the control runs
@@ -306,15 +332,16 @@ void tst_FixControl::alarmStopsTheLogAndOpensTheWindow()
             }
             return 0;
         });
-        QVERIFY(poll(*w));
+        QTRY_VERIFY_WITH_TIMEOUT(alarmWindow(*w), 15000);
         QCOMPARE(w->state().alarm.code, code);
-        SerialLink::WaitSeconds(0.05); // the rest of the reply raises nothing more
-        frmAlarm *alarm = alarmWindow(*w);
-        QVERIFY(alarm && alarm->isVisible());
-        QVERIFY(alarm->windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(!w->isEnabled());
+        QCOMPARE(stopped.count(), ++alarms);
+        QVERIFY(!w->logRecording());
         QVERIFY(!w->Log_Timer->isActive());
         QVERIFY(w->state().statuslog.nj_red);
+        frmAlarm *alarm = alarmWindow(*w);
+        QVERIFY(alarm->isVisible());
+        QVERIFY(alarm->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(!w->isEnabled());
         QCOMPARE(alarm->errCode_l->text(), LookupAlarm(code).Message);
         // Shown again (the status-log window's "詳細") without a refresh.
         w->state().alarm.code = QStringLiteral("000");
@@ -328,9 +355,7 @@ void tst_FixControl::alarmStopsTheLogAndOpensTheWindow()
             QVERIFY(alarm->close());
         QVERIFY(w->isEnabled());
         QTRY_VERIFY(!alarmWindow(*w));
-        w->Log_Timer->start(60000);
     }
-    QCOMPARE(stops, 2);
 
     // Clearing the alarm on the instrument.
     QVERIFY(w->toolButton(QStringLiteral("ACLR"))->isEnabled());
