@@ -13,6 +13,9 @@ bool matches(const QString &pattern, const QString &text)
 }
 
 const QString kTemperature = QStringLiteral(R"(\*|[+-]\d{3}\.\d{2})");
+// SENSOR1 and SENSOR2 report whole degrees ("+080"); the decimal form is
+// taken too, as configuration files hold it.
+const QString kWholeOrTemperature = QStringLiteral(R"(\*|[+-]\d{3}(\.\d{2})?)");
 const QString kResistance = QStringLiteral(R"(\*|\d{3}\.\d{2})");
 const QString kNumber = QStringLiteral(R"(\d+(\.\d+)?)");
 
@@ -47,7 +50,7 @@ bool AnswerShape::sensorRecord(int n, const QString &record)
     if (f[0] != QLatin1String("0") && f[0] != QLatin1String("1"))
         return false;
     for (int i = 1; i <= 3; ++i) {
-        if (!matches(kTemperature, f[i]))
+        if (!matches(n < 2 ? kTemperature : kWholeOrTemperature, f[i]))
             return false;
     }
     return n >= 2 || matches(kResistance, f[4]);

@@ -393,6 +393,8 @@ void tst_parsers::answerShapes_data()
     row("pt100 record", "SEN", "SEN0", "1 +150.00 -050.00 +000.00 100.00", true);
     row("pt100 without offset", "SEN", "SEN1", "0 +150.00 -050.00 * *", true);
     row("sensor1 record", "SEN", "SEN2", "1 +100.00 -020.00 +000.50", true);
+    row("sensor2 whole degrees", "SEN", "SEN3", "1 +080 +000 +000", true);
+    row("pt100 whole degrees", "SEN", "SEN0", "1 +080 +000 +000 100.00", false);
     row("pt100 lacks resistance", "SEN", "SEN0", "1 +150.00 -050.00 +000.00", false);
     row("sensor2 with resistance", "SEN", "SEN3", "1 +100.00 -020.00 * 100.00", false);
     row("noisy limit", "SEN", "SEN1", "1 +1_0.00 -050.00 +000.00 100.00", false);
