@@ -2,7 +2,7 @@
 // instrument with the status timer sped up and the graph window open: the
 // resident memory once the first page has been drawn and at the last sample.
 // Prints figures; never fails on them.
-//   bench_logging_live [TICK_MS]   (default 3 ms a sample)
+//   bench_logging_live [TICK_MS [SAMPLES]]   (default 3 ms a sample, 21 600)
 
 #include "PtyInstrument.h"
 #include "config/Ini_Operation.h"
@@ -75,22 +75,28 @@ int main(int argc, char **argv)
         w.startLog();
         w.Log_Timer->setInterval(tickMs);
 
-        constexpr int Last = 21599;
+        const int Last = argc > 2 ? std::clamp(QByteArray(argv[2]).toInt(), 601, 21600) - 1 : 21599;
         long firstPage = -1;
+        int next = 2000;
         QElapsedTimer t;
         t.start();
         while (p.LogCount < Last && t.elapsed() < 30 * 60 * 1000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
             if (firstPage < 0 && p.LogCount >= 600)
                 firstPage = statusKiB("VmRSS:");
+            if (p.LogCount >= next) {
+                std::printf("  %d samples, %.0f s, %.1f MB\n", p.LogCount,
+                            double(t.elapsed()) / 1000.0, double(statusKiB("VmRSS:")) / 1024.0);
+                std::fflush(stdout);
+                next += 2000;
+            }
         }
-        // Let the last reply arrive before the log is closed.
-        QTimer::singleShot(200, &app, [] {});
+        // No further tick; let the last reply arrive before the log is closed.
+        w.Log_Timer->stop();
         QElapsedTimer settle;
         settle.start();
         while (settle.elapsed() < 200)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        w.Log_Timer->stop();
         const long end = statusKiB("VmRSS:");
         const QString path = LoggingWindows::of(w).log().file().TxtLogPath;
         w.stopLog();
