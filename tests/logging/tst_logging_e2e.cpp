@@ -85,6 +85,7 @@ private Q_SLOTS:
     void logFileByteForByte_data();
     void logFileByteForByte();
     void alarmStopsTheLogAndCsvCopies();
+    void fullLogRestarts();
     void failuresAreTold_data();
     void failuresAreTold();
     void storedLogPages();
@@ -171,6 +172,27 @@ void tst_LoggingE2E::alarmStopsTheLogAndCsvCopies()
     const QByteArray txt = fileBytes(r.log().file().TxtLogFinal);
     QVERIFY(txt.startsWith(stamped("00:00:00")));
     QCOMPARE(fileBytes(r.log().file().CsvLogPath), txt);
+}
+
+// At 21 600 samples the log goes on in a new file, without the memo question.
+void tst_LoggingE2E::fullLogRestarts()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    r.w->startLog();
+    QVERIFY(r.lines(1));
+    const QString first = r.logPath();
+    param().LogCount = LOG_Handling::RestartCount - 2;
+    QTRY_VERIFY_WITH_TIMEOUT(r.logPath() != first, 8000);
+    QVERIFY(r.w->logRecording());
+    QVERIFY(r.w->Log_Timer->isActive());
+    QVERIFY(r.f.dialogs->questions().isEmpty());
+    QCOMPARE(r.w->state().memo.logFile, first);
+    QVERIFY(r.lines(1));
+    QVERIFY(fileBytes(r.logPath()).startsWith(stamped("00:00:00")));
+    QVERIFY(fileBytes(first).endsWith(stamped("05:59:59")));
+    r.f.dialogs->answerQuestion(false);
+    r.w->stopLog();
 }
 
 // Every log file that cannot be made is told, with its path; the log is left
