@@ -532,8 +532,16 @@ void tst_Detailed::okRefusedKeepsWindow()
     fx.dialogs->onMessage = [&](const ScriptedDialogs::Record &) {
         busyDuringMessage = !f->FAN_C->isEnabled();
     };
+    // CSV output asked for, but no spreadsheet program: switched off, told, and
+    // the other settings still checked.
+    f->csv_op.at(1)->click();
     f->FAN_C->click();
-    QCOMPARE(fx.dialogs->messages().size(), 1);
+    QCOMPARE(fx.dialogs->messages().size(), 2);
+    QCOMPARE(fx.dialogs->messages().first().text,
+             QStringLiteral("EXCEL.EXEを見つけることができませんでした。\n"
+                            "CSVファイルへの出力を停止します。"));
+    QCOMPARE(fx.dialogs->messages().first().title, QStringLiteral("確認"));
+    QVERIFY(f->csv_op.at(0)->isChecked() && !w->state().detailed.flg_csv);
     QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("SENSOR1\n") + kLimit);
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
     QVERIFY(!busyDuringMessage);
