@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -732,6 +733,13 @@ void tst_editor::windowRegistersAndWrites()
     QTest::mouseClick(f->OK_c, Qt::LeftButton);
     QTRY_VERIFY(!w->isLoaded(QStringLiteral("frmOperation_setting")));
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
+    if (!qEnvironmentVariableIsEmpty("KRM_EDITOR_SHOTS")) {
+        std::unique_ptr<QMessageBox> box(QtDialogs::makeMessageBox(
+            w, fx.dialogs->lastMessage().text, fx.dialogs->lastMessage().title));
+        box->show();
+        box->grab().save(qEnvironmentVariable("KRM_EDITOR_SHOTS") +
+                         QStringLiteral("/editor-summary.png"));
+    }
     QCOMPARE(EditorFile::value(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0")),
              QStringLiteral("0 0 0 3"));
 
@@ -767,6 +775,12 @@ void tst_editor::popupAndCloseQuestion()
     w->menuItem(QStringLiteral("mnuPopmnuSub2"))->trigger();
     QCOMPARE(f->Jikkou_l[1]->text(), QStringLiteral("○"));
     QCOMPARE(f->Jikkou_l[2]->text(), QString());
+
+    QTest::mouseClick(f->StepAdd_c, Qt::LeftButton);
+    QVERIFY(f->O_go[1]->isHidden());
+    saveShot(f, QStringLiteral("editor-extended.png"));
+    QTest::mouseClick(f->Stepdel_c, Qt::LeftButton);
+    QVERIFY(!f->O_go[1]->isHidden());
 
     // The write closes the editor and asks; No stops the write.
     fx.dialogs->answerQuestion(false);
