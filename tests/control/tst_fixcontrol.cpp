@@ -47,6 +47,14 @@ bool targetLineDrawn(const GraphCanvas &canvas, double temperature)
     return false;
 }
 
+// Saves a picture of the window when KRM_SHOTS names a folder.
+void shot(QWidget *window, const char *name)
+{
+    const QString folder = qEnvironmentVariable("KRM_SHOTS");
+    if (!folder.isEmpty())
+        window->grab().save(folder + QLatin1Char('/') + QLatin1String(name), "PNG");
+}
+
 frmAlarm *alarmWindow(KRM2200 &w)
 {
     auto *holder = w.findChild<AlarmWindowHolder *>();
@@ -208,6 +216,8 @@ void tst_FixControl::alarmTexts()
     QCOMPARE(window.windowTitle(), QStringLiteral("アラーム情報"));
     QCOMPARE(window.errCode_l->text(), message);
     QCOMPARE(window.errMemo_l->text(), advice.join(QLatin1Char('\n')));
+    if (code == QLatin1String("006"))
+        shot(&window, "alarm_006.png");
 }
 
 void tst_FixControl::runFromTheWindow()
@@ -237,6 +247,8 @@ void tst_FixControl::runFromTheWindow()
         fix->O_F.at(run.fan)->click();
         fix->O_K.at(run.reach)->click();
         fix->M_T->setText(run.typed);
+        shot(fix->parentWidget(), "fix_control.png");
+        shot(w, "fix_control_main.png");
         f.sim->clearReceivedCommands();
         fix->RUN_C->click();
 
@@ -343,6 +355,7 @@ void tst_FixControl::alarmStopsTheLogAndOpensTheWindow()
         QVERIFY(alarm->windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(!w->isEnabled());
         QCOMPARE(alarm->errCode_l->text(), LookupAlarm(code).Message);
+        shot(alarm, code == QLatin1String("700") ? "alarm_700.png" : "alarm_001.png");
         // Shown again (the status-log window's "詳細") without a refresh.
         w->state().alarm.code = QStringLiteral("000");
         w->showAlarm();
