@@ -62,7 +62,12 @@ int main(int argc, char *argv[])
         QStringLiteral("screenshot"),
         QStringLiteral("Save the main window to FILE (PNG) after start-up, then quit."),
         QStringLiteral("FILE"));
-    parser.addOptions({portOption, homeOption, readyOption, shotOption});
+    const QCommandLineOption fastReadOption(
+        QStringLiteral("fast-read"),
+        QStringLiteral("Read the instrument's settings fast: each query's wait ends as soon as "
+                       "its answer is in (the same as \"1\" under [FASTREAD] para= in "
+                       "sys/KRM.ini)."));
+    parser.addOptions({portOption, homeOption, readyOption, shotOption, fastReadOption});
     parser.process(app);
 
     const bool exitWhenReady =
@@ -79,6 +84,8 @@ int main(int argc, char *argv[])
     KRM2200 window(home);
     if (parser.isSet(portOption))
         window.link().setForcedDevice(parser.value(portOption));
+    if (parser.isSet(fastReadOption))
+        window.transfer().setFastRead(true);
 
     QObject::connect(&window, &KRM2200::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

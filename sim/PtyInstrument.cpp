@@ -289,11 +289,26 @@ void PtyInstrument::readInput()
             const QByteArray reply = m_engine.reply(line);
             if (reply.isEmpty())
                 continue;
+            // A pause before the answer line splits the reply in two.
+            qsizetype split = reply.size();
+            if (f.answerPauseMs > 0) {
+                const qsizetype first = reply.indexOf('\r');
+                const qsizetype second = first < 0 ? -1 : reply.indexOf('\r', first + 1);
+                if (second >= 0)
+                    split = second + 1;
+            }
             Chunk chunk;
-            chunk.data = reply;
+            chunk.data = reply.left(split);
             chunk.startNs = qMax(heardNs + qint64(f.lateFirstCharMs) * 1000000LL, m_lineFreeNs);
-            m_lineFreeNs = chunk.startNs + byteNs * reply.size();
+            m_lineFreeNs = chunk.startNs + byteNs * chunk.data.size();
             m_out.push_back(chunk);
+            if (split < reply.size()) {
+                Chunk rest;
+                rest.data = reply.mid(split);
+                rest.startNs = m_lineFreeNs + qint64(f.answerPauseMs) * 1000000LL;
+                m_lineFreeNs = rest.startNs + byteNs * rest.data.size();
+                m_out.push_back(rest);
+            }
         }
     }
     {

@@ -118,7 +118,7 @@ const QString NgLine = QStringLiteral("NG");
 bool SimFaults::any() const
 {
     return silent || lateFirstCharMs > 0 || dropShare > 0 || garbleShare > 0 ||
-           cutAfterLines >= 0 || hangUpAfterCommands >= 0;
+           cutAfterLines >= 0 || hangUpAfterCommands >= 0 || answerPauseMs > 0 || extraLines > 0;
 }
 
 bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
@@ -167,6 +167,10 @@ bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
         return count(faults.cutAfterLines, -1);
     if (mode == QLatin1String("hangup"))
         return count(faults.hangUpAfterCommands, 0);
+    if (mode == QLatin1String("pause"))
+        return count(faults.answerPauseMs, -1);
+    if (mode == QLatin1String("extra"))
+        return count(faults.extraLines, -1);
     if (mode == QLatin1String("seed")) {
         int seed = 0;
         if (!count(seed, -1))
@@ -269,6 +273,8 @@ QByteArray SimEngine::reply(const QString &command)
 QByteArray SimEngine::applyFaults(const QByteArray &reply)
 {
     QByteArray out = reply;
+    for (int i = 1; i <= m_faults.extraLines; ++i)
+        out += "EXTRA " + QByteArray::number(i) + '\r';
     if (m_faults.cutAfterLines >= 0) {
         int lines = 0;
         qsizetype end = 0;

@@ -27,13 +27,18 @@ struct SimFaults {
     // The line hangs up (the pty master is closed) when a command arrives after
     // this many commands were answered; -1 for never.
     int hangUpAfterCommands = -1;
+    // Pause before line 3 of every reply (the line with the answer): a slow
+    // instrument, the first two lines at once and the answer later.
+    int answerPauseMs = 0;
+    // This many further lines after every reply ("EXTRA 1" ...).
+    int extraLines = 0;
     // Seed of the random choice of dropped and garbled characters.
     quint32 seed = 2200;
 
     bool any() const;
     // Applies one option text: "silent", "late:MS", "drop:SHARE", "garble:SHARE",
-    // "cut:LINES", "hangup[:COMMANDS]", "seed:N", "none". A share above 1 is read
-    // as a percentage. Returns false (and a reason) for an unknown or bad text.
+    // "cut:LINES", "hangup[:COMMANDS]", "pause:MS", "extra:LINES", "seed:N", "none". A share above
+    // 1 is read as a percentage. Returns false (and a reason) for an unknown or bad text.
     static bool apply(const QString &option, SimFaults &faults, QString *error = nullptr);
 };
 

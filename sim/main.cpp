@@ -43,7 +43,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
         QStringLiteral("Fault mode (repeatable): silent, late:MS, drop:SHARE, garble:SHARE, "
-                       "cut:LINES, hangup[:COMMANDS], seed:N."),
+                       "cut:LINES, hangup[:COMMANDS], pause:MS (before the answer line), "
+                       "extra:LINES (after every reply), seed:N."),
         QStringLiteral("MODE[:ARG]"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Do not print received commands."));

@@ -9,6 +9,8 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcLink, "krm.link")
 
 SerialLink::SerialLink(Parameter &p, Reception_Show &parsers, Ini_Operation &ini, QObject *parent)
@@ -124,7 +126,8 @@ void SerialLink::writeLine(const QString &text)
     m_bytesSent += bytes.size();
 }
 
-void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, double delaySeconds)
+void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, double delaySeconds,
+                             const std::function<bool()> &answered)
 {
     str = awaitedKey;
     discardInput();
@@ -164,8 +167,44 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
         writeLine(text);
     }
 
-    if (delaySeconds != 0.0)
-        WaitSeconds(delaySeconds);
+    if (delaySeconds != 0.0) {
+        if (answered)
+            waitForAnswer(delaySeconds, answered);
+        else
+            WaitSeconds(delaySeconds);
+    }
+}
+
+void SerialLink::waitForAnswer(double seconds, const std::function<bool()> &answered)
+{
+    QElapsedTimer t0;
+    t0.start();
+    const qint64 total = qint64(seconds * 1e9);
+    QElapsedTimer quiet;
+    quiet.start();
+    qint64 seen = m_bytesReceived;
+    for (;;) {
+        const qint64 left = total - t0.nsecsElapsed();
+        if (left <= 0)
+            break;
+        // Short slices with events serviced, as WaitSeconds does, so that
+        // the reply is handed to its parser while this waits.
+        QEventLoop loop;
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(int(std::clamp<qint64>(left / 1'000'000, 0, 1)));
+        loop.exec();
+        if (m_bytesReceived != seen || !m_rx.isEmpty() || m_drainQueued ||
+            (m_port.isOpen() && m_port.bytesAvailable() > 0)) {
+            seen = m_bytesReceived;
+            quiet.restart();
+            continue;
+        }
+        if (quiet.elapsed() >= QuietGapMs && answered())
+            break;
+    }
 }
 
 void SerialLink::WaitSeconds(double seconds)

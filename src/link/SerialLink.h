@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <functional>
+
 struct Parameter;
 class Reception_Show;
 class Ini_Operation;
@@ -27,8 +29,12 @@ public:
     // Sends text followed by one CR. With the link healthy and the port open,
     // polls for the first reply character for at most 0.5 s without servicing
     // any event; otherwise reopens the port and sends without waiting. Then
-    // waits delaySeconds with events serviced.
-    void SendCommand(const QString &text, const QString &awaitedKey, double delaySeconds);
+    // waits delaySeconds with events serviced. When `answered` is given, the
+    // wait ends earlier: once it holds (the reply's wanted line is in) and
+    // the line has then been quiet for QuietGapMs, so that the rest of a
+    // longer reply is taken in here rather than by the next query.
+    void SendCommand(const QString &text, const QString &awaitedKey, double delaySeconds,
+                     const std::function<bool()> &answered = {});
     // Runs the event loop until the given time has passed.
     static void WaitSeconds(double seconds);
 
@@ -62,6 +68,9 @@ public:
 
     // Poll timeout for the first reply character, in milliseconds.
     static constexpr int FirstByteTimeoutMs = 500;
+    // Silence on the line after a complete answer that ends an early wait
+    // (about a dozen character times at 57600 baud).
+    static constexpr int QuietGapMs = 2;
 
 Q_SIGNALS:
     // Panel 5 of the status bar follows this.
@@ -76,6 +85,7 @@ private:
     void setCommOk(bool ok);
     bool reopen();
     void writeLine(const QString &text);
+    void waitForAnswer(double seconds, const std::function<bool()> &answered);
 
     Parameter &m_p;
     Reception_Show &m_parsers;

@@ -6,6 +6,8 @@
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 
+#include <functional>
+
 namespace {
 
 const QString kEmpty;
@@ -67,18 +69,33 @@ void SettingsTransfer::failRead(bool &all_flg)
     all_flg = false;
 }
 
+bool SettingsTransfer::fastReadOn() const
+{
+    return m_fastRead || m_ini.IniRead(QLatin1String(FastReadSection),
+                                       QLatin1String(FastReadKey)) == QLatin1String("1");
+}
+
 void SettingsTransfer::ReadAllSettings(bool &all_flg)
 {
+    const bool fast = fastReadOn();
+    // In the fast read a query's wait ends once its parser has seen the end
+    // of line 3, the line that holds the answer.
+    auto lineThreeIn = [fast](const int &crCount) -> std::function<bool()> {
+        if (!fast)
+            return {};
+        return [&crCount] { return crCount >= 3; };
+    };
     auto progress = [this](int v) {
         if (m_view)
             m_view->setReadProgress(v);
     };
     // One single-line query: the parser's counter and buffer are reset first,
     // so an answer left over from an earlier read can never pass for this one.
-    auto single = [this](const QString &cmd, int &crCount, QString &reply, double delay) {
+    auto single = [this, &lineThreeIn](const QString &cmd, int &crCount, QString &reply,
+                                       double delay) {
         crCount = 0;
         reply.clear();
-        m_link.SendCommand(cmd, cmd, delay);
+        m_link.SendCommand(cmd, cmd, delay, lineThreeIn(crCount));
         return reply;
     };
 
@@ -87,7 +104,8 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
     for (int n = 0; n < 4; ++n) {
         m_parsers.resetSen();
         m_p.SenReply.clear();
-        m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06);
+        m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06,
+                           lineThreeIn(m_parsers.SenCrCount));
         const QString reply = m_p.SenReply;
         // An answer without the shape of a sensor record (noise on the line,
         // a cut reply) is as good as no answer: storing it would corrupt the
@@ -161,12 +179,13 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
 
     // Patterns and steps: one query per slot; the reply, trimmed, is the record.
     auto records = [&](const char *query, const char *key, const char *section, int count,
-                       void (Reception_Show::*reset)(), QString &reply, QString *stored,
-                       bool (*shaped)(const QString &), auto progressOf) {
+                       void (Reception_Show::*reset)(), int &crCount, QString &reply,
+                       QString *stored, bool (*shaped)(const QString &), auto progressOf) {
         for (int n = 0; n < count; ++n) {
             (m_parsers.*reset)();
             reply.clear();
-            m_link.SendCommand(QString::fromLatin1(query).arg(n), QString::fromLatin1(key), 0.06);
+            m_link.SendCommand(QString::fromLatin1(query).arg(n), QString::fromLatin1(key), 0.06,
+                               lineThreeIn(crCount));
             const QString record = reply.trimmed();
             if (reply.isEmpty() || !shaped(record))
                 return false;
@@ -179,10 +198,12 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         }
         return true;
     };
-    if (!records("LP %1 0", "LP", "PATTERN", 10, &Reception_Show::resetLp, m_p.LpReply,
-                 m_p.PatternPara.data(), &AnswerShape::pattern, [](int n) { return 5 + 5 * n; }) ||
-        !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_p.LsReply,
-                 m_p.StepPara.data(), &AnswerShape::step, [](int n) { return 50 + n; })) {
+    if (!records("LP %1 0", "LP", "PATTERN", 10, &Reception_Show::resetLp, m_parsers.LpCrCount,
+                 m_p.LpReply, m_p.PatternPara.data(), &AnswerShape::pattern,
+                 [](int n) { return 5 + 5 * n; }) ||
+        !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_parsers.LsCrCount,
+                 m_p.LsReply, m_p.StepPara.data(), &AnswerShape::step,
+                 [](int n) { return 50 + n; })) {
         failRead(all_flg);
         return;
     }

@@ -99,6 +99,8 @@ private Q_SLOTS:
     void readAllHangUpMidwayKeepsFileWhole();
     void readAllNoisyLineStoresOnlyWholeValues_data();
     void readAllNoisyLineStoresOnlyWholeValues();
+    void fastReadMatchesNormalRead_data();
+    void fastReadMatchesNormalRead();
     void writeAllHealthy();
     void writeAllStopsOnFaultyRecord_data();
     void writeAllStopsOnFaultyRecord();
@@ -379,6 +381,75 @@ void TestLinkE2e::readAllNoisyLineStoresOnlyWholeValues()
         QVERIFY2(AnswerShape::storedValue(section, key, v),
                  qPrintable(path + QLatin1Char('=') + v));
     }
+}
+
+namespace {
+
+struct ReadOutcome {
+    bool all_flg = false;
+    QByteArray file;
+    QStringList commands;
+};
+
+// One whole-set read on a fresh instrument and program folder. `fastKey`,
+// when not empty, is written under the fast-read key first.
+ReadOutcome readOnce(const QString &fault, bool fastOption, const QString &fastKey)
+{
+    ReadOutcome out;
+    LinkFixture f;
+    SimFaults faults;
+    if (!SimFaults::apply(fault, faults) || !f.start(faults))
+        return out;
+    f.sim.withEngine([](SimEngine &e) {
+        e.setPatternRecord(3, QStringLiteral("4 1 10 12"));
+        e.setStepRecord(10, QStringLiteral("1 0 0 +055.50 01:02:03"));
+        return e.setSetting(QStringLiteral("FAN"), QStringLiteral("0"));
+    });
+    if (!fastKey.isEmpty())
+        ini().IniWritePara(QLatin1String(SettingsTransfer::FastReadSection), QString(), fastKey);
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    t.setFastRead(fastOption);
+    out.all_flg = true;
+    t.ReadAllSettings(out.all_flg);
+    out.file = fileBytes(f.iniPath());
+    out.commands = f.sim.receivedCommands();
+    return out;
+}
+
+} // namespace
+
+// The fast read ends each query's wait at its answer line; it must store the
+// same file, byte for byte, and end every failure the same way. A slow
+// answer line and extra lines after it are waited for and kept apart.
+void TestLinkE2e::fastReadMatchesNormalRead_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("healthy") << "none" << false;
+    QTest::newRow("switched on in the file") << "none" << true;
+    QTest::newRow("slow answer line") << "pause:40" << false;
+    QTest::newRow("extra lines") << "extra:2" << false;
+    QTest::newRow("silent") << "silent" << false;
+    QTest::newRow("cut after two lines") << "cut:2" << false;
+    QTest::newRow("hang-up midway") << "hangup:40" << false;
+    QTest::newRow("garbled") << "garble:0.01" << false;
+}
+
+void TestLinkE2e::fastReadMatchesNormalRead()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, byKey);
+    const ReadOutcome normal = readOnce(fault, false, byKey ? QStringLiteral("0") : QString());
+    const ReadOutcome fast = readOnce(fault, !byKey, byKey ? QStringLiteral("1") : QString());
+    QCOMPARE(fast.all_flg, normal.all_flg);
+    QCOMPARE(fast.commands, normal.commands);
+    QByteArray normalFile = normal.file;
+    if (byKey)
+        normalFile.replace("[FASTREAD]\r\npara=0", "[FASTREAD]\r\npara=1");
+    QCOMPARE(fast.file, normalFile);
+    if (fault == QLatin1String("none") || fault.startsWith(QLatin1String("pause")) ||
+        fault.startsWith(QLatin1String("extra")))
+        QVERIFY(fast.all_flg);
 }
 
 void TestLinkE2e::writeAllHealthy()
