@@ -8,6 +8,7 @@
 #include "logging/LoggingWindows.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
+#include "shell/PrintTarget.h"
 #include "shell/Twips.h"
 
 #include <QAction>
@@ -23,7 +24,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -765,25 +765,12 @@ void frmGraph::Print_c_Click()
     Dialogs &d = Dialogs::instance();
     if (!d.question(this, QStringLiteral("印刷しますか？"), kConfirm, true))
         return;
-    if (!QPrinterInfo::defaultPrinter().isNull() || !QPrinterInfo::availablePrinters().isEmpty()) {
-        QPrinter printer(QPrinter::HighResolution);
-        printTo(printer);
-        return;
-    }
-    // Nothing to print on: say so and offer the same page as a PDF file.
-    if (!d.question(this, QStringLiteral("プリンタが見つかりません。\nPDFファイルに保存しますか？"),
-                    kConfirm, true))
-        return;
-    const QString path = d.saveFile(this, QStringLiteral("PDFファイル (*.pdf)"), m_w.appDir());
-    if (path.isEmpty())
-        return;
+    // Without a printer the same page can go to a PDF file.
     QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
+    if (!PrintTarget::choose(this, printer, m_w.appDir()))
+        return;
     printTo(printer);
-    if (!QFileInfo(path).isFile())
-        d.message(this, QStringLiteral("PDFファイルを保存できませんでした。\n") + path,
-                  QStringLiteral("error"));
+    PrintTarget::confirm(this, printer);
 }
 
 void frmGraph::printTo(QPrinter &printer)

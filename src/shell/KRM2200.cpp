@@ -9,7 +9,7 @@
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 #include "logging/LoggingWindows.h"
-#include "settings/StatusWindows.h"
+#include "settings/SettingsWindows.h"
 #include "settings/frmDetailed_setting.h"
 #include "shell/Dialogs.h"
 #include "shell/FileCopy.h"
@@ -137,7 +137,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     registerLoggingWindows(*this);
     registerDetailedSettingsWindow(*this);
     registerEditorWindows(*this);
-    registerStatusWindows(*this);
+    registerSettingsWindows(*this);
     registerFixControlWindows(*this);
 
     connect(m_link.get(), &SerialLink::commStateChanged, this,
