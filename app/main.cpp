@@ -11,8 +11,24 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
+
+// "--help" and "--version" only print text: they must work on a machine
+// without a display (a package check, a shell over ssh), so they get an
+// application object that needs none.
+bool printsTextOnly(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"--help", "-h", "-?", "--help-all", "--version", "-v"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
+}
 
 int startExitCode(KRM2200::StartResult result)
 {
@@ -34,15 +50,14 @@ int main(int argc, char *argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    QApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app =
+        printsTextOnly(argc, argv) ? std::make_unique<QCoreApplication>(argc, argv)
+                                   : std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral("krm2200"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(KRM_VERSION_MAJOR)
                                             .arg(KRM_VERSION_MINOR)
                                             .arg(KRM_VERSION_REVISION));
-    // Lets the desktop match the window to the installed entry and its icon.
-    QGuiApplication::setDesktopFileName(appId());
-
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addVersionOption();
@@ -68,7 +83,9 @@ int main(int argc, char *argv[])
                        "its answer is in (the same as \"1\" under [FASTREAD] para= in "
                        "sys/KRM.ini)."));
     parser.addOptions({portOption, homeOption, readyOption, shotOption, fastReadOption});
-    parser.process(app);
+    parser.process(*app);
+    // Lets the desktop match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(appId());
 
     const bool exitWhenReady =
         parser.isSet(readyOption) || qEnvironmentVariableIsSet("KRM_EXIT_WHEN_READY");
@@ -87,12 +104,12 @@ int main(int argc, char *argv[])
     if (parser.isSet(fastReadOption))
         window.transfer().setFastRead(true);
 
-    QObject::connect(&window, &KRM2200::programEnded, &app, &QCoreApplication::quit,
+    QObject::connect(&window, &KRM2200::programEnded, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
     int exitCode = 0;
     if (exitWhenReady || !screenshot.isEmpty()) {
-        QObject::connect(&window, &KRM2200::startUpFinished, &app,
+        QObject::connect(&window, &KRM2200::startUpFinished, app.get(),
                          [&window, &exitCode, screenshot](KRM2200::StartResult result) {
                              // Scripts and CI tell a start that reached ready from one that
                              // did not by the exit status.
@@ -120,6 +137,6 @@ int main(int argc, char *argv[])
     }
     // The start-up sequence runs once the window is on the screen.
     QTimer::singleShot(0, &window, [&window] { window.startUp(); });
-    const int rc = app.exec();
+    const int rc = QCoreApplication::exec();
     return exitCode ? exitCode : rc;
 }
