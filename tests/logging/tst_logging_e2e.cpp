@@ -16,6 +16,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 namespace {
 
 const QByteArray kLine = "\"+025.00\",\"+024.98\",\"*\",\"+025\",\"+031.50\"\r\n";
@@ -88,6 +92,7 @@ private Q_SLOTS:
     void fullLogRestarts();
     void failuresAreTold_data();
     void failuresAreTold();
+    void writeErrorStopsTheLog();
     void storedLogPages();
     void printsA4Landscape();
     void closingWhileLogging();
@@ -232,6 +237,42 @@ void tst_LoggingE2E::failuresAreTold()
     QVERIFY2(m.text.contains(QStringLiteral("ログフォルダを確認してください。")),
              qPrintable(m.text));
     QVERIFY(m.text.contains(csv ? QStringLiteral("CSV_DATA") : QStringLiteral("TXT_DATA")));
+}
+
+// A disk that fills up while a log runs: the write of the next line fails,
+// the log stops and the user is told, and the file keeps its whole lines.
+void tst_LoggingE2E::writeErrorStopsTheLog()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    r.w->startLog();
+    QVERIFY(r.lines(1));
+    const QString path = r.logPath();
+    const QByteArray before = fileBytes(path);
+
+    // A file-size limit at the log's present size makes its next write fail
+    // (EFBIG) the way a full disk does; the signal that comes with it is ignored.
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit full = old;
+    full.rlim_cur = rlim_t(before.size());
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &full), 0);
+    const bool stopped = QTest::qWaitFor([&] { return !r.w->logRecording(); }, 8000);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(stopped);
+    QVERIFY(!r.w->Log_Timer->isActive());
+    QVERIFY(r.f.dialogs->questions().isEmpty());
+    bool told = false;
+    for (const auto &m : r.f.dialogs->messages())
+        told = told || (m.title == QStringLiteral("error") &&
+                        m.text.contains(QStringLiteral("ログファイルに書き込めませんでした。")) &&
+                        m.text.contains(path));
+    QVERIFY(told);
+    QCOMPARE(fileBytes(r.log().file().TxtLogFinal.isEmpty() ? path : r.log().file().TxtLogFinal),
+             before);
 }
 
 // A stored log of 701 lines: two overlapping pages; the second draws samples
