@@ -1,6 +1,7 @@
 #include "settings/DetailedSettings.h"
 
 #include "config/Ini_Operation.h"
+#include "control/StepCheck.h"
 #include "shell/WindowState.h"
 
 #include <QDir>
@@ -58,15 +59,9 @@ QString clean(const QString &text)
 
 QString DetailedSettings::toHalfWidth(const QString &text)
 {
-    QString out = text;
-    for (QChar &c : out) {
-        const char16_t u = c.unicode();
-        if (u >= 0xFF01 && u <= 0xFF5E)
-            c = QChar(char16_t(u - 0xFEE0));
-        else if (u == 0x3000)
-            c = kBlank;
-    }
-    return out;
+    // The same conversion as the step editor's, so both windows accept the
+    // same typed characters.
+    return StepCheck::toHalfWidth(text);
 }
 
 std::optional<qint64> DetailedSettings::hundredths(const QString &text)
