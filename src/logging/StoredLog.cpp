@@ -116,7 +116,9 @@ bool StoredLog::interval(int *seconds) const
     bool ok1 = false;
     const int s0 = time(0).section(QLatin1Char(':'), 2, 2).toInt(&ok0);
     const int s1 = time(1).section(QLatin1Char(':'), 2, 2).toInt(&ok1);
-    if (!ok0 || !ok1)
+    // A seconds part outside 0-59 is not a time stamp this program wrote
+    // (a damaged or hand-made file): no interval rather than a wrong one.
+    if (!ok0 || !ok1 || s0 < 0 || s0 > 59 || s1 < 0 || s1 > 59)
         return false;
     *seconds = s0 == 0 && s1 == 0 ? 60 : qint16(s1 - s0);
     return true;
