@@ -131,6 +131,12 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
 {
     str = awaitedKey;
     discardInput();
+    // An early-ending wait gives the parser only what follows this command's
+    // echo: lines still arriving from an earlier, longer reply are stale.
+    m_echoPending = bool(answered);
+    m_echo = text.trimmed();
+    m_held.clear();
+    m_heldLineStart = 0;
 
     if (m_port.isOpen() && m_p.CommOk) {
         writeLine(text);
@@ -173,6 +179,7 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
         else
             WaitSeconds(delaySeconds);
     }
+    releaseHeld();
 }
 
 void SerialLink::waitForAnswer(double seconds, const std::function<bool()> &answered)
@@ -180,30 +187,55 @@ void SerialLink::waitForAnswer(double seconds, const std::function<bool()> &answ
     QElapsedTimer t0;
     t0.start();
     const qint64 total = qint64(seconds * 1e9);
+    for (;;) {
+        // Other events are serviced between reads, as in WaitSeconds; the
+        // reply itself is taken in as soon as it arrives rather than on a
+        // timer slice, so the wait ends within a character time of its line.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!m_rx.isEmpty() || (m_port.isOpen() && m_port.bytesAvailable() > 0))
+            drain();
+        if (!m_echoPending && answered())
+            return;
+        const qint64 left = total - t0.nsecsElapsed();
+        if (left <= 0)
+            return;
+        if (!m_port.isOpen()) {
+            WaitSeconds(double(left) / 1e9);
+            return;
+        }
+        const int ms = int(std::clamp<qint64>((left + 999'999) / 1'000'000, 1, 5));
+        if (!m_port.waitForReadyRead(ms) && m_port.error() != QSerialPort::TimeoutError)
+            WaitSeconds(std::min(double(left) / 1e9, 0.001)); // a failing port: no busy loop
+    }
+}
+
+void SerialLink::releaseHeld()
+{
+    if (!m_echoPending)
+        return;
+    // The echo never came (noise, a cut reply, no reply): the parser gets
+    // everything as it would have without the early end.
+    m_echoPending = false;
+    const QString held = m_held;
+    m_held.clear();
+    m_heldLineStart = 0;
+    for (const QChar c : held)
+        m_parsers.dispatch(str, c);
+}
+
+void SerialLink::waitQuiet(int quietMs, double maxSeconds)
+{
+    QElapsedTimer t0;
+    t0.start();
     QElapsedTimer quiet;
     quiet.start();
     qint64 seen = m_bytesReceived;
-    for (;;) {
-        const qint64 left = total - t0.nsecsElapsed();
-        if (left <= 0)
-            break;
-        // Short slices with events serviced, as WaitSeconds does, so that
-        // the reply is handed to its parser while this waits.
-        QEventLoop loop;
-        QTimer timer;
-        timer.setTimerType(Qt::PreciseTimer);
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timer.start(int(std::clamp<qint64>(left / 1'000'000, 0, 1)));
-        loop.exec();
-        if (m_bytesReceived != seen || !m_rx.isEmpty() || m_drainQueued ||
-            (m_port.isOpen() && m_port.bytesAvailable() > 0)) {
+    while (quiet.elapsed() < quietMs && t0.nsecsElapsed() < qint64(maxSeconds * 1e9)) {
+        WaitSeconds(0.0005);
+        if (m_bytesReceived != seen) {
             seen = m_bytesReceived;
             quiet.restart();
-            continue;
         }
-        if (quiet.elapsed() >= QuietGapMs && answered())
-            break;
     }
 }
 
@@ -272,8 +304,27 @@ void SerialLink::handleChar(QChar c)
         const QString line = m_LineBuffer;
         m_LineBuffer.clear();
         Q_EMIT lineReceived(line);
+        if (m_echoPending) {
+            m_held.append(c);
+            if (line.trimmed() == m_echo) {
+                // Only the echo line and what follows it belong to this reply.
+                m_echoPending = false;
+                const QString echoLine = m_held.mid(m_heldLineStart);
+                m_held.clear();
+                m_heldLineStart = 0;
+                for (const QChar e : echoLine)
+                    m_parsers.dispatch(str, e);
+            } else {
+                m_heldLineStart = m_held.size();
+            }
+            return;
+        }
     } else {
         m_LineBuffer.append(c);
+        if (m_echoPending) {
+            m_held.append(c);
+            return;
+        }
     }
     m_parsers.dispatch(str, c);
 }

@@ -30,13 +30,18 @@ public:
     // polls for the first reply character for at most 0.5 s without servicing
     // any event; otherwise reopens the port and sends without waiting. Then
     // waits delaySeconds with events serviced. When `answered` is given, the
-    // wait ends earlier: once it holds (the reply's wanted line is in) and
-    // the line has then been quiet for QuietGapMs, so that the rest of a
-    // longer reply is taken in here rather than by the next query.
+    // wait ends earlier, once it holds (the reply's wanted line is in); the
+    // parser then gets only the echo of `text` and what follows it, so lines
+    // of an earlier reply still arriving never pass for this one. Without the
+    // echo in time it gets everything received, as without `answered`.
     void SendCommand(const QString &text, const QString &awaitedKey, double delaySeconds,
                      const std::function<bool()> &answered = {});
     // Runs the event loop until the given time has passed.
     static void WaitSeconds(double seconds);
+    // Runs the event loop until nothing was received for quietMs, or for at
+    // most maxSeconds: lets the tail of a longer reply come in before the
+    // line is handed to someone else.
+    void waitQuiet(int quietMs, double maxSeconds);
 
     // Opens the port if it is closed and records portText under COM/para.
     // Returns whether the port is open afterwards.
@@ -68,8 +73,8 @@ public:
 
     // Poll timeout for the first reply character, in milliseconds.
     static constexpr int FirstByteTimeoutMs = 500;
-    // Silence on the line after a complete answer that ends an early wait
-    // (about a dozen character times at 57600 baud).
+    // Silence on the line that marks the end of a reply's tail (about a dozen
+    // character times at 57600 baud).
     static constexpr int QuietGapMs = 2;
 
 Q_SIGNALS:
@@ -86,6 +91,7 @@ private:
     bool reopen();
     void writeLine(const QString &text);
     void waitForAnswer(double seconds, const std::function<bool()> &answered);
+    void releaseHeld();
 
     Parameter &m_p;
     Reception_Show &m_parsers;
@@ -99,6 +105,11 @@ private:
     bool m_draining = false;
     bool m_inPoll = false;
     bool m_drainQueued = false;
+    // Early-ending wait: characters held back until the echo line arrives.
+    bool m_echoPending = false;
+    QString m_echo;
+    QString m_held;
+    qsizetype m_heldLineStart = 0;
     qint64 m_bytesSent = 0;
     qint64 m_bytesReceived = 0;
 };

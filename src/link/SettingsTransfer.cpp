@@ -99,7 +99,11 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         return reply;
     };
 
-    SerialLink::WaitSeconds(0.5);
+    // The pause before the first query is one more fixed wait the fast read
+    // does without: the first query still has its whole first-byte timeout,
+    // and anything the instrument sent before its echo is not parsed.
+    if (!fast)
+        SerialLink::WaitSeconds(0.5);
 
     for (int n = 0; n < 4; ++n) {
         m_parsers.resetSen();
@@ -208,6 +212,10 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         return;
     }
 
+    // The last answer's wait ended at its line 3: let anything after it come
+    // in now, so it cannot reach the next command's parser.
+    if (fast)
+        m_link.waitQuiet(SerialLink::QuietGapMs, 0.06);
     m_link.str.clear();
 }
 

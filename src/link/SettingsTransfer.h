@@ -34,7 +34,8 @@ public:
     // The fast whole-set read: each query's settle wait ends as soon as its
     // answer line is in (never later than the usual delay). On when set here
     // (the command line) or when the configuration file holds "1" under
-    // FastReadSection/FastReadKey. Everything else of the read is unchanged.
+    // FastReadSection/FastReadKey. It also skips the pause before the first
+    // query. Commands, timeouts, stored values and failures are unchanged.
     void setFastRead(bool on) { m_fastRead = on; }
     bool fastReadOn() const;
     static constexpr const char *FastReadSection = "FASTREAD";
