@@ -31,6 +31,8 @@
 
 namespace {
 
+constexpr const char *FastRead = "fast-read";
+
 // The fault options of one session, drawn from its seed alone.
 QStringList faultMix(quint32 seed)
 {
@@ -49,6 +51,13 @@ QStringList faultMix(quint32 seed)
         mix << QStringLiteral("hangup:%1").arg(1 + r.bounded(130));
     if (chance(5))
         mix << QStringLiteral("silent");
+    if (chance(20))
+        mix << QStringLiteral("extra:%1").arg(1 + r.bounded(3));
+    if (chance(15))
+        mix << QStringLiteral("pause:%1").arg(1 + r.bounded(50));
+    // Not a fault: half the sessions read with the program's fast read.
+    if (chance(50))
+        mix << QLatin1String(FastRead);
     mix << QStringLiteral("seed:%1").arg(seed);
     return mix;
 }
@@ -139,7 +148,8 @@ private:
         s->mix = faultMix(s->seed);
         SimFaults faults;
         for (const QString &option : std::as_const(s->mix))
-            SimFaults::apply(option, faults);
+            if (option != QLatin1String(FastRead))
+                SimFaults::apply(option, faults);
         s->sim = std::make_unique<PtyInstrument>();
         s->sim->setStatePath(s->home.filePath(QStringLiteral("sim-state.ini")));
         QString error;
@@ -174,9 +184,11 @@ private:
         ++m_running;
         s->clock.start();
         s->limit.start(m_limitMs);
-        s->program->start(m_program,
-                          {QStringLiteral("--home"), s->home.path(), QStringLiteral("--port"),
-                           s->sim->devicePath(), QStringLiteral("--exit-when-ready")});
+        QStringList args{QStringLiteral("--home"), s->home.path(), QStringLiteral("--port"),
+                         s->sim->devicePath(), QStringLiteral("--exit-when-ready")};
+        if (s->mix.contains(QLatin1String(FastRead)))
+            args << QStringLiteral("--fast-read");
+        s->program->start(m_program, args);
     }
 
     void finished(Session *s, int code, QProcess::ExitStatus status)
