@@ -167,6 +167,7 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
         if (!reopen()) {
             // Nothing was sent: the link is not healthy, whatever it was before.
             setCommOk(false);
+            m_echoPending = false;
             return;
         }
         setCommOk(true);
