@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <optional>
 
 namespace StepCheck {
 
@@ -64,6 +65,21 @@ bool wholeSeconds(const QString &text, bool *numeric)
     double v = 0;
     *numeric = isPlainNumber(text, &v);
     return *numeric && isWholeNumber(text) && v >= 0 && v <= 36000;
+}
+
+// What both time rules share: a plain number is a count of seconds and is
+// decided here; any other text must have numeric parts (the text comparison
+// alone would also pass "0abc" or a part marked "e"). Returns the verdict
+// when it is decided here, otherwise fills `parts` for the rule to judge.
+std::optional<bool> secondsOrParts(const QString &t, double parts[3])
+{
+    bool numeric = false;
+    const bool seconds = wholeSeconds(t, &numeric);
+    if (numeric)
+        return seconds;
+    if (!timeParts(t, parts))
+        return false;
+    return std::nullopt;
 }
 
 } // namespace
@@ -161,28 +177,17 @@ QString NormalizeTime(const QString &text)
 bool timeValidRuleA(const QString &normalized)
 {
     const QString &t = normalized;
-    bool numeric = false;
-    const bool seconds = wholeSeconds(t, &numeric);
-    if (numeric)
-        return seconds;
-    // The text comparison alone would also pass "0abc" or a part marked "e";
-    // only numeric parts may be compared.
     double parts[3];
-    if (!timeParts(t, parts))
-        return false;
+    if (const auto decided = secondsOrParts(t, parts))
+        return *decided;
     return t >= QLatin1String("00:00:00") && t <= QLatin1String("10:00:00");
 }
 
 bool timeValidRuleB(const QString &normalized)
 {
-    const QString &t = normalized;
-    bool numeric = false;
-    const bool seconds = wholeSeconds(t, &numeric);
-    if (numeric)
-        return seconds;
     double parts[3];
-    if (!timeParts(t, parts))
-        return false;
+    if (const auto decided = secondsOrParts(normalized, parts))
+        return *decided;
     const double total = parts[0] * 3600 + parts[1] * 60 + parts[2];
     return total >= 0 && total <= 36000;
 }
