@@ -119,14 +119,8 @@ void tst_PatternRunE2E::patternRunsToTheEnd()
                e.setStepRecord(21, second);
     });
 
-    Parameter &p = param();
-    p.LogInterval = 1;
-    p.GraphPagePoints = 600;
-    p.GraphXScale = 50;
-    p.GraphDegPerDiv = 50.0;
-    p.GraphDivCount = 4.0;
-    p.GraphZeroDiv = 3.0;
-    w->SetLogdirname(f.appDir());
+    f.presetLiveLog(w);
+    const Parameter &p = param();
     int logStarts = 0;
     bool goBeforeLog = false;
     w->startLog = [&, start = w->startLog] {

@@ -63,14 +63,7 @@ struct LogRig {
         });
         w = f.readyWindow();
         w->resize(1100, 860);
-        Parameter &p = param();
-        p.LogInterval = 1;
-        p.GraphPagePoints = 600;
-        p.GraphXScale = 50;
-        p.GraphDegPerDiv = 50.0;
-        p.GraphDivCount = 4.0;
-        p.GraphZeroDiv = 3.0;
-        w->SetLogdirname(f.appDir());
+        f.presetLiveLog(w);
         return true;
     }
     LOG_Handling &log() { return LoggingWindows::of(*w).log(); }

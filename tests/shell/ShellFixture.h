@@ -72,6 +72,20 @@ struct ShellFixture {
         return w;
     }
 
+    // A log every second into this program folder, drawn on the first
+    // graph scale (600 points a page, 150 ... -50 degrees).
+    void presetLiveLog(KRM2200 *w) const
+    {
+        Parameter &p = param();
+        p.LogInterval = 1;
+        p.GraphPagePoints = 600;
+        p.GraphXScale = 50;
+        p.GraphDegPerDiv = 50.0;
+        p.GraphDivCount = 4.0;
+        p.GraphZeroDiv = 3.0;
+        w->SetLogdirname(appDir());
+    }
+
     QStringList commands() const { return sim ? sim->receivedCommands() : QStringList(); }
 
     static QString text(const QString &path)
