@@ -40,7 +40,7 @@ void checkLine(const QString &line)
     const qsizetype parts = line.split(QLatin1Char(':')).size();
     if (parts == 1 || parts > 3)
         check(t == line, "a time of one or many parts was changed");
-    if (StepCheck::timeValidRuleB(t) || StepCheck::timeValidRuleA(t))
+    if (StepCheck::timeValid(t))
         check(!t.split(QLatin1Char(':')).contains(QStringLiteral("e")), "a marked part passed");
 }
 

@@ -15,6 +15,36 @@ const QString kPatternSection = QStringLiteral("PATTERN");
 const QString kStepSection = QStringLiteral("STEP");
 const QString kDeleteQuestion = QStringLiteral("削除しますか？");
 const QString kConfirmTitle = QStringLiteral("確認");
+const QString kNl = QStringLiteral("\n");
+
+QString stepDroppedLine(int n)
+{
+    return QStringLiteral("ステップ%1：登録されません（条件外）").arg(n);
+}
+
+QString loopDroppedLine(int k)
+{
+    return QStringLiteral("パターン%1：ループ回数が正しくないため登録されません").arg(k);
+}
+
+QString actionDroppedLine(int k)
+{
+    return QStringLiteral("パターン%1：最終ステップ後の動作が正しくないため登録されません").arg(k);
+}
+
+// Only a whole count from 0 to 50 goes to the instrument.
+bool usableLoop(const QString &typed)
+{
+    const QString loop = StepCheck::toHalfWidth(typed);
+    double v = -1;
+    return StepCheck::isWholeNumber(loop) && StepCheck::isPlainNumber(loop, &v) && v >= 0 &&
+           v <= 50;
+}
+
+bool usableAction(int action)
+{
+    return action == 0 || action == 1;
+}
 
 QString patternKey(int k)
 {
@@ -92,11 +122,13 @@ PatternEditor::Part PatternEditor::temperaturePart(int r)
     return Part::Stop;
 }
 
-bool PatternEditor::timePart(int r, bool ruleB, QString *normalized)
+bool PatternEditor::timePart(int r, QString *normalized)
 {
     StepRow &row = m_rows.at(size_t(r));
     const QString t = StepCheck::NormalizeTime(row.time);
-    const bool ok = ruleB ? StepCheck::timeValidRuleB(t) : StepCheck::timeValidRuleA(t);
+    // One rule whatever was edited last: a valid time never turns "×"
+    // because the temperature or sensor was corrected after it.
+    const bool ok = StepCheck::timeValid(t);
     row.timeRed = !ok;
     if (!ok)
         row.mark = kBad;
@@ -118,7 +150,7 @@ void PatternEditor::setSensor(int r, int index)
     const Part temp = temperaturePart(r);
     if (temp == Part::Stop)
         return;
-    const bool time = timePart(r, false, nullptr);
+    const bool time = timePart(r, nullptr);
     if (temp == Part::Pass && time)
         row.mark = kGood;
 }
@@ -134,7 +166,7 @@ QString PatternEditor::setTemperature(int r, const QString &text)
         return row.temp;
     if (sensorPart(r) != Part::Pass)
         return row.temp;
-    const bool time = timePart(r, false, nullptr);
+    const bool time = timePart(r, nullptr);
     if (temp == Part::Pass && time)
         row.mark = kGood;
     return row.temp;
@@ -148,7 +180,7 @@ QString PatternEditor::setHoldTime(int r, const QString &text)
     // a record but not in it: take them as their half-width forms.
     row.time = StepCheck::toHalfWidth(text);
     QString t;
-    const bool time = timePart(r, true, &t);
+    const bool time = timePart(r, &t);
     if (time)
         step_time.at(n) = t;
     const Part temp = temperaturePart(r);
@@ -424,7 +456,7 @@ void PatternEditor::mnu1()
 
 void PatternEditor::mnu2()
 {
-    if (!m_view || !m_view->question(kDeleteQuestion, kConfirmTitle))
+    if (!m_view || !m_view->question(kDeleteQuestion, kConfirmTitle, true))
         return;
     const int first = page_top;
     // The pattern that owns the page shown; the same as the selected one
@@ -447,7 +479,7 @@ void PatternEditor::mnu2()
 
 void PatternEditor::deleteAll()
 {
-    if (!m_view || !m_view->question(kDeleteQuestion, kConfirmTitle))
+    if (!m_view || !m_view->question(kDeleteQuestion, kConfirmTitle, true))
         return;
     m_view->setBusy(true);
     for (int k = 0; k < Patterns; ++k) {
@@ -472,7 +504,77 @@ void PatternEditor::deleteAll()
 
 // ---------------------------------------------------------------- registration
 
-void PatternEditor::PackPatternSteps(int k)
+PatternEditor::Snapshot PatternEditor::snapshot() const
+{
+    return Snapshot{page_top,  sel_pattern, in_index, sen_use,   step_sen,
+                    step_temp, step_time,   m_rows,   m_patterns};
+}
+
+void PatternEditor::restore(const Snapshot &s)
+{
+    page_top = s.page_top;
+    sel_pattern = s.sel_pattern;
+    in_index = s.in_index;
+    sen_use = s.sen_use;
+    step_sen = s.step_sen;
+    step_temp = s.step_temp;
+    step_time = s.step_time;
+    m_rows = s.rows;
+    m_patterns = s.patterns;
+}
+
+void PatternEditor::showBlock(int b, const Snapshot &shown)
+{
+    if (10 * b == shown.page_top) {
+        page_top = shown.page_top;
+        m_rows = shown.rows;
+    } else if (page_top != 10 * b) {
+        reLoads3(10 * b);
+    }
+}
+
+QStringList PatternEditor::droppedItems()
+{
+    const Snapshot shown = snapshot();
+    QStringList lines;
+    for (int k = 0; k < Patterns; ++k) {
+        const PatternRow &p = m_patterns.at(size_t(k));
+        if (!p.optionVisible)
+            continue;
+        bool typed = false;
+        // Registration counts a pattern's steps up to the first that is not
+        // valid; the rest stay in the file but are never run.
+        bool cut = false;
+        for (int b = k; b <= lastBlockOf(k); ++b) {
+            showBlock(b, shown);
+            for (int r = 0; r < Rows; ++r) {
+                const StepRow &row = m_rows.at(size_t(r));
+                const int n = 10 * b + r;
+                if (row.mark == kBad) {
+                    typed = typed || row.sensor != FreeSensor;
+                    lines << stepDroppedLine(n);
+                    continue;
+                }
+                if (row.sensor == FreeSensor)
+                    continue;
+                typed = true;
+                cut = cut || row.mark != kGood;
+                if (cut)
+                    lines << stepDroppedLine(n);
+            }
+        }
+        if (!typed)
+            continue;
+        if (!usableLoop(p.loop))
+            lines << loopDroppedLine(k);
+        if (!usableAction(p.action))
+            lines << actionDroppedLine(k);
+    }
+    restore(shown);
+    return lines;
+}
+
+void PatternEditor::PackPatternSteps(int k, const Snapshot &shown)
 {
     const int start = stepstart(k);
     const int lastBlock = lastBlockOf(k);
@@ -482,8 +584,7 @@ void PatternEditor::PackPatternSteps(int k)
     };
     QList<Kept> kept;
     for (int b = k; b <= lastBlock; ++b) {
-        if (page_top != 10 * b)
-            reLoads3(10 * b);
+        showBlock(b, shown);
         for (int r = 0; r < Rows; ++r) {
             StepRow &row = m_rows.at(size_t(r));
             if (row.mark == kBad || row.sensor == FreeSensor)
@@ -533,13 +634,22 @@ QString PatternEditor::summaryLine(int m, const QString &loop, int action, int s
            twoDigits(end) + QStringLiteral("\r\n");
 }
 
-bool PatternEditor::RegisterPatterns()
+PatternEditor::Registration PatternEditor::RegisterPatterns(bool offerWrite)
 {
+    // Nothing the user typed is dropped without being asked.
+    const QStringList dropped = droppedItems();
+    if (!dropped.isEmpty() &&
+        !(m_view &&
+          m_view->question(dropped.join(kNl) + kNl + QStringLiteral("このまま登録しますか？"),
+                           QStringLiteral("登録確認"), false)))
+        return Registration::Declined;
+
+    const Snapshot shown = snapshot();
     if (m_view)
         m_view->setBusy(true);
     for (int k = 0; k < Patterns; ++k) {
         if (m_patterns.at(size_t(k)).optionVisible)
-            PackPatternSteps(k);
+            PackPatternSteps(k, shown);
     }
     QString summary;
     for (int m = 0; m < Patterns; ++m) {
@@ -550,12 +660,7 @@ bool PatternEditor::RegisterPatterns()
         }
         reLoads(10 * m);
         p.loop = StepCheck::toHalfWidth(p.loop);
-        double loop = -1;
-        // Only a whole count goes to the instrument.
-        const bool usable = StepCheck::isWholeNumber(p.loop) &&
-                            StepCheck::isPlainNumber(p.loop, &loop) && loop >= 0 && loop <= 50 &&
-                            (p.action == 0 || p.action == 1);
-        if (!usable) {
+        if (!usableLoop(p.loop) || !usableAction(p.action)) {
             m_ini.IniWrite(kPatternSection, patternKey(m), QString());
             continue;
         }
@@ -580,24 +685,33 @@ bool PatternEditor::RegisterPatterns()
                            .join(QLatin1Char(' ')));
         summary += summaryLine(m, p.loop, p.action, start, end);
     }
+    // The grid shows what was registered before the summary stands over it.
     reLoads(10 * sel_pattern);
     LoadPatternRows();
     if (m_view)
         m_view->setBusy(false);
-    if (!summary.isEmpty()) {
-        if (m_view) {
-            m_view->message(
-                QStringLiteral("パターンNo　ループ回数　到達後　開始ステップ　終了ステップ") +
-                    QStringLiteral("\r\n") + summary +
-                    QStringLiteral("       パターンを登録しました。"),
-                kConfirmTitle);
-            m_view->closeEditor();
-        }
-        return true;
+    if (summary.isEmpty()) {
+        if (m_view)
+            m_view->message(QStringLiteral("登録可能なパターンがありませんでした。\r\n"
+                                           "パターン及びステップの登録内容を確認してください。"),
+                            QStringLiteral("失敗"));
+        return Registration::NothingRegistered;
     }
-    if (m_view)
-        m_view->message(QStringLiteral("登録可能なパターンがありませんでした。\r\n"
-                                       "パターン及びステップの登録内容を確認してください。"),
-                        QStringLiteral("失敗"));
-    return false;
+    if (!m_view)
+        return Registration::Registered;
+    m_view->message(QStringLiteral("パターンNo　ループ回数　到達後　開始ステップ　終了ステップ") +
+                        QStringLiteral("\r\n") + summary +
+                        QStringLiteral("       パターンを登録しました。"),
+                    kConfirmTitle);
+    // Registered patterns live in the file only until the instrument gets
+    // them: a run started now would name a pattern the instrument lacks.
+    const bool write =
+        offerWrite &&
+        m_view->question(QStringLiteral("登録したパターンは本体書込で本体に送られます。\n"
+                                        "今すぐ本体へ書き込みますか？"),
+                         QStringLiteral("書込み確認"), false);
+    m_view->closeEditor();
+    if (write)
+        m_view->writeToInstrument();
+    return Registration::Registered;
 }

@@ -12,12 +12,15 @@ class PatternEditorView {
 public:
     virtual ~PatternEditorView() = default;
     virtual void message(const QString &text, const QString &title) = 0;
-    // True only for Yes.
-    virtual bool question(const QString &text, const QString &title) = 0;
+    // True only for Yes; `defaultYes` chooses the default button.
+    virtual bool question(const QString &text, const QString &title, bool defaultYes) = 0;
     // Frames and buttons disabled, hourglass pointer, while true.
     virtual void setBusy(bool busy) = 0;
     // A registration succeeded: the window closes.
     virtual void closeEditor() = 0;
+    // The user asked to send what was registered to the instrument now (the
+    // toolbar's whole-set write); called after closeEditor().
+    virtual void writeToInstrument() = 0;
 };
 
 // The pattern and step editor without its window: ten pattern rows, the
@@ -91,8 +94,20 @@ public:
     void mnu1();         // insert a free step at grid row in_index
     void mnu2();         // delete the step at grid row in_index
     void deleteAll();    // Alldel_c
-    // OK_c. Returns true when at least one pattern was registered.
-    bool RegisterPatterns();
+    enum class Registration {
+        Registered,        // at least one pattern registered, the window closes
+        NothingRegistered, // the failure message was shown
+        Declined,          // the user kept the editor rather than lose input
+    };
+    // OK_c. Before anything is written, lists what would not be registered
+    // and asks; No leaves every row as it was. After a registration, offers
+    // the instrument write unless `offerWrite` is false (the write that
+    // closes the editor follows anyway).
+    Registration RegisterPatterns(bool offerWrite = true);
+    // One line per typed item that a registration now would not register:
+    // steps marked invalid or cut off, patterns refused for their loop count
+    // or end action. Leaves the editor as it was.
+    QStringList droppedItems();
 
     // ---- fills ----
     void reLoads(int first);  // file first, then window copies
@@ -108,7 +123,7 @@ private:
     enum class Part { Pass, Fail, Stop };
     Part sensorPart(int r);
     Part temperaturePart(int r);
-    bool timePart(int r, bool ruleB, QString *normalized);
+    bool timePart(int r, QString *normalized);
     void setFreeRow(int r);
     void setRow(int r, int sensor, const QString &temp, const QString &time);
     void fill(int first, bool fileFirst);
@@ -125,7 +140,25 @@ private:
     // pattern owning it, paging the grid on; returns the last step gathered.
     int collect(int first, Work &w);
     void writeBack(int first, int last, const Work &w);
-    void PackPatternSteps(int k);
+    // Everything a registration pages through, to be put back as it was.
+    struct Snapshot {
+        int page_top = 0;
+        int sel_pattern = 0;
+        int in_index = 0;
+        std::array<QString, 4> sen_use;
+        std::array<QString, Steps + 1> step_sen;
+        std::array<QString, Steps + 1> step_temp;
+        std::array<QString, Steps + 1> step_time;
+        std::array<StepRow, Rows> rows;
+        std::array<PatternRow, Patterns> patterns;
+    };
+    Snapshot snapshot() const;
+    void restore(const Snapshot &s);
+    // Shows block b: the page on screen when `shown` was taken keeps its rows
+    // exactly as typed (the window copies hold only valid hold times); any
+    // other page is filled from the window copies.
+    void showBlock(int b, const Snapshot &shown);
+    void PackPatternSteps(int k, const Snapshot &shown);
     void restoreExtents();
     QString readValue(const QString &section, const QString &key) const;
 

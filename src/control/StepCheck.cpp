@@ -67,10 +67,9 @@ bool wholeSeconds(const QString &text, bool *numeric)
     return *numeric && isWholeNumber(text) && v >= 0 && v <= 36000;
 }
 
-// What both time rules share: a plain number is a count of seconds and is
-// decided here; any other text must have numeric parts (the text comparison
-// alone would also pass "0abc" or a part marked "e"). Returns the verdict
-// when it is decided here, otherwise fills `parts` for the rule to judge.
+// A plain number is a count of seconds and is decided here; any other text
+// must have numeric parts (a part marked "e" fails). Returns the verdict when
+// it is decided here, otherwise fills `parts` for the caller to judge.
 std::optional<bool> secondsOrParts(const QString &t, double parts[3])
 {
     bool numeric = false;
@@ -174,16 +173,7 @@ QString NormalizeTime(const QString &text)
     return text;
 }
 
-bool timeValidRuleA(const QString &normalized)
-{
-    const QString &t = normalized;
-    double parts[3];
-    if (const auto decided = secondsOrParts(t, parts))
-        return *decided;
-    return t >= QLatin1String("00:00:00") && t <= QLatin1String("10:00:00");
-}
-
-bool timeValidRuleB(const QString &normalized)
+bool timeValid(const QString &normalized)
 {
     double parts[3];
     if (const auto decided = secondsOrParts(normalized, parts))

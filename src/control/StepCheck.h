@@ -32,13 +32,10 @@ TempResult checkTemperature(const QString &text);
 // not a whole number with "e" so the result fails both time rules.
 QString NormalizeTime(const QString &text);
 
-// Rule used when the sensor or the temperature changed: whole seconds
-// 0-36000, or text between "00:00:00" and "10:00:00" in character order
-// (so "9:00:00" sorts above the limit).
-bool timeValidRuleA(const QString &normalized);
-// Rule used when the hold time itself changed: whole seconds 0-36000, or up
-// to three numeric parts h:m:s whose sum is 0-36000 seconds.
-bool timeValidRuleB(const QString &normalized);
+// A hold time (already normalised) is valid when it is a whole number of
+// seconds 0-36000, or two or three numeric parts h:m:s (m:s) whose total is
+// 0-36000 seconds. Every edit of a step judges its time by this one rule.
+bool timeValid(const QString &normalized);
 
 // A stored step record "sensor heater fan temperature time". Only a value
 // of exactly five fields whose list indexes are 0-2 counts; "*" (the

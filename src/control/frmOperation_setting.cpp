@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -307,14 +308,17 @@ void frmOperation_setting::reLoads3(int first)
     run([this, first] { m_editor.reLoads3(first); });
 }
 
+// A message or question stands over the rows as the model has them now.
 void frmOperation_setting::message(const QString &text, const QString &title)
 {
+    sync();
     Dialogs::instance().message(this, text, title);
 }
 
-bool frmOperation_setting::question(const QString &text, const QString &title)
+bool frmOperation_setting::question(const QString &text, const QString &title, bool defaultYes)
 {
-    return Dialogs::instance().question(this, text, title, true);
+    sync();
+    return Dialogs::instance().question(this, text, title, defaultYes);
 }
 
 void frmOperation_setting::setBusy(bool busy)
@@ -334,6 +338,11 @@ void frmOperation_setting::closeEditor()
         Q_EMIT closeRequested();
 }
 
+void frmOperation_setting::writeToInstrument()
+{
+    Q_EMIT writeRequested();
+}
+
 void frmOperation_setting::closeEvent(QCloseEvent *event)
 {
     if (!m_closing) {
@@ -341,10 +350,16 @@ void frmOperation_setting::closeEvent(QCloseEvent *event)
         if (m_state.flg_d) {
             if (question(QStringLiteral("変更内容が更新されていない可能性があります。\r\n"
                                         "更新して書き込みますか？"),
-                         QStringLiteral("動作設定確認")))
-                run([this] { m_editor.RegisterPatterns(); });
-            else
+                         QStringLiteral("動作設定確認"), true)) {
+                // The write that closes the window follows: no second offer.
+                PatternEditor::Registration result{};
+                run([this, &result] { result = m_editor.RegisterPatterns(false); });
+                // Kept the rows rather than lose some: nothing is written.
+                if (result == PatternEditor::Registration::Declined)
+                    m_state.flg_d = false;
+            } else {
                 m_state.flg_d = false;
+            }
         }
     }
     // Closing is never refused.
@@ -387,6 +402,11 @@ void registerEditorWindows(KRM2200 &w)
             auto *editor = new frmOperation_setting(main.state().operation, main.mnuPopmnu());
             QObject::connect(editor, &frmOperation_setting::closeRequested, &main,
                              [&main] { main.unloadWindow(kWindowName); });
+            // After the editor's own handler has finished and the window is gone.
+            QObject::connect(editor, &frmOperation_setting::writeRequested, &main, [&main] {
+                QTimer::singleShot(0, &main,
+                                   [&main] { main.Toolbar1_ButtonClick(QStringLiteral("WRITE")); });
+            });
             QObject::connect(&main, &KRM2200::popupInsertRequested, editor,
                              &frmOperation_setting::mnu1);
             QObject::connect(&main, &KRM2200::popupDeleteRequested, editor,

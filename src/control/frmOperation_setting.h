@@ -64,13 +64,16 @@ public:
 
     // PatternEditorView
     void message(const QString &text, const QString &title) override;
-    bool question(const QString &text, const QString &title) override;
+    bool question(const QString &text, const QString &title, bool defaultYes) override;
     void setBusy(bool busy) override;
     void closeEditor() override;
+    void writeToInstrument() override;
 
 Q_SIGNALS:
     // The window wants to be closed (Cancel, or a registration done).
     void closeRequested();
+    // The user asked for the toolbar's write after registering.
+    void writeRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

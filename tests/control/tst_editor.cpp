@@ -30,21 +30,35 @@ struct RecordingView : PatternEditorView {
     QStringList messages;
     QStringList titles;
     QStringList questions;
+    QStringList questionTitles;
     QList<bool> answers;
+    // Answers by title, before the queue: registration goes on unless a test
+    // says otherwise.
+    QHash<QString, bool> byTitle{{QStringLiteral("登録確認"), true}};
     int closes = 0;
+    int writes = 0;
     void message(const QString &text, const QString &title) override
     {
         messages << text;
         titles << title;
     }
-    bool question(const QString &text, const QString &) override
+    bool question(const QString &text, const QString &title, bool) override
     {
         questions << text;
+        questionTitles << title;
+        if (byTitle.contains(title))
+            return byTitle.value(title);
         return answers.isEmpty() ? false : answers.takeFirst();
     }
     void setBusy(bool) override {}
     void closeEditor() override { ++closes; }
+    void writeToInstrument() override { ++writes; }
 };
+
+bool registers(PatternEditor &e)
+{
+    return e.RegisterPatterns() == PatternEditor::Registration::Registered;
+}
 
 // Steps written as their temperatures: "10 11 . x" is a valid step at 10 °C,
 // one at 11 °C, a free step, and a step marked invalid (off the 0.05 grid).
@@ -141,6 +155,7 @@ private Q_SLOTS:
     void insertDelete();
     void registration_data();
     void registration();
+    void oneDigitHourKept();
     void summaryText();
     void reopenKeepsExtent();
     void unregisteredRecords_data();
@@ -186,30 +201,27 @@ void tst_editor::normalizeTime()
 void tst_editor::timeRules_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("ruleA");
-    QTest::addColumn<bool>("ruleB");
-    QTest::newRow("36000") << "36000" << true << true;
-    QTest::newRow("36001") << "36001" << false << false;
-    QTest::newRow("12.5") << "12.5" << false << false;
-    QTest::newRow("10:00:00") << "10:00:00" << true << true;
-    QTest::newRow("10:00:01") << "10:00:01" << false << false;
-    QTest::newRow("0:0:90") << "0:0:90" << true << true;
-    // Rule A compares text: nine hours sort above "10:00:00".
-    QTest::newRow("9:00:00") << "9:00:00" << false << true;
-    QTest::newRow("1:2:3:4") << "1:2:3:4" << false << false;
-    QTest::newRow("marked part") << "00:00:" << false << false;
-    QTest::newRow("text between the limits") << "0abc" << false << false;
-    QTest::newRow("empty") << "" << false << false;
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("36000") << "36000" << true;
+    QTest::newRow("36001") << "36001" << false;
+    QTest::newRow("12.5") << "12.5" << false;
+    QTest::newRow("10:00:00") << "10:00:00" << true;
+    QTest::newRow("10:00:01") << "10:00:01" << false;
+    QTest::newRow("0:0:90") << "0:0:90" << true;
+    // Judged by total seconds, not by comparing texts.
+    QTest::newRow("9:00:00") << "9:00:00" << true;
+    QTest::newRow("1:30:00") << "1:30:00" << true;
+    QTest::newRow("1:2:3:4") << "1:2:3:4" << false;
+    QTest::newRow("marked part") << "00:00:" << false;
+    QTest::newRow("text between the limits") << "0abc" << false;
+    QTest::newRow("empty") << "" << false;
 }
 
 void tst_editor::timeRules()
 {
     QFETCH(QString, text);
-    QFETCH(bool, ruleA);
-    QFETCH(bool, ruleB);
-    const QString t = StepCheck::NormalizeTime(text);
-    QCOMPARE(StepCheck::timeValidRuleA(t), ruleA);
-    QCOMPARE(StepCheck::timeValidRuleB(t), ruleB);
+    QFETCH(bool, valid);
+    QCOMPARE(StepCheck::timeValid(StepCheck::NormalizeTime(text)), valid);
 }
 
 void tst_editor::stepCheck_data()
@@ -275,11 +287,11 @@ void tst_editor::stepCheck_data()
                                    << "9:00:00";
     QTest::newRow("9:00:00 then temperature") << "1" << 0 << "40"
                                               << "9:00:00"
-                                              << "temp" << bad << "40"
+                                              << "temp" << ok << "40"
                                               << "9:00:00";
     QTest::newRow("9:00:00 then sensor") << "1" << 0 << "40"
                                          << "9:00:00"
-                                         << "sensor" << bad << "40"
+                                         << "sensor" << ok << "40"
                                          << "9:00:00";
     QTest::newRow("sensor not in use") << "0" << 0 << "40"
                                        << "30"
@@ -498,27 +510,42 @@ void tst_editor::registration_data()
     QTest::addColumn<QString>("pattern0");
     QTest::addColumn<QString>("stored"); // steps 0-19 of the file afterwards
 
+    QTest::addColumn<QString>("dropped"); // lines of the question asked first, "|" between
+
     const QString none = QStringLiteral(". . . . . . . . . . . . . . . . . . . .");
+    const QString loop0 = QStringLiteral("パターン0：ループ回数が正しくないため登録されません");
     QTest::newRow("step 2 invalid") << "10 11 x 13" << 0 << "1" << 1 << "1 1 0 2"
-                                    << "10 11 13 . . . . . . . . . . . . . . . . .";
+                                    << "10 11 13 . . . . . . . . . . . . . . . . ."
+                                    << "ステップ2：登録されません（条件外）";
     QTest::newRow("two blocks of 13 steps")
         << "10 11 12 13 14 15 16 17 18 19 20 21 22" << 1 << "3" << 0 << "3 0 0 12"
-        << "10 11 12 13 14 15 16 17 18 19 20 21 22 . . . . . . .";
+        << "10 11 12 13 14 15 16 17 18 19 20 21 22 . . . . . . ."
+        << "";
     QTest::newRow("free steps first") << ". . 12 13" << 0 << "1" << 1 << "1 1 0 1"
-                                      << "12 13 . . . . . . . . . . . . . . . . . .";
-    QTest::newRow("no valid step") << ". x" << 0 << "1" << 1 << "" << none;
+                                      << "12 13 . . . . . . . . . . . . . . . . . ."
+                                      << "";
+    QTest::newRow("no valid step")
+        << ". x" << 0 << "1" << 1 << "" << none << "ステップ1：登録されません（条件外）";
     QTest::newRow("loop 51") << "10" << 0 << "51" << 1 << ""
-                             << "10 . . . . . . . . . . . . . . . . . . .";
+                             << "10 . . . . . . . . . . . . . . . . . . ." << loop0;
     QTest::newRow("loop -1") << "10" << 0 << "-1" << 1 << ""
-                             << "10 . . . . . . . . . . . . . . . . . . .";
-    QTest::newRow("loop empty") << "10" << 0 << "" << 1 << ""
-                                << "10 . . . . . . . . . . . . . . . . . . .";
+                             << "10 . . . . . . . . . . . . . . . . . . ." << loop0;
+    QTest::newRow("loop empty, step 11 invalid")
+        << "10 . . . . . . . . . . x" << 0 << "" << 1 << ""
+        << "10 . . . . . . . . . . . . . . . . . . ."
+        << "パターン0：ループ回数が正しくないため登録されません|"
+           "ステップ11：登録されません（条件外）|"
+           "パターン1：ループ回数が正しくないため登録されません|"
+           "パターン1：最終ステップ後の動作が正しくないため登録されません";
     QTest::newRow("loop 2.5") << "10" << 0 << "2.5" << 1 << ""
-                              << "10 . . . . . . . . . . . . . . . . . . .";
-    QTest::newRow("action blank") << "10" << 0 << "1" << 2 << ""
-                                  << "10 . . . . . . . . . . . . . . . . . . .";
+                              << "10 . . . . . . . . . . . . . . . . . . ." << loop0;
+    QTest::newRow("action blank")
+        << "10" << 0 << "1" << 2 << ""
+        << "10 . . . . . . . . . . . . . . . . . . ."
+        << "パターン0：最終ステップ後の動作が正しくないため登録されません";
     QTest::newRow("endless") << "10" << 0 << "0" << 1 << "0 1 0 0"
-                             << "10 . . . . . . . . . . . . . . . . . . .";
+                             << "10 . . . . . . . . . . . . . . . . . . ."
+                             << "";
 }
 
 void tst_editor::registration()
@@ -529,6 +556,7 @@ void tst_editor::registration()
     QFETCH(int, action);
     QFETCH(QString, pattern0);
     QFETCH(QString, stored);
+    QFETCH(QString, dropped);
 
     EditorFile file(steps, {QStringLiteral("9 9 0 0")});
     RecordingView view;
@@ -538,9 +566,19 @@ void tst_editor::registration()
         e.addBlock();
     e.setLoopText(0, loop);
     e.setAction(0, action);
-    const bool registered = e.RegisterPatterns();
+    const bool registered = registers(e);
 
     QCOMPARE(registered, !pattern0.isEmpty());
+    // Asked before anything is written, only when something typed is lost.
+    const QString asked = view.questionTitles.value(0) == QStringLiteral("登録確認")
+                              ? view.questions.value(0)
+                              : QString();
+    QCOMPARE(asked, dropped.isEmpty() ? QString()
+                                      : dropped.split(QLatin1Char('|')).join(QLatin1Char('\n')) +
+                                            QStringLiteral("\nこのまま登録しますか？"));
+    // A registration offers the instrument write, default No; nothing else asks.
+    QCOMPARE(view.questionTitles.contains(QStringLiteral("書込み確認")), registered);
+    QCOMPARE(view.writes, 0);
     QCOMPARE(EditorFile::value(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0")), pattern0);
     QCOMPARE(EditorFile::steps(0, 19), stored);
     QCOMPARE(view.titles,
@@ -552,6 +590,30 @@ void tst_editor::registration()
                                 "パターン及びステップの登録内容を確認してください。"));
     // A count of 0 comes back as an endless loop.
     QCOMPARE(e.pattern(0).endless, pattern0.startsWith(QLatin1String("0 ")));
+}
+
+void tst_editor::oneDigitHourKept()
+{
+    // A valid time followed by a corrected temperature stays valid and is
+    // registered in place.
+    EditorFile file(QStringLiteral("10 . 20"));
+    RecordingView view;
+    PatternEditor e(ini(), &view);
+    e.open();
+    e.setLoopText(0, QStringLiteral("1"));
+    e.setAction(0, 1);
+    e.setSensor(1, 0);
+    e.setTemperature(1, QStringLiteral("31"));
+    e.setHoldTime(1, QStringLiteral("1:30:00"));
+    e.setTemperature(1, QStringLiteral("30"));
+    QCOMPARE(e.row(1).mark, QStringLiteral("○"));
+    QVERIFY(registers(e));
+    QVERIFY(!view.questionTitles.contains(QStringLiteral("登録確認")));
+    QCOMPARE(EditorFile::value(QStringLiteral("STEP"), QStringLiteral("STEP1")),
+             QStringLiteral("0 0 0 30 1:30:00"));
+    QCOMPARE(EditorFile::steps(0, 3), QStringLiteral("10 30 20 ."));
+    QCOMPARE(EditorFile::value(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0")),
+             QStringLiteral("1 1 0 2"));
 }
 
 void tst_editor::summaryText()
@@ -566,7 +628,7 @@ void tst_editor::summaryText()
     e.open();
     e.setLoopText(0, QStringLiteral("3"));
     e.setAction(0, 0);
-    QVERIFY(e.RegisterPatterns());
+    QVERIFY(registers(e));
     QCOMPARE(view.messages.value(0),
              QStringLiteral("パターンNo　ループ回数　到達後　開始ステップ　終了ステップ\r\n"
                             "        0               3              終了             00      "
@@ -586,7 +648,7 @@ void tst_editor::reopenKeepsExtent()
         e.addBlock();
         e.setLoopText(0, QStringLiteral("2"));
         e.setAction(0, 1);
-        QVERIFY(e.RegisterPatterns());
+        QVERIFY(registers(e));
     }
     QCOMPARE(EditorFile::value(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0")),
              QStringLiteral("2 1 0 20"));
@@ -594,7 +656,7 @@ void tst_editor::reopenKeepsExtent()
     PatternEditor e(ini(), &view);
     e.open();
     QCOMPARE(visibility(e), QStringLiteral("1001111111"));
-    QVERIFY(e.RegisterPatterns());
+    QVERIFY(registers(e));
     QCOMPARE(EditorFile::value(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0")),
              QStringLiteral("2 1 0 20"));
     QCOMPARE(EditorFile::steps(19, 21), QStringLiteral("29 30 ."));
@@ -627,7 +689,7 @@ void tst_editor::unregisteredRecords()
     QCOMPARE(e.row(0).mark, QString());
     QCOMPARE(e.pattern(0).loop, QString());
     QCOMPARE(e.pattern(0).action, PatternEditor::BlankAction);
-    QVERIFY(!e.RegisterPatterns());
+    QVERIFY(!registers(e));
     QCOMPARE(EditorFile::value(QStringLiteral("STEP"), QStringLiteral("STEP0")), QString());
 }
 
@@ -730,21 +792,57 @@ void tst_editor::windowRegistersAndWrites()
     QVERIFY(f->loop_t[0]->isReadOnly());
     QVERIFY(!f->Combo_k[0]->isEnabled());
 
+    // Three typed steps would be lost: asked first; No keeps every box.
+    const QString before = EditorFile::value(QStringLiteral("STEP"), QStringLiteral("STEP3"));
+    fx.dialogs->answerQuestion(false);
     QTest::mouseClick(f->OK_c, Qt::LeftButton);
+    const ScriptedDialogs::Record asked = fx.dialogs->questions().last();
+    QCOMPARE(asked.title, QStringLiteral("登録確認"));
+    QVERIFY(!asked.defaultYes);
+    QCOMPARE(asked.text, QStringLiteral("ステップ3：登録されません（条件外）\n"
+                                        "ステップ4：登録されません（条件外）\n"
+                                        "ステップ5：登録されません（条件外）\n"
+                                        "このまま登録しますか？"));
+    QVERIFY(w->isLoaded(QStringLiteral("frmOperation_setting")));
+    QCOMPARE(EditorFile::value(QStringLiteral("STEP"), QStringLiteral("STEP3")), before);
+    QCOMPARE(f->hoji_t[5]->text(), QStringLiteral("10:00:01"));
+    QCOMPARE(f->mond_t[4]->text(), QStringLiteral("40.03"));
+    QCOMPARE(f->mond_t[6]->text(), QStringLiteral("25"));
+    for (int r = 0; r < marks.size(); ++r)
+        QCOMPARE(f->Jikkou_l[r]->text(), marks.at(r));
+    QVERIFY(f->OK_c->isEnabled());
+
+    // Yes registers; the summary stands over the grid as registered, then
+    // the write is offered and Yes sends everything.
+    QStringList shownAtSummary;
+    fx.dialogs->onMessage = [&](const ScriptedDialogs::Record &r) {
+        if (r.title == QStringLiteral("確認"))
+            shownAtSummary = {f->mond_t[3]->text(), f->hoji_t[3]->text(), f->mond_t[4]->text()};
+    };
+    fx.dialogs->answerQuestion(true);
+    fx.dialogs->answerQuestion(true);
+    fx.sim->clearReceivedCommands();
+    QTest::mouseClick(f->OK_c, Qt::LeftButton);
+    fx.dialogs->onMessage = nullptr;
+    QCOMPARE(shownAtSummary,
+             (QStringList{QStringLiteral("25"), QStringLiteral("120"), QStringLiteral("+040.00")}));
+    const ScriptedDialogs::Record offer = fx.dialogs->questions().last();
+    QCOMPARE(offer.title, QStringLiteral("書込み確認"));
+    QCOMPARE(offer.text, QStringLiteral("登録したパターンは本体書込で本体に送られます。\n"
+                                        "今すぐ本体へ書き込みますか？"));
+    QVERIFY(!offer.defaultYes);
     QTRY_VERIFY(!w->isLoaded(QStringLiteral("frmOperation_setting")));
-    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
     if (!qEnvironmentVariableIsEmpty("KRM_EDITOR_SHOTS")) {
-        std::unique_ptr<QMessageBox> box(QtDialogs::makeMessageBox(
-            w, fx.dialogs->lastMessage().text, fx.dialogs->lastMessage().title));
+        std::unique_ptr<QMessageBox> box(
+            QtDialogs::makeQuestionBox(w, asked.text, asked.title, false));
         box->show();
         box->grab().save(qEnvironmentVariable("KRM_EDITOR_SHOTS") +
-                         QStringLiteral("/editor-summary.png"));
+                         QStringLiteral("/editor-drop-question.png"));
     }
     QCOMPARE(EditorFile::value(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0")),
              QStringLiteral("0 0 0 3"));
 
-    fx.sim->clearReceivedCommands();
-    w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
+    QTRY_COMPARE(fx.dialogs->lastMessage().text, QStringLiteral("書き込み完了しました。"));
     const QStringList sent = fx.commands();
     QVERIFY(sent.contains(QStringLiteral("MKP 0 0 0 0 3")));
     // The hold time goes as shown in the box; only the window copy is normalised.
@@ -753,7 +851,6 @@ void tst_editor::windowRegistersAndWrites()
     QVERIFY(sent.contains(QStringLiteral("RS 4")));
     QVERIFY(sent.contains(QStringLiteral("RP 1")));
     QCOMPARE(sent.last(), QStringLiteral("SAVE"));
-    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("書き込み完了しました。"));
 }
 
 void tst_editor::popupAndCloseQuestion()
