@@ -1,6 +1,7 @@
 #include "control/FixControl.h"
 
 #include <QLocale>
+#include <QStringList>
 
 namespace {
 
@@ -116,4 +117,21 @@ QString shortestDecimal(double value)
 QString setTempErrorText()
 {
     return QStringLiteral("設定温度には条件に合う数字を入力してください");
+}
+
+bool beyondSensorLimits(const QString &record, double value)
+{
+    const QStringList f = record.simplified().split(QLatin1Char(' '));
+    if (f.size() < 3)
+        return false;
+    bool upperOk = false;
+    bool lowerOk = false;
+    const double upper = f.at(1).toDouble(&upperOk);
+    const double lower = f.at(2).toDouble(&lowerOk);
+    return (upperOk && value > upper) || (lowerOk && value < lower);
+}
+
+QString sensorLimitQuestion()
+{
+    return QStringLiteral("設定温度がセンサの上限/下限を超えています。\n実行しますか？");
 }

@@ -18,3 +18,11 @@ QString shortestDecimal(double value);
 
 // The refusal of a set temperature.
 QString setTempErrorText();
+
+// Whether a set temperature lies above the upper or below the lower limit of
+// a sensor record ("use upper lower offset resistance"); false when the
+// record carries no numeric limits.
+bool beyondSensorLimits(const QString &record, double value);
+
+// The question asked before a run beyond the chosen sensor's limits.
+QString sensorLimitQuestion();

@@ -1,10 +1,13 @@
 #include "control/frmFix_control.h"
 
+#include "config/Ini_Operation.h"
 #include "config/Parameter.h"
 #include "control/FixControl.h"
+#include "control/StepCheck.h"
 #include "link/SerialLink.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
+#include "shell/RunGuard.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -137,13 +140,29 @@ void frmFix_control::showEvent(QShowEvent *event)
 
 void frmFix_control::RUN_C_Click()
 {
+    if (refuseRunInAlarm(m_w.state(), this))
+        return;
     Parameter &p = param();
     p.TargetLineText.clear();
-    const SetTempCheck check = checkSetTemp(M_T->text());
+    // Full-width digits count as the editor counts them, and the box shows
+    // what was taken.
+    const QString typed = StepCheck::toHalfWidth(M_T->text());
+    if (typed != M_T->text())
+        M_T->setText(typed);
+    const SetTempCheck check = checkSetTemp(typed);
     if (!check.valid) {
         Dialogs::instance().message(this, setTempErrorText(), QStringLiteral("error"));
         return;
     }
+    // The instrument raises an alarm seconds after a run beyond its sensor's
+    // limits: ask before sending one.
+    const size_t sensor = size_t(SensorChoice);
+    QString record = sensor < p.SenPara.size() ? p.SenPara.at(sensor) : QString();
+    if (record.isEmpty())
+        record = ini().IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(SensorChoice));
+    if (beyondSensorLimits(record, check.value) &&
+        !Dialogs::instance().question(this, sensorLimitQuestion(), QStringLiteral("確認"), false))
+        return;
     const QString temp = shortestDecimal(check.value);
     WindowState &state = m_w.state();
 

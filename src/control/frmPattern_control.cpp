@@ -6,6 +6,7 @@
 #include "link/SerialLink.h"
 #include "logging/LoggingWindows.h"
 #include "shell/KRM2200.h"
+#include "shell/RunGuard.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -68,7 +69,7 @@ void frmPattern_control::patternChosen(int index)
 void frmPattern_control::C_jikkou_Click()
 {
     const QString line = goLine(Com_pa->currentText());
-    if (line.isEmpty())
+    if (line.isEmpty() || refuseRunInAlarm(m_w.state(), this))
         return;
     QPointer<frmPattern_control> self(this);
     KRM2200 &w = m_w;

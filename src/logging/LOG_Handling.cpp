@@ -6,6 +6,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 const QString kStatus = QStringLiteral("STATUS");
@@ -101,7 +103,9 @@ void LOG_Handling::StopLog()
             m_view->logClosed(m_file.TxtLogFinal);
             if (!csvOk)
                 m_view->logFailed(csvFailText(failed));
-            if (!m_p.LogStopFlag && m_view->askMemo(m_file.LogStem))
+            if (!m_p.LogStopFlag && m_holdMemo)
+                m_heldMemoStem = m_file.LogStem;
+            else if (!m_p.LogStopFlag && m_view->askMemo(m_file.LogStem))
                 m_view->openMemo();
         }
     }
@@ -111,6 +115,20 @@ void LOG_Handling::StopLog()
     if (m_view)
         m_view->setLogCaptions(false);
     Q_EMIT logStopped();
+}
+
+void LOG_Handling::StopLogHoldingMemo()
+{
+    m_holdMemo = true;
+    StopLog();
+    m_holdMemo = false;
+}
+
+void LOG_Handling::askHeldMemo()
+{
+    const QString stem = std::exchange(m_heldMemoStem, QString());
+    if (!stem.isEmpty() && m_view && m_view->askMemo(stem))
+        m_view->openMemo();
 }
 
 void LOG_Handling::tick()

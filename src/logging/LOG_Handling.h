@@ -57,6 +57,11 @@ public:
 
     void StartLog();
     void StopLog();
+    // Closes the log as StopLog does but keeps its memo question for
+    // askHeldMemo(), so that an alarm window can come first.
+    void StopLogHoldingMemo();
+    // Asks the memo question of the log StopLogHoldingMemo closed, once.
+    void askHeldMemo();
     // One tick of Log_Timer.
     void tick();
     // The status poll's effects on the graph and the log.
@@ -99,4 +104,6 @@ private:
     LogView *m_view = nullptr;
     LogFile m_file;
     GraphCanvas m_canvas;
+    bool m_holdMemo = false;
+    QString m_heldMemoStem;
 };

@@ -7,6 +7,7 @@
 #include "shell/Twips.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QTimer>
 
 LoggingWindows::LoggingWindows(KRM2200 &w)
@@ -56,7 +57,15 @@ void LoggingWindows::SetLogLock(bool enabled)
 
 bool LoggingWindows::askMemo(const QString &stem)
 {
-    return Dialogs::instance().question(&m_w,
+    // While the alarm window holds the main window disabled, a question
+    // parented there could not be answered: it goes over the alarm window.
+    QWidget *parent = &m_w;
+    if (!m_w.isEnabled()) {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("frmAlarm") && top->isVisible())
+                parent = top;
+    }
+    return Dialogs::instance().question(parent,
                                         QStringLiteral("ファイル名") + stem +
                                             QStringLiteral("\n上記のファイルにメモを含めますか？"),
                                         QStringLiteral("確認"), true);
@@ -101,6 +110,8 @@ void registerLoggingWindows(KRM2200 &w)
         log->StartLog();
     };
     w.stopLog = [log] { log->StopLog(); };
+    w.stopLogHoldingMemo = [log] { log->StopLogHoldingMemo(); };
+    w.askHeldMemo = [log] { log->askHeldMemo(); };
     w.redrawGraph = [log] { log->redrawLive(); };
     w.plotSample = [log](int x, int sample) { log->plotSample(x, sample); };
     w.writeLogLine = [log](const StatusReport &r) { log->writeLogLine(r); };

@@ -9,6 +9,7 @@
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 #include "shell/PrintTarget.h"
+#include "shell/RunGuard.h"
 #include "shell/Twips.h"
 
 #include <QAction>
@@ -371,6 +372,7 @@ void frmGraph::wire()
     connect(&log, &LOG_Handling::logStarted, this, &frmGraph::logStarted);
     connect(&log, &LOG_Handling::logStopped, this, [this] { syncButtons(); });
     connect(&m_logging, &LoggingWindows::readPrintEnabledChanged, this, [this] { syncButtons(); });
+    connect(&m_w, &KRM2200::controlStateChanged, this, &frmGraph::syncButtons);
     connect(Combo_max, &QComboBox::currentIndexChanged, this, [this] { applyYRange(true); });
     connect(Combo_min, &QComboBox::currentIndexChanged, this, [this] { applyYRange(false); });
     for (int i = 0; i < 2; ++i)
@@ -717,8 +719,10 @@ void frmGraph::Log_c_Click()
 
 void frmGraph::C_go_Click()
 {
-    m_w.state().graph.readflg = false;
     const QString line = goLine(Com_go->currentText());
+    if (!line.isEmpty() && refuseRunInAlarm(m_w.state(), this))
+        return;
+    m_w.state().graph.readflg = false;
     if (line.isEmpty())
         return;
     Scroll->hide();
@@ -752,12 +756,7 @@ void frmGraph::Stop_c_Click()
         m_w.Log_Timer->stop();
         m_logging.setReadPrintEnabled(true);
     }
-    m_w.toolButton(QStringLiteral("STOP"))->setEnabled(false);
-    m_w.state().graph.stopEnabled = false;
-    m_w.state().graph.goEnabled = true;
-    if (QAction *con = m_w.menuItem(QStringLiteral("con")))
-        con->setEnabled(true);
-    syncButtons();
+    m_w.controlStopped();
 }
 
 void frmGraph::Print_c_Click()

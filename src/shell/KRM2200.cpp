@@ -1287,11 +1287,9 @@ void KRM2200::toolbarAclr()
 {
     m_link->SendCommand(QStringLiteral("ACLR"), QString(), 0.1);
     m_toolButtons.value(QStringLiteral("ACLR"))->setEnabled(false);
-    m_toolButtons.value(QStringLiteral("STOP"))->setEnabled(false);
-    m_state.graph.stopEnabled = false;
-    m_menuItems.value(QStringLiteral("con"))->setEnabled(true);
+    m_state.alarm.standing = false;
     m_state.graph.readflg = false;
-    m_state.graph.goEnabled = true;
+    controlStopped();
     m_state.statuslog.alarmVisible = false;
     unloadWindow(QStringLiteral("frmStatuslog"));
 }
@@ -1304,8 +1302,5 @@ void KRM2200::toolbarStop()
     m_link->SendCommand(QStringLiteral("STOP"), QString(), 0.1);
     if (!logRecording())
         Log_Timer->stop();
-    m_toolButtons.value(QStringLiteral("STOP"))->setEnabled(false);
-    m_state.graph.stopEnabled = false;
-    m_menuItems.value(QStringLiteral("con"))->setEnabled(true);
-    m_state.graph.goEnabled = true;
+    controlStopped();
 }

@@ -148,6 +148,10 @@ public:
     // toolbar, menus and graph buttons, the sample, the step's target line,
     // the status-log labels and, on an alarm, the stop of the log.
     void applyStatus(const StatusReport &report);
+    // What follows a stop of the control (toolbar STOP, ACLR, the graph's
+    // "制御停止", an idle status reply): STOP and "制御停止" off, the control
+    // menu and the graph's "実行" on; open windows follow at once.
+    void controlStopped();
 
     // Hooks of the log and graph modules, called by the toolbar.
     std::function<void()> startLog;
@@ -164,6 +168,10 @@ public:
     // writes to the text log.
     std::function<void(int, const QStringList &)> echoSensorLog;
     std::function<void()> showAlarm;
+    // An alarm ends a log: close it holding the memo question, and ask that
+    // question once the alarm window is up.
+    std::function<void()> stopLogHoldingMemo;
+    std::function<void()> askHeldMemo;
     // Whether a log is being recorded (button 7 reads "LOG START" otherwise).
     bool logRecording() const;
 
@@ -181,6 +189,9 @@ Q_SIGNALS:
     void popupDeleteRequested();
     // A toolbar read or write has ended; ok tells what the user was told.
     void transferFinished(bool ok);
+    // The enabling of the control entries changed (state().graph and the
+    // toolbar); an open graph window shows it.
+    void controlStateChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -94,6 +94,8 @@ bool ScriptedDialogs::question(QWidget *, const QString &text, const QString &ti
                                bool defaultYes)
 {
     Record r{Kind::Question, title, text, defaultYes, {}};
+    if (onQuestion)
+        onQuestion(r);
     if (m_questions.isEmpty()) {
         r.answer = QStringLiteral("<unexpected>");
         m_records.append(r);

@@ -46,6 +46,8 @@ public:
     // Runs while a message "is shown", with the record (e.g. to look at the
     // program's state at that moment).
     std::function<void(const Record &)> onMessage;
+    // Runs while a question "is shown", before it is answered.
+    std::function<void(const Record &)> onQuestion;
     // Called for a dialog without a scripted answer.
     std::function<void(const Record &)> onUnexpected;
 

@@ -18,17 +18,19 @@ void KRM2200::applyStatus(const StatusReport &report)
     const QString text = Reception_Show::statusText(code);
 
     auto button = [this](const char *key) { return toolButton(QString::fromLatin1(key)); };
+    // Runs are refused while this holds (until the next reply or ACLR).
+    m_state.alarm.standing = code == QLatin1String("04");
     if (code == QLatin1String("00")) {
+        // Idle, whether the run ended by itself or was stopped: nothing may
+        // stay greyed from the run.
         button("ACLR")->setEnabled(false);
-        button("STOP")->setEnabled(false);
-        m_state.graph.stopEnabled = false;
-        menuItem(QStringLiteral("con_pattern"))->setEnabled(true);
-        m_state.graph.goEnabled = true;
+        controlStopped();
     } else if (code == QLatin1String("02")) {
         button("STOP")->setEnabled(true);
         m_state.graph.stopEnabled = true;
         menuItem(QStringLiteral("con_pattern"))->setEnabled(false);
         m_state.graph.goEnabled = false;
+        Q_EMIT controlStateChanged();
     } else if (code == QLatin1String("04")) {
         button("ACLR")->setEnabled(true);
     }
@@ -77,10 +79,26 @@ void KRM2200::applyStatus(const StatusReport &report)
     }
     labels.nj_red = true;
     Log_Timer->stop();
-    if (stopLog)
+    // The operator sees the alarm first; the log's memo question follows.
+    if (stopLogHoldingMemo)
+        stopLogHoldingMemo();
+    else if (stopLog)
         stopLog();
     m_state.alarm.code = report.status.at(3);
     labels.alarmVisible = true;
     if (showAlarm)
         showAlarm();
+    if (askHeldMemo)
+        askHeldMemo();
+}
+
+void KRM2200::controlStopped()
+{
+    toolButton(QStringLiteral("STOP"))->setEnabled(false);
+    m_state.graph.stopEnabled = false;
+    m_state.graph.goEnabled = true;
+    for (const char *name : {"con", "con_pattern"})
+        if (QAction *item = menuItem(QLatin1String(name)))
+            item->setEnabled(true);
+    Q_EMIT controlStateChanged();
 }

@@ -45,7 +45,8 @@ struct StatuslogState {
 
 // Alarm window.
 struct AlarmState {
-    QString code; // alarm code shown when the window opens
+    QString code;          // alarm code shown when the window opens
+    bool standing = false; // the last status reply carried "04" (until ACLR)
 };
 
 // Fixed-value control window: the choices of the last run, which the memo

@@ -3,14 +3,18 @@
 
 #include "control/AlarmTable.h"
 #include "control/FixControl.h"
+#include "control/StepCheck.h"
 #include "control/frmAlarm.h"
 #include "control/frmFix_control.h"
+#include "control/frmPattern_control.h"
 #include "logging/GraphCanvas.h"
 #include "logging/LOG_Handling.h"
 #include "logging/LoggingWindows.h"
+#include "logging/frmGraph.h"
 #include "shell/ShellFixture.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -74,6 +78,10 @@ private Q_SLOTS:
     void alarmTexts();
 
     void runFromTheWindow();
+    void typedAsTheEditorTakes_data();
+    void typedAsTheEditorTakes();
+    void runsRefusedWhileAlarmStands_data();
+    void runsRefusedWhileAlarmStands();
     void badTemperatureSendsNothing();
     void alarmStopsTheLogAndOpensTheWindow();
 };
@@ -286,6 +294,113 @@ void tst_FixControl::runFromTheWindow()
     f.dialogs->answerQuestion(false); // no memo for this log
     w->Toolbar1_ButtonClick(QStringLiteral("LOG"));
     QVERIFY(!w->logRecording());
+}
+
+void tst_FixControl::typedAsTheEditorTakes_data()
+{
+    QTest::addColumn<int>("sensor");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("answer"); // -1 no question expected, 0 No, 1 Yes
+    QTest::addColumn<QString>("sent");
+    // PT100B is limited to +080.00 ... -020.00 here, PT100A to 150 ... -50.
+    QTest::newRow("full-width digits") << 0 << "２５．５" << -1 << "RUN 0 0 0 25.5 1";
+    QTest::newRow("at the upper limit") << 1 << "80" << -1 << "RUN 1 0 0 80 1";
+    QTest::newRow("above the limit, No") << 1 << "90" << 0 << "";
+    QTest::newRow("above the limit, Yes") << 1 << "９０" << 1 << "RUN 1 0 0 90 1";
+    QTest::newRow("below the limit, No") << 1 << "-20.05" << 0 << "";
+}
+
+void tst_FixControl::typedAsTheEditorTakes()
+{
+    QFETCH(int, sensor);
+    QFETCH(QString, typed);
+    QFETCH(int, answer);
+    QFETCH(QString, sent);
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    param().SenPara[1] = QStringLiteral("1 +080.00 -020.00 +000.00 100.00");
+    w->startLog = [] {};
+    w->menuItem(QStringLiteral("con_teiti"))->trigger();
+    auto *fix = qobject_cast<frmFix_control *>(w->loadedWindow(QStringLiteral("frmFix_control")));
+    QVERIFY(fix);
+    fix->O_S.at(sensor)->click();
+    fix->M_T->setText(typed);
+    if (answer >= 0)
+        f.dialogs->answerQuestion(answer == 1);
+    f.sim->clearReceivedCommands();
+    fix->RUN_C->click();
+
+    const auto questions = f.dialogs->questions();
+    QCOMPARE(questions.size(), answer >= 0 ? 1 : 0);
+    if (answer >= 0) {
+        QCOMPARE(questions.at(0).text,
+                 QStringLiteral("設定温度がセンサの上限/下限を超えています。\n実行しますか？"));
+        QCOMPARE(questions.at(0).title, QStringLiteral("確認"));
+        QVERIFY(!questions.at(0).defaultYes);
+    }
+    QVERIFY(f.dialogs->messages().isEmpty());
+    QCOMPARE(f.commands().filter(QStringLiteral("RUN")),
+             sent.isEmpty() ? QStringList() : QStringList{sent});
+    QCOMPARE(w->isLoaded(QStringLiteral("frmFix_control")), sent.isEmpty());
+    if (sent.isEmpty())
+        QCOMPARE(fix->M_T->text(), StepCheck::toHalfWidth(typed));
+}
+
+void tst_FixControl::runsRefusedWhileAlarmStands_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("fixed value") << "frmFix_control";
+    QTest::newRow("pattern run") << "frmPattern_control";
+    QTest::newRow("graph") << "frmGraph";
+}
+
+void tst_FixControl::runsRefusedWhileAlarmStands()
+{
+    QFETCH(QString, window);
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    int starts = 0;
+    w->startLog = [&] { ++starts; };
+    w->showAlarm = [] {};
+    f.sim->withEngine([](SimEngine &e) {
+        e.raiseAlarm(QStringLiteral("001"));
+        return 0;
+    });
+    QVERIFY(poll(*w));
+    QWidget *opened = w->openWindow(window);
+    QVERIFY(opened);
+    QPushButton *run = nullptr;
+    if (auto *fix = qobject_cast<frmFix_control *>(opened)) {
+        fix->M_T->setText(QStringLiteral("25"));
+        run = fix->RUN_C;
+    } else if (auto *pattern = qobject_cast<frmPattern_control *>(opened)) {
+        pattern->Com_pa->setCurrentIndex(0);
+        run = pattern->C_jikkou;
+    } else if (auto *graph = qobject_cast<frmGraph *>(opened)) {
+        graph->Com_go->setCurrentIndex(0);
+        run = graph->C_go;
+        run->setEnabled(true);
+    }
+    QVERIFY(run);
+
+    f.sim->clearReceivedCommands();
+    run->click();
+    QCOMPARE(f.dialogs->lastMessage().text,
+             QStringLiteral(
+                 "アラームが発生しています。\nACLRでアラームを解除してから実行してください。"));
+    QCOMPARE(f.dialogs->lastMessage().title, QStringLiteral("確認"));
+    QVERIFY(f.commands().isEmpty());
+    QCOMPARE(starts, 0);
+    QVERIFY(w->isLoaded(window));
+
+    // Once cleared, the same button runs.
+    w->Toolbar1_ButtonClick(QStringLiteral("ACLR"));
+    f.sim->clearReceivedCommands();
+    run->click();
+    QCOMPARE(starts, 1);
+    QCOMPARE(f.commands().filter(QRegularExpression(QStringLiteral("^(RUN|GO) "))).size(), 1);
 }
 
 void tst_FixControl::badTemperatureSendsNothing()

@@ -8,6 +8,7 @@
 #include "shell/ShellFixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPrinter>
@@ -162,8 +163,16 @@ void tst_LoggingE2E::alarmStopsTheLogAndCsvCopies()
     r.w->startLog();
     QVERIFY(r.lines(2));
     r.f.dialogs->answerQuestion(true);
+    // The operator sees the alarm before being asked about the memo.
+    bool alarmShownAtQuestion = false;
+    r.f.dialogs->onQuestion = [&](const ScriptedDialogs::Record &) {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("frmAlarm") && top->isVisible())
+                alarmShownAtQuestion = true;
+    };
     r.f.sim->withEngine([](SimEngine &e) { e.raiseAlarm(QStringLiteral("001")); });
     QTRY_VERIFY_WITH_TIMEOUT(!r.w->logRecording(), 5000);
+    QVERIFY(alarmShownAtQuestion);
     QVERIFY(!r.w->Log_Timer->isActive());
     QVERIFY(r.w->state().memo.MemoWithLog);
     QCOMPARE(r.f.dialogs->questions().size(), 1);

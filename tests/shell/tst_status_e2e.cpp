@@ -4,8 +4,10 @@
 
 #include "ShellFixture.h"
 #include "link/Reception_Show.h"
+#include "logging/frmGraph.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -27,6 +29,8 @@ private Q_SLOTS:
     void codesDriveToolbarAndMenus();
     void alarmStopsTheLogOnce();
     void newStepSetsTheTargetLine();
+    void controlsComeBackAtOnce_data();
+    void controlsComeBackAtOnce();
 };
 
 void tst_StatusE2E::codesDriveToolbarAndMenus()
@@ -70,10 +74,13 @@ void tst_StatusE2E::alarmStopsTheLogOnce()
     ShellFixture f;
     QVERIFY(f.startSim());
     KRM2200 *w = f.readyWindow();
-    int stops = 0;
-    int alarms = 0;
-    w->stopLog = [&] { ++stops; };
-    w->showAlarm = [&] { ++alarms; };
+    // The log closes, the alarm window opens, then the memo is asked.
+    QStringList events;
+    w->stopLog = [&] { events << QStringLiteral("stop asking"); };
+    w->stopLogHoldingMemo = [&] { events << QStringLiteral("stop"); };
+    w->showAlarm = [&] { events << QStringLiteral("alarm"); };
+    w->askHeldMemo = [&] { events << QStringLiteral("memo"); };
+    const QStringList once{QStringLiteral("stop"), QStringLiteral("alarm"), QStringLiteral("memo")};
     w->Log_Timer->start(60000);
 
     f.sim->withEngine([](SimEngine &e) {
@@ -85,8 +92,7 @@ void tst_StatusE2E::alarmStopsTheLogOnce()
     SerialLink::WaitSeconds(0.05);
     QVERIFY(w->toolButton(QStringLiteral("ACLR"))->isEnabled());
     QVERIFY(!w->Log_Timer->isActive());
-    QCOMPARE(stops, 1);
-    QCOMPARE(alarms, 1);
+    QCOMPARE(events, once);
     QCOMPARE(w->state().alarm.code, QStringLiteral("001"));
     QVERIFY(w->state().statuslog.alarmVisible);
     QVERIFY(w->state().statuslog.nj_red);
@@ -97,7 +103,7 @@ void tst_StatusE2E::alarmStopsTheLogOnce()
     QVERIFY(!w->state().statuslog.alarmVisible);
     QVERIFY(poll(*w));
     QVERIFY(!w->state().statuslog.nj_red);
-    QCOMPARE(alarms, 1);
+    QCOMPARE(events, once);
 }
 
 void tst_StatusE2E::newStepSetsTheTargetLine()
@@ -123,6 +129,46 @@ void tst_StatusE2E::newStepSetsTheTargetLine()
     QCOMPARE(redraws, 1);
     QCOMPARE(param().SenValues[3].size(), 4);
     QVERIFY(!param().SenValues[3].at(1).isEmpty());
+}
+
+// After a run ends by itself, is cleared or stopped, every control entry and
+// an open graph window's buttons follow at once, with no log ticking.
+void tst_StatusE2E::controlsComeBackAtOnce_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("run ended by itself") << "idle status";
+    QTest::newRow("toolbar ACLR") << "ACLR";
+    QTest::newRow("toolbar STOP") << "STOP";
+}
+
+void tst_StatusE2E::controlsComeBackAtOnce()
+{
+    QFETCH(QString, how);
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    auto *graph = qobject_cast<frmGraph *>(w->openWindow(QStringLiteral("frmGraph")));
+    QVERIFY(graph);
+    // A pattern run as the pattern window leaves it.
+    f.sim->withEngine(
+        [](SimEngine &e) { return e.execute(QStringLiteral("RUN 0 0 0 +040.00 1")); });
+    QVERIFY(poll(*w));
+    w->menuItem(QStringLiteral("con"))->setEnabled(false);
+    QVERIFY(graph->Stop_c->isEnabled());
+    QVERIFY(!graph->C_go->isEnabled());
+
+    if (how == QLatin1String("idle status")) {
+        f.sim->withEngine([](SimEngine &e) { return e.execute(QStringLiteral("STOP")); });
+        QVERIFY(poll(*w));
+    } else {
+        w->Toolbar1_ButtonClick(how);
+    }
+    QVERIFY(!w->Log_Timer->isActive());
+    QVERIFY(w->menuItem(QStringLiteral("con"))->isEnabled());
+    QVERIFY(w->menuItem(QStringLiteral("con_pattern"))->isEnabled());
+    QVERIFY(!w->toolButton(QStringLiteral("STOP"))->isEnabled());
+    QVERIFY(!graph->Stop_c->isEnabled());
+    QVERIFY(graph->C_go->isEnabled());
 }
 
 QTEST_MAIN(tst_StatusE2E)
