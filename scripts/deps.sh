@@ -4,7 +4,9 @@
 KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake ninja-build g++
               fonts-noto-cjk
               # the install test: desktop entry and metainfo checks, the .deb's dependencies
-              desktop-file-utils appstream)
+              desktop-file-utils appstream
+              # the report test reads the printed PDF back
+              poppler-utils)
 
 krm_install() {
     local missing=()

@@ -1,6 +1,7 @@
 #include "logging/LoggingWindows.h"
 
 #include "config/Parameter.h"
+#include "logging/CurrentValuesWindow.h"
 #include "logging/frmGraph.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
@@ -119,4 +120,5 @@ void registerLoggingWindows(KRM2200 &w)
     w.registerWindow(
         QStringLiteral("frmGraph"), [](KRM2200 &main) -> QWidget * { return new frmGraph(main); },
         QSize(frmGraph::WidthTwips, frmGraph::HeightTwips));
+    registerCurrentValuesWindow(w);
 }

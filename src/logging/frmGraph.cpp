@@ -4,8 +4,11 @@
 #include "config/Parameter.h"
 #include "control/PatternRun.h"
 #include "link/SerialLink.h"
+#include "logging/GraphActions.h"
 #include "logging/GraphScale.h"
 #include "logging/LoggingWindows.h"
+#include "logging/RangeFit.h"
+#include "logging/ReadoutOverlay.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 #include "shell/PrintTarget.h"
@@ -17,6 +20,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -76,9 +80,11 @@ public:
     }
     void setOffsetTwips(int twips)
     {
+        m_offsetTwips = twips;
         m_offsetPx = int(std::lround(twips * m_log.canvas().pixelsPerTwip()));
         update();
     }
+    int offsetTwips() const { return m_offsetTwips; }
     QSize minimumSizeHint() const override { return {200, 160}; }
     QSize sizeHint() const override { return {600, 300}; }
 
@@ -93,6 +99,7 @@ protected:
 private:
     LOG_Handling &m_log;
     int m_offsetPx = 0;
+    int m_offsetTwips = 0;
 };
 
 // The Y axis beside the viewport: the two range lists at its ends and the
@@ -217,6 +224,7 @@ frmGraph::frmGraph(KRM2200 &w, QWidget *parent)
     // 13
     Log_c->setText(m_w.logRecording() ? kLogStop : kLogStart);
     wire();
+    wireTools();
     applyYRange(true);
     applyXScale(xOption());
     syncButtons();
@@ -319,6 +327,25 @@ void frmGraph::buildUi()
     Stop_c = button("Stop_c", QStringLiteral("制御停止"));
     Print_c = button("Print_c", QStringLiteral("通常使うプリンタへ印刷"));
     Cancel_c = button("Cancel_c", QStringLiteral("閉じる"));
+    Com_axis = new QComboBox;
+    Com_axis->setObjectName(QStringLiteral("Com_axis"));
+    Com_axis->setAccessibleName(QStringLiteral("X軸ラベル"));
+    Com_axis->addItems(GraphReadout::axisModeNames());
+    File_l = new QLabel;
+    File_l->setObjectName(QStringLiteral("File_l"));
+    // The plot keeps its height whether a file is named or not.
+    QSizePolicy keepFile = File_l->sizePolicy();
+    keepFile.setRetainSizeWhenHidden(true);
+    File_l->setSizePolicy(keepFile);
+    File_l->hide();
+    Fit_c = new QPushButton(QStringLiteral("範囲自動"));
+    Fit_c->setObjectName(QStringLiteral("Fit_c"));
+    SaveImage_c = new QPushButton(QStringLiteral("画像保存"));
+    SaveImage_c->setObjectName(QStringLiteral("SaveImage_c"));
+    SaveCsv_c = new QPushButton(QStringLiteral("CSV保存"));
+    SaveCsv_c->setObjectName(QStringLiteral("SaveCsv_c"));
+    Report_c = new QPushButton(QStringLiteral("レポート印刷"));
+    Report_c->setObjectName(QStringLiteral("Report_c"));
 
     auto *plot = new QGridLayout;
     plot->setSpacing(2);
@@ -332,6 +359,7 @@ void frmGraph::buildUi()
     auto *row1 = new QHBoxLayout;
     row1->addWidget(Label1);
     row1->addWidget(Frame1);
+    row1->addWidget(Com_axis);
     row1->addWidget(Check);
     row1->addWidget(TargetLine_t, 1);
     row1->addWidget(TargetLine_c);
@@ -344,6 +372,8 @@ void frmGraph::buildUi()
     row2->addWidget(C_read);
     row2->addWidget(Com_page);
     auto *row3 = new QHBoxLayout;
+    for (QPushButton *b : {Fit_c, SaveImage_c, SaveCsv_c, Report_c})
+        row3->addWidget(b);
     row3->addStretch();
     row3->addWidget(Print_c);
     row3->addWidget(Cancel_c);
@@ -356,6 +386,7 @@ void frmGraph::buildUi()
     lower->addLayout(controls, 1);
 
     auto *top = new QVBoxLayout(this);
+    top->addWidget(File_l);
     top->addLayout(plot, 1);
     top->addLayout(lower);
 }
@@ -484,8 +515,11 @@ void frmGraph::renumberLabels()
                           ? GraphScale::snapScroll(Scroll->value(), p.GraphXScale)
                           : 0;
     const QList<qint64> labels = GraphScale::xLabels(p, value, base);
+    const GraphPage page = currentPage();
+    const auto mode = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
+    File_l->setVisible(m_w.state().graph.readflg);
     for (int i = 0; i < 10; ++i) {
-        Ls[i]->setText(QString::number(labels.at(i)));
+        Ls[i]->setText(GraphReadout::axisLabel(page, mode, labels.at(i)));
         Ls[i]->setAccessibleName(Ls[i]->text());
     }
     static_cast<TimeAxis *>(m_xAxis)->relayout();
@@ -625,8 +659,10 @@ void frmGraph::readStoredLog(const QString &path)
 {
     Parameter &p = param();
     m_w.state().graph.readflg = true;
-    renumberLabels();
     m_stored.clear();
+    m_storedName = QFileInfo(path).fileName();
+    File_l->setText(GraphReadout::fileCaption(m_storedName));
+    renumberLabels();
     const bool read = m_stored.readFile(path);
     {
         const QSignalBlocker block(Com_page);
@@ -817,4 +853,72 @@ void frmGraph::closeEvent(QCloseEvent *event)
         for (const char *name : {"frmStatuslog", "frmSenlog"})
             main->unloadWindow(QLatin1String(name));
     });
+}
+
+// ---------------------------------------------------------------- read-out and exports
+
+void frmGraph::wireTools()
+{
+    m_readout = new ReadoutOverlay(
+        P1, [this] { return currentPage(); }, [this] { return P1->offsetTwips(); },
+        m_logging.log().canvas().pixelsPerTwip());
+    connect(Com_axis, &QComboBox::currentIndexChanged, this, &frmGraph::renumberLabels);
+    connect(Fit_c, &QPushButton::clicked, this, &frmGraph::fitRange);
+    connect(SaveImage_c, &QPushButton::clicked, this,
+            [this] { GraphActions::saveImage(this, pageImage(), exportFolder()); });
+    connect(SaveCsv_c, &QPushButton::clicked, this,
+            [this] { GraphActions::saveCsv(this, currentPage(), exportFolder()); });
+    connect(Report_c, &QPushButton::clicked, this,
+            [this] { GraphActions::printReport(this, currentPage(), plotSpec(), exportFolder()); });
+}
+
+GraphPage frmGraph::currentPage() const
+{
+    const Parameter &p = param();
+    if (!m_w.state().graph.readflg)
+        return GraphPage::live(p, m_logging.log().file().LogStem);
+    int seconds = 0;
+    if (!m_stored.interval(&seconds))
+        seconds = 0;
+    const qint64 start = p_flg ? GraphScale::pageStart(std::max(0, Com_page->currentIndex())) : 0;
+    return GraphPage::stored(m_stored, m_storedName, seconds, p, p_flg, start);
+}
+
+GraphExport::PlotSpec frmGraph::plotSpec() const
+{
+    GraphExport::PlotSpec spec;
+    spec.max = Combo_max->currentText().toInt();
+    spec.min = Combo_min->currentText().toInt();
+    spec.axis = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
+    if (!m_w.state().graph.readflg)
+        spec.target = param().TargetLineText;
+    return spec;
+}
+
+QImage frmGraph::pageImage() const
+{
+    const GraphCanvas &canvas = m_logging.log().canvas();
+    const QSize plot(int(std::lround(30000 * canvas.pixelsPerTwip())), canvas.image().height());
+    return GraphExport::image(currentPage(), plotSpec(), plot);
+}
+
+void frmGraph::fitRange()
+{
+    int max = 0;
+    int min = 0;
+    if (!RangeFit::fit(currentPage(), &max, &min))
+        return;
+    {
+        const QSignalBlocker blockMax(Combo_max);
+        const QSignalBlocker blockMin(Combo_min);
+        Combo_max->setCurrentIndex(GraphScale::maxIndexFor(max));
+        Combo_min->setCurrentIndex(GraphScale::minIndexFor(min));
+    }
+    applyYRange(true);
+}
+
+QString frmGraph::exportFolder() const
+{
+    return QDir::toNativeSeparators(m_w.GetLogdirname().isEmpty() ? m_w.appDir()
+                                                                  : m_w.GetLogdirname());
 }

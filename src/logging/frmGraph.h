@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logging/GraphExport.h"
 #include "logging/StoredLog.h"
 
 #include <QWidget>
@@ -17,6 +18,7 @@ class QRadioButton;
 class QScrollBar;
 class GraphViewport;
 class AxisPanel;
+class ReadoutOverlay;
 
 // The graph window: the live graph of a running log or a stored log read
 // back, with the Y range, the X scale, scrolling, target lines, pages of long
@@ -56,6 +58,23 @@ public:
     QPushButton *Stop_c = nullptr;
     QPushButton *Print_c = nullptr;
     QPushButton *Cancel_c = nullptr;
+    // Beyond the designed controls: the X labels' kind, the stored log's
+    // name and start, the range fit and the exports.
+    QComboBox *Com_axis = nullptr;
+    QLabel *File_l = nullptr;
+    QPushButton *Fit_c = nullptr;
+    QPushButton *SaveImage_c = nullptr;
+    QPushButton *SaveCsv_c = nullptr;
+    QPushButton *Report_c = nullptr;
+    ReadoutOverlay *readout() const { return m_readout; }
+
+    // What the viewport shows, as the exports and the read-out see it.
+    GraphPage currentPage() const;
+    GraphExport::PlotSpec plotSpec() const;
+    // "画像保存"'s picture: the page at the canvas's pixel size.
+    QImage pageImage() const;
+    // "範囲自動": the Y range lists set around the page's readings.
+    void fitRange();
 
     // File mode: the stored log is shown page by page.
     bool p_flg = false;
@@ -97,6 +116,8 @@ private:
     void Stop_c_Click();
     void Log_c_Click();
     void Print_c_Click();
+    void wireTools();
+    QString exportFolder() const;
     int viewportWidthTwips() const;
     int xOption() const;
 
@@ -105,6 +126,8 @@ private:
     AxisPanel *m_yAxis = nullptr;
     QWidget *m_xAxis = nullptr;
     StoredLog m_stored;
+    QString m_storedName;
+    ReadoutOverlay *m_readout = nullptr;
     bool m_pageReady = false;
     bool m_placed = false;
     bool m_closing = false;

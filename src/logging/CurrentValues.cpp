@@ -1,0 +1,45 @@
+#include "logging/CurrentValues.h"
+
+#include "config/Parameter.h"
+#include "logging/LogFile.h"
+#include "shell/WindowState.h"
+
+namespace {
+
+QString orDash(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("-") : text;
+}
+
+} // namespace
+
+qint64 CurrentValues::newestSample(const Parameter &p)
+{
+    // A tick counts its sample before the reply is in: look back from there.
+    const auto &sen = p.SenValues;
+    for (qint64 i = p.LogCount; i >= 0; --i) {
+        for (int k = 0; k < 4; ++k) {
+            const QStringList &a = sen[size_t(k)];
+            if (i < a.size() && !a.at(qsizetype(i)).isEmpty())
+                return i;
+        }
+    }
+    return -1;
+}
+
+CurrentValues CurrentValues::from(const Parameter &p, const StatuslogState &status,
+                                  const QString &linkText)
+{
+    CurrentValues v;
+    const qint64 n = newestSample(p);
+    for (int k = 0; k < 4; ++k) {
+        const QStringList &a = p.SenValues[size_t(k)];
+        v.temps[size_t(k)] = n >= 0 ? orDash(a.value(qsizetype(n)).trimmed()) : QStringLiteral("-");
+    }
+    v.setPoint = orDash(p.TargetLineText);
+    v.state = orDash(status.nj_l);
+    v.step = orDash(status.js_l);
+    v.elapsed = n >= 0 ? LogFile::FormatElapsed(qint64(p.LogInterval) * n) : QStringLiteral("-");
+    v.link = orDash(linkText);
+    return v;
+}

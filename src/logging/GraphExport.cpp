@@ -1,0 +1,309 @@
+#include "logging/GraphExport.h"
+
+#include "logging/GraphCanvas.h"
+#include "logging/GraphScale.h"
+
+#include <QBuffer>
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace GraphExport {
+
+namespace {
+
+constexpr int PageTwips = 30000;
+constexpr int DivisionTwips = 500;
+constexpr int LabelTwips = 3000;
+
+const char *const kSensorNames[4] = {"PT100A", "PT100B", "SENSOR1", "SENSOR2"};
+
+// One screen pixel in the painter's device units (a printer has many).
+double unit(const QPainter &g)
+{
+    const QPaintDevice *d = g.device();
+    return d ? std::max(1.0, d->logicalDpiX() / 96.0) : 1.0;
+}
+
+double xOf(const QRectF &plot, const GraphPage &page, qint64 i)
+{
+    return plot.left() + double(i - page.first) * page.xScale / PageTwips * plot.width();
+}
+
+double yOf(const QRectF &plot, const PlotSpec &spec, double t)
+{
+    const double span = spec.max - spec.min;
+    return plot.top() + (spec.max - t) / (span != 0 ? span : 1.0) * plot.height();
+}
+
+QString degrees(double v)
+{
+    return QString::number(v) + QStringLiteral("[℃]");
+}
+
+// A field that a spreadsheet reads as one cell whatever it holds.
+QByteArray csvField(const QString &text)
+{
+    QByteArray b = text.toUtf8();
+    if (b.contains(',') || b.contains('"') || b.contains('\n') || b.contains('\r'))
+        b = '"' + b.replace("\"", "\"\"") + '"';
+    return b;
+}
+
+} // namespace
+
+QString isoTime(const QDateTime &t)
+{
+    if (!t.isValid())
+        return {};
+    const int offset = t.offsetFromUtc();
+    const int a = std::abs(offset) / 60;
+    return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + QLatin1Char(offset < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2")
+               .arg(a / 60, 2, 10, QLatin1Char('0'))
+               .arg(a % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
+{
+    QByteArray out;
+    out.reserve(qsizetype(std::max<qint64>(0, last - first + 1)) * 80 + 64);
+    out += "index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status\r\n";
+    // The start's offset for every line: a log runs on in one clock.
+    const QDateTime start = page.start;
+    for (qint64 i = std::max<qint64>(first, 0); i <= last; ++i) {
+        const qint64 elapsed = page.elapsed ? page.elapsed(i) : i * page.interval;
+        out += QByteArray::number(i);
+        out += ',';
+        out += QByteArray::number(elapsed);
+        out += ',';
+        if (start.isValid())
+            out += isoTime(start.addSecs(elapsed)).toLatin1();
+        bool received = false;
+        bool invalid = false;
+        for (int k = 0; k < 4; ++k) {
+            const QString text = page.values ? page.values(k, i) : QString();
+            out += ',';
+            received = received || !text.isEmpty();
+            double v = 0.0;
+            const SampleKind kind = sampleValue(text, &v);
+            if (kind == SampleKind::Value)
+                out += csvField(text.trimmed());
+            invalid = invalid || kind == SampleKind::Invalid;
+        }
+        out += !received ? ",missing\r\n" : invalid ? ",invalid\r\n" : ",ok\r\n";
+    }
+    return out;
+}
+
+void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSpec &spec)
+{
+    g.save();
+    const double px = unit(g);
+    g.fillRect(plot, GraphCanvas::backColour());
+    g.setClipRect(plot);
+    g.setRenderHint(QPainter::Antialiasing, false);
+    g.setPen(QPen(GraphCanvas::gridColour(), px));
+    for (int k = 0; k <= 4; ++k) {
+        const double y = plot.top() + plot.height() * k / 4.0;
+        g.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    }
+    for (int k = 0; k <= PageTwips / DivisionTwips; ++k) {
+        const double x = plot.left() + plot.width() * k * DivisionTwips / PageTwips;
+        g.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    }
+    double t = 0.0;
+    if (sampleValue(spec.target, &t) == SampleKind::Value) {
+        QPen dashed(GraphCanvas::targetColour(), px, Qt::DashLine);
+        g.setPen(dashed);
+        const double y = yOf(plot, spec, t);
+        g.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    }
+    if (page.values) {
+        // The last sample the page width reaches.
+        const qint64 end =
+            std::min(page.last, page.first + PageTwips / std::max(1, page.xScale) + 1);
+        g.setRenderHint(QPainter::Antialiasing, px > 1.0);
+        for (int k = 0; k < 4; ++k) {
+            QPainterPath path;
+            bool joined = false;
+            for (qint64 i = page.first; i <= end; ++i) {
+                double v = 0.0;
+                if (sampleValue(page.values(k, i), &v) != SampleKind::Value) {
+                    joined = false;
+                    continue;
+                }
+                const QPointF p(xOf(plot, page, i), yOf(plot, spec, v));
+                if (joined)
+                    path.lineTo(p);
+                else
+                    path.moveTo(p);
+                joined = true;
+            }
+            g.setPen(QPen(GraphCanvas::sensorColour(k), px));
+            g.setBrush(Qt::NoBrush);
+            g.drawPath(path);
+        }
+    }
+    g.restore();
+}
+
+void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSpec &spec)
+{
+    g.save();
+    const QFontMetricsF fm(g.font(), g.device());
+    const double gap = fm.horizontalAdvance(QLatin1Char(' '));
+    g.setPen(Qt::black);
+    for (int k = 0; k <= 4; ++k) {
+        const QString text = degrees(spec.max - double(spec.max - spec.min) * k / 4.0);
+        const double y = plot.top() + plot.height() * k / 4.0;
+        const double w = fm.horizontalAdvance(text);
+        g.drawText(QPointF(plot.left() - gap - w, y + fm.ascent() / 2 - fm.descent() / 2), text);
+    }
+    const int step = page.pagePoints / 10;
+    for (int j = 0; j < 10; ++j) {
+        const QString text =
+            GraphReadout::axisLabel(page, spec.axis, page.first + qint64(j) * step);
+        const double x = plot.left() + plot.width() * j * LabelTwips / PageTwips;
+        const double w = fm.horizontalAdvance(text);
+        g.drawText(QPointF(j == 0 ? x : x - w / 2, plot.bottom() + gap / 2 + fm.ascent()), text);
+    }
+    g.restore();
+}
+
+void drawLegend(QPainter &g, const QPointF &at)
+{
+    g.save();
+    const QFontMetricsF fm(g.font(), g.device());
+    double x = at.x();
+    for (int k = 0; k < 4; ++k) {
+        const QString text = QLatin1Char(' ') + QLatin1String(kSensorNames[k]) + QLatin1Char(' ');
+        const QRectF box(x, at.y(), fm.horizontalAdvance(text), fm.height());
+        g.fillRect(box, GraphCanvas::sensorColour(k));
+        g.setPen(Qt::black);
+        g.drawText(box, Qt::AlignCenter, text);
+        x = box.right() + fm.horizontalAdvance(QLatin1Char(' '));
+    }
+    g.restore();
+}
+
+QString describe(const GraphPage &page, const PlotSpec &spec)
+{
+    const QString start = page.start.isValid()
+                              ? page.start.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                              : QStringLiteral("-");
+    return QStringLiteral("開始：%1　1Point = %2[s]　範囲：%3～%4[℃]　サンプル：%5～%6")
+        .arg(start)
+        .arg(page.interval)
+        .arg(spec.max)
+        .arg(spec.min)
+        .arg(page.first)
+        .arg(std::max(page.first, page.last));
+}
+
+QImage image(const GraphPage &page, const PlotSpec &spec, QSize plotPixels)
+{
+    plotPixels = plotPixels.expandedTo(QSize(100, 50));
+    QImage probe(1, 1, QImage::Format_RGB32);
+    QPainter measure(&probe);
+    const QFontMetricsF fm(measure.font(), &probe);
+    measure.end();
+    const double line = fm.height();
+    const double margin = line / 2;
+    const double left =
+        margin +
+        std::max(fm.horizontalAdvance(degrees(spec.min)), fm.horizontalAdvance(degrees(-55.5))) +
+        fm.horizontalAdvance(QLatin1Char(' '));
+    const double top = margin + 2 * line + margin;
+    const double right = margin + fm.horizontalAdvance(QStringLiteral("00:00:00"));
+    const double bottom = line * 1.5 + margin + line + margin;
+    const QSize size(int(std::ceil(left + plotPixels.width() + right)),
+                     int(std::ceil(top + plotPixels.height() + bottom)));
+    QImage out(size, QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter g(&out);
+    const QRectF plot(left, top, plotPixels.width(), plotPixels.height());
+    QFont bold = g.font();
+    bold.setBold(true);
+    g.setFont(bold);
+    g.setPen(Qt::black);
+    g.drawText(QPointF(left, margin + fm.ascent()), page.title());
+    g.setFont(QFont());
+    g.drawText(QPointF(left, margin + line + fm.ascent()), describe(page, spec));
+    drawPlot(g, plot, page, spec);
+    drawAxes(g, plot, page, spec);
+    drawLegend(g, QPointF(left, plot.bottom() + line * 1.5 + margin));
+    return out;
+}
+
+QString reportTitle()
+{
+    return QStringLiteral("温度グラフ　レポート");
+}
+
+void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, const PlotSpec &spec,
+                int pageNumber, int pageCount)
+{
+    g.save();
+    QFont text = g.font();
+    text.setPointSizeF(9);
+    QFont title = text;
+    title.setPointSizeF(16);
+    title.setBold(true);
+    const QFontMetricsF tm(title, g.device());
+    const QFontMetricsF fm(text, g.device());
+    const double line = fm.height();
+    double y = pageRect.top();
+    g.setPen(Qt::black);
+    g.setFont(title);
+    g.drawText(QPointF(pageRect.left(), y + tm.ascent()), reportTitle());
+    y += tm.height() + line / 2;
+    g.setFont(text);
+    const QString file =
+        page.isLive() ? page.title() : QStringLiteral("ファイル：") + page.fileName;
+    g.drawText(QPointF(pageRect.left(), y + fm.ascent()), file);
+    y += line;
+    g.drawText(QPointF(pageRect.left(), y + fm.ascent()), describe(page, spec));
+    y += line * 1.5;
+    const double left = pageRect.left() + fm.horizontalAdvance(degrees(-55.5)) +
+                        fm.horizontalAdvance(QStringLiteral("  "));
+    const double right = pageRect.right() - fm.horizontalAdvance(QStringLiteral("00:00:00"));
+    // Under the plot: X labels, legend, page number.
+    const double below = line * 1.5 + line * 1.5 + line * 1.5;
+    const QRectF plot(left, y, right - left, pageRect.bottom() - below - y);
+    drawPlot(g, plot, page, spec);
+    drawAxes(g, plot, page, spec);
+    drawLegend(g, QPointF(left, plot.bottom() + line * 1.5));
+    const QString number = QStringLiteral("%1 / %2").arg(pageNumber).arg(pageCount);
+    g.drawText(QPointF(pageRect.center().x() - fm.horizontalAdvance(number) / 2,
+                       pageRect.bottom() - fm.descent()),
+               number);
+    g.restore();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+bool writeImage(const QString &path, const QImage &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return false;
+    return writeFile(path, png);
+}
+
+} // namespace GraphExport

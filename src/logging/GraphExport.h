@@ -1,0 +1,63 @@
+#pragma once
+
+#include "logging/GraphReadout.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+class QPainter;
+
+// The graph page as a picture, a data file or a printed report, each standing
+// on its own: titled, dated, with axes and legend. Everything is drawn again
+// as vectors from the samples, so a report is as sharp as its printer.
+namespace GraphExport {
+
+// How the page is drawn: the Y range, the X labels, the target line.
+struct PlotSpec {
+    int max = 160;
+    int min = -60;
+    GraphReadout::AxisMode axis = GraphReadout::AxisMode::Sample;
+    QString target; // temperature of the target line; empty for none
+};
+
+// The page as CSV: header
+// "index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status", one line per
+// sample `first` ... `last`, lines ended by CR LF, UTF-8. Times are ISO 8601
+// with the UTC offset (empty when the log's start is unknown); a "*" reading
+// and a missing one are empty fields. status: "ok", "missing" (no reply) or
+// "invalid" (a reading that is not a number, left empty).
+QByteArray csv(const GraphPage &page, qint64 first, qint64 last);
+inline QByteArray csv(const GraphPage &page)
+{
+    return csv(page, page.first, page.last);
+}
+// "yyyy-MM-ddTHH:mm:ss+hh:mm".
+QString isoTime(const QDateTime &t);
+
+// The plot's grid, curves and target line inside `plot` (no text).
+void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSpec &spec);
+// The Y labels left of `plot`, the X labels under it.
+void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSpec &spec);
+// The legend: the four sensors in their colours, in one row from `at`.
+void drawLegend(QPainter &g, const QPointF &at);
+// "開始：…　1Point = …[s]　範囲：…～…[℃]　サンプル：…～…"
+QString describe(const GraphPage &page, const PlotSpec &spec);
+
+// The page as an image: title, description, axes, legend around a plot area
+// of `plotPixels` (the canvas's pixels for one page width, or more).
+QImage image(const GraphPage &page, const PlotSpec &spec, QSize plotPixels);
+
+// Title of the printed report.
+QString reportTitle();
+// One report page into `pageRect` of a painter on a printer or PDF writer.
+void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, const PlotSpec &spec,
+                int pageNumber, int pageCount);
+
+// Writes `bytes` whole or not at all (a temporary file renamed into place).
+bool writeFile(const QString &path, const QByteArray &bytes);
+bool writeImage(const QString &path, const QImage &image);
+
+} // namespace GraphExport

@@ -1,0 +1,394 @@
+// The graph's read-out, X labels, range fit and exports, and the live
+// read-out window's values: all computed or drawn without a window.
+
+#include "config/Parameter.h"
+#include "logging/CurrentValues.h"
+#include "logging/GraphExport.h"
+#include "logging/GraphReadout.h"
+#include "logging/RangeFit.h"
+#include "logging/StoredLog.h"
+#include "shell/WindowState.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr double Px = 1.0 / 15.0; // 96 dpi: a sample of 50 twips is 3.33 pixels
+const QString kFile = QStringLiteral("2008_01_15_12_30_45.txt");
+
+// A stored log: a missed reply between 5 and 15 s, an unused SENSOR1, one
+// reading that is not a number.
+const QByteArray kStored = "\"00:00:00\",\"+025.00\",\"+024.00\",\"*\",\"+030\",\"+031.50\"\r\n"
+                           "\"00:00:05\",\"+026.00\",\"+024.50\",\"*\",\"+031\",\"+031.50\"\r\n"
+                           "\"00:00:15\",\"+027.50\",\"+025.00\",\"*\",\"+032\",\"+031.50\"\r\n"
+                           "\"00:00:20\",\"x\",\"+025.00\",\"*\",\"-012\",\"+031.50\"\r\n";
+
+StoredLog &stored()
+{
+    static StoredLog log;
+    if (log.count() == 0) {
+        QByteArray bytes = kStored;
+        QBuffer b(&bytes);
+        b.open(QIODevice::ReadOnly);
+        log.read(b);
+    }
+    return log;
+}
+
+Parameter &scaled(int xScale, int pagePoints)
+{
+    Parameter &p = param();
+    p.reset();
+    p.GraphXScale = xScale;
+    p.GraphPagePoints = pagePoints;
+    return p;
+}
+
+// A live log at 5 s on its second page (samples 600 on), 3 samples in:
+// 600: 20.00, 601: 21.00, 602: no reply yet.
+GraphPage livePage()
+{
+    Parameter &p = scaled(50, 600);
+    p.LogInterval = 5;
+    p.LogCount = 602;
+    p.GraphPage = 1;
+    p.GraphPageStart = 600;
+    for (int k = 0; k < 4; ++k) {
+        QStringList &a = p.SenValues[size_t(k)];
+        a = QStringList(605, QString());
+        a[600] = k == 2 ? QStringLiteral("*") : QStringLiteral("+020.00");
+        a[601] = k == 2 ? QStringLiteral("*") : QStringLiteral("+021.00");
+    }
+    return GraphPage::live(p, QStringLiteral("2008_01_15_12_30_45"));
+}
+
+GraphPage storedPage()
+{
+    return GraphPage::stored(stored(), kFile, 5, scaled(50, 600), false, 0);
+}
+
+// Rows "a b c d" as a page's samples from 0 on.
+GraphPage rowsPage(const QStringList &rows)
+{
+    GraphPage page;
+    page.values = [rows](int k, qint64 i) {
+        return i >= 0 && i < rows.size() ? rows.at(qsizetype(i)).split(QLatin1Char(' ')).value(k)
+                                         : QString();
+    };
+    page.elapsed = [](qint64 i) { return i * 5; };
+    page.interval = 5;
+    page.last = rows.size() - 1;
+    return page;
+}
+
+QByteArray run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    return p.readAllStandardOutput();
+}
+
+} // namespace
+
+class tst_GraphTools : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void readout_data();
+    void readout();
+    void startFromFileName_data();
+    void startFromFileName();
+    void axisLabels_data();
+    void axisLabels();
+    void rangeFit_data();
+    void rangeFit();
+    void csvExport();
+    void pngExport();
+    void reportPdf();
+    void currentValues();
+};
+
+void tst_GraphTools::readout_data()
+{
+    QTest::addColumn<bool>("live");
+    QTest::addColumn<int>("x");      // viewport pixel
+    QTest::addColumn<int>("scroll"); // twips
+    QTest::addColumn<qint64>("sample");
+    QTest::addColumn<QString>("elapsed");
+    QTest::addColumn<QString>("clock");
+    QTest::addColumn<QString>("first"); // PT100A
+    QTest::addColumn<QString>("third"); // SENSOR1
+
+    const QString d = QStringLiteral("2008/01/15 ");
+    // Live: sample 600 at x = 0, elapsed 600 x 5 s; the clock from the stem.
+    QTest::newRow("live page start")
+        << true << 0 << 0 << qint64(600) << "00:50:00" << d + "13:20:45"
+        << "+020.00"
+        << "*";
+    QTest::newRow("live nearest sample")
+        << true << 4 << 0 << qint64(601) << "00:50:05" << d + "13:20:50"
+        << "+021.00"
+        << "*";
+    QTest::newRow("live reply not in")
+        << true << 7 << 0 << qint64(602) << "00:50:10" << d + "13:20:55"
+        << "-"
+        << "-";
+    QTest::newRow("live past newest") << true << 20 << 0 << qint64(-1) << ""
+                                      << ""
+                                      << ""
+                                      << "";
+    // Stored: a line's own stamp is its time (the 10 s reply is missing).
+    QTest::newRow("stored first") << false << 1 << 0 << qint64(0) << "00:00:00" << d + "12:30:45"
+                                  << "+025.00"
+                                  << "*";
+    QTest::newRow("stored after a gap")
+        << false << 7 << 0 << qint64(2) << "00:00:15" << d + "12:31:00"
+        << "+027.50"
+        << "*";
+    QTest::newRow("stored scrolled")
+        << false << 0 << 150 << qint64(3) << "00:00:20" << d + "12:31:05"
+        << "x"
+        << "*";
+    QTest::newRow("stored past end") << false << 50 << 0 << qint64(-1) << ""
+                                     << ""
+                                     << ""
+                                     << "";
+}
+
+void tst_GraphTools::readout()
+{
+    QFETCH(bool, live);
+    QFETCH(int, x);
+    QFETCH(int, scroll);
+    QFETCH(qint64, sample);
+    const GraphPage page = live ? livePage() : storedPage();
+    QCOMPARE(GraphReadout::sampleAt(page, x, scroll, Px), sample);
+    if (sample < 0)
+        return;
+    const GraphReadout::Values v = GraphReadout::at(page, sample);
+    QTEST(v.elapsed, "elapsed");
+    QTEST(v.clock, "clock");
+    QTEST(v.temps[0], "first");
+    QTEST(v.temps[2], "third");
+    // The label carries every value, each sensor in its curve's colour.
+    const QString html = GraphReadout::html(v);
+    QVERIFY(html.contains(QStringLiteral("サンプル：%1").arg(sample)));
+    QVERIFY(html.contains(v.clock));
+    QVERIFY(html.contains(QStringLiteral("color:#ff0000\">PT100A：") + v.temps[0]));
+    QVERIFY(html.contains(QStringLiteral("color:#ffff00\">PT100B：")));
+}
+
+void tst_GraphTools::startFromFileName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("start"); // empty: unknown
+
+    QTest::newRow("log file") << kFile << "2008-01-15T12:30:45";
+    QTest::newRow("second of that second") << "2008_01_15_12_30_45_2.txt"
+                                           << "2008-01-15T12:30:45";
+    QTest::newRow("CSV copy") << "2026_12_07_23_59_59.CSV"
+                              << "2026-12-07T23:59:59";
+    QTest::newRow("renamed") << "bench run.txt"
+                             << "";
+    QTest::newRow("no such date") << "2008_02_30_12_30_45.txt"
+                                  << "";
+    QTest::newRow("no such time") << "2008_01_15_24_30_45.txt"
+                                  << "";
+}
+
+void tst_GraphTools::startFromFileName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, start);
+    const QDateTime t = GraphReadout::startFromFileName(name);
+    QCOMPARE(t.isValid() ? t.toString(Qt::ISODate).left(19) : QString(), start);
+    QCOMPARE(GraphReadout::fileCaption(name),
+             QStringLiteral("ファイル：") + name + QStringLiteral("　開始：") +
+                 (t.isValid() ? t.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                              : QStringLiteral("-")));
+}
+
+void tst_GraphTools::axisLabels_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("knownStart");
+    QTest::addColumn<QStringList>("labels"); // samples 600, 660, 1140 of the live page
+
+    QTest::newRow("samples") << 0 << true << QStringList{"600", "660", "1140"};
+    QTest::newRow("elapsed") << 1 << true << QStringList{"00:50", "00:55", "01:35"};
+    QTest::newRow("clock") << 2 << true << QStringList{"13:20:45", "13:25:45", "14:05:45"};
+    QTest::newRow("clock, start unknown")
+        << 2 << false << QStringList{"--:--:--", "--:--:--", "--:--:--"};
+}
+
+void tst_GraphTools::axisLabels()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, knownStart);
+    QFETCH(QStringList, labels);
+    GraphPage page = livePage();
+    if (!knownStart)
+        page.start = QDateTime();
+    QStringList got;
+    for (qint64 s : {600, 660, 1140})
+        got << GraphReadout::axisLabel(page, GraphReadout::AxisMode(mode), s);
+    QCOMPARE(got, labels);
+}
+
+void tst_GraphTools::rangeFit_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<bool>("fits");
+    QTest::addColumn<int>("max");
+    QTest::addColumn<int>("min");
+
+    QTest::newRow("inside") << QStringList{"+021.30 +024.00 * +030", "+027.10 * * +022"} << true
+                            << 30 << 20;
+    QTest::newRow("on entries") << QStringList{"+025.00 +025 * *", "+025.00 +025 * *"} << true << 30
+                                << 25;
+    QTest::newRow("across both ends")
+        << QStringList{"+180.00 -070.00 * *", "+020.00 * * *"} << true << 160 << -60;
+    QTest::newRow("above the lists") << QStringList{"+170.00 +199.99 * *"} << true << 160 << 155;
+    QTest::newRow("below the lists") << QStringList{"-080.00 -099.00 * *"} << true << -55 << -60;
+    QTest::newRow("no reading") << QStringList{"* * * *", "   "} << false << 0 << 0;
+    QTest::newRow("not numbers skipped") << QStringList{"abc +001.00 * *"} << true << 5 << 0;
+}
+
+void tst_GraphTools::rangeFit()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(bool, fits);
+    int max = 0;
+    int min = 0;
+    QCOMPARE(RangeFit::fit(rowsPage(rows), &max, &min), fits);
+    QTEST(max, "max");
+    QTEST(min, "min");
+}
+
+void tst_GraphTools::csvExport()
+{
+    GraphPage page = storedPage();
+    page.start = QDateTime(QDate(2008, 1, 15), QTime(12, 30, 45), Qt::OffsetFromUTC, 9 * 3600);
+    QCOMPARE(GraphExport::csv(page),
+             QByteArray("index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status\r\n"
+                        "0,0,2008-01-15T12:30:45+09:00,+025.00,+024.00,,+030,ok\r\n"
+                        "1,5,2008-01-15T12:30:50+09:00,+026.00,+024.50,,+031,ok\r\n"
+                        "2,15,2008-01-15T12:31:00+09:00,+027.50,+025.00,,+032,ok\r\n"
+                        "3,20,2008-01-15T12:31:05+09:00,,+025.00,,-012,invalid\r\n"));
+
+    // Live: a sample whose reply has not come is "missing"; a west offset and
+    // an unknown start.
+    page = livePage();
+    page.start = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 0), Qt::OffsetFromUTC, -(5 * 3600));
+    QCOMPARE(GraphExport::csv(page).split('\n').mid(1),
+             QList<QByteArray>({"600,3000,2027-01-01T00:49:00-05:00,+020.00,+020.00,,+020.00,ok\r",
+                                "601,3005,2027-01-01T00:49:05-05:00,+021.00,+021.00,,+021.00,ok\r",
+                                "602,3010,2027-01-01T00:49:10-05:00,,,,,missing\r", ""}));
+    page.start = QDateTime();
+    QVERIFY(GraphExport::csv(page).contains("\r\n601,3005,,+021.00,"));
+}
+
+void tst_GraphTools::pngExport()
+{
+    // A full 1200-sample page at the canvas's scale (2000 x 267 pixels).
+    Parameter &p = scaled(25, 1200);
+    p.LogInterval = 1;
+    p.LogCount = 1200;
+    for (int k = 0; k < 4; ++k) {
+        QStringList &a = p.SenValues[size_t(k)];
+        a.clear();
+        for (int i = 0; i <= 1200; ++i)
+            a << QString::number(20.0 + k * 20 + 10 * std::sin(i / 50.0), 'f', 2);
+    }
+    const GraphPage page = GraphPage::live(p, QString());
+    GraphExport::PlotSpec spec;
+    spec.max = 100;
+    spec.min = 0;
+    const QSize plot(2000, 267);
+    const QImage img = GraphExport::image(page, spec, plot);
+    QVERIFY(img.width() > plot.width() && img.height() > plot.height());
+    // The plot area is the canvas's black with the grid and the four curves.
+    QHash<QRgb, int> colours;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            ++colours[img.pixel(x, y) | 0xFF000000];
+    QVERIFY(colours.value(qRgb(0, 0, 0)) > plot.width() * plot.height() / 2);
+    for (const QRgb curve : {qRgb(255, 0, 0), qRgb(255, 255, 0), qRgb(128, 128, 255),
+                             qRgb(255, 128, 0), qRgb(0, 192, 0)})
+        QVERIFY2(colours.value(curve) > 1000, qPrintable(QString::number(curve, 16)));
+    // Title and axis texts stand outside the plot, in black on white.
+    QVERIFY(colours.value(qRgb(255, 255, 255)) > 0);
+}
+
+void tst_GraphTools::reportPdf()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    {
+        QPdfWriter pdf(path);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageOrientation(QPageLayout::Landscape);
+        QPainter g(&pdf);
+        GraphExport::PlotSpec spec;
+        spec.max = 40;
+        spec.min = 20;
+        GraphExport::drawReport(g, QRectF(g.viewport()), storedPage(), spec, 1, 1);
+    }
+    // Text extraction changes spacing (a full-width space comes back narrow).
+    auto bare = [](QString s) {
+        return s.remove(QRegularExpression(QStringLiteral("\\s"),
+                                           QRegularExpression::UseUnicodePropertiesOption));
+    };
+    const QString text = bare(QString::fromUtf8(run(QStringLiteral("pdftotext"), {path, "-"})));
+    QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) is needed");
+    for (const QString &part :
+         {GraphExport::reportTitle(), QStringLiteral("ファイル：") + kFile,
+          QStringLiteral("開始：2008/01/15 12:30:45"), QStringLiteral("1Point = 5[s]"),
+          QStringLiteral("40[℃]"), QStringLiteral("PT100A"), QStringLiteral("1 / 1")})
+        QVERIFY2(text.contains(bare(part)), qPrintable(part + QStringLiteral(" in ") + text));
+    // The curves are paths, not a picture: PT100A's red line is stroked.
+    const QString svg = QString::fromUtf8(run(QStringLiteral("pdftocairo"), {"-svg", path, "-"}));
+    QVERIFY(!svg.isEmpty());
+    QVERIFY(!svg.contains(QStringLiteral("<image")));
+    static const QRegularExpression red(
+        QStringLiteral(R"(<path[^>]*stroke[:=]"?rgb\(100%, ?0%, ?0%\))"));
+    QVERIFY(red.match(svg).hasMatch());
+}
+
+void tst_GraphTools::currentValues()
+{
+    Parameter &p = scaled(50, 600);
+    StatuslogState status;
+    // Nothing yet.
+    CurrentValues v = CurrentValues::from(p, status, QString());
+    QCOMPARE(v.temps[0], QStringLiteral("-"));
+    QCOMPARE(v.elapsed, QStringLiteral("-"));
+
+    // Sample 3 arrived, the tick for sample 4 is out; a step is running.
+    livePage();
+    p.LogCount = 4;
+    for (int k = 0; k < 4; ++k)
+        p.SenValues[size_t(k)] = QStringList{"", "", "", k == 2 ? "*" : "+04" + QString::number(k)};
+    p.SenValues[0] << QString();
+    p.TargetLineText = QStringLiteral("40");
+    status.nj_l = QStringLiteral("動作状態");
+    status.js_l = QStringLiteral("1");
+    v = CurrentValues::from(p, status, QStringLiteral("通信：正常"));
+    QCOMPARE(CurrentValues::newestSample(p), qint64(3));
+    QCOMPARE(v.temps, (std::array<QString, 4>{"+040", "+041", "*", "+043"}));
+    QCOMPARE(v.setPoint, QStringLiteral("40"));
+    QCOMPARE(v.state, QStringLiteral("動作状態"));
+    QCOMPARE(v.step, QStringLiteral("1"));
+    QCOMPARE(v.elapsed, QStringLiteral("00:00:15"));
+    QCOMPARE(v.link, QStringLiteral("通信：正常"));
+}
+
+QTEST_MAIN(tst_GraphTools)
+#include "tst_graph_tools.moc"
