@@ -2,8 +2,10 @@
 
 #include "logging/GraphCanvas.h"
 #include "settings/StatusLabels.h"
+#include "shell/Twips.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiSubWindow>
 
@@ -12,7 +14,7 @@ frmCurrentValues::frmCurrentValues(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("frmCurrentValues"));
     setWindowTitle(QStringLiteral("現在値"));
     auto *grid = new QGridLayout(this);
-    grid->setHorizontalSpacing(10);
+    grid->setHorizontalSpacing(16);
 
     QFont big = font();
     if (big.pointSizeF() > 0)
@@ -21,12 +23,14 @@ frmCurrentValues::frmCurrentValues(QWidget *parent) : QWidget(parent)
         big.setPixelSize(int(big.pixelSize() * DigitScale));
     big.setBold(true);
     const QFontMetrics bigMetrics(big);
+    // The four readings side by side, so the window fits the strip beside the
+    // status windows; the status of the run in one line under them.
     for (int k = 0; k < 4; ++k) {
         auto *caption = new QLabel(StatusLabels::caption(5 + k));
         swatch[size_t(k)] = new QLabel;
         QLabel *s = swatch[size_t(k)];
         s->setObjectName(QStringLiteral("swatch%1").arg(k));
-        s->setFixedSize(bigMetrics.height() / 2, bigMetrics.height() / 2);
+        s->setFixedSize(caption->sizeHint().height(), caption->sizeHint().height());
         s->setAutoFillBackground(true);
         QPalette pal = s->palette();
         pal.setColor(QPalette::Window, GraphCanvas::sensorColour(k));
@@ -37,30 +41,39 @@ frmCurrentValues::frmCurrentValues(QWidget *parent) : QWidget(parent)
         t->setFont(big);
         t->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // Room for the widest reading, so the digits never jump.
-        t->setMinimumWidth(bigMetrics.horizontalAdvance(QStringLiteral("-000.00")));
+        t->setMinimumWidth(std::max(bigMetrics.horizontalAdvance(QStringLiteral("+000.00")),
+                                    bigMetrics.horizontalAdvance(QStringLiteral("-000.00"))) +
+                           bigMetrics.horizontalAdvance(QLatin1Char('0')) / 2);
         caption->setBuddy(t);
-        grid->addWidget(s, k, 0);
-        grid->addWidget(caption, k, 1);
-        grid->addWidget(t, k, 2);
+        auto *head = new QHBoxLayout;
+        head->setSpacing(4);
+        head->addWidget(s);
+        head->addWidget(caption);
+        head->addStretch();
+        grid->addLayout(head, 0, k);
+        grid->addWidget(t, 1, k);
     }
-    auto row = [&](int r, const QString &caption, const char *name) {
+    auto *status = new QHBoxLayout;
+    auto pair = [&](const QString &caption, const char *name) {
         auto *c = new QLabel(caption);
         auto *v = new QLabel(QStringLiteral("-"));
         v->setObjectName(QLatin1String(name));
         c->setBuddy(v);
-        grid->addWidget(c, r, 1);
-        grid->addWidget(v, r, 2);
+        status->addWidget(c);
+        status->addWidget(v);
+        status->addSpacing(12);
         return v;
     };
-    setPoint_l = row(4, QStringLiteral("設定温度　："), "setPoint_l");
-    state_l = row(5, StatusLabels::caption(0), "state_l");
-    step_l = row(6, StatusLabels::caption(4), "step_l");
-    elapsed_l = row(7, QStringLiteral("経過時間　："), "elapsed_l");
+    setPoint_l = pair(QStringLiteral("設定温度　："), "setPoint_l");
+    state_l = pair(StatusLabels::caption(0), "state_l");
+    step_l = pair(StatusLabels::caption(4), "step_l");
+    elapsed_l = pair(QStringLiteral("経過時間　："), "elapsed_l");
     link_l = new QLabel(QStringLiteral("-"));
     link_l->setObjectName(QStringLiteral("link_l"));
-    grid->addWidget(link_l, 8, 1, 1, 2);
-    grid->setColumnStretch(2, 1);
-    grid->setRowStretch(9, 1);
+    status->addWidget(link_l);
+    status->addStretch();
+    grid->addLayout(status, 2, 0, 1, 4);
+    grid->setRowStretch(3, 1);
 }
 
 void frmCurrentValues::showValues(const CurrentValues &v)
@@ -80,9 +93,13 @@ void frmCurrentValues::showEvent(QShowEvent *event)
     if (m_placed)
         return;
     m_placed = true;
-    // At the right edge of the work area, beside the status windows.
+    // In the top strip, right of the status-log window where it fits, else
+    // at the right edge of the work area.
     auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
     QWidget *area = sub ? sub->parentWidget() : nullptr;
-    if (sub && area)
-        sub->move(std::max(0, area->width() - sub->width()), 0);
+    if (!sub || !area)
+        return;
+    const int beside = Twips::toPixelsX(LeftTwips);
+    const int right = area->width() - sub->width();
+    sub->move(std::max(0, std::min(beside, right)), 0);
 }

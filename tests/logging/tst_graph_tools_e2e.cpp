@@ -1,0 +1,295 @@
+// The graph window's read-out, X labels, range fit and exports, and the
+// "現在値" window, in the real main window against the simulated instrument.
+// With KRM_SHELL_SHOTS=<folder> set, the read-out over a stored log, "現在値"
+// during a run and the graph during a run are saved there.
+
+#include "logging/GraphActions.h"
+#include "logging/LoggingWindows.h"
+#include "logging/ReadoutOverlay.h"
+#include "logging/frmCurrentValues.h"
+#include "logging/frmGraph.h"
+#include "shell/ShellFixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QTest>
+#include <QTextDocumentFragment>
+
+namespace {
+
+void shot(QWidget *w, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("KRM_SHELL_SHOTS");
+    if (!dir.isEmpty())
+        w->grab().save(dir + QLatin1Char('/') + name);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void moveMouse(QWidget *viewport, int x)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(x, 20), viewport->mapToGlobal(QPointF(x, 20)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &move);
+}
+
+QWidget *viewport(const frmGraph *g)
+{
+    return g->findChild<QWidget *>(QStringLiteral("P1"));
+}
+
+QString labelText(const frmGraph *g)
+{
+    return QTextDocumentFragment::fromHtml(g->readout()->label()->text()).toPlainText();
+}
+
+// A ready main window on a simulator whose readings stand still: PT100A 25.00,
+// PT100B 24.98, SENSOR2 25, SENSOR1 unused.
+struct Rig {
+    ShellFixture f;
+    KRM2200 *w = nullptr;
+    frmGraph *graph = nullptr;
+
+    bool start()
+    {
+        if (!f.startSim())
+            return false;
+        f.sim->withEngine([](SimEngine &e) {
+            e.setClock([] { return qint64(0); });
+            e.setSensorRecord(0, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
+            e.setSensorRecord(1, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
+            e.setSensorRecord(2, QStringLiteral("0 +150.00 -050.00 +000.00"));
+            e.setSensorRecord(3, QStringLiteral("1 +150.00 -050.00 +000.00"));
+            e.setTemperature(0, 25.0);
+            e.setTemperature(1, 24.98);
+            e.setTemperature(3, 25.0);
+        });
+        w = f.readyWindow();
+        w->resize(1100, 860);
+        f.presetLiveLog(w);
+        graph = qobject_cast<frmGraph *>(w->openWindow(QStringLiteral("frmGraph")));
+        return graph != nullptr;
+    }
+
+    // A stored log of 700 lines every 5 s, started 2008/01/15 12:30:45:
+    // PT100A rises by 0.1 a line from 20, SENSOR1 unused, SENSOR2 at 30.
+    QString storedLog()
+    {
+        QString content;
+        for (int i = 0; i <= 700; ++i)
+            content += QStringLiteral("\"%1\",\"%2\",\"+024.00\",\"*\",\"+030\",\"+031.50\"\r\n")
+                           .arg(LogFile::FormatElapsed(5LL * i),
+                                QString::asprintf("%+07.2f", 20.0 + i / 10.0));
+        const QString path = f.appDir() + QStringLiteral("/2008_01_15_12_30_45.txt");
+        return ShellFixture::writeText(path, content) ? path : QString();
+    }
+};
+
+} // namespace
+
+class tst_GraphToolsE2E : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void storedReadoutAndLabels();
+    void fitAndExports();
+    void exportFailures();
+    void reportToPdf();
+    void liveReadoutAndCurrentValues();
+};
+
+void tst_GraphToolsE2E::storedReadoutAndLabels()
+{
+    Rig r;
+    QVERIFY(r.start());
+    frmGraph *g = r.graph;
+    r.f.dialogs->answerOpenFile(r.storedLog());
+    g->C_read->click();
+    QVERIFY(g->File_l->isVisible());
+    QCOMPARE(g->File_l->text(),
+             QStringLiteral("ファイル：2008_01_15_12_30_45.txt　開始：2008/01/15 12:30:45"));
+
+    // Second page (samples 300 on); 10 samples right of its start. The cursor
+    // is laid over the canvas, which is not drawn again.
+    g->Com_page->setCurrentIndex(1);
+    const qint64 drawn = LoggingWindows::of(*r.w).log().canvas().image().cacheKey();
+    const int x =
+        int(std::lround(10 * 50 * LoggingWindows::of(*r.w).log().canvas().pixelsPerTwip()));
+    moveMouse(viewport(g), x);
+    QVERIFY(g->readout()->label()->isVisible());
+    QCOMPARE(g->readout()->cursor()->geometry(), QRect(x, 0, 1, viewport(g)->height()));
+    QCOMPARE(labelText(g), QStringLiteral("サンプル：310\n経過時間：00:25:50\n"
+                                          "時刻：2008/01/15 12:56:35\nPT100A：+051.00\n"
+                                          "PT100B：+024.00\nSENSOR1：*\nSENSOR2：+030"));
+    QVERIFY(g->readout()->label()->accessibleName().startsWith(QStringLiteral("サンプル：310、")));
+    QCOMPARE(LoggingWindows::of(*r.w).log().canvas().image().cacheKey(), drawn);
+    shot(r.w, QStringLiteral("graph_readout_stored.png"));
+
+    // The X labels of the same page in the three kinds; the grid stays.
+    const QStringList expected[3] = {{"300", "360"}, {"00:25", "00:30"}, {"12:55:45", "13:00:45"}};
+    for (int mode = 2; mode >= 0; --mode) {
+        g->Com_axis->setCurrentIndex(mode);
+        QCOMPARE(QStringList({g->Ls[0]->text(), g->Ls[1]->text()}), expected[mode]);
+    }
+    QCOMPARE(LoggingWindows::of(*r.w).log().canvas().image().cacheKey(), drawn);
+
+    // Out of the viewport: no read-out.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(viewport(g), &leave);
+    QVERIFY(!g->readout()->label()->isVisible());
+    QVERIFY(!g->readout()->cursor()->isVisible());
+}
+
+void tst_GraphToolsE2E::fitAndExports()
+{
+    Rig r;
+    QVERIFY(r.start());
+    frmGraph *g = r.graph;
+    r.f.dialogs->answerOpenFile(r.storedLog());
+    g->C_read->click();
+    // First page: 20.0 ... 80.0 with 24 and 30 between.
+    g->Fit_c->click();
+    QCOMPARE(g->Combo_max->currentText(), QStringLiteral("80"));
+    QCOMPARE(g->Combo_min->currentText(), QStringLiteral("20"));
+    QCOMPARE(g->l202->text(), QStringLiteral("50[℃]"));
+    g->Com_page->setCurrentIndex(1); // 50.0 ... 90.0, with 24 below
+    g->Fit_c->click();
+    QCOMPARE(g->Combo_max->currentText(), QStringLiteral("90"));
+    QCOMPARE(g->Combo_min->currentText(), QStringLiteral("20"));
+
+    const QString csv = r.f.appDir() + QStringLiteral("/page");
+    r.f.dialogs->answerSaveFile(csv);
+    g->SaveCsv_c->click();
+    const QList<QByteArray> lines = fileBytes(csv + QStringLiteral(".csv")).split('\n');
+    QCOMPARE(lines.size(), 1 + 401 + 1); // samples 300 ... 700
+    QCOMPARE(lines.at(1),
+             QByteArray("300,1500,") +
+                 GraphExport::isoTime(QDateTime(QDate(2008, 1, 15), QTime(12, 55, 45))).toLatin1() +
+                 ",+050.00,+024.00,,+030,ok\r");
+
+    const QString png = r.f.appDir() + QStringLiteral("/page.png");
+    r.f.dialogs->answerSaveFile(png);
+    g->SaveImage_c->click();
+    QImage image;
+    QVERIFY(image.load(png));
+    const GraphCanvas &canvas = LoggingWindows::of(*r.w).log().canvas();
+    QVERIFY(image.width() >= std::lround(30000 * canvas.pixelsPerTwip()));
+    QVERIFY(image.height() >= canvas.image().height());
+    QVERIFY(r.f.dialogs->messages().isEmpty());
+    // Cancelled: nothing written, nothing said.
+    r.f.dialogs->answerSaveFile(QString());
+    g->SaveImage_c->click();
+    QVERIFY(r.f.dialogs->messages().isEmpty());
+}
+
+void tst_GraphToolsE2E::exportFailures()
+{
+    Rig r;
+    QVERIFY(r.start());
+    const QString path = r.f.appDir() + QStringLiteral("/no such folder/page.csv");
+    r.f.dialogs->answerSaveFile(path);
+    r.graph->SaveCsv_c->click();
+    QCOMPARE(r.f.dialogs->lastMessage().title, QStringLiteral("error"));
+    QCOMPARE(r.f.dialogs->lastMessage().text,
+             QStringLiteral("CSVファイルを保存できませんでした。\n") +
+                 QDir::toNativeSeparators(path));
+    const QString png = r.f.appDir() + QStringLiteral("/no such folder/page.png");
+    r.f.dialogs->answerSaveFile(png);
+    r.graph->SaveImage_c->click();
+    QCOMPARE(r.f.dialogs->lastMessage().text, GraphActions::imageFailText(png));
+    QVERIFY(r.f.dialogs->lastMessage().text.startsWith(
+        QStringLiteral("画像ファイルを保存できませんでした。\n")));
+}
+
+void tst_GraphToolsE2E::reportToPdf()
+{
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        QSKIP("a printer is installed: the report would be printed on it");
+    Rig r;
+    QVERIFY(r.start());
+    r.f.dialogs->answerOpenFile(r.storedLog());
+    r.graph->C_read->click();
+    const QString pdf = r.f.appDir() + QStringLiteral("/report.pdf");
+    r.f.dialogs->answerQuestion(true);
+    r.f.dialogs->answerQuestion(true);
+    r.f.dialogs->answerSaveFile(pdf);
+    r.graph->Report_c->click();
+    QCOMPARE(r.f.dialogs->questions().at(0).text, QStringLiteral("印刷しますか？"));
+    QCOMPARE(r.f.dialogs->questions().at(1).text,
+             QStringLiteral("プリンタが見つかりません。\nPDFファイルに保存しますか？"));
+    QCOMPARE(r.f.dialogs->lastMessage().title, QStringLiteral("確認"));
+    QCOMPARE(r.f.dialogs->lastMessage().text,
+             QStringLiteral("PDFファイルを保存しました。\n") + QDir::toNativeSeparators(pdf));
+    const QByteArray bytes = fileBytes(pdf);
+    QVERIFY(bytes.startsWith("%PDF"));
+    // A4 landscape, drawn as vectors: no picture of the window in it.
+    QVERIFY(bytes.contains("/MediaBox [0 0 842.000000 595."));
+    QVERIFY(!bytes.contains("/Subtype /Image"));
+}
+
+void tst_GraphToolsE2E::liveReadoutAndCurrentValues()
+{
+    Rig r;
+    QVERIFY(r.start());
+    QMenu *view = r.w->menuItem(QStringLiteral("view"))->menu();
+    QAction *entry = view->findChild<QAction *>(QStringLiteral("view_current"));
+    QVERIFY(entry);
+    QCOMPARE(entry->text(), QStringLiteral("現在値(&N)"));
+
+    auto *area = r.w->findChild<QMdiArea *>();
+    QCoreApplication::processEvents();
+    QMdiSubWindow *inUse = area->activeSubWindow();
+    r.w->startLog();
+    // Every log start opens it; the window in use stays in use.
+    auto *cv =
+        qobject_cast<frmCurrentValues *>(r.w->loadedWindow(QStringLiteral("frmCurrentValues")));
+    QVERIFY(cv);
+    QCOMPARE(area->activeSubWindow(), inUse);
+    QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= 2 && cv->elapsed_l->text() != "00:00:00", 10000);
+    QCOMPARE(cv->temp[0]->text(), QStringLiteral("+025.00"));
+    QCOMPARE(cv->temp[1]->text(), QStringLiteral("+024.98"));
+    QCOMPARE(cv->temp[2]->text(), QStringLiteral("*"));
+    QCOMPARE(cv->temp[3]->text(), QStringLiteral("+025"));
+    QCOMPARE(cv->state_l->text(), QStringLiteral("平常状態"));
+    // The link as the status bar tells it.
+    QCOMPARE(cv->link_l->text(), r.w->panelText(5));
+    QCOMPARE(cv->setPoint_l->text(), QStringLiteral("-"));
+    QVERIFY(cv->temp[0]->font().pointSizeF() >= 3 * cv->state_l->font().pointSizeF());
+    QCOMPARE(cv->swatch[0]->palette().color(QPalette::Window), QColor(255, 0, 0));
+    shot(cv->parentWidget(), QStringLiteral("current_values_run.png"));
+
+    // The live read-out: the page's first sample under the viewport's left edge.
+    moveMouse(viewport(r.graph), 0);
+    QVERIFY(labelText(r.graph).startsWith(QStringLiteral("サンプル：0\n経過時間：00:00:00\n")));
+    QVERIFY(labelText(r.graph).contains(QStringLiteral("PT100B：+024.98")));
+    shot(r.w, QStringLiteral("graph_readout_live.png"));
+
+    // An instrument that stops answering: the link's failure shows at once.
+    SimFaults silent;
+    silent.silent = true;
+    r.f.sim->setFaults(silent);
+    QTRY_COMPARE_WITH_TIMEOUT(cv->link_l->text(), QStringLiteral("通信：異常"), 8000);
+    r.f.sim->setFaults({});
+
+    // Closed and opened again from the menu: the same values, kept nowhere else.
+    r.w->unloadWindow(QStringLiteral("frmCurrentValues"));
+    r.f.dialogs->answerQuestion(false);
+    r.w->stopLog();
+    entry->trigger();
+    cv = qobject_cast<frmCurrentValues *>(r.w->loadedWindow(QStringLiteral("frmCurrentValues")));
+    QVERIFY(cv);
+    QCOMPARE(cv->temp[1]->text(), QStringLiteral("+024.98"));
+}
+
+QTEST_MAIN(tst_GraphToolsE2E)
+#include "tst_graph_tools_e2e.moc"
