@@ -46,7 +46,7 @@ QString saveImage(QWidget *parent, const QImage &image, const QString &folder)
     const QString chosen = d.saveFile(parent, QStringLiteral("PNGファイル (*.png)"), folder);
     if (chosen.isEmpty())
         return {};
-    const QString path = withSuffix(chosen, QStringLiteral("png"));
+    QString path = withSuffix(chosen, QStringLiteral("png"));
     if (!GraphExport::writeImage(path, image)) {
         d.message(parent, imageFailText(path), kError);
         return {};
@@ -60,7 +60,7 @@ QString saveCsv(QWidget *parent, const GraphPage &page, const QString &folder)
     const QString chosen = d.saveFile(parent, QStringLiteral("CSVファイル (*.csv)"), folder);
     if (chosen.isEmpty())
         return {};
-    const QString path = withSuffix(chosen, QStringLiteral("csv"));
+    QString path = withSuffix(chosen, QStringLiteral("csv"));
     if (!GraphExport::writeFile(path, GraphExport::csv(page))) {
         d.message(parent, csvFailText(path), kError);
         return {};

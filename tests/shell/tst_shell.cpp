@@ -432,8 +432,9 @@ void tst_Shell::menuTree()
     QCOMPARE(entries("set"),
              (QStringList{"set_dousa=パターン動作(&D)", "set_shousai=センサと機器動作(&S)",
                           "mnuline3=-", "set_con=接続ポート(&P)"}));
-    QCOMPARE(entries("view"), (QStringList{"view_top=初期画面(&T)", "mnuline4=-",
-                                           "view_graph=グラフ(&G)", "view_status=ステータス(&S)"}));
+    QCOMPARE(entries("view"),
+             (QStringList{"view_top=初期画面(&T)", "mnuline4=-", "view_graph=グラフ(&G)",
+                          "view_status=ステータス(&S)", "view_current=現在値(&N)"}));
     QCOMPARE(entries("mnuPopmnu"), (QStringList{"mnuPopmnuSub1=挿入", "mnuPopmnuSub2=削除"}));
 
     QStringList top;
