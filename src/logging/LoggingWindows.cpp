@@ -58,8 +58,8 @@ void LoggingWindows::SetLogLock(bool enabled)
 
 bool LoggingWindows::askMemo(const QString &stem)
 {
-    // While the alarm window holds the main window disabled, a question
-    // parented there could not be answered: it goes over the alarm window.
+    // While the alarm window stands (always on top, the main window disabled)
+    // the question belongs to it, so that it is never hidden behind it.
     QWidget *parent = &m_w;
     if (!m_w.isEnabled()) {
         for (QWidget *top : QApplication::topLevelWidgets())
