@@ -9,8 +9,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSaveFile>
+#include <QTimeZone>
 
 #include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
 
 namespace GraphExport {
 
@@ -68,21 +72,75 @@ QString isoTime(const QDateTime &t)
                .arg(a % 60, 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+// Clock texts for a run of times in one zone, without a zone look-up per
+// line: the offset is looked up again only past the zone's next transition.
+class IsoClock {
+public:
+    explicit IsoClock(const QDateTime &start)
+        : m_zone(start.timeZone()), m_start(start.toSecsSinceEpoch())
+    {
+        lookUp(m_start);
+    }
+    // The time `elapsed` seconds after the start, "yyyy-MM-ddTHH:mm:ss+hh:mm".
+    QByteArray at(qint64 elapsed)
+    {
+        const qint64 utc = m_start + elapsed;
+        if (utc >= m_next || utc < m_from)
+            lookUp(utc);
+        const qint64 local = utc + m_offset;
+        const qint64 days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+        const qint64 secs = local - days * 86400;
+        const QDate date = QDate(1970, 1, 1).addDays(days);
+        const int a = std::abs(m_offset) / 60;
+        char buf[64];
+        const int n =
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year(),
+                          date.month(), date.day(), int(secs / 3600), int(secs % 3600 / 60),
+                          int(secs % 60), m_offset < 0 ? '-' : '+', a / 60, a % 60);
+        return QByteArray(buf, std::clamp(n, 0, int(sizeof buf) - 1));
+    }
+
+private:
+    void lookUp(qint64 utc)
+    {
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
+        m_offset = m_zone.isValid() ? m_zone.offsetFromUtc(at) : 0;
+        m_from = utc;
+        m_next = std::numeric_limits<qint64>::max();
+        if (m_zone.isValid() && m_zone.hasTransitions()) {
+            const QTimeZone::OffsetData next = m_zone.nextTransition(at);
+            if (next.atUtc.isValid())
+                m_next = next.atUtc.toSecsSinceEpoch();
+        }
+    }
+
+    QTimeZone m_zone;
+    qint64 m_start;
+    int m_offset = 0;
+    qint64 m_from = 0;
+    qint64 m_next = 0;
+};
+
+} // namespace
+
 QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
 {
     QByteArray out;
     out.reserve(qsizetype(std::max<qint64>(0, last - first + 1)) * 80 + 64);
     out += "index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status\r\n";
-    // The start's offset for every line: a log runs on in one clock.
-    const QDateTime start = page.start;
+    std::optional<IsoClock> clock;
+    if (page.start.isValid())
+        clock.emplace(page.start);
     for (qint64 i = std::max<qint64>(first, 0); i <= last; ++i) {
         const qint64 elapsed = page.elapsed ? page.elapsed(i) : i * page.interval;
         out += QByteArray::number(i);
         out += ',';
         out += QByteArray::number(elapsed);
         out += ',';
-        if (start.isValid())
-            out += isoTime(start.addSecs(elapsed)).toLatin1();
+        if (clock)
+            out += clock->at(elapsed);
         bool received = false;
         bool invalid = false;
         for (int k = 0; k < 4; ++k) {

@@ -154,6 +154,19 @@ QString html(const Values &v)
     return s;
 }
 
+QString plainText(const Values &v)
+{
+    if (v.sample < 0)
+        return {};
+    static const char *const names[4] = {"PT100A", "PT100B", "SENSOR1", "SENSOR2"};
+    QString s = QStringLiteral("サンプル：%1、経過時間：%2、時刻：%3")
+                    .arg(v.sample)
+                    .arg(v.elapsed, v.clock);
+    for (int k = 0; k < 4; ++k)
+        s += QStringLiteral("、%1：%2").arg(QLatin1String(names[k]), v.temps[size_t(k)]);
+    return s;
+}
+
 QString axisLabel(const GraphPage &page, AxisMode mode, qint64 sample)
 {
     switch (mode) {

@@ -65,6 +65,8 @@ struct Values {
 Values at(const GraphPage &page, qint64 sample);
 // The label's text: one line each, the temperatures in their curve colours.
 QString html(const Values &v);
+// The same in one plain line, items separated by "、" (the label's name).
+QString plainText(const Values &v);
 
 // X labels: 0 sample numbers, 1 elapsed time "hh:mm", 2 clock time
 // "HH:mm:ss" ("--:--:--" when the log's start is unknown).

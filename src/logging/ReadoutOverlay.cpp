@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QTextDocumentFragment>
 #include <QWidget>
 
 ReadoutOverlay::ReadoutOverlay(QWidget *viewport, std::function<GraphPage()> page,
@@ -39,11 +38,9 @@ void ReadoutOverlay::showAt(int x)
         return;
     }
     const GraphReadout::Values v = GraphReadout::at(page, sample);
-    const QString html = GraphReadout::html(v);
-    m_label->setText(html);
+    m_label->setText(GraphReadout::html(v));
     // A rich-text label has no plain name of its own; the read-out's values are it.
-    m_label->setAccessibleName(QTextDocumentFragment::fromHtml(html).toPlainText().replace(
-        QLatin1Char('\n'), QStringLiteral("、")));
+    m_label->setAccessibleName(GraphReadout::plainText(v));
     m_label->adjustSize();
     const int h = m_viewport->height();
     m_cursor->setGeometry(x, 0, 1, h);

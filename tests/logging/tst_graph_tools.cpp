@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 namespace {
 
@@ -293,6 +294,16 @@ void tst_GraphTools::csvExport()
                                 "602,3010,2027-01-01T00:49:10-05:00,,,,,missing\r", ""}));
     page.start = QDateTime();
     QVERIFY(GraphExport::csv(page).contains("\r\n601,3005,,+021.00,"));
+
+    // A log through the change to summer time keeps the true clock.
+    const QTimeZone berlin("Europe/Berlin");
+    if (!berlin.isValid())
+        QSKIP("no time-zone data on this system");
+    page = rowsPage({"+001.00 * * *", "+002.00 * * *"});
+    page.start = QDateTime(QDate(2026, 3, 29), QTime(1, 59, 58), berlin);
+    QCOMPARE(GraphExport::csv(page).split('\n').mid(1, 2),
+             QList<QByteArray>({"0,0,2026-03-29T01:59:58+01:00,+001.00,,,,ok\r",
+                                "1,5,2026-03-29T03:00:03+02:00,+002.00,,,,ok\r"}));
 }
 
 void tst_GraphTools::pngExport()

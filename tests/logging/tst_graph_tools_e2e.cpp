@@ -1,7 +1,7 @@
 // The graph window's read-out, X labels, range fit and exports, and the
 // "現在値" window, in the real main window against the simulated instrument.
 // With KRM_SHELL_SHOTS=<folder> set, the read-out over a stored log, "現在値"
-// during a run and the graph during a run are saved there.
+// during a run, the graph during a run and the report's PDF are saved there.
 
 #include "logging/GraphActions.h"
 #include "logging/LoggingWindows.h"
@@ -185,6 +185,8 @@ void tst_GraphToolsE2E::fitAndExports()
     const GraphCanvas &canvas = LoggingWindows::of(*r.w).log().canvas();
     QVERIFY(image.width() >= std::lround(30000 * canvas.pixelsPerTwip()));
     QVERIFY(image.height() >= canvas.image().height());
+    if (const QString dir = qEnvironmentVariable("KRM_SHELL_SHOTS"); !dir.isEmpty())
+        image.save(dir + QStringLiteral("/graph_export_page.png"));
     QVERIFY(r.f.dialogs->messages().isEmpty());
     // Cancelled: nothing written, nothing said.
     r.f.dialogs->answerSaveFile(QString());
@@ -235,6 +237,11 @@ void tst_GraphToolsE2E::reportToPdf()
     // A4 landscape, drawn as vectors: no picture of the window in it.
     QVERIFY(bytes.contains("/MediaBox [0 0 842.000000 595."));
     QVERIFY(!bytes.contains("/Subtype /Image"));
+    const QString dir = qEnvironmentVariable("KRM_SHELL_SHOTS");
+    if (!dir.isEmpty()) {
+        QFile::remove(dir + QStringLiteral("/report_page.pdf"));
+        QFile::copy(pdf, dir + QStringLiteral("/report_page.pdf"));
+    }
 }
 
 void tst_GraphToolsE2E::liveReadoutAndCurrentValues()
