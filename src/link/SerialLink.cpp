@@ -10,8 +10,29 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 Q_LOGGING_CATEGORY(lcLink, "krm.link")
+
+namespace {
+
+// Whether the user lacks the rights on the device itself: a device in use
+// by another program also fails with a permission error, but no group helps.
+bool accessDenied(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
+}
+
+} // namespace
 
 SerialLink::SerialLink(Parameter &p, Reception_Show &parsers, Ini_Operation &ini, QObject *parent)
     : QObject(parent), m_p(p), m_parsers(parsers), m_ini(ini)
@@ -21,9 +42,11 @@ SerialLink::SerialLink(Parameter &p, Reception_Show &parsers, Ini_Operation &ini
         // A device that went away (cable pulled, simulator ended) cannot be
         // used any more: close it so the next command reopens it, and mark the
         // link failed so no transfer carries on as if it were answered.
-        if (e == QSerialPort::ResourceError && m_port.isOpen()) {
+        if (e == QSerialPort::ResourceError && m_port.isOpen() && !m_lossQueued) {
+            m_lossQueued = true;
             qCWarning(lcLink) << "serial device lost:" << m_port.errorString();
             QTimer::singleShot(0, this, [this] {
+                m_lossQueued = false;
                 if (m_port.isOpen() && m_port.error() == QSerialPort::ResourceError) {
                     m_port.close();
                     setCommOk(false);
@@ -85,7 +108,8 @@ bool SerialLink::reopen()
 {
     if (m_port.isOpen())
         m_port.close();
-    m_port.setPortName(deviceFor(m_portText));
+    const QString device = deviceFor(m_portText);
+    m_port.setPortName(device);
     m_port.setBaudRate(57600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -94,9 +118,20 @@ bool SerialLink::reopen()
     m_rx.clear();
     m_LineBuffer.clear();
     if (!m_port.open(QIODevice::ReadWrite)) {
-        qCWarning(lcLink) << "cannot open" << m_port.portName() << m_port.errorString();
+        OpenFailure failure{device, m_port.error(), m_port.errorString(), false};
+        if (failure.error == QSerialPort::PermissionError)
+            failure.accessDenied = accessDenied(failure.device);
+        // A device that stays away is tried at every tick: say so once.
+        if (failure.device != m_openFailure.device || failure.error != m_openFailure.error)
+            qCWarning(lcLink) << "cannot open" << failure.device << failure.reason;
+        m_openFailure = failure;
+        m_failedOpen.start();
         return false;
     }
+    if (m_failedOpen.isValid())
+        qCInfo(lcLink) << "opened" << device << "again";
+    m_openFailure = OpenFailure();
+    m_failedOpen.invalidate();
     // Some serial drivers keep bytes from before the open.
     m_port.clear(QSerialPort::Input);
     return true;
@@ -151,7 +186,9 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
             const qint64 left = FirstByteTimeoutMs - t0.elapsed();
             if (left <= 0)
                 break;
-            m_port.waitForReadyRead(int(left));
+            // A device that went away answers every wait at once: no spinning.
+            if (!m_port.waitForReadyRead(int(left)) && m_port.error() == QSerialPort::ResourceError)
+                break;
             answered = m_port.bytesAvailable() > 0;
         }
         m_inPoll = false;
@@ -164,7 +201,8 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
             setCommOk(false);
         }
     } else {
-        if (!reopen()) {
+        const bool tooSoon = m_failedOpen.isValid() && m_failedOpen.elapsed() < ReopenRetryMs;
+        if (tooSoon || !reopen()) {
             // Nothing was sent: the link is not healthy, whatever it was before.
             setCommOk(false);
             m_echoPending = false;
@@ -335,6 +373,15 @@ bool SerialLink::openSystemLog(const QString &path)
     closeSystemLog();
     m_sysLog.setFileName(path);
     return m_sysLog.open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+void SerialLink::noteSystemLog(const QString &text, const QDateTime &when)
+{
+    if (!m_sysLog.isOpen())
+        return;
+    m_sysLog.write(when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() + text.toUtf8() +
+                   "\r\n");
+    m_sysLog.flush();
 }
 
 void SerialLink::closeSystemLog()

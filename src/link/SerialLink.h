@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
@@ -46,6 +47,15 @@ public:
     // Opens the port if it is closed and records portText under COM/para.
     // Returns whether the port is open afterwards.
     bool OpenPort(const QString &portText);
+    // Why the last open failed; error NoError after a successful open.
+    struct OpenFailure {
+        QString device;
+        QSerialPort::SerialPortError error = QSerialPort::NoError;
+        QString reason; // the system's words
+        // The user may not use the device (as opposed to a device in use).
+        bool accessDenied = false;
+    };
+    const OpenFailure &lastOpenFailure() const { return m_openFailure; }
     void ClosePort();
     bool isOpen() const;
     // Empties the port's input buffer.
@@ -65,6 +75,9 @@ public:
     bool openSystemLog(const QString &path);
     void closeSystemLog();
     QString systemLogPath() const { return m_sysLog.fileName(); }
+    // A line of the program's own in the system log, unquoted (received lines
+    // are quoted) and stamped with the wall-clock time `when`.
+    void noteSystemLog(const QString &text, const QDateTime &when = QDateTime::currentDateTime());
 
     // Number of bytes written to the port since construction (for tests and
     // benchmarks).
@@ -76,6 +89,10 @@ public:
     // Silence on the line that marks the end of a reply's tail (about a dozen
     // character times at 57600 baud).
     static constexpr int QuietGapMs = 2;
+    // A device that failed to open is not tried again sooner than this, so a
+    // missing instrument costs at most one attempt per status tick (1 s or
+    // more) whatever else is sent meanwhile.
+    static constexpr int ReopenRetryMs = 900;
 
 Q_SIGNALS:
     // Panel 5 of the status bar follows this.
@@ -101,10 +118,13 @@ private:
     QString m_LineBuffer;
     QString m_portText;
     QString m_forcedDevice;
-    QByteArray m_rx; // received bytes not yet handed to the log and parsers
+    OpenFailure m_openFailure;
+    QElapsedTimer m_failedOpen; // valid while the last open failed
+    QByteArray m_rx;            // received bytes not yet handed to the log and parsers
     bool m_draining = false;
     bool m_inPoll = false;
     bool m_drainQueued = false;
+    bool m_lossQueued = false; // the close of a lost device is on its way
     // Early-ending wait: characters held back until the echo line arrives.
     bool m_echoPending = false;
     QString m_echo;

@@ -3,6 +3,7 @@
 #include "shell/FileCopy.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 QString LogFile::FormatElapsed(qint64 seconds)
@@ -84,4 +85,32 @@ bool LogFile::close(bool csv, QString *failedPath)
         return false;
     }
     return true;
+}
+
+QList<LogFile::MadeCopy> LogFile::makeMissingCsvCopies(const QString &logFolder,
+                                                       const QString &runningLog)
+{
+    QList<MadeCopy> made;
+    const QDir txtRoot(logFolder + QStringLiteral("/TXT_DATA"));
+    const QString csvRoot = logFolder + QStringLiteral("/CSV_DATA/");
+    const QString running = QFileInfo(runningLog).absoluteFilePath();
+    QDirIterator it(txtRoot.path(), {QStringLiteral("*.txt")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString txt = it.next();
+        if (!runningLog.isEmpty() && QFileInfo(txt).absoluteFilePath() == running)
+            continue;
+        QString relative = txtRoot.relativeFilePath(txt);
+        relative.chop(4);
+        const QString csv = csvRoot + relative + QStringLiteral(".csv");
+        if (QFileInfo::exists(csv))
+            continue;
+        MadeCopy copy{QDir::toNativeSeparators(csv), QString()};
+        if (!QDir().mkpath(QFileInfo(csv).absolutePath()))
+            copy.error = QStringLiteral("cannot create the folder");
+        else if (!copyFileAtomically(txt, csv, &copy.error) && copy.error.isEmpty())
+            copy.error = QStringLiteral("cannot copy");
+        made.append(copy);
+    }
+    return made;
 }

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QList>
 #include <QString>
 
 // The text log of a running log and its CSV copy. Every line reaches the file
@@ -26,6 +27,17 @@ public:
     // Closes the text log; with `csv`, copies it byte for byte to the CSV path.
     // Returns false (and the CSV path) when the copy fails.
     bool close(bool csv, QString *failedPath);
+
+    // A CSV copy made for a text log that had none.
+    struct MadeCopy {
+        QString csvPath;
+        QString error; // empty when the copy was made
+    };
+    // Makes the missing CSV copy of every text log below `logFolder`
+    // ("<dir>/LOG"), except `runningLog`: a log ended by a kill or a power cut
+    // never reached the copy its stop makes. Copies as close() does.
+    static QList<MadeCopy> makeMissingCsvCopies(const QString &logFolder,
+                                                const QString &runningLog = QString());
 
     QString LogStem;
     QString TxtDayDir;

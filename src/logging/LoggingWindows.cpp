@@ -1,6 +1,7 @@
 #include "logging/LoggingWindows.h"
 
 #include "config/Parameter.h"
+#include "link/SerialLink.h"
 #include "logging/CurrentValuesWindow.h"
 #include "logging/frmGraph.h"
 #include "shell/Dialogs.h"
@@ -101,6 +102,20 @@ void LoggingWindows::echoSensorLog(int sample, const QStringList &temps)
         m_w.echoSensorLog(sample, temps);
 }
 
+void makeMissingCsvCopies(KRM2200 &w, const LOG_Handling &log)
+{
+    const QString running = log.file().isOpen() ? log.file().TxtLogPath : QString();
+    const auto made =
+        LogFile::makeMissingCsvCopies(w.GetLogdirname() + QStringLiteral("/LOG"), running);
+    for (const LogFile::MadeCopy &copy : made) {
+        w.link().noteSystemLog(copy.error.isEmpty()
+                                   ? QStringLiteral("CSVファイルを作成しました：") + copy.csvPath
+                                   : QStringLiteral("CSVファイルを作成できませんでした：") +
+                                         copy.csvPath + QStringLiteral("（") + copy.error +
+                                         QStringLiteral("）"));
+    }
+}
+
 void registerLoggingWindows(KRM2200 &w)
 {
     auto *logging = new LoggingWindows(w);
@@ -117,6 +132,10 @@ void registerLoggingWindows(KRM2200 &w)
     w.plotSample = [log](int x, int sample) { log->plotSample(x, sample); };
     w.writeLogLine = [log](const StatusReport &r) { log->writeLogLine(r); };
     QObject::connect(w.Log_Timer, &QTimer::timeout, log, &LOG_Handling::tick);
+    QObject::connect(&w, &KRM2200::startUpFinished, logging, [&w, log](KRM2200::StartResult r) {
+        if (r == KRM2200::StartResult::Ready && w.state().detailed.flg_csv)
+            makeMissingCsvCopies(w, *log);
+    });
     w.registerWindow(
         QStringLiteral("frmGraph"), [](KRM2200 &main) -> QWidget * { return new frmGraph(main); },
         QSize(frmGraph::WidthTwips, frmGraph::HeightTwips));

@@ -43,5 +43,9 @@ private:
     LOG_Handling m_log;
 };
 
-// Registers the graph window and sets the log hooks of the main window.
+// Registers the graph window and sets the log hooks of the main window; a
+// start that reaches ready with CSV output on makes the missing CSV copies.
 void registerLoggingWindows(KRM2200 &w);
+// Makes the CSV copy of every text log that has none (the running log
+// excepted) and notes each in the system log.
+void makeMissingCsvCopies(KRM2200 &w, const LOG_Handling &log);

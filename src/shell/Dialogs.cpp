@@ -115,6 +115,36 @@ QString QtDialogs::pickFolder(QWidget *parent, const QString &title, const QStri
     return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
 }
 
+void QtDialogs::showNotice(QWidget *parent, const QString &key, const QString &text,
+                           const QString &title)
+{
+    if (m_notices.value(key))
+        return;
+    QMessageBox *box = makeMessageBox(parent, text, title);
+    box->setIcon(QMessageBox::Warning);
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_notices.insert(key, box);
+    box->show();
+}
+
+void QtDialogs::closeNotice(const QString &key)
+{
+    if (QMessageBox *box = m_notices.take(key))
+        box->close();
+}
+
+QMessageBox *QtDialogs::notice(const QString &key) const
+{
+    return m_notices.value(key);
+}
+
+void UnattendedDialogs::showNotice(QWidget *, const QString &, const QString &text,
+                                   const QString &title)
+{
+    qCInfo(lcDialogs).noquote() << "[" + title + "]" << displayText(text);
+}
+
 void UnattendedDialogs::message(QWidget *, const QString &text, const QString &title)
 {
     qCInfo(lcDialogs).noquote() << "[" + title + "]" << displayText(text);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QFileDialog>
+#include <QHash>
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 
 class QWidget;
-class QMessageBox;
 
 // Every message box, question and file or folder dialog of the program goes
 // through this one seam, so that tests can answer them without a modal window.
@@ -26,6 +28,13 @@ public:
     // Folder picker: returns the chosen folder or an empty text.
     virtual QString pickFolder(QWidget *parent, const QString &title,
                                const QString &startFolder = QString()) = 0;
+    // A notice that does not block: it stays on the screen while the program
+    // goes on, until the user closes it or the program calls closeNotice with
+    // its key. A notice whose key is shown already is left as it is.
+    virtual void showNotice(QWidget *parent, const QString &key, const QString &text,
+                            const QString &title) = 0;
+    // Closes the notice of that key; nothing when it is not shown.
+    virtual void closeNotice(const QString &key) = 0;
 
     // The instance in use; the Qt dialogs unless a test installed another.
     static Dialogs &instance();
@@ -42,6 +51,11 @@ public:
     QString openFile(QWidget *parent, const QString &filter, const QString &directory) override;
     QString saveFile(QWidget *parent, const QString &filter, const QString &directory) override;
     QString pickFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
+    void showNotice(QWidget *parent, const QString &key, const QString &text,
+                    const QString &title) override;
+    void closeNotice(const QString &key) override;
+    // The notice shown under `key`, or nullptr.
+    QMessageBox *notice(const QString &key) const;
 
     // The message box `message` shows, built but not run; for screenshots.
     static QMessageBox *makeMessageBox(QWidget *parent, const QString &text, const QString &title);
@@ -54,6 +68,9 @@ public:
     static QFileDialog::Options openOptions();
     // Options of the save dialog: Qt asks before overwriting by default.
     static QFileDialog::Options saveOptions();
+
+private:
+    QHash<QString, QPointer<QMessageBox>> m_notices;
 };
 
 // For runs nobody watches (benchmarks, smoke tests, screenshots): messages go
@@ -67,6 +84,9 @@ public:
     QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
     QString pickFolder(QWidget *, const QString &, const QString &) override { return {}; }
+    void showNotice(QWidget *parent, const QString &key, const QString &text,
+                    const QString &title) override;
+    void closeNotice(const QString &) override {}
 };
 
 // Filter of the configuration-set dialogs.

@@ -13,7 +13,10 @@
 #include "settings/frmDetailed_setting.h"
 #include "shell/Dialogs.h"
 #include "shell/FileCopy.h"
+#include "shell/LinkWatchWindows.h"
+#include "shell/PortChoices.h"
 #include "shell/ProgramLookup.h"
+#include "shell/StatusCells.h"
 #include "shell/Twips.h"
 #include "shell/Version.h"
 #include "shell/frmPort.h"
@@ -81,9 +84,6 @@ QString transferRetryText()
     return QStringLiteral("本体との接続を確認し、再度実行してください。");
 }
 
-const QString kCommOk = QStringLiteral("通信：正常");
-const QString kCommNg = QStringLiteral("通信：異常");
-
 // Windows that show configuration values and must re-read the file.
 const QStringList kConfigWindows = {
     QStringLiteral("frmOperation_setting"), QStringLiteral("frmDetailed_setting"),
@@ -140,8 +140,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     registerSettingsWindows(*this);
     registerFixControlWindows(*this);
 
-    connect(m_link.get(), &SerialLink::commStateChanged, this,
-            [this](bool ok) { setPanelText(5, ok ? kCommOk : kCommNg); });
+    registerLinkWatch(*this); // the link cell and the loss notice
     // The session ending closes the window without a question.
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &KRM2200::sessionEnding);
 
@@ -327,41 +326,6 @@ void KRM2200::buildToolbar()
         if (auto *w = Toolbar1->widgetForAction(log))
             w->setAccessibleName(log->text());
     });
-}
-
-void KRM2200::buildStatusBar()
-{
-    QStatusBar *bar = statusBar();
-    bar->setObjectName(QStringLiteral("SenStatusBar"));
-    // Four sensor panels with both limits have to fit the designed window
-    // width; a slightly smaller face keeps them whole on common screens.
-    QFont small = bar->font();
-    if (small.pointSizeF() > 0)
-        small.setPointSizeF(small.pointSizeF() * 0.75);
-    else if (small.pixelSize() > 0)
-        small.setPixelSize(qMax(9, small.pixelSize() * 3 / 4));
-    bar->setFont(small);
-    bar->setSizeGripEnabled(false);
-    const char *keys[] = {"SEN0", "SEN1", "SEN2", "SEN3", "COMM"};
-    const QString texts[] = {QStringLiteral("PT1000A"), QStringLiteral("PT1000B"),
-                             QStringLiteral("SENSOR1"), QStringLiteral("SENSOR2"),
-                             QStringLiteral("通信：")};
-    for (int i = 0; i < 5; ++i) {
-        auto *label = new QLabel(texts[i], bar);
-        label->setObjectName(QLatin1String(keys[i]));
-        label->setFrameShape(QFrame::Panel);
-        label->setFrameShadow(QFrame::Sunken);
-        label->setMinimumWidth(60);
-        // The link state must always be readable; the sensor panels share
-        // what is left and show their whole text as a tip.
-        bar->addWidget(label, i < 4 ? 1 : 0);
-        m_panels[i] = label;
-    }
-    {
-        QLabel *comm = m_panels[4];
-        const int margin = comm->frameWidth() * 2 + comm->margin() * 2 + 8;
-        comm->setMinimumWidth(comm->fontMetrics().horizontalAdvance(kCommNg) + margin);
-    }
 }
 
 void KRM2200::registerShellWindows()
@@ -592,8 +556,7 @@ void KRM2200::setPanelText(int panel, const QString &text)
 {
     if (panel < 1 || panel > 5)
         return;
-    m_panels[panel - 1]->setText(text);
-    m_panels[panel - 1]->setToolTip(text);
+    showCellText(m_panels[panel - 1], text);
 }
 
 void KRM2200::setSensorPanel(int n, const QString &text)
@@ -702,11 +665,8 @@ void KRM2200::restoreStartState()
     // A start on a new port begins from the window a fresh start shows, so
     // that nothing of the previous instrument (its sensor limits, its link
     // state, buttons its status enabled) is left should this start fail.
-    const QString texts[] = {QStringLiteral("PT1000A"), QStringLiteral("PT1000B"),
-                             QStringLiteral("SENSOR1"), QStringLiteral("SENSOR2"),
-                             QStringLiteral("通信：")};
-    for (int i = 0; i < 5; ++i)
-        setPanelText(i + 1, texts[i]);
+    for (int i = 1; i <= 5; ++i)
+        setPanelText(i, initialCellText(i));
     for (auto it = m_startActions.cbegin(); it != m_startActions.cend(); ++it) {
         it.key()->setEnabled(it.value().first);
         it.key()->setVisible(it.value().second);
@@ -810,7 +770,8 @@ KRM2200::StartResult KRM2200::startUp()
 
     // 12
     if (!m_link->OpenPort(port))
-        return portError();
+        return startUpFailed(StartResult::PortError,
+                             PortChoices::openFailText(checkPortText(), m_link->lastOpenFailure()));
 
     // 13
     cfg.IniWritePara(QStringLiteral("Y"), QString(), QStringLiteral("160 -60"));
@@ -853,7 +814,7 @@ KRM2200::StartResult KRM2200::startUp()
     checkCsvOutput();
 
     // 20
-    setPanelText(5, kCommOk);
+    setPanelText(5, commOkText());
     m_startResult = StartResult::Ready;
     Q_EMIT startUpFinished(m_startResult);
     return m_startResult;
@@ -920,7 +881,10 @@ void KRM2200::connectPort(const QString &portText, const QString &device)
         startUp();
         return;
     }
-    Dialogs::instance().message(this, QStringLiteral("接続を確立できません。"), errorTitle());
+    Dialogs::instance().message(this,
+                                PortChoices::openFailText(QStringLiteral("接続を確立できません。"),
+                                                          m_link->lastOpenFailure()),
+                                errorTitle());
     for (const char *name :
          {"frmToppage", "frmOperation_setting", "frmGraph", "frmPattern_control", "frmFix_control",
           "frmSenlog", "frmDetailed_setting", "frmStatus", "frmStatuslog", "frmStepview"})

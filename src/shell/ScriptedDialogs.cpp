@@ -19,6 +19,8 @@ const char *kindName(ScriptedDialogs::Kind k)
         return "save-file dialog";
     case ScriptedDialogs::Kind::PickFolder:
         return "folder picker";
+    case ScriptedDialogs::Kind::Notice:
+        return "notice";
     }
     return "dialog";
 }
@@ -60,6 +62,15 @@ QList<ScriptedDialogs::Record> ScriptedDialogs::questions() const
     return out;
 }
 
+QList<ScriptedDialogs::Record> ScriptedDialogs::notices() const
+{
+    QList<Record> out;
+    for (const Record &r : m_records)
+        if (r.kind == Kind::Notice)
+            out.append(r);
+    return out;
+}
+
 ScriptedDialogs::Record ScriptedDialogs::lastMessage() const
 {
     for (auto it = m_records.crbegin(); it != m_records.crend(); ++it)
@@ -80,6 +91,7 @@ void ScriptedDialogs::clear()
     m_openFiles.clear();
     m_saveFiles.clear();
     m_folders.clear();
+    m_openNotices.clear();
 }
 
 void ScriptedDialogs::message(QWidget *, const QString &text, const QString &title)
@@ -136,4 +148,18 @@ QString ScriptedDialogs::saveFile(QWidget *, const QString &filter, const QStrin
 QString ScriptedDialogs::pickFolder(QWidget *, const QString &title, const QString &)
 {
     return takePath(m_folders, Record{Kind::PickFolder, title, {}, false, {}});
+}
+
+void ScriptedDialogs::showNotice(QWidget *, const QString &key, const QString &text,
+                                 const QString &title)
+{
+    if (m_openNotices.contains(key))
+        return;
+    m_openNotices.append(key);
+    m_records.append(Record{Kind::Notice, title, text, false, key});
+}
+
+void ScriptedDialogs::closeNotice(const QString &key)
+{
+    m_openNotices.removeAll(key);
 }

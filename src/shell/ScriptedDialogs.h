@@ -5,6 +5,7 @@
 #include <QList>
 #include <QQueue>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -16,7 +17,7 @@
 // destruction.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, Question, OpenFile, SaveFile, PickFolder };
+    enum class Kind { Message, Question, OpenFile, SaveFile, PickFolder, Notice };
 
     struct Record {
         Kind kind;
@@ -38,6 +39,11 @@ public:
     const QList<Record> &records() const { return m_records; }
     QList<Record> messages() const;
     QList<Record> questions() const;
+    QList<Record> notices() const;
+    // Keys of the notices shown and not closed yet.
+    QStringList openNotices() const { return m_openNotices; }
+    // The user closes a notice.
+    void closeNoticeByUser(const QString &key) { m_openNotices.removeAll(key); }
     // The last message shown, or an empty record.
     Record lastMessage() const;
     int pendingAnswers() const;
@@ -57,6 +63,9 @@ public:
     QString openFile(QWidget *parent, const QString &filter, const QString &directory) override;
     QString saveFile(QWidget *parent, const QString &filter, const QString &directory) override;
     QString pickFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
+    void showNotice(QWidget *parent, const QString &key, const QString &text,
+                    const QString &title) override;
+    void closeNotice(const QString &key) override;
 
 private:
     QString takePath(QQueue<QString> &queue, Record rec);
@@ -66,5 +75,6 @@ private:
     QQueue<QString> m_openFiles;
     QQueue<QString> m_saveFiles;
     QQueue<QString> m_folders;
+    QStringList m_openNotices;
     Dialogs *m_previous = nullptr;
 };

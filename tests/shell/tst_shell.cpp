@@ -5,20 +5,24 @@
 #include "ShellFixture.h"
 #include "shell/AppHome.h"
 #include "shell/FileCopy.h"
+#include "shell/PortChoices.h"
 #include "shell/ProgramLookup.h"
 #include "shell/Twips.h"
 #include "shell/frmPort.h"
 #include "shell/frmToppage.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -30,6 +34,8 @@
 namespace {
 
 const QString kCheckPort = QStringLiteral("通信ポートを確認してください。");
+// The line a failed open adds: the device and the system's reason.
+const QString kNoDevice = QStringLiteral("\n/dev/nonexistent：No such file or directory");
 const QString kQuitQuestion = QStringLiteral("終了すると制御が中断されます。\n終了しますか？");
 
 QString readIni(const QString &path, const QString &section, const QString &key)
@@ -70,6 +76,7 @@ private Q_SLOTS:
     // ---- helpers ----
     void scriptedDialogsAnswerInOrderAndRecord();
     void scriptedDialogsReportUnscriptedQuestions();
+    void noticeDoesNotBlockAndClosesByProgram();
     void twipsCentring_data();
     void twipsCentring();
     void twipsFollowLogicalDpi();
@@ -125,6 +132,7 @@ private Q_SLOTS:
 
     // ---- port window and version ----
     void portWindowOptions();
+    void portWindowConnectFailure_data();
     void portWindowConnectFailure();
     void versionWithoutAnswer();
 };
@@ -161,6 +169,35 @@ void tst_Shell::scriptedDialogsReportUnscriptedQuestions()
     QVERIFY(!Dialogs::instance().question(nullptr, QStringLiteral("q"), QString(), true));
     QCOMPARE(Dialogs::instance().openFile(nullptr, QStringLiteral("filter"), QString()), QString());
     QCOMPARE(unexpected, (QStringList{QStringLiteral("q"), QStringLiteral("filter")}));
+}
+
+void tst_Shell::noticeDoesNotBlockAndClosesByProgram()
+{
+    // The real notice: on the screen without a modal loop, one per key, gone
+    // once the program closes it.
+    QtDialogs d;
+    QWidget parent;
+    d.showNotice(&parent, QStringLiteral("k"), QStringLiteral("a\nb"), QStringLiteral("通信異常"));
+    QPointer<QMessageBox> box = d.notice(QStringLiteral("k"));
+    QVERIFY(box && box->isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(box->windowTitle(), QStringLiteral("通信異常"));
+    QCOMPARE(box->text(), QStringLiteral("a\nb"));
+    d.showNotice(&parent, QStringLiteral("k"), QStringLiteral("again"), QStringLiteral("t"));
+    QCOMPARE(d.notice(QStringLiteral("k")), box.data());
+    d.closeNotice(QStringLiteral("k"));
+    QTRY_VERIFY(!box);
+    QVERIFY(!d.notice(QStringLiteral("k")));
+
+    // Closed by the user first: closing again does nothing, a new one may come.
+    d.showNotice(&parent, QStringLiteral("k"), QStringLiteral("c"), QStringLiteral("t"));
+    box = d.notice(QStringLiteral("k"));
+    box->close();
+    QTRY_VERIFY(!box);
+    d.closeNotice(QStringLiteral("k"));
+    d.showNotice(&parent, QStringLiteral("k"), QStringLiteral("d"), QStringLiteral("t"));
+    QVERIFY(d.notice(QStringLiteral("k")));
+    d.closeNotice(QStringLiteral("k"));
 }
 
 void tst_Shell::twipsCentring_data()
@@ -636,7 +673,7 @@ void tst_Shell::startWithPortThatCannotOpen()
     w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
     QCOMPARE(w->startUp(), KRM2200::StartResult::PortError);
     QCOMPARE(fx.dialogs->messages().size(), 1);
-    QCOMPARE(fx.dialogs->lastMessage().text, kCheckPort);
+    QCOMPARE(fx.dialogs->lastMessage().text, kCheckPort + kNoDevice);
     QVERIFY(!w->link().isOpen());
     QVERIFY(!param().UiEnabled);
     QVERIFY(!w->toolButton(QStringLiteral("READ"))->isEnabled());
@@ -980,16 +1017,57 @@ void tst_Shell::toolbarLoadAndSaveRunFileCommands()
 
 void tst_Shell::portWindowOptions()
 {
+    // Stable names: links in a by-id folder, one of them to a device gone.
+    QTemporaryDir dir;
+    const QString byId = dir.filePath(QStringLiteral("by-id"));
+    QVERIFY(QDir().mkpath(byId));
+    const QString usb = dir.filePath(QStringLiteral("ttyUSB3"));
+    const QString acm = dir.filePath(QStringLiteral("ttyACM0"));
+    QVERIFY(ShellFixture::writeText(usb, QString()) && ShellFixture::writeText(acm, QString()));
+    const QString stable = byId + QStringLiteral("/usb-KRM_Bench_A1234-if00-port0");
+    QVERIFY(QFile::link(usb, stable));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), byId + QStringLiteral("/usb-gone")));
+    PortChoices::setByIdFolder(byId);
+    auto restore = qScopeGuard([] { PortChoices::setByIdFolder(QString()); });
+
+    // A listed device is named by its link, with its description; one without
+    // a link by its path.
+    const QList<PortChoice> named = PortChoices::stableNames(
+        {{usb, QStringLiteral("FT232R USB UART")}, {acm, QString()}}, byId);
+    QCOMPARE(named.size(), 2);
+    QCOMPARE(named.at(0).path, stable);
+    QCOMPARE(named.at(0).description, QStringLiteral("FT232R USB UART"));
+    QCOMPARE(named.at(1).path, acm);
+
     frmPort port(QStringLiteral("4"), QStringLiteral("/dev/pts/99"));
     QCOMPARE(port.windowTitle(), QStringLiteral("ポート設定"));
-    QVERIFY(port.O_com.size() >= 7);
     for (int i = 0; i < 6; ++i)
         QCOMPARE(port.O_com.at(i)->text(), QStringLiteral("COM%1").arg(i + 1));
     QCOMPARE(port.CON->text(), QStringLiteral("接続"));
     QCOMPARE(port.CAN->text(), QStringLiteral("キャンセル"));
-    // The device chosen earlier is offered and selected.
-    QCOMPARE(port.device(), QStringLiteral("/dev/pts/99"));
-    QVERIFY(!port.O_com.at(3)->isChecked());
+    QCOMPARE(port.C_rescan->text(), QStringLiteral("再検索"));
+    auto *caption = port.findChild<QLabel *>(QStringLiteral("L_device"));
+    QVERIFY(caption && caption->buddy() == port.T_device);
+    auto option = [&port](const QString &text) {
+        for (QRadioButton *o : std::as_const(port.O_com))
+            if (o->text() == text)
+                return o;
+        return static_cast<QRadioButton *>(nullptr);
+    };
+    // The device chosen earlier is offered, selected and in the entry.
+    QVERIFY(option(QStringLiteral("/dev/pts/99")));
+    QVERIFY(option(QStringLiteral("/dev/pts/99"))->isChecked());
+    QCOMPARE(port.T_device->text(), QStringLiteral("/dev/pts/99"));
+    QVERIFY(option(stable));
+    QVERIFY(!option(byId + QStringLiteral("/usb-gone")));
+
+    // A device plugged in while the window is open shows after "再検索".
+    const QString second = byId + QStringLiteral("/usb-Other_B9-if00-port0");
+    QVERIFY(QFile::link(acm, second));
+    QVERIFY(!option(second));
+    port.C_rescan->click();
+    QVERIFY(option(second));
+    QVERIFY(option(QStringLiteral("/dev/pts/99"))->isChecked());
 
     const QString shots = qEnvironmentVariable("KRM_SHELL_SHOTS");
     if (!shots.isEmpty()) {
@@ -998,18 +1076,55 @@ void tst_Shell::portWindowOptions()
         QVERIFY(port.grab().save(shots + QStringLiteral("/port_window.png"), "PNG"));
     }
 
-    frmPort numbered(QStringLiteral("4"), QString());
-    QVERIFY(numbered.O_com.at(3)->isChecked());
-    QSignalSpy connectSpy(&numbered, &frmPort::connectRequested);
-    numbered.O_com.at(1)->click();
-    numbered.CON->click();
-    QCOMPARE(connectSpy.count(), 1);
-    QCOMPARE(connectSpy.at(0).at(0).toString(), QStringLiteral("2"));
-    QCOMPARE(connectSpy.at(0).at(1).toString(), QString());
+    // What "接続" asks for: a listed device, a number, a typed path.
+    QSignalSpy connectSpy(&port, &frmPort::connectRequested);
+    option(stable)->click();
+    QCOMPARE(port.T_device->text(), stable);
+    port.CON->click();
+    port.O_com.at(1)->click();
+    QVERIFY(port.T_device->text().isEmpty());
+    port.CON->click();
+    QTest::keyClicks(port.T_device, QStringLiteral("/dev/ttyUSB7"));
+    for (QRadioButton *o : std::as_const(port.O_com))
+        QVERIFY(!o->isChecked());
+    port.CON->click();
+    QCOMPARE(connectSpy.count(), 3);
+    const QStringList asked = {connectSpy.at(0).at(1).toString(),
+                               connectSpy.at(1).at(0).toString() +
+                                   connectSpy.at(1).at(1).toString(),
+                               connectSpy.at(2).at(1).toString()};
+    QCOMPARE(asked, (QStringList{stable, QStringLiteral("2"), QStringLiteral("/dev/ttyUSB7")}));
+}
+
+void tst_Shell::portWindowConnectFailure_data()
+{
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("denied");
+    QTest::addColumn<QString>("text");
+    const QString cannot = QStringLiteral("接続を確立できません。");
+    const QString usb = QStringLiteral("\n/dev/ttyUSB0：Permission denied");
+    QTest::newRow("typed path, no such device") << true << 0 << false << cannot + kNoDevice;
+    // Root may open anything, so the user's missing rights are handed in.
+    QTest::newRow("no rights") << false << int(QSerialPort::PermissionError) << true
+                               << cannot + usb + QLatin1Char('\n') + PortChoices::dialoutHint();
+    QTest::newRow("in use") << false << int(QSerialPort::PermissionError) << false << cannot + usb;
 }
 
 void tst_Shell::portWindowConnectFailure()
 {
+    QFETCH(bool, typed);
+    QFETCH(int, error);
+    QFETCH(bool, denied);
+    QFETCH(QString, text);
+    if (!typed) {
+        const SerialLink::OpenFailure failure{QStringLiteral("/dev/ttyUSB0"),
+                                              QSerialPort::SerialPortError(error),
+                                              QStringLiteral("Permission denied"), denied};
+        QCOMPARE(PortChoices::openFailText(QStringLiteral("接続を確立できません。"), failure),
+                 text);
+        return;
+    }
     ShellFixture fx;
     KRM2200 *w = portlessWindow(fx);
     w->openWindow(QStringLiteral("frmToppage"));
@@ -1017,14 +1132,15 @@ void tst_Shell::portWindowConnectFailure()
     frmPort *port = w->portWindow();
     QVERIFY(port);
     QVERIFY(port->O_com.at(0)->isChecked());
-    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
-    // Choosing the failing device keeps it for later starts.
-    w->connectPort(QStringLiteral("2"), QStringLiteral("/dev/nonexistent"));
-    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("接続を確立できません。"));
+    // A typed path that cannot be opened: its reason is told, and it is kept
+    // for later starts.
+    QTest::keyClicks(port->T_device, QStringLiteral("/dev/nonexistent"));
+    port->CON->click();
+    QCOMPARE(fx.dialogs->lastMessage().text, text);
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
     QVERIFY(!w->toppage());
     QVERIFY(!param().UiEnabled);
-    QCOMPARE(readIni(fx.iniPath(), QStringLiteral("COM"), QString()), QStringLiteral("2"));
+    QCOMPARE(readIni(fx.iniPath(), QStringLiteral("COM"), QString()), QStringLiteral("1"));
     QCOMPARE(readIni(fx.iniPath(), QStringLiteral("COM"), QStringLiteral("device")),
              QStringLiteral("/dev/nonexistent"));
 

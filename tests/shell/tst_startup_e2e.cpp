@@ -98,6 +98,19 @@ void tst_StartupE2E::startReady()
     QVERIFY(fx.writeText(fx.iniPath(), config));
     KRM2200 *w = fx.makeWindow(found);
     w->state().detailed.flg_csv = !flg_csv;
+    // A log killed before its stop made the CSV copy, and one that has its copy.
+    const QString logs = fx.appDir() + QStringLiteral("/LOG/");
+    const QString killed = QStringLiteral("TXT_DATA/2026_01_01/2026_01_01_10_00_00.txt");
+    const QString killedCopy = logs + QStringLiteral("CSV_DATA/2026_01_01/2026_01_01_10_00_00.csv");
+    const QString stoppedCopy =
+        logs + QStringLiteral("CSV_DATA/2026_01_02/2026_01_02_09_00_00.csv");
+    const QString killedBytes =
+        QStringLiteral("\"00:00:00\",\"+025.00\",\"*\",\"*\",\"*\",\"+031.50\"\r\n"
+                       "\"00:00:01\",\"+025.01\",\"*\",\"*\",\"*\",\"+031.50\"\r\n");
+    QVERIFY(fx.writeText(logs + killed, killedBytes));
+    QVERIFY(fx.writeText(logs + QStringLiteral("TXT_DATA/2026_01_02/2026_01_02_09_00_00.txt"),
+                         killedBytes));
+    QVERIFY(fx.writeText(stoppedCopy, QStringLiteral("as its stop made it")));
 
     // Watch the splash while the whole set is read: its version text, and a
     // progress bar that only moves forward.
@@ -153,6 +166,16 @@ void tst_StartupE2E::startReady()
     // Every received line is in the system log of this run.
     QTRY_VERIFY(
         ShellFixture::text(w->link().systemLogPath()).contains(QStringLiteral("\"LS 99 1\"\r\n")));
+    // With CSV output on, the killed log gets its copy, byte for byte, noted in
+    // the system log; a copy made at a stop stays as it was.
+    QCOMPARE(QFileInfo::exists(killedCopy), flg_csv);
+    if (flg_csv)
+        QCOMPARE(ShellFixture::text(killedCopy), killedBytes);
+    QCOMPARE(ShellFixture::text(w->link().systemLogPath())
+                 .count(QStringLiteral(" CSVファイルを作成しました：") + killedCopy +
+                        QStringLiteral("\r\n")),
+             flg_csv ? 1 : 0);
+    QCOMPARE(ShellFixture::text(stoppedCopy), QStringLiteral("as its stop made it"));
 
     if (QTest::currentDataTag() == QLatin1String("csv on, program found"))
         saveShot(w, "main_after_startup.png");

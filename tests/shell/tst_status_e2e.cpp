@@ -1,13 +1,20 @@
 // What a status-poll reply from the instrument does to the main window:
 // toolbar and menu state by status code, the stored sample, the step's
-// target line, the status-log labels and the stop on an alarm.
+// target line, the status-log labels and the stop on an alarm; and what the
+// loss of the instrument during a log does.
 
 #include "ShellFixture.h"
 #include "link/Reception_Show.h"
+#include "logging/LoggingWindows.h"
 #include "logging/frmGraph.h"
+#include "shell/LinkWatch.h"
+#include "shell/LinkWatchWindows.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +28,22 @@ bool poll(KRM2200 &w)
     return QTest::qWaitFor([&] { return w.parsers().StatusParsed > 0; }, 5000);
 }
 
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int g_openWarnings = 0;
+QtMessageHandler g_previousHandler = nullptr;
+
+void countOpenWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (text.startsWith(QLatin1String("cannot open")))
+        ++g_openWarnings;
+    g_previousHandler(type, context, text);
+}
+
 } // namespace
 
 class tst_StatusE2E : public QObject {
@@ -31,6 +54,8 @@ private Q_SLOTS:
     void newStepSetsTheTargetLine();
     void controlsComeBackAtOnce_data();
     void controlsComeBackAtOnce();
+    void lostInstrumentIsToldAndTheLogResumes_data();
+    void lostInstrumentIsToldAndTheLogResumes();
 };
 
 void tst_StatusE2E::codesDriveToolbarAndMenus()
@@ -169,6 +194,117 @@ void tst_StatusE2E::controlsComeBackAtOnce()
     QVERIFY(!w->toolButton(QStringLiteral("STOP"))->isEnabled());
     QVERIFY(!graph->Stop_c->isEnabled());
     QVERIFY(graph->C_go->isEnabled());
+}
+
+void tst_StatusE2E::lostInstrumentIsToldAndTheLogResumes_data()
+{
+    QTest::addColumn<bool>("unplug");
+    QTest::newRow("unplugged: the device disappears") << true;
+    QTest::newRow("switched off: the device stays, nothing answers") << false;
+}
+
+void tst_StatusE2E::lostInstrumentIsToldAndTheLogResumes()
+{
+    QFETCH(bool, unplug);
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    // The program knows the instrument by a name that outlives the device,
+    // as a USB adapter's stable name does.
+    const QString name = f.home.filePath(QStringLiteral("ttyKRM"));
+    QVERIFY(QFile::link(f.sim->devicePath(), name));
+    KRM2200 *w = f.readyWindow();
+    w->link().ClosePort();
+    w->link().setForcedDevice(name);
+    QVERIFY(w->link().OpenPort(QStringLiteral("1")));
+    const QString sysLog = f.home.filePath(QStringLiteral("system.txt"));
+    QVERIFY(w->link().openSystemLog(sysLog));
+    f.presetLiveLog(w);
+    auto *cell = w->statusBar()->findChild<QLabel *>(QStringLiteral("COMM"));
+    QVERIFY(cell);
+    g_openWarnings = 0;
+    g_previousHandler = qInstallMessageHandler(countOpenWarnings);
+
+    w->startLog();
+    const QString logPath = LoggingWindows::of(*w).log().file().TxtLogPath;
+    auto lines = [&] { return fileBytes(logPath).count('\n'); };
+    QTRY_VERIFY_WITH_TIMEOUT(lines() >= 2, 10000);
+    QVERIFY(!cell->autoFillBackground());
+
+    SimFaults silent;
+    silent.silent = true;
+    if (unplug) {
+        f.sim->stop();
+        QVERIFY(QFile::remove(name));
+    } else {
+        f.sim->setFaults(silent);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(w->panelText(5), QStringLiteral("通信：異常"), 5000);
+    QVERIFY(cell->autoFillBackground());
+    QCOMPARE(cell->palette().color(QPalette::Window), QColor(0xC0, 0x00, 0x00));
+    QCOMPARE(cell->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QTRY_COMPARE_WITH_TIMEOUT(f.dialogs->openNotices(), QStringList{LinkWatchWindows::noticeKey()},
+                              5000);
+    const QRegularExpression stamp(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "));
+    auto noted = [&](const QString &note) {
+        const QStringList all = QString::fromUtf8(fileBytes(sysLog)).split(QStringLiteral("\r\n"));
+        for (const QString &line : all)
+            if (line.endsWith(note) && stamp.match(line).hasMatch())
+                return true;
+        return false;
+    };
+    QVERIFY(noted(LinkWatch::lossNote()));
+    if (const QString shots = qEnvironmentVariable("KRM_SHELL_SHOTS"); !shots.isEmpty() && unplug)
+        QVERIFY(w->statusBar()->grab().save(shots + QStringLiteral("/link_lost_cell.png")));
+    // The log runs on through a few silent ticks: no sample is made up, no
+    // second notice, and the missing device is not reported at every tick.
+    const int linesWhileLost = int(lines());
+    const int lostAt = param().LogCount;
+    QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= lostAt + 3, 10000);
+    QCOMPARE(int(lines()), linesWhileLost);
+    QCOMPARE(w->toolButton(QStringLiteral("LOG"))->text(), QStringLiteral("　LOG STOP"));
+    QCOMPARE(f.dialogs->notices().size(), 1);
+    QCOMPARE(f.dialogs->notices().at(0).text, LinkWatch::noticeText());
+    QCOMPARE(f.dialogs->notices().at(0).title, QStringLiteral("通信異常"));
+    QCOMPARE(w->panelText(5), QStringLiteral("通信：異常"));
+    QVERIFY(g_openWarnings <= 1);
+
+    if (unplug) {
+        // Plugged in again under the same name.
+        QVERIFY(f.sim->start());
+        QVERIFY(QFile::link(f.sim->devicePath(), name));
+    } else {
+        f.sim->setFaults({});
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(f.dialogs->openNotices().isEmpty(), 10000);
+    QCOMPARE(w->panelText(5), QStringLiteral("通信：正常"));
+    QVERIFY(!cell->autoFillBackground());
+    QVERIFY(noted(LinkWatch::returnNote()));
+    QTRY_VERIFY_WITH_TIMEOUT(lines() >= linesWhileLost + 2, 10000);
+    qInstallMessageHandler(g_previousHandler);
+    QCOMPARE(f.dialogs->notices().size(), 1);
+
+    f.dialogs->answerQuestion(false);
+    w->stopLog();
+    // Whole lines only, their stamps rising, with the gap of the loss.
+    const QByteArray bytes = fileBytes(logPath);
+    QVERIFY(bytes.endsWith("\r\n"));
+    const QRegularExpression whole(
+        QStringLiteral("^\"(\\d\\d):(\\d\\d):(\\d\\d)\"(,\"[^\",]*\"){5}$"));
+    int last = -1;
+    int gaps = 0;
+    QList<QByteArray> all = bytes.split('\n');
+    all.removeLast(); // after the last line's end
+    for (const QByteArray &raw : all) {
+        QVERIFY2(raw.endsWith('\r'), raw.constData());
+        const auto m = whole.match(QString::fromUtf8(raw.chopped(1)));
+        QVERIFY2(m.hasMatch(), raw.constData());
+        const int t =
+            m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 + m.captured(3).toInt();
+        QVERIFY(t > last);
+        gaps += t > last + 1 ? 1 : 0;
+        last = t;
+    }
+    QVERIFY(gaps >= 1);
 }
 
 QTEST_MAIN(tst_StatusE2E)
