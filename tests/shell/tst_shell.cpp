@@ -5,6 +5,7 @@
 #include "ShellFixture.h"
 #include "shell/AppHome.h"
 #include "shell/FileCopy.h"
+#include "shell/LinkWatch.h"
 #include "shell/PortChoices.h"
 #include "shell/ProgramLookup.h"
 #include "shell/Twips.h"
@@ -177,12 +178,14 @@ void tst_Shell::noticeDoesNotBlockAndClosesByProgram()
     // once the program closes it.
     QtDialogs d;
     QWidget parent;
-    d.showNotice(&parent, QStringLiteral("k"), QStringLiteral("a\nb"), QStringLiteral("通信異常"));
+    d.showNotice(&parent, QStringLiteral("k"), LinkWatch::noticeText(), LinkWatch::noticeTitle());
     QPointer<QMessageBox> box = d.notice(QStringLiteral("k"));
     QVERIFY(box && box->isVisible());
+    if (const QString shots = qEnvironmentVariable("KRM_SHELL_SHOTS"); !shots.isEmpty())
+        QVERIFY(box->grab().save(shots + QStringLiteral("/link_lost_notice.png"), "PNG"));
     QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(box->windowTitle(), QStringLiteral("通信異常"));
-    QCOMPARE(box->text(), QStringLiteral("a\nb"));
+    QCOMPARE(box->text(), LinkWatch::noticeText());
     d.showNotice(&parent, QStringLiteral("k"), QStringLiteral("again"), QStringLiteral("t"));
     QCOMPARE(d.notice(QStringLiteral("k")), box.data());
     d.closeNotice(QStringLiteral("k"));
