@@ -10,30 +10,27 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-frmAlarm::frmAlarm(const QString &code, QWidget *mainWindow) : m_main(mainWindow)
+frmAlarm::frmAlarm(const QString &code, QWidget *mainWindow) : QDialog(nullptr), m_main(mainWindow)
 {
     setObjectName(QStringLiteral("frmAlarm"));
     setAttribute(Qt::WA_DeleteOnClose);
     // Above all other windows for good, without minimise or maximise.
-    setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+    setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("アラーム情報"));
 
     const AlarmText text = LookupAlarm(code);
     errCode_l = new QLabel(text.Message, this);
     errCode_l->setObjectName(QStringLiteral("errCode_l"));
-    errCode_l->setAccessibleName(text.Message);
     // The advice keeps its CR LF; a label breaks the line at the LF alone.
     const QString advice = QString(text.Advice).remove(QLatin1Char('\r'));
     errMemo_l = new QLabel(advice, this);
     errMemo_l->setObjectName(QStringLiteral("errMemo_l"));
-    errMemo_l->setAccessibleName(advice);
     errMemo_l->setWordWrap(true);
     errMemo_l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     errMemo_l->setMinimumHeight(errMemo_l->fontMetrics().lineSpacing() * 3);
     ok_c = new QPushButton(QStringLiteral("OK"), this);
     ok_c->setObjectName(QStringLiteral("ok_c"));
-    ok_c->setAccessibleName(ok_c->text());
     ok_c->setDefault(true);
     ok_c->setMinimumWidth(Twips::toPixelsX(1455));
     connect(ok_c, &QPushButton::clicked, this, &QWidget::close);
@@ -63,6 +60,11 @@ frmAlarm::frmAlarm(const QString &code, QWidget *mainWindow) : m_main(mainWindow
             own->setTransientParent(m_main->windowHandle());
     }
     ok_c->setFocus();
+}
+
+void frmAlarm::reject()
+{
+    close();
 }
 
 void frmAlarm::closeEvent(QCloseEvent *event)

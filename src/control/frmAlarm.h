@@ -1,16 +1,18 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <QString>
-#include <QWidget>
 
 class QLabel;
 class QPushButton;
 
 // Alarm window: the message and advice of an alarm code, above every other
 // window, with the main window disabled until it closes (by "OK" or the close
-// box). The texts are set once, when the window is created.
-class frmAlarm : public QWidget {
+// box). The texts are set once, when the window is created. It is a
+// dialog, modeless, so that the window system and a screen reader announce
+// it as one.
+class frmAlarm : public QDialog {
     Q_OBJECT
 public:
     // `mainWindow` is disabled while this window is open and centres it. The
@@ -24,6 +26,9 @@ public:
 
     static constexpr int WidthTwips = 4485;
     static constexpr int HeightTwips = 3150;
+
+    // Escape closes it like "OK" does, so the main window is enabled again.
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

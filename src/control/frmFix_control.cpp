@@ -35,7 +35,6 @@ QGroupBox *optionFrame(QWidget *parent, const char *name, const QString &title,
     for (int i = 0; i < captions.size(); ++i) {
         auto *option = new QRadioButton(captions.at(i), frame);
         option->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i));
-        option->setAccessibleName(captions.at(i));
         group->addButton(option, i);
         layout->addWidget(option);
         options.append(option);
@@ -55,23 +54,28 @@ frmFix_control::frmFix_control(KRM2200 &w, QWidget *parent) : QWidget(parent), m
     const QString used = QStringLiteral("使用");
     auto *outer = new QGroupBox(QStringLiteral("定値制御"), this);
     outer->setObjectName(QStringLiteral("Frame1"));
+    // The frames stand on a plain panel inside the outer one: a screen reader
+    // would otherwise hear each of them by the outer frame's title.
+    auto *body = new QWidget(outer);
+    body->setObjectName(QStringLiteral("Frame1_body"));
+    auto *outerLayout = new QVBoxLayout(outer);
+    outerLayout->addWidget(body);
     QGroupBox *sensor =
-        optionFrame(outer, "O_S", QStringLiteral("センサ番号"),
+        optionFrame(body, "O_S", QStringLiteral("センサ番号"),
                     {QStringLiteral("PT100A"), QStringLiteral("PT100B")}, O_S, SensorChoice);
     QGroupBox *heater =
-        optionFrame(outer, "O_H", QStringLiteral("ヒータ"), {notUsed, used}, O_H, HeaterChoice);
+        optionFrame(body, "O_H", QStringLiteral("ヒータ"), {notUsed, used}, O_H, HeaterChoice);
     QGroupBox *fan =
-        optionFrame(outer, "O_F", QStringLiteral("ファン"), {notUsed, used}, O_F, FanChoice);
+        optionFrame(body, "O_F", QStringLiteral("ファン"), {notUsed, used}, O_F, FanChoice);
     QGroupBox *reach = optionFrame(
-        outer, "O_K", QStringLiteral("継続"),
+        body, "O_K", QStringLiteral("継続"),
         {QStringLiteral("目的温度到達で終了"), QStringLiteral("目的温度到達後、温度継続")}, O_K,
         ReachChoice);
 
-    auto *temp = new QGroupBox(QStringLiteral("設定温度"), outer);
+    auto *temp = new QGroupBox(QStringLiteral("設定温度"), body);
     temp->setObjectName(QStringLiteral("M_T_frame"));
     M_T = new QLineEdit(temp);
     M_T->setObjectName(QStringLiteral("M_T"));
-    M_T->setAccessibleName(temp->title());
     M_T->setMaxLength(32);
     M_T->installEventFilter(this);
     Label1 = new QLabel(QStringLiteral("0.05[℃]単位"), temp);
@@ -83,7 +87,8 @@ frmFix_control::frmFix_control(KRM2200 &w, QWidget *parent) : QWidget(parent), m
     tempLayout->addWidget(Label1, 0, 1);
     tempLayout->addWidget(Label2, 1, 0, 1, 2);
 
-    auto *grid = new QGridLayout(outer);
+    auto *grid = new QGridLayout(body);
+    grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(sensor, 0, 0);
     grid->addWidget(heater, 0, 1);
     grid->addWidget(fan, 0, 2);
@@ -92,10 +97,8 @@ frmFix_control::frmFix_control(KRM2200 &w, QWidget *parent) : QWidget(parent), m
 
     RUN_C = new QPushButton(QStringLiteral("実行"), this);
     RUN_C->setObjectName(QStringLiteral("RUN_C"));
-    RUN_C->setAccessibleName(RUN_C->text());
     Cancel_c = new QPushButton(QStringLiteral("閉じる"), this);
     Cancel_c->setObjectName(QStringLiteral("Cancel_c"));
-    Cancel_c->setAccessibleName(Cancel_c->text());
     connect(RUN_C, &QPushButton::clicked, this, &frmFix_control::RUN_C_Click);
     connect(Cancel_c, &QPushButton::clicked, this, &frmFix_control::Cancel_c_Click);
 

@@ -274,7 +274,6 @@ void frmOperation_setting::sync()
         const PatternEditor::StepRow &row = m_editor.row(r);
         const QString n = QString::number(m_editor.stepNumber(r));
         stepno_l[r]->setText(n);
-        stepno_l[r]->setAccessibleName(QStringLiteral("ステップ番号") + n);
         Jikkou_l[r]->setText(row.mark);
         Combo_s[r]->setCurrentIndex(row.sensor);
         Combo_s[r]->setAccessibleName(QStringLiteral("センサ番号") + n);

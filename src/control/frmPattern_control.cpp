@@ -33,12 +33,10 @@ frmPattern_control::frmPattern_control(KRM2200 &w, QWidget *parent) : QWidget(pa
     frame->setObjectName(QStringLiteral("Frame1"));
     Com_pa = new QComboBox(frame);
     Com_pa->setObjectName(QStringLiteral("Com_pa"));
-    Com_pa->setAccessibleName(caption);
     Com_pa->addItems(registeredPatternList(ini()));
     Com_pa->setCurrentIndex(-1);
     C_jikkou = new QPushButton(QStringLiteral("パターン実行"), frame);
     C_jikkou->setObjectName(QStringLiteral("C_jikkou"));
-    C_jikkou->setAccessibleName(C_jikkou->text());
 
     auto *frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(Com_pa);

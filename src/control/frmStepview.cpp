@@ -64,6 +64,10 @@ frmStepview::frmStepview(KRM2200 &w, QWidget *parent) : QWidget(parent), m_w(w),
             box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) +
                                  16);
         }
+        // Named by their column until a pattern's steps number the rows.
+        sensor->setAccessibleName(kHeadSensor);
+        temp->setAccessibleName(kHeadTemp);
+        time->setAccessibleName(kHeadTime);
         grid->addWidget(no, row, c);
         grid->addWidget(mark, row, c + 1);
         grid->addWidget(sensor, row, c + 2);
@@ -80,10 +84,8 @@ frmStepview::frmStepview(KRM2200 &w, QWidget *parent) : QWidget(parent), m_w(w),
     Ahead_c->setObjectName(QStringLiteral("Ahead_c"));
     Next_c = new QPushButton(QStringLiteral("次ページ"), this);
     Next_c->setObjectName(QStringLiteral("Next_c"));
-    for (QPushButton *b : {Ahead_c, Next_c}) {
-        b->setAccessibleName(b->text());
+    for (QPushButton *b : {Ahead_c, Next_c})
         b->setEnabled(false);
-    }
     connect(Ahead_c, &QPushButton::clicked, this, [this] {
         m_view.aheadPage();
         showRows();
@@ -118,7 +120,6 @@ void frmStepview::showRows()
         const QString no = QString::number(row.stepNo);
         stepno_l.at(i)->setText(no);
         Jikkou_l.at(i)->setText(row.mark);
-        Jikkou_l.at(i)->setAccessibleName(row.mark);
         Combo_s.at(i)->setCurrentIndex(row.sensorIndex);
         mond_t.at(i)->setText(row.temp);
         hoji_t.at(i)->setText(row.time);

@@ -53,7 +53,6 @@ QPushButton *button(const char *name, const QString &caption)
 {
     auto *b = new QPushButton(caption);
     b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
     return b;
 }
 
@@ -61,7 +60,6 @@ QLabel *label(const char *name, const QString &caption)
 {
     auto *l = new QLabel(caption);
     l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(caption);
     return l;
 }
 
@@ -185,7 +183,6 @@ frmGraph::frmGraph(KRM2200 &w, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmGraph"));
     setWindowTitle(QStringLiteral("グラフ"));
-    setAccessibleName(windowTitle());
     buildUi();
 
     Parameter &p = param();
@@ -293,21 +290,18 @@ void frmGraph::buildUi()
 
     Frame1 = new QGroupBox(QStringLiteral("X軸div"));
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setAccessibleName(Frame1->title());
     X_scale_op[0] = new QRadioButton(QStringLiteral("10Point"));
     X_scale_op[1] = new QRadioButton(QStringLiteral("20Point"));
     Label2 = label("Label2", QStringLiteral("1div"));
     auto *frameBox = new QHBoxLayout(Frame1);
     for (int i = 0; i < 2; ++i) {
         X_scale_op[i]->setObjectName(QStringLiteral("X_scale_op%1").arg(i));
-        X_scale_op[i]->setAccessibleName(X_scale_op[i]->text());
         frameBox->addWidget(X_scale_op[i]);
     }
     frameBox->addWidget(Label2);
 
     Check = new QCheckBox(QStringLiteral("自動スクロール"));
     Check->setObjectName(QStringLiteral("Check"));
-    Check->setAccessibleName(Check->text());
     TargetLine_t = new QLineEdit;
     TargetLine_t->setObjectName(QStringLiteral("TargetLine_t"));
     TargetLine_t->setAccessibleName(QStringLiteral("目標線[℃]"));
@@ -474,8 +468,6 @@ void frmGraph::applyYRange(bool maxChanged)
     l201->setText(inner.at(0));
     l202->setText(inner.at(1));
     l203->setText(inner.at(2));
-    for (QLabel *l : {l201, l202, l203})
-        l->setAccessibleName(l->text());
     log.redrawLive();
     if (m_w.state().graph.readflg)
         redrawFile();
@@ -518,10 +510,8 @@ void frmGraph::renumberLabels()
     const GraphPage page = currentPage();
     const auto mode = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
     File_l->setVisible(m_w.state().graph.readflg);
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
         Ls[i]->setText(GraphReadout::axisLabel(page, mode, labels.at(i)));
-        Ls[i]->setAccessibleName(Ls[i]->text());
-    }
     static_cast<TimeAxis *>(m_xAxis)->relayout();
 }
 

@@ -42,7 +42,6 @@ QGroupBox *optionFrame(QWidget *parent, const char *name, const QString &title,
     for (int i = 0; i < captions.size(); ++i) {
         auto *option = new QRadioButton(captions.at(i), frame);
         option->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(optionName)).arg(i));
-        option->setAccessibleName(captions.at(i));
         group->addButton(option, i);
         options.append(option);
         row->addWidget(option);
@@ -60,11 +59,10 @@ QLabel *hint(QWidget *parent, const QString &text, bool wrap = false)
 
 // A label that shows a folder: sunken, its own background, the whole path in
 // the tool tip when it is too long to show.
-QLabel *pathLabel(QWidget *parent, const char *name, const QString &accessible)
+QLabel *pathLabel(QWidget *parent, const char *name)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(accessible);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
     label->setAutoFillBackground(true);
@@ -78,7 +76,6 @@ QPushButton *browseButton(QWidget *parent, const char *name, const QString &fram
 {
     auto *button = new QPushButton(QStringLiteral("..."), parent);
     button->setObjectName(QLatin1String(name));
-    button->setAccessibleName(button->text());
     button->setAccessibleDescription(frameTitle);
     button->setMaximumWidth(40);
     return button;
@@ -108,10 +105,8 @@ frmDetailed_setting::frmDetailed_setting(KRM2200 &main, QWidget *parent)
 
     FAN_C = new QPushButton(QStringLiteral("OK"), this);
     FAN_C->setObjectName(QStringLiteral("FAN_C"));
-    FAN_C->setAccessibleName(FAN_C->text());
     Cancel_c = new QPushButton(QStringLiteral("キャンセル"), this);
     Cancel_c->setObjectName(QStringLiteral("Cancel_c"));
-    Cancel_c->setAccessibleName(Cancel_c->text());
     connect(FAN_C, &QPushButton::clicked, this, [this] { pressOk(); });
     connect(Cancel_c, &QPushButton::clicked, this, [this] { closeWindow(); });
 
@@ -138,7 +133,8 @@ QLineEdit *frmDetailed_setting::numberBox(const QString &name, const QString &ac
 {
     auto *box = new QLineEdit(this);
     box->setObjectName(name);
-    box->setAccessibleName(accessible);
+    if (!accessible.isEmpty())
+        box->setAccessibleName(accessible);
     box->setMinimumWidth(64);
     box->installEventFilter(this);
     // Full-width digits and signs typed with a Japanese input method count
@@ -180,7 +176,6 @@ QWidget *frmDetailed_setting::buildSensorPage()
         Label_S.append(label);
         auto *check = new QCheckBox(QStringLiteral("使用可"), frame);
         check->setObjectName(QStringLiteral("ck_si_%1").arg(n));
-        check->setAccessibleName(check->text());
         check->setAccessibleDescription(sensor);
         check->installEventFilter(this);
         ck_si.append(check);
@@ -237,7 +232,6 @@ QWidget *frmDetailed_setting::buildFanPage()
     for (int i = 0; i < presets.size(); ++i) {
         auto *option = new QRadioButton(presets.at(i), unit);
         option->setObjectName(QStringLiteral("O_v_%1").arg(i));
-        option->setAccessibleName(presets.at(i));
         m_preset->addButton(option, i);
         O_v.append(option);
         presetRow->addWidget(option);
@@ -246,7 +240,7 @@ QWidget *frmDetailed_setting::buildFanPage()
     unitLayout->addLayout(presetRow, 0, 0, 1, 3);
 
     auto *resLabel = new QLabel(QStringLiteral("抵抗値"), unit);
-    teikou_t = numberBox(QStringLiteral("teikou_t"), resLabel->text());
+    teikou_t = numberBox(QStringLiteral("teikou_t"));
     resLabel->setBuddy(teikou_t);
     unitLayout->addWidget(resLabel, 1, 0);
     unitLayout->addWidget(teikou_t, 1, 1);
@@ -255,7 +249,6 @@ QWidget *frmDetailed_setting::buildFanPage()
     auto *curLabel = new QLabel(QStringLiteral("電流値"), unit);
     Com_a = new QComboBox(unit);
     Com_a->setObjectName(QStringLiteral("Com_a"));
-    Com_a->setAccessibleName(curLabel->text());
     for (int a = DS::CurrentFirst; a <= DS::CurrentLast; ++a)
         Com_a->addItem(QString::number(a));
     curLabel->setBuddy(Com_a);
@@ -305,7 +298,7 @@ QWidget *frmDetailed_setting::buildOtherPage()
     auto *folderFrame = new QGroupBox(folderTitle, log);
     folderFrame->setObjectName(QStringLiteral("Frame1"));
     auto *folderRow = new QHBoxLayout(folderFrame);
-    logFilename_l = pathLabel(folderFrame, "logFilename_l", folderTitle);
+    logFilename_l = pathLabel(folderFrame, "logFilename_l");
     logFilename_c = browseButton(folderFrame, "logFilename_c", folderTitle);
     folderRow->addWidget(logFilename_l, 1);
     folderRow->addWidget(logFilename_c);
@@ -315,7 +308,7 @@ QWidget *frmDetailed_setting::buildOtherPage()
     auto *programFrame = new QGroupBox(programTitle, log);
     programFrame->setObjectName(QStringLiteral("Frame5"));
     auto *programRow = new QHBoxLayout(programFrame);
-    csv_l = pathLabel(programFrame, "csv_l", programTitle);
+    csv_l = pathLabel(programFrame, "csv_l");
     csv_c = browseButton(programFrame, "csv_c", programTitle);
     programRow->addWidget(csv_l, 1);
     programRow->addWidget(csv_c);

@@ -69,7 +69,8 @@ private:
     QWidget *buildSensorPage();
     QWidget *buildFanPage();
     QWidget *buildOtherPage();
-    QLineEdit *numberBox(const QString &name, const QString &accessible);
+    // An edit box; `accessible` names it when no caption label is its buddy.
+    QLineEdit *numberBox(const QString &name, const QString &accessible = QString());
     void showValues(const DetailedSettings::Values &v);
     void choosePreset(int index);
     void chooseCsv(int index);

@@ -44,7 +44,6 @@ QPushButton *button(const char *name, const QString &caption, QWidget *parent)
 {
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
     return b;
 }
 
@@ -75,7 +74,6 @@ frmMemo::frmMemo(WindowState &state, const QString &folder, QWidget *parent)
     Label1 = new QLabel(
         QStringLiteral("注）　改行は自動で行われませんので、手動で行ってください。"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAccessibleName(Label1->text());
 
     auto *frame = new QGroupBox(QStringLiteral("パラメータ取得"), this);
     frame->setObjectName(QStringLiteral("Frame1"));

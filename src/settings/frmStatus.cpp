@@ -11,11 +11,10 @@
 
 namespace {
 
-QLabel *valueLabel(const QString &name, const QString &caption, QWidget *parent)
+QLabel *valueLabel(const QString &name, QWidget *parent)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(name);
-    label->setAccessibleName(caption);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
@@ -31,9 +30,9 @@ frmStatus::frmStatus(StatusWindowState &state, QWidget *parent) : QWidget(parent
     for (int i = 0; i < StatusLabels::Count; ++i) {
         auto *caption = new QLabel(StatusLabels::caption(i), this);
         caption->setObjectName(StatusLabels::name(i) + QStringLiteral("_caption"));
-        caption->setAccessibleName(caption->text());
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        values[size_t(i)] = valueLabel(StatusLabels::name(i), StatusLabels::caption(i), this);
+        values[size_t(i)] = valueLabel(StatusLabels::name(i), this);
+        // The value is read as what it shows; the caption labels it.
         caption->setBuddy(values[size_t(i)]);
         grid->addWidget(caption, i, 0);
         grid->addWidget(values[size_t(i)], i, 1);
@@ -43,10 +42,8 @@ frmStatus::frmStatus(StatusWindowState &state, QWidget *parent) : QWidget(parent
 
     Update_c = new QPushButton(QStringLiteral("更新"), this);
     Update_c->setObjectName(QStringLiteral("Update_c"));
-    Update_c->setAccessibleName(Update_c->text());
     Cancel_c = new QPushButton(QStringLiteral("閉じる"), this);
     Cancel_c->setObjectName(QStringLiteral("Cancel_c"));
-    Cancel_c->setAccessibleName(Cancel_c->text());
     connect(Update_c, &QPushButton::clicked, this, &frmStatus::updateRequested);
     connect(Cancel_c, &QPushButton::clicked, this, &frmStatus::closeRequested);
 

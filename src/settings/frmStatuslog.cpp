@@ -18,12 +18,11 @@ frmStatuslog::frmStatuslog(const StatuslogState &state, QWidget *parent)
     for (int i = 0; i < StatusLabels::StatuslogCount; ++i) {
         auto *caption = new QLabel(StatusLabels::caption(i), this);
         caption->setObjectName(StatusLabels::name(i) + QStringLiteral("_caption"));
-        caption->setAccessibleName(caption->text());
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         auto *value = new QLabel(this);
         value->setObjectName(StatusLabels::name(i));
-        value->setAccessibleName(caption->text());
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // The value is read as what it shows; the caption labels it.
         caption->setBuddy(value);
         values[size_t(i)] = value;
         grid->addWidget(caption, i, 0);
@@ -34,7 +33,6 @@ frmStatuslog::frmStatuslog(const StatuslogState &state, QWidget *parent)
 
     alarm_c = new QPushButton(QStringLiteral("詳細"), this);
     alarm_c->setObjectName(QStringLiteral("alarm_c"));
-    alarm_c->setAccessibleName(alarm_c->text());
     // Hidden, it still holds its place, so the window keeps its shape.
     QSizePolicy keep = alarm_c->sizePolicy();
     keep.setRetainSizeWhenHidden(true);

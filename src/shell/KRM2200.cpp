@@ -17,6 +17,7 @@
 #include "shell/PortChoices.h"
 #include "shell/ProgramLookup.h"
 #include "shell/StatusCells.h"
+#include "shell/SubWindowPlace.h"
 #include "shell/Twips.h"
 #include "shell/Version.h"
 #include "shell/frmPort.h"
@@ -200,6 +201,8 @@ void KRM2200::buildMenus()
     auto topMenu = [&](const char *name, const QString &caption) {
         QMenu *m = bar->addMenu(caption);
         m->setObjectName(QLatin1String(name));
+        // The pop-up has no text of its own: it is read by the caption
+        // that opens it, which never changes.
         m->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
         m->menuAction()->setObjectName(QLatin1String(name));
         m_menuItems.insert(QLatin1String(name), m->menuAction());
@@ -311,21 +314,13 @@ void KRM2200::buildToolbar()
         a->setData(key);
         a->setToolTip(b.tip);
         m_toolButtons.insert(key, a);
-        if (auto *w = Toolbar1->widgetForAction(a)) {
+        if (auto *w = Toolbar1->widgetForAction(a))
             w->setObjectName(QStringLiteral("Toolbar1_") + key);
-            w->setAccessibleName(b.caption);
-        }
         connect(a, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
     }
     // Alarm clear and stop are enabled by the status handling and the graph.
     m_toolButtons.value(QStringLiteral("ACLR"))->setEnabled(false);
     m_toolButtons.value(QStringLiteral("STOP"))->setEnabled(false);
-    // The LOG caption follows the log state; keep the accessible name with it.
-    QAction *log = m_toolButtons.value(QStringLiteral("LOG"));
-    connect(log, &QAction::changed, this, [this, log] {
-        if (auto *w = Toolbar1->widgetForAction(log))
-            w->setAccessibleName(log->text());
-    });
 }
 
 void KRM2200::registerShellWindows()
@@ -416,6 +411,7 @@ QWidget *KRM2200::openWindow(const QString &name)
         sub->adjustSize();
     if (name == QLatin1String("frmToppage"))
         sub->move(0, 0);
+    SubWindowPlace::keepInside(sub);
     m_loaded.insert(name, sub);
     sub->show();
     ShowChild(widget);

@@ -16,7 +16,6 @@ frmToppage::frmToppage(QWidget *parent) : QWidget(parent)
     auto addRow = [&](const char *name, const QString &caption, const QString &text) {
         auto *button = new QPushButton(caption, this);
         button->setObjectName(QLatin1String(name));
-        button->setAccessibleName(caption);
         button->setMinimumHeight(40);
         button->setMinimumWidth(150);
         auto *label = new QLabel(text, this);

@@ -118,13 +118,16 @@ void checkControls(const QWidget *parent, const QString &path, QStringList &prob
         if (iface && iface->state().invisible)
             problems << where + QStringLiteral(" is shown but reported invisible");
         const auto *label = qobject_cast<const QLabel *>(w);
-        const bool picture = label && !label->pixmap().isNull();
-        // A label is read as the text it shows, a value label as its value,
-        // even while it shows none: never as the caption beside it.
-        if (!text.isEmpty() || (label && !picture)) {
+        if (!text.isEmpty()) {
             if (name != text)
                 problems << QStringLiteral("%1 shows \"%2\" but is announced \"%3\"")
                                 .arg(where, text, name);
+        } else if (label && label->pixmap().isNull()) {
+            // A value label showing nothing yet: a name set by hand (its
+            // caption) would stay once it shows a value.
+            if (!w->accessibleName().isEmpty())
+                problems << QStringLiteral("%1 shows nothing but is named \"%2\" by hand")
+                                .arg(where, w->accessibleName());
         } else if (w->focusPolicy() != Qt::NoFocus && !w->focusProxy() && name.isEmpty()) {
             // (A control that hands its focus on, as a tab widget to its tab
             // bar, is reached through the one it hands it to.)
