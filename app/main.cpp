@@ -4,6 +4,7 @@
 #include "shell/AppHome.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
+#include "shell/QtJapanese.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -84,6 +85,9 @@ int main(int argc, char *argv[])
                        "sys/KRM.ini)."));
     parser.addOptions({portOption, homeOption, readyOption, shotOption, fastReadOption});
     parser.process(*app);
+    if (!QtJapanese::install(*app))
+        std::fprintf(stderr, "krm2200: Qt's Japanese texts (qtbase_ja) not found in %s\n",
+                     qPrintable(QtJapanese::catalogueFolder()));
     // Lets the desktop match the window to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(appId());
 

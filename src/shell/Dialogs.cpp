@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <memory>
+
 Q_LOGGING_CATEGORY(lcDialogs, "krm.dialogs")
 
 namespace {
@@ -77,25 +79,34 @@ bool QtDialogs::question(QWidget *parent, const QString &text, const QString &ti
     return yes;
 }
 
+// Qt's own file dialog, not the desktop's: the desktop's speaks the user's
+// language, and this program speaks Japanese whatever the locale.
 QFileDialog::Options QtDialogs::openOptions()
 {
-    return QFileDialog::Options();
+    return QFileDialog::DontUseNativeDialog;
 }
 
 QFileDialog::Options QtDialogs::saveOptions()
 {
-    return QFileDialog::Options();
+    return QFileDialog::DontUseNativeDialog;
+}
+
+QFileDialog *QtDialogs::makeOpenDialog(QWidget *parent, const QString &filter,
+                                       const QString &directory)
+{
+    auto *dialog = new QFileDialog(parent, QString(), directory, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile); // must exist, path must exist
+    dialog->setOptions(openOptions());
+    return dialog;
 }
 
 QString QtDialogs::openFile(QWidget *parent, const QString &filter, const QString &directory)
 {
-    QFileDialog dialog(parent, QString(), directory, filter);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile); // must exist, path must exist
-    dialog.setOptions(openOptions());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const std::unique_ptr<QFileDialog> dialog(makeOpenDialog(parent, filter, directory));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    return dialog->selectedFiles().constFirst();
 }
 
 QString QtDialogs::saveFile(QWidget *parent, const QString &filter, const QString &directory)
@@ -112,7 +123,8 @@ QString QtDialogs::saveFile(QWidget *parent, const QString &filter, const QStrin
 
 QString QtDialogs::pickFolder(QWidget *parent, const QString &title, const QString &startFolder)
 {
-    return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(
+        parent, title, startFolder, QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
 }
 
 void QtDialogs::showNotice(QWidget *parent, const QString &key, const QString &text,

@@ -63,10 +63,16 @@ public:
     static QMessageBox *makeQuestionBox(QWidget *parent, const QString &text, const QString &title,
                                         bool defaultYes);
 
-    // Options of the open dialog: the file must exist, the current folder is
-    // left alone (QFileDialog never changes it), no read-only box.
+    // The file dialog `openFile` shows, built but not run.
+    static QFileDialog *makeOpenDialog(QWidget *parent, const QString &filter,
+                                       const QString &directory = QString());
+
+    // Options of the open dialog: Qt's own dialog, the file must exist, the
+    // current folder is left alone (QFileDialog never changes it), no
+    // read-only box.
     static QFileDialog::Options openOptions();
-    // Options of the save dialog: Qt asks before overwriting by default.
+    // Options of the save dialog: Qt's own dialog, which asks before
+    // overwriting by default.
     static QFileDialog::Options saveOptions();
 
 private:

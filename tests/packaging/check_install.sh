@@ -52,7 +52,8 @@ deb=$(ls "$tmp"/pkg/krm2200_"$version"_*.deb)
 info=$(dpkg-deb --info "$deb")
 depends=$(grep '^ Depends:' <<<"$info") || fail "the .deb declares no dependencies"
 echo "$depends"
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 fonts-noto-cjk; do
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 fonts-noto-cjk \
+         qt6-translations-l10n; do
     grep -qw "$p" <<<"$depends" || fail "the .deb does not depend on $p"
 done
 contents=$(dpkg-deb --contents "$deb")
