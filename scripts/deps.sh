@@ -3,6 +3,8 @@
 
 KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake ninja-build g++
               fonts-noto-cjk
+              # Qt's own texts (message-box buttons, file dialogs) in Japanese
+              qt6-translations-l10n
               # the install test: desktop entry and metainfo checks, the .deb's dependencies
               desktop-file-utils appstream
               # the report test reads the printed PDF back
@@ -21,9 +23,22 @@ krm_install() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }
 
-# krm_build BUILD_DIR [extra cmake args...]
+# krm_configure BUILD_DIR [extra cmake args...]
+krm_configure() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${KRM_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+}
+
+# krm_build BUILD_DIR [extra cmake args...]: everything (tests, fuzz targets, benches)
 krm_build() {
     local dir=$1; shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${KRM_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null || return 1
+    krm_configure "$dir" "$@" || return 1
     cmake --build "$dir" -j2
+}
+
+# krm_build_only BUILD_DIR TARGET...: only the named targets and what they need
+krm_build_only() {
+    local dir=$1; shift
+    krm_configure "$dir" || return 1
+    cmake --build "$dir" -j2 --target "$@"
 }
