@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -158,6 +159,14 @@ bool PtyInstrument::start(QString *error)
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeFd < 0)
         return fail(errnoText("eventfd"));
+    // A client opening the device is seen as an open of its node (our own
+    // open of the slave came before the watch). Without inotify the
+    // instrument is simply never deaf.
+    m_openWatchFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_openWatchFd >= 0 && inotify_add_watch(m_openWatchFd, name, IN_OPEN) < 0) {
+        ::close(m_openWatchFd);
+        m_openWatchFd = -1;
+    }
 
     if (!m_statePath.isEmpty()) {
         std::lock_guard<std::mutex> lock(m_engineMutex);
@@ -176,6 +185,7 @@ bool PtyInstrument::start(QString *error)
     m_lineFreeNs = 0;
     m_inFreeNs = 0;
     m_answered = 0;
+    m_deafUntilNs = 0;
     m_running = true;
     m_thread = std::thread([this] { run(); });
     return true;
@@ -194,7 +204,7 @@ void PtyInstrument::stop()
 
 void PtyInstrument::closeAll()
 {
-    for (int *fd : {&m_slaveFd, &m_masterFd, &m_wakeFd}) {
+    for (int *fd : {&m_slaveFd, &m_masterFd, &m_wakeFd, &m_openWatchFd}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
@@ -216,7 +226,8 @@ void PtyInstrument::run()
         qint64 now = monotonicNs();
         writeDue(now);
 
-        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_masterFd, POLLIN, 0}};
+        pollfd fds[3] = {
+            {m_wakeFd, POLLIN, 0}, {m_openWatchFd, POLLIN, 0}, {m_masterFd, POLLIN, 0}};
         const bool watchMaster = m_masterFd >= 0 && now >= masterQuietUntil;
         qint64 wakeAt = m_out.empty() ? -1 : nextDueNs();
         if (m_masterFd >= 0 && !watchMaster)
@@ -229,7 +240,7 @@ void PtyInstrument::run()
             timeout.tv_nsec = wait % 1000000000LL;
             timeoutPtr = &timeout;
         }
-        const int rc = ppoll(fds, watchMaster ? 2 : 1, timeoutPtr, nullptr);
+        const int rc = ppoll(fds, watchMaster ? 3 : 2, timeoutPtr, nullptr);
         if (rc < 0) {
             if (errno == EINTR)
                 continue;
@@ -240,13 +251,37 @@ void PtyInstrument::run()
             quint64 count = 0;
             [[maybe_unused]] ssize_t n = ::read(m_wakeFd, &count, sizeof count);
         }
+        if (fds[1].revents & POLLIN)
+            takeOpenEvents(monotonicNs());
         if (watchMaster && m_masterFd >= 0) {
-            if (fds[1].revents & POLLIN)
+            if (fds[2].revents & POLLIN)
                 readInput();
-            else if (fds[1].revents & (POLLHUP | POLLERR))
+            else if (fds[2].revents & (POLLHUP | POLLERR))
                 masterQuietUntil = monotonicNs() + 10000000; // no slave open: look again later
         }
     }
+}
+
+void PtyInstrument::takeOpenEvents(qint64 nowNs)
+{
+    alignas(inotify_event) char buffer[4096];
+    bool opened = false;
+    for (;;) {
+        const ssize_t n = ::read(m_openWatchFd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
+            const auto *e = reinterpret_cast<const inotify_event *>(buffer + at);
+            opened = opened || (e->mask & IN_OPEN);
+            at += ssize_t(sizeof(inotify_event) + e->len);
+        }
+    }
+    if (!opened)
+        return;
+    std::lock_guard<std::mutex> lock(m_engineMutex);
+    const int deafMs = m_engine.faults().deafAfterOpenMs;
+    if (deafMs > 0)
+        m_deafUntilNs = nowNs + qint64(deafMs) * 1000000LL;
 }
 
 void PtyInstrument::readInput()
@@ -280,6 +315,10 @@ void PtyInstrument::readInput()
                 continue;
             commands.append(line);
             const SimFaults f = m_engine.faults();
+            if (heardNs < m_deafUntilNs) {
+                m_engine.noteCommand(line); // heard, but not yet listening
+                continue;
+            }
             if (f.hangUpAfterCommands >= 0 && m_answered >= f.hangUpAfterCommands) {
                 m_engine.noteCommand(line);
                 hangUp = true;

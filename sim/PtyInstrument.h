@@ -91,6 +91,7 @@ private:
     void writeDue(qint64 nowNs);
     qint64 nextDueNs() const;
     void hangUpLine();
+    void takeOpenEvents(qint64 nowNs);
     void wake();
     void closeAll();
 
@@ -103,10 +104,11 @@ private:
     int m_commandCount = 0;
     bool m_lineIdle = true;
 
-    std::deque<Chunk> m_out; // worker thread only
-    qint64 m_lineFreeNs = 0; // worker thread only: when the send line is free
-    qint64 m_inFreeNs = 0;   // worker thread only: when the receive line is free
-    int m_answered = 0;      // worker thread only
+    std::deque<Chunk> m_out;  // worker thread only
+    qint64 m_lineFreeNs = 0;  // worker thread only: when the send line is free
+    qint64 m_inFreeNs = 0;    // worker thread only: when the receive line is free
+    int m_answered = 0;       // worker thread only
+    qint64 m_deafUntilNs = 0; // worker thread only: commands heard before are ignored
 
     QString m_statePath;
     QString m_devicePath;
@@ -114,6 +116,7 @@ private:
     int m_masterFd = -1;
     int m_slaveFd = -1;
     int m_wakeFd = -1;
+    int m_openWatchFd = -1; // inotify: a client opening the device
     std::thread m_thread;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_quit{false};

@@ -118,7 +118,8 @@ const QString NgLine = QStringLiteral("NG");
 bool SimFaults::any() const
 {
     return silent || lateFirstCharMs > 0 || dropShare > 0 || garbleShare > 0 ||
-           cutAfterLines >= 0 || hangUpAfterCommands >= 0 || answerPauseMs > 0 || extraLines > 0;
+           cutAfterLines >= 0 || hangUpAfterCommands >= 0 || answerPauseMs > 0 || extraLines > 0 ||
+           deafAfterOpenMs > 0 || badEchoEvery > 0 || !refusedCommand.isEmpty();
 }
 
 bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
@@ -171,6 +172,16 @@ bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
         return count(faults.answerPauseMs, -1);
     if (mode == QLatin1String("extra"))
         return count(faults.extraLines, -1);
+    if (mode == QLatin1String("deaf"))
+        return count(faults.deafAfterOpenMs, -1);
+    if (mode == QLatin1String("badecho"))
+        return count(faults.badEchoEvery, -1);
+    if (mode == QLatin1String("ng")) {
+        if (arg.isEmpty())
+            return fail(QStringLiteral("ng needs a command: %1").arg(option));
+        faults.refusedCommand = arg;
+        return true;
+    }
     if (mode == QLatin1String("seed")) {
         int seed = 0;
         if (!count(seed, -1))
@@ -267,12 +278,20 @@ QByteArray SimEngine::reply(const QString &command)
     m_received.append(command);
     if (m_faults.silent)
         return {};
+    const QString &refused = m_faults.refusedCommand;
+    if (!refused.isEmpty() && command.startsWith(refused) &&
+        (command.size() == refused.size() || command.at(refused.size()) == QLatin1Char(' ')))
+        return applyFaults(answer(command, false));
     return applyFaults(execute(command));
 }
 
 QByteArray SimEngine::applyFaults(const QByteArray &reply)
 {
     QByteArray out = reply;
+    ++m_replies;
+    if (m_faults.badEchoEvery > 0 && m_replies % m_faults.badEchoEvery == 0 && !out.isEmpty() &&
+        out.front() != '\r')
+        out[0] = '#';
     for (int i = 1; i <= m_faults.extraLines; ++i)
         out += "EXTRA " + QByteArray::number(i) + '\r';
     if (m_faults.cutAfterLines >= 0) {
@@ -309,6 +328,7 @@ void SimEngine::setFaults(const SimFaults &faults)
 {
     m_faults = faults;
     m_rng.seed(faults.seed);
+    m_replies = 0;
 }
 
 QByteArray SimEngine::answer(const QString &echo, bool ok, const QStringList &values) const

@@ -10,8 +10,8 @@
 
 // Ways the simulated instrument misbehaves on purpose, so the link code can be
 // tested against a line that is not perfect. Silent, drop, garble and cut are
-// applied by SimEngine to each reply; late and hang-up concern the line itself
-// and are carried out by PtyInstrument.
+// applied by SimEngine to each reply; late, hang-up and deafness after an open
+// concern the line itself and are carried out by PtyInstrument.
 struct SimFaults {
     // No reply at all; received lines are recorded but not carried out (an
     // instrument that is switched off).
@@ -32,13 +32,24 @@ struct SimFaults {
     int answerPauseMs = 0;
     // This many further lines after every reply ("EXTRA 1" ...).
     int extraLines = 0;
+    // Commands heard within this many milliseconds of a client opening the
+    // device are neither answered nor carried out: an instrument that needs a
+    // moment after the port opens.
+    int deafAfterOpenMs = 0;
+    // The echo line of every this-many-th reply arrives with its first
+    // character replaced: noise on the echo alone.
+    int badEchoEvery = 0;
+    // A command that is this text, or this text followed by a blank and more,
+    // is answered "NG" and not carried out: an instrument that refuses it.
+    QString refusedCommand;
     // Seed of the random choice of dropped and garbled characters.
     quint32 seed = 2200;
 
     bool any() const;
     // Applies one option text: "silent", "late:MS", "drop:SHARE", "garble:SHARE",
-    // "cut:LINES", "hangup[:COMMANDS]", "pause:MS", "extra:LINES", "seed:N", "none". A share above
-    // 1 is read as a percentage. Returns false (and a reason) for an unknown or bad text.
+    // "cut:LINES", "hangup[:COMMANDS]", "pause:MS", "extra:LINES", "deaf:MS", "badecho:N",
+    // "ng:COMMAND", "seed:N", "none". A share above 1 is read as a percentage. Returns false (and a
+    // reason) for an unknown or bad text.
     static bool apply(const QString &option, SimFaults &faults, QString *error = nullptr);
 };
 
@@ -207,4 +218,5 @@ private:
 
     SimFaults m_faults;
     std::mt19937 m_rng;
+    int m_replies = 0; // replies disturbed since the faults were set
 };

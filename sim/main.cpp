@@ -44,7 +44,8 @@ int main(int argc, char *argv[])
         QStringLiteral("fault"),
         QStringLiteral("Fault mode (repeatable): silent, late:MS, drop:SHARE, garble:SHARE, "
                        "cut:LINES, hangup[:COMMANDS], pause:MS (before the answer line), "
-                       "extra:LINES (after every reply), seed:N."),
+                       "extra:LINES (after every reply), deaf:MS (after the device is opened), "
+                       "badecho:N (every Nth echo), ng:COMMAND (refused), seed:N."),
         QStringLiteral("MODE[:ARG]"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Do not print received commands."));

@@ -131,6 +131,7 @@ private Q_SLOTS:
     void ptyPacing();
     void ptyLateFirstChar();
     void ptyHangUp();
+    void ptyDeafAfterOpen();
 
 private:
     QByteArray run(const QByteArray &command) { return m_engine->feed(command + '\r'); }
@@ -507,6 +508,10 @@ void tst_Sim::faults_data()
     QTest::newRow("drop half") << QStringList{"drop:0.5", "seed:7"} << QByteArray("half") << true;
     QTest::newRow("none resets") << QStringList{"silent", "none"} << QByteArray("BEEP 0\rOK\r")
                                  << true;
+    QTest::newRow("refused") << QStringList{"ng:BEEP"} << QByteArray("BEEP 0\rNG\r") << false;
+    QTest::newRow("another refused")
+        << QStringList{"ng:BEEP 00"} << QByteArray("BEEP 0\rOK\r") << true;
+    QTest::newRow("bad echo") << QStringList{"badecho:1"} << QByteArray("#EEP 0\rOK\r") << true;
 }
 
 void tst_Sim::faults()
@@ -546,6 +551,9 @@ void tst_Sim::faultOptions_data()
     QTest::newRow("drop too much") << "drop:150" << false;
     QTest::newRow("cut negative") << "cut:-1" << false;
     QTest::newRow("unknown") << "flaky" << false;
+    QTest::newRow("deaf") << "deaf:250" << true;
+    QTest::newRow("refused without a command") << "ng" << false;
+    QTest::newRow("bad echo without a count") << "badecho:x" << false;
 }
 
 void tst_Sim::faultOptions()
@@ -653,6 +661,31 @@ void tst_Sim::ptyHangUp()
     QTRY_COMPARE_WITH_TIMEOUT(hung.size(), 1, 5000);
     QCOMPARE(sim.receivedCommands(), (QStringList{"BEEP", "LIT"}));
     ::close(fd);
+}
+
+// Deaf for a time after every open of the device: what is heard then is
+// recorded but neither answered nor carried out.
+void tst_Sim::ptyDeafAfterOpen()
+{
+    PtyInstrument sim;
+    QVERIFY(sim.start());
+    SimFaults f;
+    QVERIFY(SimFaults::apply("deaf:300", f));
+    sim.setFaults(f);
+    for (int round = 1; round <= 2; ++round) {
+        QElapsedTimer t;
+        t.start();
+        const int fd = openRaw(sim.devicePath());
+        QVERIFY(fd >= 0);
+        send(fd, "BEEP 0");
+        QVERIFY(sim.waitForCommands(2 * round - 1, 5000));
+        QTest::qSleep(int(std::max<qint64>(0, 400 - t.elapsed())));
+        send(fd, "LIT");
+        QCOMPARE(readLines(fd, 3, 5000), QByteArray("LIT\rOK\r1\r"));
+        ::close(fd);
+    }
+    QCOMPARE(sim.receivedCommands(), (QStringList{"BEEP 0", "LIT", "BEEP 0", "LIT"}));
+    QCOMPARE(sim.withEngine([](SimEngine &e) { return e.setting("BEEP"); }), QString("1"));
 }
 
 QTEST_GUILESS_MAIN(tst_Sim)
