@@ -1,5 +1,7 @@
 #include "link/AnswerShape.h"
 
+#include "control/StepCheck.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -10,6 +12,18 @@ bool matches(const QString &pattern, const QString &text)
     // Anchored, so a field never passes on a matching part.
     const QRegularExpression re(QRegularExpression::anchoredPattern(pattern));
     return re.match(text).hasMatch();
+}
+
+// A field of digits only whose value lies in lo...hi (leading zeros are
+// only zeros).
+bool countIn(const QString &digits, int lo, int hi)
+{
+    qsizetype first = 0;
+    while (first + 1 < digits.size() && digits.at(first) == QLatin1Char('0'))
+        ++first;
+    bool ok = false;
+    const int v = digits.size() - first <= 9 ? digits.mid(first).toInt(&ok) : -1;
+    return ok && v >= lo && v <= hi;
 }
 
 const QString kTemperature = QStringLiteral(R"(\*|[+-]\d{3}\.\d{2})");
@@ -68,13 +82,28 @@ bool AnswerShape::switchValue(const QString &value)
 
 bool AnswerShape::pattern(const QString &record)
 {
-    return record.isEmpty() || matches(QStringLiteral(R"(\d+ \d+ \d+ \d+)"), record);
+    if (record.isEmpty())
+        return true;
+    if (!matches(QStringLiteral(R"(\d+ \d+ \d+ \d+)"), record))
+        return false;
+    // In range too: a dropped digit leaves a number of the right shape.
+    const QStringList f = record.split(QLatin1Char(' '));
+    return countIn(f[0], 0, 50) && countIn(f[2], 0, 99) && countIn(f[3], 0, 99) &&
+           f[2].toInt() <= f[3].toInt();
 }
 
 bool AnswerShape::step(const QString &record)
 {
-    return matches(QStringLiteral(R"(\* \* \* \* \*)"), record) ||
-           matches(QStringLiteral(R"(\d+ \d+ \d+ [+-]?\d+(\.\d+)? (\d+:\d+:\d+|\d+))"), record);
+    if (matches(QStringLiteral(R"(\* \* \* \* \*)"), record))
+        return true;
+    if (!matches(QStringLiteral(R"([0-3] [01] [01] [+-]?\d+(\.\d+)? (\d+:\d+:\d+|\d+))"), record))
+        return false;
+    // A dropped digit keeps the shape ("+02575" for "+025.75"): the
+    // temperature must be a set temperature, the hold time at most ten
+    // hours by the editor's own rule, which takes "0:0:90" too.
+    const QStringList f = record.split(QLatin1Char(' '));
+    return StepCheck::checkTemperature(f[3]) == StepCheck::TempResult::Valid &&
+           StepCheck::timeValidRuleB(f[4]);
 }
 
 bool AnswerShape::storedValue(const QString &section, const QString &key, const QString &value)

@@ -21,12 +21,15 @@ public:
     static bool unit(const QString &value);
     // Beeper, backlight and fan: one whole number.
     static bool switchValue(const QString &value);
-    // Pattern record as stored (trimmed): four whole numbers, or empty for a
-    // pattern the instrument does not hold (its "*" fields are not kept).
+    // Pattern record as stored (trimmed): four whole numbers, the loop count
+    // 0-50 and the start and end steps 0-99, start not after end; or empty
+    // for a pattern the instrument does not hold (its "*" fields are not
+    // kept).
     static bool pattern(const QString &record);
-    // Step record as stored (trimmed): sensor, heater and fan as whole
-    // numbers, a temperature, a hold time (h:m:s or whole seconds); or "*"
-    // in all five fields for a step the instrument does not hold.
+    // Step record as stored (trimmed): sensor 0-3, heater and fan 0 or 1, a
+    // temperature from -50 to 150 on the 0.05 grid, a hold time (h:m:s or
+    // whole seconds) of at most ten hours; or "*" in all five fields for a
+    // step the instrument does not hold.
     static bool step(const QString &record);
 
     // The check for a value the read stores under `key` of `section`; true

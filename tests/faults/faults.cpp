@@ -2,7 +2,7 @@
 // instrument, each time with a random mix of the simulator's fault modes.
 // For every session it reports how the program ended (exit status, signal,
 // or a hang past the time limit), whether every value it stored in the
-// configuration file has the shape of its record, and the seed that
+// configuration file has the shape and range of its record, and the seed that
 // reproduces the session:
 //
 //   krm-faults --program PATH [--sessions N] [--seed S] [--jobs J] [--limit SEC]
@@ -58,11 +58,13 @@ QStringList faultMix(quint32 seed)
     // Not a fault: half the sessions read with the program's fast read.
     if (chance(50))
         mix << QLatin1String(FastRead);
+    if (chance(15))
+        mix << QStringLiteral("deaf:%1").arg(100 + r.bounded(300));
     mix << QStringLiteral("seed:%1").arg(seed);
     return mix;
 }
 
-// Keys the whole-set read stores that hold a value without the shape of
+// Keys the whole-set read stores that hold a value without the shape or range of
 // their record; `missing` counts keys a reported success did not store.
 QStringList malformedValues(const QString &iniPath, bool ready, int &missing)
 {

@@ -416,6 +416,20 @@ void tst_parsers::answerShapes_data()
     row("noisy step", "STEP", "STEP35", "_ * * *", false);
     row("step half held", "STEP", "STEP3", "0 * 0 +040.00 00:00:30", false);
     row("noisy hold time", "STEP", "STEP3", "0 0 0 +040.00 00:0#:30", false);
+    // Dropped digits keep the shape; the ranges catch what they can.
+    row("temperature lost its point", "STEP", "STEP15", "0 0 0 +02575 00:00:30", false);
+    row("temperature off the grid", "STEP", "STEP15", "0 0 0 +025.72 00:00:30", false);
+    row("coldest step", "STEP", "STEP15", "3 1 1 -050.00 10:00:00", true);
+    row("hotter than the range", "STEP", "STEP15", "0 0 0 +150.05 00:00:30", false);
+    row("hold over ten hours", "STEP", "STEP98", "0 0 0 +025.00 10:00:01", false);
+    row("hold as parts", "STEP", "STEP98", "0 0 0 +025.00 0:0:90", true);
+    row("hold lost a digit", "STEP", "STEP98", "0 0 0 +025.00 00:3:26", true);
+    row("sensor 4", "STEP", "STEP2", "4 0 0 +025.00 00:00:30", false);
+    row("fan flag 2", "STEP", "STEP2", "0 0 2 +025.00 00:00:30", false);
+    row("loop 50 to step 99", "PATTERN", "PATTERN1", "50 1 0 99", true);
+    row("loop 51", "PATTERN", "PATTERN1", "51 1 0 9", false);
+    row("end step 100", "PATTERN", "PATTERN1", "1 1 0 100", false);
+    row("start after end", "PATTERN", "PATTERN1", "1 1 7 5", false);
     row("key the read never writes", "COM", "para", "anything", true);
     row("log is fixed text", "LOG", "para", "1 1", true);
 }
