@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -65,6 +66,14 @@ SerialLink::~SerialLink()
 bool SerialLink::CommOk() const
 {
     return m_p.CommOk;
+}
+
+void SerialLink::markHealthy()
+{
+    const QSerialPort::SerialPortError e = m_port.error();
+    if (m_port.isOpen() && !m_p.CommOk &&
+        (e == QSerialPort::NoError || e == QSerialPort::TimeoutError))
+        setCommOk(true);
 }
 
 void SerialLink::setCommOk(bool ok)
@@ -172,6 +181,7 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
     m_echo = text.trimmed();
     m_held.clear();
     m_heldLineStart = 0;
+    m_lastPollTimedOut = false;
 
     if (m_port.isOpen() && m_p.CommOk) {
         writeLine(text);
@@ -198,6 +208,7 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
                 QMetaObject::invokeMethod(this, &SerialLink::drain, Qt::QueuedConnection);
             }
         } else {
+            m_lastPollTimedOut = true;
             setCommOk(false);
         }
     } else {
@@ -252,14 +263,31 @@ void SerialLink::releaseHeld()
 {
     if (!m_echoPending)
         return;
-    // The echo never came (noise, a cut reply, no reply): the parser gets
-    // everything as it would have without the early end.
+    // The echo never came as sent (noise on it, a cut reply, no reply).
     m_echoPending = false;
-    const QString held = m_held;
-    m_held.clear();
+    const QString held = std::exchange(m_held, QString());
     m_heldLineStart = 0;
-    for (const QChar c : held)
+    for (const QChar c : QStringView(held).mid(replyStart(held)))
         m_parsers.dispatch(str, c);
+}
+
+qsizetype SerialLink::replyStart(const QString &held)
+{
+    // Lines of the previous reply may lead what was held; they end where this
+    // reply's echo begins, the line before its acknowledgement. The last
+    // acknowledgement is this reply's own: only values follow it.
+    QList<qsizetype> starts{0};
+    qsizetype from = 0;
+    qsizetype found = 0;
+    for (qsizetype cr = held.indexOf(QLatin1Char('\r')); cr >= 0;
+         cr = held.indexOf(QLatin1Char('\r'), from)) {
+        const QString line = held.mid(from, cr - from).trimmed();
+        if (starts.size() >= 2 && (line == QLatin1String("OK") || line == QLatin1String("NG")))
+            found = starts.at(starts.size() - 2);
+        from = cr + 1;
+        starts.append(from);
+    }
+    return found;
 }
 
 void SerialLink::waitQuiet(int quietMs, double maxSeconds)

@@ -33,8 +33,10 @@ public:
     // waits delaySeconds with events serviced. When `answered` is given, the
     // wait ends earlier, once it holds (the reply's wanted line is in); the
     // parser then gets only the echo of `text` and what follows it, so lines
-    // of an earlier reply still arriving never pass for this one. Without the
-    // echo in time it gets everything received, as without `answered`.
+    // of an earlier reply still arriving never pass for this one. Without a
+    // recognisable echo in time (noise on it) the reply is taken to start at
+    // the line before its acknowledgement ("OK" or "NG"); without that either
+    // the parser gets everything received, as without `answered`.
     void SendCommand(const QString &text, const QString &awaitedKey, double delaySeconds,
                      const std::function<bool()> &answered = {});
     // Runs the event loop until the given time has passed.
@@ -62,6 +64,14 @@ public:
     void discardInput();
 
     bool CommOk() const;
+    // Whether the last SendCommand polled for its first reply character and
+    // gave up (the instrument did not start to answer in time).
+    bool lastPollTimedOut() const { return m_lastPollTimedOut; }
+    // Marks the link healthy again with the port kept open, so that the next
+    // command is polled as usual rather than sent after a reopen: for a
+    // caller that knows the port is good and only the instrument was slow
+    // (reopening would restart an instrument's start-up pause).
+    void markHealthy();
 
     // The device opened for a port number. A forced device (from the command
     // line or a device chosen in the port window) replaces the mapping of port
@@ -109,6 +119,7 @@ private:
     void writeLine(const QString &text);
     void waitForAnswer(double seconds, const std::function<bool()> &answered);
     void releaseHeld();
+    static qsizetype replyStart(const QString &held);
 
     Parameter &m_p;
     Reception_Show &m_parsers;
@@ -125,6 +136,7 @@ private:
     bool m_inPoll = false;
     bool m_drainQueued = false;
     bool m_lossQueued = false; // the close of a lost device is on its way
+    bool m_lastPollTimedOut = false;
     // Early-ending wait: characters held back until the echo line arrives.
     bool m_echoPending = false;
     QString m_echo;

@@ -6,6 +6,7 @@
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -77,7 +78,20 @@ bool SettingsTransfer::fastReadOn() const
 
 void SettingsTransfer::ReadAllSettings(bool &all_flg)
 {
-    const bool fast = fastReadOn();
+    if (fastReadOn()) {
+        if (readOnce(true))
+            return;
+        // Whatever made the fast read fail, the normal read runs at once and
+        // only its failure counts: the fast read may end no worse. It starts
+        // as a first read would, on the open port with the link healthy.
+        m_link.markHealthy();
+    }
+    if (!readOnce(false))
+        failRead(all_flg);
+}
+
+bool SettingsTransfer::readOnce(bool fast)
+{
     // In the fast read a query's wait ends once its parser has seen the end
     // of line 3, the line that holds the answer.
     auto lineThreeIn = [fast](const int &crCount) -> std::function<bool()> {
@@ -106,17 +120,27 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         SerialLink::WaitSeconds(0.5);
 
     for (int n = 0; n < 4; ++n) {
-        m_parsers.resetSen();
-        m_p.SenReply.clear();
-        m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06,
-                           lineThreeIn(m_parsers.SenCrCount));
+        auto query = [&] {
+            m_parsers.resetSen();
+            m_p.SenReply.clear();
+            m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06,
+                               lineThreeIn(m_parsers.SenCrCount));
+        };
+        query();
+        if (fast && n == 0 && m_link.lastPollTimedOut() && m_link.isOpen()) {
+            // An instrument may need a moment after the port opens, which
+            // the pause skipped above gave it: make that pause now and ask
+            // once more, on the same open port.
+            SerialLink::WaitSeconds(0.5);
+            m_link.markHealthy();
+            query();
+        }
         const QString reply = m_p.SenReply;
         // An answer without the shape of a sensor record (noise on the line,
         // a cut reply) is as good as no answer: storing it would corrupt the
         // record that the next write sends.
         if (!AnswerShape::sensorReply(n, reply)) {
-            failRead(all_flg);
-            return;
+            return false;
         }
         const QStringList f = reply.split(QLatin1Char(' '));
         if (m_view)
@@ -131,32 +155,28 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
 
     const QString uni = single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06);
     if (!AnswerShape::unit(uni)) {
-        failRead(all_flg);
-        return;
+        return false;
     }
     m_ini.IniWritePara(QStringLiteral("UNI"), kEmpty, uni);
     m_p.UniPara = uni;
 
     const QString beep = single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05);
     if (!AnswerShape::switchValue(beep)) {
-        failRead(all_flg);
-        return;
+        return false;
     }
     m_ini.IniWritePara(QStringLiteral("BEEP"), kEmpty, beep);
     progress(2);
 
     const QString lit = single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06);
     if (!AnswerShape::switchValue(lit)) {
-        failRead(all_flg);
-        return;
+        return false;
     }
     m_ini.IniWritePara(QStringLiteral("LIT"), kEmpty, lit);
     progress(3);
 
     const QString log = single(QStringLiteral("LOG"), m_parsers.LogCrCount, m_p.LogReply, 0.06);
     if (log.isEmpty()) {
-        failRead(all_flg);
-        return;
+        return false;
     }
     // The program always has the instrument log this way; the answer itself
     // is not kept.
@@ -175,8 +195,7 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
         m_link.discardInput();
     }
     if (!AnswerShape::switchValue(m_p.FanReply)) {
-        failRead(all_flg);
-        return;
+        return false;
     }
     m_ini.IniWritePara(QStringLiteral("FAN"), kEmpty, m_p.FanReply);
     progress(4);
@@ -207,20 +226,44 @@ void SettingsTransfer::ReadAllSettings(bool &all_flg)
                  [](int n) { return 5 + 5 * n; }) ||
         !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_parsers.LsCrCount,
                  m_p.LsReply, m_p.StepPara.data(), &AnswerShape::step,
-                 [](int n) { return 50 + n; })) {
-        failRead(all_flg);
-        return;
-    }
+                 [](int n) { return 50 + n; }))
+        return false;
 
     // The last answer's wait ended at its line 3: let anything after it come
     // in now, so it cannot reach the next command's parser.
     if (fast)
         m_link.waitQuiet(SerialLink::QuietGapMs, 0.06);
     m_link.str.clear();
+    return true;
+}
+
+QString SettingsTransfer::writeFailureDetail(const QString &retryHint) const
+{
+    QString text;
+    if (!m_refused.isEmpty()) {
+        text = QStringLiteral("\n本体が受け付けなかったコマンド：");
+        for (qsizetype i = 0; i < std::min<qsizetype>(m_refused.size(), MaxRefusedNamed); ++i) {
+            // Shown as sent, but one line of printable text whatever the
+            // file held.
+            QString shown = m_refused.at(i).left(60);
+            for (QChar &c : shown) {
+                if (!c.isPrint())
+                    c = QLatin1Char('?');
+            }
+            text += QLatin1Char('\n') + shown;
+        }
+        if (m_refused.size() > MaxRefusedNamed)
+            text += QStringLiteral("\nほか%1件").arg(m_refused.size() - MaxRefusedNamed);
+    }
+    if (m_refused.isEmpty() || m_writeStopped)
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + retryHint;
+    return text;
 }
 
 bool SettingsTransfer::WriteAllSettings()
 {
+    m_refused.clear();
+    m_writeStopped = true;
     auto progress = [this](int v) {
         if (m_view)
             m_view->setWriteProgress(v);
@@ -228,10 +271,21 @@ bool SettingsTransfer::WriteAllSettings()
     auto finish = [this](bool completed) {
         if (m_view)
             m_view->closeProgressWindow();
-        return completed;
+        return completed && m_refused.isEmpty();
     };
-    auto send = [this](const QString &text, double delay) {
+    // Every answer is read: a command the instrument refuses ("NG", or no
+    // "OK") does not stop the write, but the write has then failed and the
+    // command is named. A command with no answer at all stops it.
+    QStringList lines;
+    QObject listening;
+    QObject::connect(&m_link, &SerialLink::lineReceived, &listening,
+                     [&lines](const QString &line) { lines.append(line.trimmed()); });
+    auto send = [&](const QString &text, double delay) {
+        lines.clear();
         m_link.SendCommand(text, kEmpty, delay);
+        if (m_link.CommOk() &&
+            (lines.contains(QLatin1String("NG")) || !lines.contains(QLatin1String("OK"))))
+            m_refused.append(text);
     };
     auto para = [this](const char *section) {
         return m_ini.IniRead(QString::fromLatin1(section), kEmpty);
@@ -315,6 +369,7 @@ bool SettingsTransfer::WriteAllSettings()
 
     send(QStringLiteral("SAVE"), 6.0);
     const bool saved = m_link.CommOk();
+    m_writeStopped = !saved;
     if (saved)
         progress(149);
     return finish(saved);

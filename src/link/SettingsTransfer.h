@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 struct Parameter;
 class SerialLink;
@@ -35,7 +36,10 @@ public:
     // answer line is in (never later than the usual delay). On when set here
     // (the command line) or when the configuration file holds "1" under
     // FastReadSection/FastReadKey. It also skips the pause before the first
-    // query. Commands, timeouts, stored values and failures are unchanged.
+    // query, making it (and asking once more) only when the first query gets
+    // no answer. Commands, timeouts and stored values are unchanged, and a
+    // fast read that fails is followed at once by the normal read, whose
+    // result is the read's result.
     void setFastRead(bool on) { m_fastRead = on; }
     bool fastReadOn() const;
     static constexpr const char *FastReadSection = "FASTREAD";
@@ -47,9 +51,19 @@ public:
 
     // Sends every setting, pattern and step of the configuration file and
     // ends with "SAVE". Returns true only when every command was sent and
-    // answered, "SAVE" included; a fault part-way stops the write and returns
-    // false without sending anything more.
+    // acknowledged "OK", "SAVE" included. A command refused ("NG", or an
+    // answer without "OK") is noted and the write goes on; a command with no
+    // answer, or a fault part-way, stops the write and returns false without
+    // sending anything more.
     bool WriteAllSettings();
+    // Commands the last write sent that the instrument refused, in order.
+    const QStringList &refusedCommands() const { return m_refused; }
+    // What a failure message of the last write adds after its first
+    // sentence: the refused commands (the first MaxRefusedNamed of them
+    // named), and `retryHint` when the write stopped without an answer or
+    // nothing was refused.
+    QString writeFailureDetail(const QString &retryHint) const;
+    static constexpr qsizetype MaxRefusedNamed = 10;
 
     // Text of status-bar panel n+1 for a sensor record (use flag, upper,
     // lower, ...): name + "使用不可", or name + "上限：" + upper + "下限：" + lower.
@@ -62,6 +76,7 @@ public:
 
 private:
     void failRead(bool &all_flg);
+    bool readOnce(bool fast);
 
     SerialLink &m_link;
     Reception_Show &m_parsers;
@@ -69,4 +84,6 @@ private:
     Ini_Operation &m_ini;
     TransferView *m_view = nullptr;
     bool m_fastRead = false;
+    QStringList m_refused;
+    bool m_writeStopped = false;
 };

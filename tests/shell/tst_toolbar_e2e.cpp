@@ -97,6 +97,8 @@ private Q_SLOTS:
     void writeInterrupted();
     void writeRefused_data();
     void writeRefused();
+    void writeRefusedByInstrument_data();
+    void writeRefusedByInstrument();
     void alarmClear();
     void stopControl_data();
     void stopControl();
@@ -297,6 +299,42 @@ void tst_ToolbarE2E::writeRefused()
     QVERIFY(!w->isLoaded(QStringLiteral("frmDetailed_setting")));
     QVERIFY(fx.sim->waitForIdleLine(1000));
     QCOMPARE(fx.commands(), QStringList());
+}
+
+// The instrument answers "NG": the write goes on to "SAVE" but reports the
+// failure, naming what was refused (ten at most).
+void tst_ToolbarE2E::writeRefusedByInstrument_data()
+{
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("one step") << QStringLiteral("MKS 1")
+                              << QStringLiteral("\nMKS 1 0 0 0 +040.00 00:00:30");
+    QString removals;
+    for (int n = 2; n < 12; ++n)
+        removals += QStringLiteral("\nRS %1").arg(n);
+    QTest::newRow("every removal")
+        << QStringLiteral("RS") << removals + QStringLiteral("\nほか88件");
+}
+
+void tst_ToolbarE2E::writeRefusedByInstrument()
+{
+    QFETCH(QString, refused);
+    QFETCH(QString, named);
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    SimFaults faults;
+    QVERIFY(SimFaults::apply(QStringLiteral("ng:") + refused, faults));
+    fx.sim->setFaults(faults);
+
+    w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
+
+    QCOMPARE(fx.commands(), writeSequence());
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    QCOMPARE(fx.dialogs->lastMessage().text,
+             QStringLiteral("書き込み失敗しました。\n本体が受け付けなかったコマンド：") + named);
+    QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
+    QVERIFY(menuBarRestored(w));
 }
 
 void tst_ToolbarE2E::alarmClear()
