@@ -179,6 +179,15 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     return valueOf(m_lines[line]);
 }
 
+bool IniDocument::endsUnterminatedAt(const QString &section, const QString &key) const
+{
+    const int s = findSection(foldName(trimmed(section)));
+    if (s < 0 || m_lines.isEmpty())
+        return false;
+    const int line = m_firstKey.value(std::make_pair(s, foldName(trimmed(key))), -1);
+    return line == m_lines.size() - 1 && m_lines.last().eol == Eol::None;
+}
+
 bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
     const QString sectionName = trimmed(section).toString();

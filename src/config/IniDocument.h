@@ -37,6 +37,10 @@ public:
     // section or the key is absent. An empty value is an empty, non-null text.
     std::optional<QString> value(const QString &section, const QString &key) const;
 
+    // Whether the line value() reads for section/key is the last of the text
+    // and has no line end: what a file cut off inside that line looks like.
+    bool endsUnterminatedAt(const QString &section, const QString &key) const;
+
     // Replaces the first occurrence of section/key in place, or appends the key
     // at the end of its section, or appends the section at the end of the text.
     // Line breaks inside value are written as single spaces, since a value is

@@ -13,8 +13,9 @@ QString keyOrPara(const QString &key)
     return key.isEmpty() ? QStringLiteral("para") : key;
 }
 
-// The keys of a full parameter set, in the order they are checked.
-const QList<std::pair<QString, QString>> &parameterSetKeys()
+} // namespace
+
+const QList<std::pair<QString, QString>> &Ini_Operation::parameterSetKeys()
 {
     static const QList<std::pair<QString, QString>> keys = [] {
         QList<std::pair<QString, QString>> k;
@@ -30,8 +31,6 @@ const QList<std::pair<QString, QString>> &parameterSetKeys()
     }();
     return keys;
 }
-
-} // namespace
 
 void Ini_Operation::setWorkingFile(const QString &path)
 {

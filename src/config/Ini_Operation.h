@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 // The working configuration file and the reads and writes every part of the
 // program makes on it. Writes always go to the working file; reads come from
@@ -26,6 +29,10 @@ public:
     bool IniWritePara(const QString &section, const QString &key, const QString &value);
     // True when `Filename` holds every key of a full parameter set.
     bool IniCheck() const;
+
+    // The keys of a full parameter set (section, key), in the order they are
+    // checked: SEN0-3, UNI, BEEP, LIT, LOG, FAN, PATTERN0-9, STEP0-99.
+    static const QList<std::pair<QString, QString>> &parameterSetKeys();
 
 private:
     QString m_workingFile;

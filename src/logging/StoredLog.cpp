@@ -26,6 +26,7 @@ bool StoredLog::read(QIODevice &device)
     constexpr qint64 ChunkSize = 1 << 20;
     QByteArray pending;
     bool memo = false;
+    bool notLog = false;
     // Room for the whole text up front (quotes and commas make it smaller).
     if (const qint64 size = device.size(); size > 0 && size < (qint64(1) << 31)) {
         m_pool.reserve(qsizetype(size));
@@ -33,14 +34,22 @@ bool StoredLog::read(QIODevice &device)
     }
     auto takeLines = [&](bool atEnd) {
         qsizetype from = 0;
-        while (!memo) {
+        while (!memo && !notLog) {
             qsizetype nl = pending.indexOf('\n', from);
             if (nl < 0) {
-                if (!atEnd || from >= pending.size())
+                // No log line is anywhere near this long: refuse the file
+                // rather than gather it whole in search of a line end.
+                notLog = pending.size() - from > MaxLineBytes;
+                if (notLog || !atEnd || from >= pending.size())
                     break;
                 nl = pending.size();
             }
             QByteArrayView line(pending.constData() + from, nl - from);
+            // A NUL byte is never in a text log: this is some other file.
+            if (line.contains('\0')) {
+                notLog = true;
+                break;
+            }
             if (line.endsWith('\r'))
                 line.chop(1);
             // A memo appended to the log ends its samples: the memo text may
@@ -56,15 +65,19 @@ bool StoredLog::read(QIODevice &device)
         }
         pending.remove(0, std::min(from, pending.size()));
     };
-    while (!memo && !device.atEnd()) {
+    while (!memo && !notLog && !device.atEnd()) {
         const QByteArray chunk = device.read(ChunkSize);
         if (chunk.isEmpty())
             break;
         pending += chunk;
         takeLines(false);
     }
-    if (!memo)
+    if (!memo && !notLog)
         takeLines(true);
+    if (notLog) {
+        clear();
+        return false;
+    }
     m_pool.squeeze();
     m_ends.shrink_to_fit();
     return true;

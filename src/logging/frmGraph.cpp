@@ -662,6 +662,9 @@ void frmGraph::readStoredLog(const QString &path)
     canvas.clear();
     canvas.DrawGrid(p);
     if (!read) {
+        // Nothing was taken from the file: no pages to offer.
+        p_flg = false;
+        Com_page->hide();
         P1->update();
         return;
     }

@@ -39,3 +39,15 @@ bool copyFileAtomically(const QString &source, const QString &target, QString *e
     }
     return true;
 }
+
+bool writeFileAtomically(const QString &target, const QByteArray &bytes, QString *error)
+{
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        if (error)
+            *error = out.errorString();
+        out.cancelWriting();
+        return false;
+    }
+    return true;
+}

@@ -11,6 +11,7 @@
 #include "logging/LoggingWindows.h"
 #include "settings/SettingsWindows.h"
 #include "settings/frmDetailed_setting.h"
+#include "shell/ConfigSet.h"
 #include "shell/Dialogs.h"
 #include "shell/FileCopy.h"
 #include "shell/LinkWatchWindows.h"
@@ -1044,27 +1045,12 @@ void KRM2200::file_open()
     if (chosen.isEmpty())
         return;
     const QString path = QDir::fromNativeSeparators(chosen);
-    cfg.Filename = path;
-    const bool complete = cfg.IniCheck();
+    // Reads come from the working file throughout: the set is checked whole,
+    // and only what passed is written over the working file.
     cfg.Filename = cfg.workingFile();
-    if (!complete) {
-        Dialogs::instance().message(
-            this,
-            QStringLiteral("ファイルの読み込みに失敗しました。\n"
-                           "ファイルが破損しているか存在しない可能性があります。"),
-            errorTitle());
-        return;
-    }
-    QString reason;
-    if (!copyFileAtomically(path, cfg.workingFile(), &reason)) {
-        // The working file is as it was; say so rather than "読み込み完了".
-        Dialogs::instance().message(
-            this,
-            QStringLiteral("ファイルの読み込みに失敗しました。\n"
-                           "構成設定を作業ファイルへコピーできませんでした。"
-                           "（%1）")
-                .arg(reason),
-            errorTitle());
+    const ConfigSet::Result opened = ConfigSet::open(path, cfg.workingFile());
+    if (!opened.opened) {
+        Dialogs::instance().message(this, opened.message, errorTitle());
         return;
     }
     m_setFilePath = path;
@@ -1072,7 +1058,6 @@ void KRM2200::file_open()
     for (const QString &name : kConfigWindows)
         unloadWindow(name);
     Dialogs::instance().message(this, QStringLiteral("読み込み完了"), confirmTitle());
-    cfg.Filename = cfg.workingFile();
 }
 
 namespace {
@@ -1227,9 +1212,10 @@ void KRM2200::toolbarWrite()
                 Dialogs::instance().message(this, QStringLiteral("書き込み完了しました。"),
                                             QStringLiteral("完了"));
             else
-                Dialogs::instance().message(
-                    this, QStringLiteral("書き込み失敗しました。") + transferRetryText(),
-                    confirmTitle());
+                Dialogs::instance().message(this,
+                                            QStringLiteral("書き込み失敗しました。") +
+                                                m_transfer->writeFailureDetail(transferRetryText()),
+                                            confirmTitle());
             closeSplashrw();
         }
     }

@@ -327,16 +327,22 @@ void tst_Logging::storedLog_data()
     QTest::addColumn<qint64>("count");
     QTest::addColumn<QString>("value2"); // sensor 0 of the last sample
     QTest::addColumn<int>("interval");   // -1: none
-    QTest::newRow("written log") << logLines(3) << qint64(3) << "+025.00" << 5;
+    QTest::addColumn<bool>("isLog");
+    QTest::newRow("written log") << logLines(3) << qint64(3) << "+025.00" << 5 << true;
     QTest::newRow("short lines skipped")
         << QByteArray("\"00:00:00\",\"1\",\"2\",\"3\",\"4\"\n\"x\",\"y\"\r\n"
                       "\"00:01:00\",\"5\",\"6\",\"7\",\"8\",\"9\",\"10\"")
-        << qint64(2) << "5" << 60;
+        << qint64(2) << "5" << 60 << true;
     QTest::newRow("memo stops the samples")
-        << logLines(2, "\"\r\n\"\r\n\"-MEMO-\"\r\n\"a,b,c,d,e,f\"\r\n") << qint64(2) << "+025.00"
-        << 5;
-    QTest::newRow("single line") << logLines(1) << qint64(1) << "+025.00" << -1;
-    QTest::newRow("empty") << QByteArray() << qint64(0) << "" << -1;
+        << logLines(2, QByteArrayLiteral("\"\r\n\"\r\n\"-MEMO-\"\r\n\"a,b,\0c,d,e,f\"\r\n"))
+        << qint64(2) << "+025.00" << 5 << true;
+    QTest::newRow("single line") << logLines(1) << qint64(1) << "+025.00" << -1 << true;
+    QTest::newRow("empty") << QByteArray() << qint64(0) << "" << -1 << true;
+    // Other files are refused whole, at the first sign.
+    QTest::newRow("NUL byte") << logLines(2, QByteArrayLiteral("\",\"\0,,,,\r\n")) << qint64(0)
+                              << "" << -1 << false;
+    QTest::newRow("line without end") << logLines(1) + QByteArray(StoredLog::MaxLineBytes + 1, ',')
+                                      << qint64(0) << "" << -1 << false;
 }
 
 void tst_Logging::storedLog()
@@ -345,10 +351,11 @@ void tst_Logging::storedLog()
     QFETCH(qint64, count);
     QFETCH(QString, value2);
     QFETCH(int, interval);
+    QFETCH(bool, isLog);
     QBuffer buffer(&content);
     QVERIFY(buffer.open(QIODevice::ReadOnly));
     StoredLog log;
-    QVERIFY(log.read(buffer));
+    QCOMPARE(log.read(buffer), isLog);
     QCOMPARE(log.count(), count);
     QCOMPARE(log.value(0, count - 1), value2);
     QCOMPARE(log.value(0, count), QString());

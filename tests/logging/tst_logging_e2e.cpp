@@ -316,6 +316,16 @@ void tst_LoggingE2E::storedLogPages()
     graph->Combo_min->setCurrentText(QStringLiteral("25"));
     QCOMPARE(graph->Combo_max->currentText(), QStringLiteral("30"));
     QCOMPARE(graph->l202->text(), QStringLiteral("27.5[℃]"));
+
+    // 200 MB that are no log: refused at once, no page offered.
+    const QString other = r.f.appDir() + QStringLiteral("/other.txt");
+    QVERIFY(ShellFixture::writeLargeNonText(other, 200LL * 1024 * 1024));
+    r.f.dialogs->answerOpenFile(other);
+    graph->C_read->click();
+    QFile::remove(other);
+    QCOMPARE(graph->storedLog().count(), 0);
+    QCOMPARE(graph->Com_page->count(), 0);
+    QVERIFY(graph->Com_page->isHidden());
 }
 
 void tst_LoggingE2E::printsA4Landscape()

@@ -103,6 +103,19 @@ struct ShellFixture {
         return f.write(content.toUtf8()) == content.toUtf8().size();
     }
 
+    // A file of `size` bytes that is not text: binary bytes (NUL among them)
+    // up front, the rest a hole, so it takes no room on the disk.
+    static bool writeLargeNonText(const QString &path, qint64 size)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        QByteArray head(64 * 1024, '\0');
+        for (qsizetype i = 0; i < head.size(); ++i)
+            head[i] = char((i * 7919) % 251);
+        return f.write(head) == head.size() && f.resize(size);
+    }
+
     // A configuration holding every key of a full parameter set. `mark` goes
     // into the BEEP value so that copies can be told apart; `logValue` is the
     // LOG value; `skipKey` leaves one key out; `empty` leaves every value empty.

@@ -120,8 +120,9 @@ private Q_SLOTS:
     // ---- configuration sets ----
     void openGoodSet_data();
     void openGoodSet();
-    void openSetMissingKeyIsRefused();
-    void openSetWithEmptyValues();
+    void openDamagedSetIsRefused_data();
+    void openDamagedSetIsRefused();
+    void openSetWithFreeSlots();
     void openCancelled();
     void openFailedCopy();
     void openClosesConfigurationWindows();
@@ -839,22 +840,61 @@ void tst_Shell::openGoodSet()
     QCOMPARE(fx.dialogs->records().constFirst().text, QStringLiteral("構成設定 (*.ini)"));
 }
 
-void tst_Shell::openSetMissingKeyIsRefused()
+// A set that is not whole or holds a value the instrument must not get is
+// refused, naming the first key that failed; the working file stays as it
+// was.
+void tst_Shell::openDamagedSetIsRefused_data()
 {
+    QTest::addColumn<QByteArray>("content"); // empty: a 200 MB file that is no set
+    QTest::addColumn<QString>("named");
+    const QByteArray good = ShellFixture::completeConfig(QStringLiteral("7")).toUtf8();
+    const QByteArray lastStep = good.left(good.indexOf("STEP99=") + 7);
+    QTest::newRow("key missing") << ShellFixture::completeConfig(QStringLiteral("7"),
+                                                                 QStringLiteral("1 1"),
+                                                                 QStringLiteral("STEP57"))
+                                        .toUtf8()
+                                 << QStringLiteral("[STEP] STEP57");
+    QTest::newRow("cut inside the last step")
+        << lastStep + "0 0 0 +02" << QStringLiteral("[STEP] STEP99");
+    QTest::newRow("cut right after the last key") << lastStep << QStringLiteral("[STEP] STEP99");
+    QByteArray garbage;
+    for (const QByteArray &line : good.split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        garbage += eq < 0 ? line : line.left(eq + 1) + QByteArray("\x01\xfe\0#%", 5);
+        garbage += '\n';
+    }
+    QTest::newRow("garbage values") << garbage << QStringLiteral("[SEN] SEN0");
+    QTest::newRow("settings empty")
+        << ShellFixture::completeConfig({}, {}, {}, true).toUtf8() << QStringLiteral("[SEN] SEN0");
+    QByteArray dropped = good;
+    dropped.replace("STEP1=0 0 0 +040.00", "STEP1=0 0 0 +04000");
+    QTest::newRow("temperature lost its point") << dropped << QStringLiteral("[STEP] STEP1");
+    QTest::newRow("200 MB") << QByteArray() << QString();
+}
+
+void tst_Shell::openDamagedSetIsRefused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, named);
     ShellFixture fx;
     KRM2200 *w = portlessWindow(fx);
     const QString before = ShellFixture::text(fx.iniPath());
     const QString set = fx.appDir() + QStringLiteral("/broken.ini");
-    QVERIFY(
-        fx.writeText(set, ShellFixture::completeConfig(QStringLiteral("7"), QStringLiteral("1 1"),
-                                                       QStringLiteral("STEP57"))));
+    if (content.isEmpty()) {
+        QVERIFY(ShellFixture::writeLargeNonText(set, 200LL * 1024 * 1024));
+    } else {
+        QFile f(set);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+    }
     param().LogInterval = 9;
     fx.dialogs->answerOpenFile(set);
     w->Toolbar1_ButtonClick(QStringLiteral("LOAD"));
+    QFile::remove(set);
     QCOMPARE(fx.dialogs->messages().size(), 1);
     QCOMPARE(fx.dialogs->lastMessage().text,
              QStringLiteral("ファイルの読み込みに失敗しました。\n"
-                            "ファイルが破損しているか存在しない可能性があります。"));
+                            "ファイルが破損しているか存在しない可能性があります。") +
+                 (named.isEmpty() ? QString() : QStringLiteral("\n問題のある項目：") + named));
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
     QCOMPARE(ShellFixture::text(fx.iniPath()), before);
     QCOMPARE(w->Filename(), fx.iniPath());
@@ -862,13 +902,16 @@ void tst_Shell::openSetMissingKeyIsRefused()
     QCOMPARE(param().LogInterval, 9);
 }
 
-void tst_Shell::openSetWithEmptyValues()
+// Free pattern and step slots are written empty by the editor: such a set
+// opens.
+void tst_Shell::openSetWithFreeSlots()
 {
     ShellFixture fx;
     KRM2200 *w = portlessWindow(fx);
-    const QString set = fx.appDir() + QStringLiteral("/empty.ini");
-    const QString content =
-        ShellFixture::completeConfig(QString(), QString(), QString(), /*empty=*/true);
+    const QString set = fx.appDir() + QStringLiteral("/free.ini");
+    QString content = ShellFixture::completeConfig();
+    content.replace(QStringLiteral("=* * * * *"), QStringLiteral("="));
+    content.replace(QStringLiteral("PATTERN0=1 0 0 1"), QStringLiteral("PATTERN0="));
     QVERIFY(fx.writeText(set, content));
     fx.dialogs->answerOpenFile(set);
     w->file_open();
