@@ -103,7 +103,7 @@ bool AnswerShape::step(const QString &record)
     // hours by the editor's own rule, which takes "0:0:90" too.
     const QStringList f = record.split(QLatin1Char(' '));
     return StepCheck::checkTemperature(f[3]) == StepCheck::TempResult::Valid &&
-           StepCheck::timeValidRuleB(f[4]);
+           StepCheck::timeValid(f[4]);
 }
 
 bool AnswerShape::storedValue(const QString &section, const QString &key, const QString &value)
