@@ -63,15 +63,11 @@ int statusSample()
     QStringList echoed;
     int n = 0;
     parsers.onStatus = [&](const StatusReport &r) {
-        for (int k = 0; k < 4; ++k) {
-            QStringList &a = p.SenValues[size_t(k)];
-            while (a.size() < n + 3)
-                a.append(QString());
-            a[n] = r.temps.at(k);
-        }
+        if (p.SenValues.size() < n + 3)
+            p.SenValues.resize(n + 3);
+        p.SenValues.set(n, r.temps.mid(0, 4));
         canvas.PlotSample(
-            p, [&p](int k, qint64 i) { return p.SenValues[size_t(k)].value(qsizetype(i)); },
-            n - p.GraphPageStart, n);
+            p, [&p](int k, qint64 i) { return p.SenValues.text(k, i); }, n - p.GraphPageStart, n);
         file.writeLine(
             LogFile::formatLine(LogFile::FormatElapsed(5LL * n), r.temps, r.status.at(1)));
         echoed << QString::number(n) + QLatin1Char(' ') + r.temps.at(0);

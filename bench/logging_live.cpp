@@ -1,8 +1,10 @@
-// Memory growth of a whole log, 21 600 samples, run against the simulated
-// instrument with the status timer sped up and the graph window open: the
-// resident memory once the first page has been drawn and at the last sample.
-// Prints figures; never fails on them.
-//   bench_logging_live [TICK_MS [SAMPLES]]   (default 3 ms a sample, 21 600)
+// Memory of logging for days, run against the simulated instrument with the
+// status timer sped up and the graph and sensor-log windows open: whole logs
+// of 21 600 samples, each restarted into a new file as a long log is. Prints
+// the growth per sample within the first log (from its first page to its
+// last sample) and the resident memory after each restart. Never fails on
+// the figures.
+//   bench_logging_live [TICK_MS [RESTARTS]]   (default 3 ms a sample, 3)
 
 #include "PtyInstrument.h"
 #include "config/Ini_Operation.h"
@@ -20,6 +22,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -71,44 +74,58 @@ int main(int argc, char **argv)
         p.GraphDivCount = 4.0;
         p.GraphZeroDiv = 3.0;
         w.SetLogdirname(home.path());
+        w.openWindow(QStringLiteral("frmSenlog"));
         w.openWindow(QStringLiteral("frmGraph"));
         w.startLog();
         w.Log_Timer->setInterval(tickMs);
+        LOG_Handling &log = LoggingWindows::of(w).log();
 
-        const int Last = argc > 2 ? std::clamp(QByteArray(argv[2]).toInt(), 601, 21600) - 1 : 21599;
+        const int restarts = argc > 2 ? std::clamp(QByteArray(argv[2]).toInt(), 1, 10) : 3;
+        constexpr int FirstPage = 600;
+        const int last = LOG_Handling::RestartCount - 1;
         long firstPage = -1;
-        int next = 2000;
+        long lastSample = -1;
+        std::vector<long> afterRestart;
+        QString path = log.file().TxtLogPath;
         QElapsedTimer t;
         t.start();
-        while (p.LogCount < Last && t.elapsed() < 30 * 60 * 1000) {
+        while (int(afterRestart.size()) < restarts && t.elapsed() < 60 * 60 * 1000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-            if (firstPage < 0 && p.LogCount >= 600)
+            if (firstPage < 0 && p.LogCount >= FirstPage)
                 firstPage = statusKiB("VmRSS:");
-            if (p.LogCount >= next) {
-                std::printf("  %d samples, %.0f s, %.1f MB\n", p.LogCount,
-                            double(t.elapsed()) / 1000.0, double(statusKiB("VmRSS:")) / 1024.0);
+            if (lastSample < 0 && p.LogCount >= last)
+                lastSample = statusKiB("VmRSS:");
+            if (log.file().TxtLogPath != path) {
+                path = log.file().TxtLogPath;
+                afterRestart.push_back(statusKiB("VmRSS:"));
+                std::printf("  restart %zu after %.0f s: %.1f MB\n", afterRestart.size(),
+                            double(t.elapsed()) / 1000.0, double(afterRestart.back()) / 1024.0);
                 std::fflush(stdout);
-                next += 2000;
             }
         }
-        // No further tick; let the last reply arrive before the log is closed.
         w.Log_Timer->stop();
         QElapsedTimer settle;
         settle.start();
         while (settle.elapsed() < 200)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        const long end = statusKiB("VmRSS:");
-        const QString path = LoggingWindows::of(w).log().file().TxtLogPath;
         w.stopLog();
-        QFile log(path);
-        const qint64 lines = log.open(QIODevice::ReadOnly) ? log.readAll().count('\n') : -1;
-        std::printf("live log of %d samples at %d ms a tick: %lld lines written, %.1f s\n",
-                    Last + 1, tickMs, static_cast<long long>(lines), double(t.elapsed()) / 1000.0);
-        std::printf("resident memory: %.1f MB after the first page, %.1f MB at the last sample: "
-                    "growth %.1f MB (target < 10 MB)\n",
-                    double(firstPage) / 1024.0, double(end) / 1024.0,
-                    double(end - firstPage) / 1024.0);
-        rc = p.LogCount >= Last ? 0 : 1;
+        if (int(afterRestart.size()) < restarts || firstPage < 0 || lastSample < 0) {
+            std::printf("only %zu restarts in %.0f s\n", afterRestart.size(),
+                        double(t.elapsed()) / 1000.0);
+            rc = 1;
+        } else {
+            std::printf("logs of %d samples at %d ms a tick, %d restarts, %.0f s\n",
+                        LOG_Handling::RestartCount, tickMs, restarts, double(t.elapsed()) / 1000.0);
+            std::printf("growth within a log: %.1f MB after the first page, %.1f MB at the last "
+                        "sample: %.0f bytes a sample (target < 200)\n",
+                        double(firstPage) / 1024.0, double(lastSample) / 1024.0,
+                        double(lastSample - firstPage) * 1024.0 / double(last - FirstPage));
+            std::printf("after the restarts:");
+            for (long kib : afterRestart)
+                std::printf(" %.2f MB", double(kib) / 1024.0);
+            std::printf(": the last %.2f MB from the first (target within 1 MB)\n",
+                        double(afterRestart.back() - afterRestart.front()) / 1024.0);
+        }
     }
     Dialogs::setInstance(nullptr);
     return rc;

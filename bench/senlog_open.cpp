@@ -24,14 +24,14 @@ int main(int argc, char **argv)
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
 
     Parameter &p = param();
-    for (int k = 0; k < 4; ++k) {
-        QStringList &v = p.SenValues[size_t(k)];
-        v.reserve(samples + 3);
-        for (int n = 0; n <= samples + 2; ++n)
-            v << (k == 3 ? QStringLiteral("+%1").arg(20 + n % 60, 3, 10, QLatin1Char('0'))
-                         : QStringLiteral("+0%1.%2")
-                               .arg(20 + n % 60)
-                               .arg(n % 100, 2, 10, QLatin1Char('0')));
+    for (int n = 0; n <= samples + 2; ++n) {
+        QStringList row;
+        for (int k = 0; k < 4; ++k)
+            row << (k == 3 ? QStringLiteral("+%1").arg(20 + n % 60, 3, 10, QLatin1Char('0'))
+                           : QStringLiteral("+0%1.%2")
+                                 .arg(20 + n % 60)
+                                 .arg(n % 100, 2, 10, QLatin1Char('0')));
+        p.SenValues.set(n, row);
     }
     p.LogCount = samples;
 
@@ -44,9 +44,10 @@ int main(int argc, char **argv)
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
-        const SensorLogState::Texts boxes = SensorLogState::refill(p.SenValues, p.LogCount);
+        SensorLogState boxes;
+        boxes.load(p);
         refill.push_back(t.nsecsElapsed() / 1e6);
-        if (boxes[0].isEmpty())
+        if (boxes.rows() == 0)
             return 1;
 
         t.restart();

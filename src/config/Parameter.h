@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/SampleStore.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -29,9 +31,12 @@ struct Parameter {
 
     // Sampling and graph state.
     int LogInterval = 0;
+    // The interval the log in SenValues was started with (a log keeps it to
+    // its end); 0 before the first log.
+    int LogRunInterval = 0;
     qint32 LogCount = 0;
     QStringList LogTimeText;
-    std::array<QStringList, 4> SenValues;
+    SampleStore SenValues; // the four readings of every sample of the log
     int GraphPagePoints = 0;
     int GraphXScale = 0;
     qint32 GraphPage = 0;
@@ -47,6 +52,10 @@ struct Parameter {
     // Shared flags kept beside the parameter set.
     bool CommOk = false;    // link healthy
     bool UiEnabled = false; // menus and toolbar unlocked
+
+    // Seconds between the samples in SenValues: their log's interval, or the
+    // setting before any log.
+    int sampleInterval() const { return LogRunInterval > 0 ? LogRunInterval : LogInterval; }
 
     // Empties the eight reply buffers.
     void ResetReplyBuffers();

@@ -201,6 +201,8 @@ void frmFix_control::RUN_C_Click()
             if (auto *control = graph->findChild<QWidget *>(QLatin1String(name)))
                 control->setEnabled(false);
         }
+        // The run is watched on the graph.
+        m_w.ShowChild(graph);
     }
     m_w.unloadWindow(QStringLiteral("frmFix_control"));
 }

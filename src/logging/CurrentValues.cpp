@@ -4,6 +4,8 @@
 #include "logging/LogFile.h"
 #include "shell/WindowState.h"
 
+#include <algorithm>
+
 namespace {
 
 QString orDash(const QString &text)
@@ -16,11 +18,10 @@ QString orDash(const QString &text)
 qint64 CurrentValues::newestSample(const Parameter &p)
 {
     // A tick counts its sample before the reply is in: look back from there.
-    const auto &sen = p.SenValues;
-    for (qint64 i = p.LogCount; i >= 0; --i) {
+    const SampleStore &sen = p.SenValues;
+    for (qint64 i = std::min<qint64>(p.LogCount, sen.size() - 1); i >= 0; --i) {
         for (int k = 0; k < 4; ++k) {
-            const QStringList &a = sen[size_t(k)];
-            if (i < a.size() && !a.at(qsizetype(i)).isEmpty())
+            if (!sen.text(k, i).isEmpty())
                 return i;
         }
     }
@@ -32,14 +33,12 @@ CurrentValues CurrentValues::from(const Parameter &p, const StatuslogState &stat
 {
     CurrentValues v;
     const qint64 n = newestSample(p);
-    for (int k = 0; k < 4; ++k) {
-        const QStringList &a = p.SenValues[size_t(k)];
-        v.temps[size_t(k)] = n >= 0 ? orDash(a.value(qsizetype(n)).trimmed()) : QStringLiteral("-");
-    }
+    for (int k = 0; k < 4; ++k)
+        v.temps[size_t(k)] = n >= 0 ? orDash(p.SenValues.text(k, n).trimmed()) : QStringLiteral("-");
     v.setPoint = orDash(p.TargetLineText);
     v.state = orDash(status.nj_l);
     v.step = orDash(status.js_l);
-    v.elapsed = n >= 0 ? LogFile::FormatElapsed(qint64(p.LogInterval) * n) : QStringLiteral("-");
+    v.elapsed = n >= 0 ? LogFile::FormatElapsed(qint64(p.sampleInterval()) * n) : QStringLiteral("-");
     v.link = orDash(linkText);
     return v;
 }

@@ -142,11 +142,8 @@ void GraphCanvas::RedrawLiveGraph(Parameter &p)
     DrawGrid(p);
     GraphScale::recompute(p, m_heightTwips);
     DrawTargetLine(p, p.TargetLineText);
-    const auto &sen = p.SenValues;
-    const SampleText live = [&sen](int k, qint64 i) {
-        const QStringList &a = sen[size_t(k)];
-        return i >= 0 && i < a.size() ? a.at(qsizetype(i)) : QString();
-    };
+    const SampleStore &sen = p.SenValues;
+    const SampleText live = [&sen](int k, qint64 i) { return sen.text(k, i); };
     QPainter g;
     begin(g);
     for (qint64 i = qint64(p.GraphPageStart) + 1; i <= p.LogCount; ++i)

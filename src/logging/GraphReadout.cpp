@@ -50,14 +50,11 @@ QString GraphPage::title() const
 GraphPage GraphPage::live(const Parameter &p, const QString &stem)
 {
     GraphPage page;
-    const auto *sen = &p.SenValues;
-    page.values = [sen](int k, qint64 i) {
-        const QStringList &a = (*sen)[size_t(k & 3)];
-        return i >= 0 && i < a.size() ? a.at(qsizetype(i)) : QString();
-    };
-    const qint64 interval = p.LogInterval;
+    const SampleStore *sen = &p.SenValues;
+    page.values = [sen](int k, qint64 i) { return sen->text(k & 3, i); };
+    const qint64 interval = p.sampleInterval();
     page.elapsed = [interval](qint64 i) { return i * interval; };
-    page.interval = p.LogInterval;
+    page.interval = p.sampleInterval();
     page.start = GraphReadout::startFromFileName(stem + QStringLiteral(".txt"));
     page.first = p.GraphPageStart;
     page.last = p.LogCount;

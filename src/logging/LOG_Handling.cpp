@@ -64,21 +64,23 @@ void LOG_Handling::StartLog()
         return;
     LogLineFlag = true;
     tstart = now();
-    while (m_p.LogTimeText.size() <= m_p.LogCount)
-        m_p.LogTimeText.append(QString());
-    m_p.LogTimeText[m_p.LogCount] = QStringLiteral("00:00:00");
+    // The log keeps this interval to its end, for its timer and its stamps;
+    // a change in the settings meanwhile applies to the next log.
+    m_p.LogRunInterval = std::clamp(m_p.LogInterval, 1, 60);
     // The whole status state, the line counter too: a reply half-read before
     // the start must not be taken for the first sample.
     m_parsers.resetStatus();
     if (!m_timer.isActive()) {
         if (m_view)
             m_view->SetLogLock(false);
-        m_timer.setInterval(std::clamp(m_p.LogInterval, 1, 60) * 1000);
+        m_timer.setInterval(m_p.LogRunInterval * 1000);
         m_timer.start();
     }
     m_p.GraphPage = 0;
     m_p.GraphPageStart = 0;
     m_p.LogCount = 0;
+    // The samples of the previous log go: a week of restarts holds one log.
+    m_p.SenValues.clear();
     if (m_view)
         m_view->clearSensorLog();
     redrawLive();
@@ -137,17 +139,13 @@ void LOG_Handling::tick()
     LogLineFlag = m_file.isOpen();
     m_link.SendCommand(kStatus, kStatus, 0);
     ++m_p.LogCount;
-    if (recording && recording()) {
-        while (m_p.LogTimeText.size() <= m_p.LogCount)
-            m_p.LogTimeText.append(QString());
-        m_p.LogTimeText[m_p.LogCount] =
-            LogFile::FormatElapsed(qint64(m_p.LogInterval) * m_p.LogCount);
-    }
     if (m_p.GraphPagePoints > 0 && m_p.LogCount - m_p.GraphPageStart >= m_p.GraphPagePoints) {
         ++m_p.GraphPage;
         m_p.GraphPageStart = m_p.GraphPagePoints * m_p.GraphPage;
         m_canvas.clear();
         m_canvas.DrawGrid(m_p);
+        // The running step's target stays in view on the new page.
+        m_canvas.DrawTargetLine(m_p, m_p.TargetLineText);
         Q_EMIT pageTurned();
     }
     if (m_p.LogCount < RestartCount) {
@@ -163,14 +161,9 @@ void LOG_Handling::tick()
 
 void LOG_Handling::plotSample(int x, int sample)
 {
-    const auto &sen = m_p.SenValues;
+    const SampleStore &sen = m_p.SenValues;
     m_canvas.PlotSample(
-        m_p,
-        [&sen](int k, qint64 i) {
-            const QStringList &a = sen[size_t(k)];
-            return i >= 0 && i < a.size() ? a.at(qsizetype(i)) : QString();
-        },
-        x, sample);
+        m_p, [&sen](int k, qint64 i) { return sen.text(k, i); }, x, sample);
     Q_EMIT canvasChanged();
 }
 
@@ -179,7 +172,7 @@ void LOG_Handling::writeLogLine(const StatusReport &report)
     if (!LogLineFlag || !m_file.isOpen())
         return;
     const int n = m_p.LogCount;
-    const QString elapsed = n == 0 ? QStringLiteral("00:00:00") : m_p.LogTimeText.value(n);
+    const QString elapsed = stamp(n);
     if (!m_file.writeLine(LogFile::formatLine(elapsed, report.temps, report.status.value(1)))) {
         const QString path = m_file.TxtLogPath;
         m_p.LogStopFlag = true;
@@ -196,6 +189,16 @@ void LOG_Handling::redrawLive()
 {
     m_canvas.RedrawLiveGraph(m_p);
     Q_EMIT canvasChanged();
+}
+
+int LOG_Handling::interval() const
+{
+    return std::clamp(m_p.sampleInterval(), 1, 60);
+}
+
+QString LOG_Handling::stamp(qint64 sample) const
+{
+    return LogFile::FormatElapsed(qint64(m_p.LogRunInterval) * std::max<qint64>(sample, 0));
 }
 
 int LOG_Handling::liveWidthTwips() const

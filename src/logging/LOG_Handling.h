@@ -76,6 +76,12 @@ public:
 
     GraphCanvas &canvas() { return m_canvas; }
 
+    // Seconds between the samples shown: their log's own, otherwise the
+    // setting.
+    int interval() const;
+    // The elapsed-time text of a sample of the running log.
+    QString stamp(qint64 sample) const;
+
     // Live page arithmetic of a tick: the width in twips that the samples of
     // the page take, for the graph window's scroll range.
     int liveWidthTwips() const;

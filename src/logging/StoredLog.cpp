@@ -10,6 +10,11 @@ void StoredLog::clear()
     m_ends.clear();
 }
 
+QString StoredLog::unreadableText(const QString &path)
+{
+    return QStringLiteral("ログファイルを読み込めませんでした。\n") + path;
+}
+
 bool StoredLog::readFile(const QString &path)
 {
     QFile f(path);

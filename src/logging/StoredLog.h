@@ -39,6 +39,9 @@ public:
     // or the stamps are not numbers.
     bool interval(int *seconds) const;
 
+    // Told when a stored log cannot be read, with its path.
+    static QString unreadableText(const QString &path);
+
 private:
     QString field(qint64 i, int f) const;
     void addLine(QByteArrayView line);

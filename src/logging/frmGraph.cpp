@@ -13,6 +13,7 @@
 #include "shell/KRM2200.h"
 #include "shell/PrintTarget.h"
 #include "shell/RunGuard.h"
+#include "shell/SubWindows.h"
 #include "shell/Twips.h"
 
 #include <QAction>
@@ -212,7 +213,7 @@ frmGraph::frmGraph(KRM2200 &w, QWidget *parent)
     Combo_max->setCurrentIndex(GraphScale::maxIndexFor(max));
     Combo_min->setCurrentIndex(GraphScale::minIndexFor(min));
     // 9
-    Label1->setText(pointLabel(p.LogInterval));
+    Label1->setText(pointLabel(m_logging.log().interval()));
     // 10
     // The same patterns as the pattern-run window offers.
     Com_go->addItems(registeredPatternList(ini()));
@@ -468,6 +469,8 @@ void frmGraph::applyYRange(bool maxChanged)
     l201->setText(inner.at(0));
     l202->setText(inner.at(1));
     l203->setText(inner.at(2));
+    // The column takes the widest label of the new range.
+    m_yAxis->updateGeometry();
     log.redrawLive();
     if (m_w.state().graph.readflg)
         redrawFile();
@@ -542,7 +545,7 @@ void frmGraph::pageTurned()
 
 void frmGraph::logStarted()
 {
-    Label1->setText(pointLabel(param().LogInterval));
+    Label1->setText(pointLabel(m_logging.log().interval()));
     Com_page->hide();
     pageTurned();
     syncButtons();
@@ -588,21 +591,8 @@ void frmGraph::showEvent(QShowEvent *event)
     if (m_placed)
         return;
     m_placed = true;
-    // Below the sensor-log window, as wide as the main window's area; never
-    // smaller than what the controls need.
-    if (QWidget *sub = parentWidget()) {
-        QWidget *area = sub->parentWidget();
-        QSize size = sub->size();
-        if (area) {
-            size = QSize(area->width() - Twips::toPixelsX(200),
-                         area->height() - Twips::toPixelsY(2605 + 200));
-        }
-        size = size.expandedTo(sub->minimumSizeHint());
-        sub->resize(size);
-        if (area)
-            sub->move(
-                0, std::max(0, std::min(Twips::toPixelsY(2605), area->height() - size.height())));
-    }
+    // Below the sensor-log and status-log windows, filling the work area.
+    SubWindows::arrangeMonitors(this);
 }
 
 void frmGraph::redrawFile()
@@ -648,12 +638,17 @@ void frmGraph::C_read_Click()
 void frmGraph::readStoredLog(const QString &path)
 {
     Parameter &p = param();
+    // Read first: a log that cannot be read leaves the graph as it was.
+    StoredLog read;
+    if (!read.readFile(path)) {
+        Dialogs::instance().message(this, StoredLog::unreadableText(path), kConfirm);
+        return;
+    }
+    m_stored = std::move(read);
     m_w.state().graph.readflg = true;
-    m_stored.clear();
     m_storedName = QFileInfo(path).fileName();
     File_l->setText(GraphReadout::fileCaption(m_storedName));
     renumberLabels();
-    const bool read = m_stored.readFile(path);
     {
         const QSignalBlocker block(Com_page);
         Com_page->clear();
@@ -661,13 +656,6 @@ void frmGraph::readStoredLog(const QString &path)
     GraphCanvas &canvas = m_logging.log().canvas();
     canvas.clear();
     canvas.DrawGrid(p);
-    if (!read) {
-        // Nothing was taken from the file: no pages to offer.
-        p_flg = false;
-        Com_page->hide();
-        P1->update();
-        return;
-    }
     int seconds = 0;
     if (m_stored.interval(&seconds))
         Label1->setText(pointLabel(seconds));

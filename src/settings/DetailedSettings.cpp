@@ -391,10 +391,14 @@ QString DetailedSettings::csvMissingMessage()
                           "CSVファイルへの出力を停止します。");
 }
 
-QString DetailedSettings::writeQuestion()
+QString DetailedSettings::writeQuestion(bool logRunning)
 {
-    return QStringLiteral("設定を反映するためには本体書込みを実行して下さい。\n"
-                          "このまま本体書込みを実行しますか？");
+    const QString running =
+        logRunning ? QStringLiteral("ログ出力中のため、グラフ更新間隔の変更は次のログ開始から"
+                                    "有効になります。\n")
+                   : QString();
+    return running + QStringLiteral("設定を反映するためには本体書込みを実行して下さい。\n"
+                                    "このまま本体書込みを実行しますか？");
 }
 
 QString DetailedSettings::closeQuestion()

@@ -112,7 +112,9 @@ public:
     static QString teikouMessage();
     static QString intervalMessage();
     static QString csvMissingMessage();
-    static QString writeQuestion();
+    // After OK; while a log runs it first says that the log keeps its
+    // interval (a new one applies from the next log).
+    static QString writeQuestion(bool logRunning = false);
     static QString closeQuestion();
     static QString errorTitle();
     static QString confirmTitle();

@@ -120,8 +120,10 @@ QString unit(const QString &record)
            QStringLiteral("抵抗値 : ") + f.at(0) + QStringLiteral("[Ω]") + CrLf;
 }
 
-QString fixedRun(const QString &fixpara)
+QString fixedRun(const QString &fixpara, bool ran)
 {
+    if (!ran)
+        return QStringLiteral("定値制御：未実行") + CrLf;
     const QStringList f = fields(fixpara);
     if (f.size() != 5)
         return {};

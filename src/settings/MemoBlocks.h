@@ -27,8 +27,9 @@ QString steps(int k, const std::array<QString, 101> &records);
 // Thermal unit ("resistance current"); empty unless the record has 2 fields.
 QString unit(const QString &record);
 // Arguments of the last fixed-value run ("sensor heater fan temp reach");
-// empty unless they are 5 fields.
-QString fixedRun(const QString &fixpara);
+// empty unless they are 5 fields. Before any run (`ran` false) the arguments
+// describe nothing that happened: the block says so instead.
+QString fixedRun(const QString &fixpara, bool ran = true);
 
 // The three records a registered memo adds to its log: one holding CR LF,
 // "-MEMO-", and the memo; each in double quotes and ended by CR LF.

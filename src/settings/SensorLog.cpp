@@ -2,88 +2,77 @@
 
 #include "config/Parameter.h"
 
-namespace {
-const QLatin1StringView CrLf("\r\n");
-} // namespace
-
 QString SensorLogState::line(qint64 sampleNo, const QString &reading)
 {
     QString text = QString::number(sampleNo) + QLatin1Char(' ') + reading;
     text.remove(QLatin1Char('\r'));
-    return text + CrLf;
+    return text + QLatin1String("\r\n");
 }
 
-SensorLogState::Texts SensorLogState::refill(const std::array<QStringList, 4> &values, qint64 upTo)
+QString SensorLogState::rowText(int k, qint64 row) const
 {
-    Texts boxes;
-    qint64 last = 0;
-    for (int k = 0; k < Boxes; ++k) {
-        const qint64 have = std::min<qint64>(upTo, values[size_t(k)].size() - 1);
-        last = std::max(last, have);
-        // One allocation per box: a long log refills in one go.
-        boxes[size_t(k)].reserve(qsizetype(std::max<qint64>(0, have)) * 14);
-    }
-    QString number;
+    if (row < 0 || row >= rows())
+        return {};
+    QString text =
+        QString::number(m_numbers[size_t(row)]) + QLatin1Char(' ') + m_readings.text(k, row);
+    text.remove(QLatin1Char('\r'));
+    return text;
+}
+
+QString SensorLogState::box(int k) const
+{
+    QString text;
+    for (qint64 r = 0; r < rows(); ++r)
+        text += rowText(k, r) + QLatin1String("\r\n");
+    return text;
+}
+
+void SensorLogState::refill(const Parameter &p, qint64 upTo)
+{
+    clear();
+    const qint64 last = std::min<qint64>(upTo, p.SenValues.size() - 1);
+    if (last < 1)
+        return;
+    m_numbers.reserve(size_t(last));
+    m_readings.resize(last);
+    QStringList readings;
     for (qint64 i = 1; i <= last; ++i) {
-        number.setNum(i);
-        number += QLatin1Char(' ');
-        for (int k = 0; k < Boxes; ++k) {
-            const QStringList &v = values[size_t(k)];
-            if (i >= v.size())
-                continue;
-            const QString &reading = v.at(qsizetype(i));
-            QString &box = boxes[size_t(k)];
-            box += number;
-            if (reading.contains(QLatin1Char('\r')))
-                box += QString(reading).remove(QLatin1Char('\r'));
-            else
-                box += reading;
-            box += CrLf;
-        }
+        readings.clear();
+        for (int k = 0; k < Boxes; ++k)
+            readings << p.SenValues.text(k, i);
+        m_readings.set(i - 1, readings);
+        m_numbers.push_back(i);
     }
-    return boxes;
 }
 
 void SensorLogState::load(const Parameter &p)
 {
     if (m_loaded)
         return;
-    m_boxes = refill(p.SenValues, p.LogCount);
-    m_loaded = true;
-    ++m_generation;
+    refill(p, p.LogCount);
 }
 
 void SensorLogState::clear()
 {
-    for (QString &box : m_boxes)
-        box.clear();
+    std::vector<qint64>().swap(m_numbers);
+    m_readings.clear();
     m_loaded = true;
     ++m_generation;
 }
 
-SensorLogState::Texts SensorLogState::append(const Parameter &p, qint64 sampleNo,
-                                             const QStringList &temps)
+void SensorLogState::append(const Parameter &p, qint64 sampleNo, const QStringList &temps)
 {
     if (!m_loaded) {
         // The echo of the sample just stored would otherwise come twice:
         // once from the refill, once appended.
-        const qint64 upTo = sampleNo == p.LogCount ? sampleNo - 1 : qint64(p.LogCount);
-        m_boxes = refill(p.SenValues, upTo);
-        m_loaded = true;
-        ++m_generation;
+        refill(p, sampleNo == p.LogCount ? sampleNo - 1 : qint64(p.LogCount));
     }
-    Texts lines;
-    for (int k = 0; k < Boxes; ++k) {
-        lines[size_t(k)] = line(sampleNo, temps.value(k));
-        m_boxes[size_t(k)] += lines[size_t(k)];
-    }
-    return lines;
+    m_readings.set(rows(), temps);
+    m_numbers.push_back(sampleNo);
 }
 
 void SensorLogState::unload()
 {
+    clear();
     m_loaded = false;
-    ++m_generation;
-    for (QString &box : m_boxes)
-        box = QString();
 }

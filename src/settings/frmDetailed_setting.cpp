@@ -466,7 +466,7 @@ bool frmDetailed_setting::pressOk()
     // would start a second one inside it.
     if (m_closingForWrite)
         return true;
-    if (Dialogs::instance().question(this, DetailedSettings::writeQuestion(),
+    if (Dialogs::instance().question(this, DetailedSettings::writeQuestion(m_main.logRecording()),
                                      DetailedSettings::writeTitle(), false)) {
         st.flg_s2 = true;
         m_main.Toolbar1_ButtonClick(QStringLiteral("WRITE"));

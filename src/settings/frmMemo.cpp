@@ -126,8 +126,10 @@ frmMemo::frmMemo(WindowState &state, const QString &folder, QWidget *parent)
     });
     connect(Uni_c, &QPushButton::clicked, this,
             [this, &p] { insertBlock(MemoBlocks::unit(p.UniPara)); });
-    connect(Fix_c, &QPushButton::clicked, this,
-            [this] { insertBlock(MemoBlocks::fixedRun(m_state.fix.GetFixpara())); });
+    // The last run's temperature is kept from the moment a run is sent.
+    connect(Fix_c, &QPushButton::clicked, this, [this, &p] {
+        insertBlock(MemoBlocks::fixedRun(m_state.fix.GetFixpara(), !p.FixTemp.isEmpty()));
+    });
     connect(memoReg_c, &QPushButton::clicked, this, &frmMemo::registerMemo);
     connect(memoDel_c, &QPushButton::clicked, this, &frmMemo::deleteMemo);
     connect(memoPrint_c, &QPushButton::clicked, this, &frmMemo::printMemo);

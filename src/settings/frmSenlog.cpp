@@ -1,7 +1,7 @@
 #include "settings/frmSenlog.h"
 
 #include "config/Parameter.h"
-#include "settings/DesignedPlace.h"
+#include "shell/SubWindows.h"
 
 #include <QAbstractListModel>
 #include <QAction>
@@ -15,19 +15,19 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <vector>
+#include <climits>
 
-// The lines of one box's text (CR LF ends), read in place: only where each
-// line starts is kept, and rows are made when they come into view.
+// The rows of one box, read from the state: a row's text is made when it
+// comes into view.
 class SensorLogLines : public QAbstractListModel {
 public:
     SensorLogLines(const SensorLogState &state, int box, QObject *parent)
-        : QAbstractListModel(parent), m_state(state), m_text(state.boxes()[size_t(box)])
+        : QAbstractListModel(parent), m_state(state), m_box(box)
     {}
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
-        return parent.isValid() ? 0 : int(m_starts.size());
+        return parent.isValid() ? 0 : m_rows;
     }
 
     QVariant data(const QModelIndex &index, int role) const override
@@ -37,54 +37,31 @@ public:
         return line(index.row());
     }
 
-    QString line(int row) const
-    {
-        if (row < 0 || row >= int(m_starts.size()))
-            return {};
-        const qsizetype start = m_starts[size_t(row)];
-        const qsizetype end =
-            row + 1 < int(m_starts.size()) ? m_starts[size_t(row) + 1] : m_scanned;
-        QString s = m_text.mid(start, end - start);
-        while (s.endsWith(QLatin1Char('\n')) || s.endsWith(QLatin1Char('\r')))
-            s.chop(1);
-        return s;
-    }
+    QString line(int row) const { return row < m_rows ? m_state.rowText(m_box, row) : QString(); }
 
-    // Takes in what the text gained since the last call, or starts again
-    // when it was emptied.
+    // Takes in the rows the state gained since the last call, or starts
+    // again when it was emptied or refilled.
     void sync()
     {
-        if (m_generation != m_state.generation() || m_text.size() < m_scanned) {
+        if (m_generation != m_state.generation() || m_state.rows() < m_rows) {
             m_generation = m_state.generation();
             beginResetModel();
-            m_starts.clear();
-            m_scanned = 0;
+            m_rows = 0;
             endResetModel();
         }
-        std::vector<qsizetype> added;
-        qsizetype pos = m_scanned;
-        while (pos < m_text.size()) {
-            const qsizetype lf = m_text.indexOf(QLatin1Char('\n'), pos);
-            if (lf < 0)
-                break; // an unfinished line waits for its end
-            added.push_back(pos);
-            pos = lf + 1;
-        }
-        if (added.empty())
+        const int now = int(std::min<qint64>(m_state.rows(), INT_MAX));
+        if (now == m_rows)
             return;
-        const int first = int(m_starts.size());
-        beginInsertRows(QModelIndex(), first, first + int(added.size()) - 1);
-        m_starts.insert(m_starts.end(), added.begin(), added.end());
-        m_scanned = pos;
+        beginInsertRows(QModelIndex(), m_rows, now - 1);
+        m_rows = now;
         endInsertRows();
     }
 
 private:
     const SensorLogState &m_state;
-    const QString &m_text;
+    const int m_box;
     quint64 m_generation = ~quint64(0);
-    std::vector<qsizetype> m_starts;
-    qsizetype m_scanned = 0;
+    int m_rows = 0;
 };
 
 namespace {
@@ -173,7 +150,7 @@ void frmSenlog::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_placed) {
         m_placed = true;
-        moveToDesignedPlace(this, LeftTwips, TopTwips);
+        SubWindows::arrangeMonitors(this);
     }
     // Laid out only now: the newest lines into view.
     for (QListView *box : boxes)

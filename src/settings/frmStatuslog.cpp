@@ -1,6 +1,6 @@
 #include "settings/frmStatuslog.h"
 
-#include "settings/DesignedPlace.h"
+#include "shell/SubWindows.h"
 #include "shell/WindowState.h"
 
 #include <QGridLayout>
@@ -65,6 +65,6 @@ void frmStatuslog::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_placed) {
         m_placed = true;
-        moveToDesignedPlace(this, LeftTwips, TopTwips);
+        SubWindows::arrangeMonitors(this);
     }
 }

@@ -19,6 +19,7 @@
 #include "shell/ProgramLookup.h"
 #include "shell/StatusCells.h"
 #include "shell/SubWindowPlace.h"
+#include "shell/SubWindows.h"
 #include "shell/Twips.h"
 #include "shell/Version.h"
 #include "shell/frmPort.h"
@@ -406,16 +407,12 @@ QWidget *KRM2200::openWindow(const QString &name)
     QMdiSubWindow *sub = m_mdi->addSubWindow(widget);
     sub->setObjectName(name + QStringLiteral("_sub"));
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    if (it->outerTwips.isValid())
-        Twips::resizeWindow(sub, it->outerTwips.width(), it->outerTwips.height());
-    else
-        sub->adjustSize();
-    if (name == QLatin1String("frmToppage"))
-        sub->move(0, 0);
+    SubWindows::sizeNew(sub, name, it->outerTwips);
     SubWindowPlace::keepInside(sub);
     m_loaded.insert(name, sub);
     sub->show();
     ShowChild(widget);
+    SubWindows::keepOwnSize(sub, name);
     return widget;
 }
 

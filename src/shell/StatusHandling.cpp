@@ -35,18 +35,28 @@ void KRM2200::applyStatus(const StatusReport &report)
         button("ACLR")->setEnabled(true);
     }
 
-    // The sample: each sensor's array grows to hold it at its number.
+    // The sample: the store grows to hold it at its number, with two empty
+    // slots beyond it as the arrays have always had.
     const int n = p.LogCount;
-    for (int k = 0; k < 4; ++k) {
-        QStringList &values = p.SenValues[size_t(k)];
-        while (values.size() < n + 3)
-            values.append(QString());
-        values[n] = report.temps.at(k);
-    }
+    if (p.SenValues.size() < n + 3)
+        p.SenValues.resize(n + 3);
+    p.SenValues.set(n, report.temps.mid(0, 4));
 
     // A new step is being executed: its set temperature becomes the target line.
+    // An idle instrument runs nothing: no target (it reports step 0 then, and
+    // STEP0's temperature would stand as a target no run is heading for).
+    // Sample 0 may be the reply to the query a fixed-value run's log starts
+    // with, sent just before the run: its target stays unless a run ended.
     const QString step = report.status.at(4);
-    if (n != 0 && m_state.statuslog.js_l != step) {
+    const bool wasRunning =
+        m_state.statuslog.nj_l == Reception_Show::statusText(QStringLiteral("02"));
+    if (code == QLatin1String("00")) {
+        if (!p.TargetLineText.isEmpty() && (n != 0 || wasRunning)) {
+            p.TargetLineText.clear();
+            if (redrawGraph)
+                redrawGraph();
+        }
+    } else if (n != 0 && m_state.statuslog.js_l != step) {
         const QStringList fields =
             ini()
                 .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)

@@ -60,12 +60,10 @@ GraphPage livePage()
     p.LogCount = 602;
     p.GraphPage = 1;
     p.GraphPageStart = 600;
-    for (int k = 0; k < 4; ++k) {
-        QStringList &a = p.SenValues[size_t(k)];
-        a = QStringList(605, QString());
-        a[600] = k == 2 ? QStringLiteral("*") : QStringLiteral("+020.00");
-        a[601] = k == 2 ? QStringLiteral("*") : QStringLiteral("+021.00");
-    }
+    p.SenValues.clear();
+    p.SenValues.resize(605);
+    p.SenValues.set(600, {"+020.00", "+020.00", "*", "+020.00"});
+    p.SenValues.set(601, {"+021.00", "+021.00", "*", "+021.00"});
     return GraphPage::live(p, QStringLiteral("2008_01_15_12_30_45"));
 }
 
@@ -312,11 +310,12 @@ void tst_GraphTools::pngExport()
     Parameter &p = scaled(25, 1200);
     p.LogInterval = 1;
     p.LogCount = 1200;
-    for (int k = 0; k < 4; ++k) {
-        QStringList &a = p.SenValues[size_t(k)];
-        a.clear();
-        for (int i = 0; i <= 1200; ++i)
-            a << QString::number(20.0 + k * 20 + 10 * std::sin(i / 50.0), 'f', 2);
+    p.SenValues.clear();
+    for (int i = 0; i <= 1200; ++i) {
+        QStringList row;
+        for (int k = 0; k < 4; ++k)
+            row << QString::number(20.0 + k * 20 + 10 * std::sin(i / 50.0), 'f', 2);
+        p.SenValues.set(i, row);
     }
     const GraphPage page = GraphPage::live(p, QString());
     GraphExport::PlotSpec spec;
@@ -385,9 +384,9 @@ void tst_GraphTools::currentValues()
     // Sample 3 arrived, the tick for sample 4 is out; a step is running.
     livePage();
     p.LogCount = 4;
-    for (int k = 0; k < 4; ++k)
-        p.SenValues[size_t(k)] = QStringList{"", "", "", k == 2 ? "*" : "+04" + QString::number(k)};
-    p.SenValues[0] << QString();
+    p.SenValues.clear();
+    p.SenValues.set(3, {"+040", "+041", "*", "+043"});
+    p.SenValues.resize(5);
     p.TargetLineText = QStringLiteral("40");
     status.nj_l = QStringLiteral("動作状態");
     status.js_l = QStringLiteral("1");

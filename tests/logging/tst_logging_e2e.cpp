@@ -5,12 +5,14 @@
 #include "logging/GraphScale.h"
 #include "logging/LoggingWindows.h"
 #include "logging/frmGraph.h"
+#include "settings/frmDetailed_setting.h"
 #include "shell/ShellFixture.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -88,6 +90,8 @@ private Q_SLOTS:
     void failuresAreTold();
     void writeErrorStopsTheLog();
     void storedLogPages();
+    void wholeYLabels();
+    void targetLineAfterPageTurn();
     void printsA4Landscape();
     void closingWhileLogging();
 };
@@ -96,14 +100,17 @@ void tst_LoggingE2E::logFileByteForByte_data()
 {
     QTest::addColumn<int>("interval");
     QTest::addColumn<bool>("missOne");
-    QTest::newRow("1 s, one reply missed") << 1 << true;
-    QTest::newRow("2 s") << 2 << false;
+    QTest::addColumn<bool>("changeInterval");
+    QTest::newRow("1 s, one reply missed") << 1 << true << false;
+    QTest::newRow("2 s") << 2 << false << false;
+    QTest::newRow("1 s, 5 s applied meanwhile") << 1 << false << true;
 }
 
 void tst_LoggingE2E::logFileByteForByte()
 {
     QFETCH(int, interval);
     QFETCH(bool, missOne);
+    QFETCH(bool, changeInterval);
     LogRig r;
     QVERIFY(r.start());
     param().LogInterval = interval;
@@ -116,6 +123,26 @@ void tst_LoggingE2E::logFileByteForByte()
     QCOMPARE(graph->Log_c->text(), QStringLiteral("ログ停止"));
     QVERIFY(!graph->C_read->isEnabled());
     QVERIFY(r.lines(3));
+
+    if (changeInterval) {
+        // The settings window applies 5 s: the log keeps its 1 s, and says so.
+        auto *settings = qobject_cast<frmDetailed_setting *>(
+            r.w->openWindow(QStringLiteral("frmDetailed_setting")));
+        QVERIFY(settings);
+        settings->interval_t->setText(QStringLiteral("5"));
+        for (int k : {2, 3}) {
+            settings->Ulimit_t.at(k)->setText(QStringLiteral("90"));
+            settings->Llimit_t.at(k)->setText(QStringLiteral("0"));
+        }
+        r.f.dialogs->answerQuestion(false);
+        settings->FAN_C->click();
+        QCOMPARE(param().LogInterval, 5);
+        QVERIFY(r.f.dialogs->questions().value(0).text.startsWith(QStringLiteral(
+            "ログ出力中のため、グラフ更新間隔の変更は次のログ開始から有効になります。\n")));
+        const int now = param().LogCount;
+        QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= now + 3, 8000);
+        QCOMPARE(r.w->Log_Timer->interval(), interval * 1000);
+    }
 
     int missed = -1;
     if (missOne) {
@@ -145,9 +172,9 @@ void tst_LoggingE2E::logFileByteForByte()
     QCOMPARE(r.w->state().memo.logFile, path);
     QVERIFY(!r.w->state().memo.MemoWithLog);
     const auto q = r.f.dialogs->questions();
-    QCOMPARE(q.size(), 1);
-    QCOMPARE(q.at(0).text, QStringLiteral("ファイル名") + QFileInfo(path).completeBaseName() +
-                               QStringLiteral("\n上記のファイルにメモを含めますか？"));
+    QCOMPARE(q.size(), changeInterval ? 2 : 1);
+    QCOMPARE(q.last().text, QStringLiteral("ファイル名") + QFileInfo(path).completeBaseName() +
+                                QStringLiteral("\n上記のファイルにメモを含めますか？"));
     QCOMPARE(r.w->toolButton(QStringLiteral("LOG"))->text(), QStringLiteral("LOG START"));
     QVERIFY(!r.w->Log_Timer->isActive());
     QVERIFY(r.w->toolButton(QStringLiteral("READ"))->isEnabled());
@@ -317,15 +344,75 @@ void tst_LoggingE2E::storedLogPages()
     QCOMPARE(graph->Combo_max->currentText(), QStringLiteral("30"));
     QCOMPARE(graph->l202->text(), QStringLiteral("27.5[℃]"));
 
-    // 200 MB that are no log: refused at once, no page offered.
+    // A log that cannot be read (missing, or 200 MB that are no log and are
+    // refused at once) leaves the graph and its pages as they were.
+    const QImage before = r.log().canvas().image();
     const QString other = r.f.appDir() + QStringLiteral("/other.txt");
     QVERIFY(ShellFixture::writeLargeNonText(other, 200LL * 1024 * 1024));
-    r.f.dialogs->answerOpenFile(other);
-    graph->C_read->click();
+    for (const QString &path : {r.f.appDir() + QStringLiteral("/gone.txt"), other}) {
+        r.f.dialogs->answerOpenFile(path);
+        graph->C_read->click();
+        const auto told = r.f.dialogs->lastMessage();
+        QCOMPARE(told.text, QStringLiteral("ログファイルを読み込めませんでした。\n") + path);
+        QCOMPARE(told.title, QStringLiteral("確認"));
+        QCOMPARE(graph->storedLog().count(), 701);
+        QCOMPARE(graph->Com_page->count(), 2);
+        QCOMPARE(graph->Com_page->currentIndex(), 1);
+        QVERIFY(r.log().canvas().image() == before);
+    }
     QFile::remove(other);
-    QCOMPARE(graph->storedLog().count(), 0);
-    QCOMPARE(graph->Com_page->count(), 0);
-    QVERIFY(graph->Com_page->isHidden());
+}
+
+// The Y column fits the labels of every range the two lists can make.
+void tst_LoggingE2E::wholeYLabels()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    auto *graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
+    QVERIFY(graph);
+    QStringList cut;
+    for (int top = 0; top < graph->Combo_max->count(); ++top) {
+        for (int bottom = graph->Combo_min->count() - 1; bottom >= 0; --bottom) {
+            graph->Combo_min->setCurrentIndex(graph->Combo_min->count() - 1);
+            graph->Combo_max->setCurrentIndex(top);
+            if (graph->Combo_min->itemText(bottom).toInt() >=
+                graph->Combo_max->currentText().toInt())
+                continue;
+            graph->Combo_min->setCurrentIndex(bottom);
+            QCoreApplication::processEvents();
+            for (QLabel *l : {graph->l201, graph->l202, graph->l203}) {
+                if (l->contentsRect().width() < l->fontMetrics().horizontalAdvance(l->text()))
+                    cut << graph->Combo_max->currentText() + QLatin1Char(' ') +
+                               graph->Combo_min->currentText() + QStringLiteral(": ") + l->text();
+            }
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.mid(0, 10).join(QLatin1Char('\n'))));
+    graph->Combo_min->setCurrentText(QStringLiteral("-55"));
+    graph->Combo_max->setCurrentText(QStringLiteral("160"));
+    QCOMPARE(graph->l201->text(), QStringLiteral("106.25[℃]"));
+    const QString shots = qEnvironmentVariable("KRM_NOTES_SHOTS");
+    if (!shots.isEmpty())
+        graph->window()->grab().save(shots + QStringLiteral("/graph_160_-55.png"));
+}
+
+// A page turn clears the live page: the running step's target is drawn again.
+void tst_LoggingE2E::targetLineAfterPageTurn()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    Parameter &p = param();
+    p.TargetLineText = QStringLiteral("+050.00");
+    r.log().redrawLive();
+    p.LogCount = p.GraphPagePoints - 1;
+    r.log().tick();
+    QCOMPARE(p.GraphPage, 1);
+    const GraphCanvas &canvas = r.log().canvas();
+    const int y = canvas.toPixel(0, p.GraphZeroY - 50 * p.GraphYScale).y();
+    int target = 0;
+    for (int x = 0; x < canvas.image().width(); ++x)
+        target += canvas.image().pixelColor(x, y) == GraphCanvas::targetColour();
+    QVERIFY2(target > canvas.image().width() / 4, qPrintable(QString::number(target)));
 }
 
 void tst_LoggingE2E::printsA4Landscape()

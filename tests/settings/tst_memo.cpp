@@ -168,7 +168,7 @@ void tst_Memo::registeredWithTheLog()
     p.GraphXScale = 50;
     w->SetLogdirname(f.appDir());
     w->startLog();
-    QTRY_VERIFY_WITH_TIMEOUT(p.LogCount >= 2 && p.SenValues[0].size() > p.LogCount, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.LogCount >= 2 && p.SenValues.size() > p.LogCount, 10000);
     f.dialogs->answerQuestion(true);
     w->stopLog();
     frmMemo *memo = memoWindow(*w);
@@ -221,6 +221,15 @@ void tst_Memo::memoOutlivesTheWindow()
     QCOMPARE(memo->memoText(), QStringLiteral("前電流値 : 8[A] 抵抗値 : 3.0[Ω]\r\n後"));
     memo->memoReg_c->click();
     QCOMPARE(w->state().memo.MemoText, QStringLiteral("前電流値 : 8[A] 抵抗値 : 3.0[Ω]\r\n後"));
+
+    // No fixed-value run yet: the block describes none.
+    w->openWindow(QStringLiteral("frmMemo"));
+    memo = memoWindow(*w);
+    memo->memo_t->clear();
+    memo->Fix_c->click();
+    QCOMPARE(memo->memoText(), QStringLiteral("定値制御：未実行\r\n"));
+    memo->memo_t->setPlainText(w->state().memo.MemoText);
+    memo->memoReg_c->click();
 
     // Closed without "登録": the registered memo is what comes back.
     w->openWindow(QStringLiteral("frmMemo"));

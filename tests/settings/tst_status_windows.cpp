@@ -18,25 +18,22 @@
 
 namespace {
 
-using Values = std::array<QStringList, 4>;
-
-// Every sensor reads "+0<n>.<k>" at sample n (k the sensor), so a line tells
+// Every sensor reads "+<n>.<k>" at sample n (k the sensor), so a line tells
 // which sample and which box it came from.
-Values samples(int count)
-{
-    Values v;
-    for (int k = 0; k < 4; ++k)
-        for (int n = 0; n <= count; ++n)
-            v[size_t(k)] << QStringLiteral("+%1.%2").arg(n).arg(k);
-    return v;
-}
-
 QStringList readings(int n)
 {
     QStringList t;
     for (int k = 0; k < 4; ++k)
         t << QStringLiteral("+%1.%2").arg(n).arg(k);
     return t;
+}
+
+SampleStore samples(int count)
+{
+    SampleStore v;
+    for (int n = 0; n <= count; ++n)
+        v.set(n, readings(n));
+    return v;
 }
 
 // One status poll as the timer sends it; returns once the reply was applied.
@@ -78,36 +75,39 @@ private Q_SLOTS:
 
 void tst_StatusWindows::refill_data()
 {
-    QTest::addColumn<Values>("values");
+    QTest::addColumn<QStringList>("sample1");
     QTest::addColumn<int>("upTo");
     QTest::addColumn<QString>("box0");
     QTest::addColumn<QString>("box3");
 
     QTest::newRow("sample 0 is not listed")
-        << samples(2) << 2 << QStringLiteral("1 +1.0\r\n2 +2.0\r\n")
+        << readings(1) << 2 << QStringLiteral("1 +1.0\r\n2 +2.0\r\n")
         << QStringLiteral("1 +1.3\r\n2 +2.3\r\n");
-    QTest::newRow("no samples") << samples(0) << 0 << QString() << QString();
-    Values withCr = samples(1);
-    withCr[0][1] = QStringLiteral("+025.00\r");
-    withCr[3][1] = QStringLiteral("*");
-    QTest::newRow("CR dropped, star kept")
-        << withCr << 1 << QStringLiteral("1 +025.00\r\n") << QStringLiteral("1 *\r\n");
-    Values ragged = samples(3);
-    ragged[3] = ragged[3].mid(0, 2);
-    QTest::newRow("a shorter array lists what it has")
-        << ragged << 3 << QStringLiteral("1 +1.0\r\n2 +2.0\r\n3 +3.0\r\n")
-        << QStringLiteral("1 +1.3\r\n");
+    QTest::newRow("no samples") << readings(1) << 0 << QString() << QString();
+    QTest::newRow("CR dropped, star kept, texts as received")
+        << QStringList{"+025.00\r", "-000.50", "25", "*"} << 1 << QStringLiteral("1 +025.00\r\n")
+        << QStringLiteral("1 *\r\n");
+    QTest::newRow("more samples stored than counted")
+        << QStringList{"-050.00", "+100.05", "", "+150"} << 1 << QStringLiteral("1 -050.00\r\n")
+        << QStringLiteral("1 +150\r\n");
 }
 
 void tst_StatusWindows::refill()
 {
-    QFETCH(Values, values);
+    QFETCH(QStringList, sample1);
     QFETCH(int, upTo);
     QFETCH(QString, box0);
     QFETCH(QString, box3);
-    const SensorLogState::Texts boxes = SensorLogState::refill(values, upTo);
-    QCOMPARE(boxes[0], box0);
-    QCOMPARE(boxes[3], box3);
+    Parameter p;
+    p.SenValues = samples(2);
+    p.SenValues.set(1, sample1);
+    p.LogCount = upTo;
+    SensorLogState boxes;
+    boxes.load(p);
+    QCOMPARE(boxes.box(0), box0);
+    QCOMPARE(boxes.box(3), box3);
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(p.SenValues.text(k, 1), sample1.at(k));
 }
 
 // A box written while its window is closed starts from the samples taken,
@@ -136,12 +136,13 @@ void tst_StatusWindows::echoIntoClosedWindow()
     SensorLogState s;
     if (clearedFirst)
         s.clear();
-    const SensorLogState::Texts lines = s.append(p, sampleNo, readings(sampleNo));
-    QCOMPARE(lines[2], SensorLogState::line(sampleNo, readings(sampleNo).at(2)));
-    QCOMPARE(s.boxes()[0], box0);
+    s.append(p, sampleNo, readings(sampleNo));
+    QCOMPARE(s.rowText(2, s.rows() - 1) + QLatin1String("\r\n"),
+             SensorLogState::line(sampleNo, readings(sampleNo).at(2)));
+    QCOMPARE(s.box(0), box0);
     s.unload();
     QVERIFY(!s.isLoaded());
-    QVERIFY(s.boxes()[0].isEmpty());
+    QVERIFY(s.box(0).isEmpty());
 }
 
 // 1200 samples: the open boxes were emptied at 600 and 1200, reopening the
@@ -155,15 +156,14 @@ void tst_StatusWindows::sensorLogAcrossClearsAndReopening()
     auto *window = qobject_cast<frmSenlog *>(w->openWindow(QStringLiteral("frmSenlog")));
     QVERIFY(window);
     for (int n = 1; n <= 1200; ++n) {
-        for (int k = 0; k < 4; ++k)
-            p.SenValues[size_t(k)] << readings(n).at(k);
+        p.SenValues.set(n, readings(n));
         p.LogCount = n;
         if (n % 600 == 0)
             w->clearSensorLog();
         w->echoSensorLog(n, readings(n));
     }
     QCOMPARE(window->lines(1), QStringList{QStringLiteral("1200 +1200.1")});
-    QCOMPARE(w->state().senlog.boxes()[1], QStringLiteral("1200 +1200.1\r\n"));
+    QCOMPARE(w->state().senlog.box(1), QStringLiteral("1200 +1200.1\r\n"));
 
     QVERIFY(w->unloadWindow(QStringLiteral("frmSenlog")));
     QVERIFY(!w->state().senlog.isLoaded());
@@ -210,7 +210,7 @@ void tst_StatusWindows::statusWindowQueryAndRefresh()
     QTRY_COMPARE(labelText(window, "nj_l"), QStringLiteral("アラーム状態"));
     QCOMPARE(labelText(window, "sa_l"), QStringLiteral("005"));
     // The status-window query feeds nothing else.
-    QVERIFY(param().SenValues[0].isEmpty());
+    QVERIFY(param().SenValues.isEmpty());
     QVERIFY(w->state().statuslog.nj_l.isEmpty());
 
     // No reply leaves the window as it was.

@@ -74,8 +74,8 @@ void tst_StatusE2E::codesDriveToolbarAndMenus()
     QVERIFY(w->state().graph.stopEnabled);
     QVERIFY(!w->state().graph.goEnabled);
     QCOMPARE(w->state().statuslog.nj_l, QStringLiteral("動作状態"));
-    QCOMPARE(param().SenValues[0].size(), 3);
-    QVERIFY(param().SenValues[0].at(0).startsWith(QLatin1Char('+')));
+    QCOMPARE(param().SenValues.size(), 3);
+    QVERIFY(param().SenValues.text(0, 0).startsWith(QLatin1Char('+')));
 
     f.sim->withEngine([](SimEngine &e) { return e.execute(QStringLiteral("STOP")); });
     QVERIFY(poll(*w));
@@ -140,6 +140,11 @@ void tst_StatusE2E::newStepSetsTheTargetLine()
                    QStringLiteral("0 0 0 +040.00 00:00:30"));
     int redraws = 0;
     w->redrawGraph = [&] { ++redraws; };
+    // A run at step 0.
+    f.sim->withEngine([](SimEngine &e) {
+        e.setStatusOverride(QStringLiteral("02"));
+        return 0;
+    });
 
     // The first sample of a log only records the step.
     QVERIFY(poll(*w));
@@ -152,8 +157,19 @@ void tst_StatusE2E::newStepSetsTheTargetLine()
     QVERIFY(poll(*w));
     QCOMPARE(param().TargetLineText, QStringLiteral("+040.00"));
     QCOMPARE(redraws, 1);
-    QCOMPARE(param().SenValues[3].size(), 4);
-    QVERIFY(!param().SenValues[3].at(1).isEmpty());
+    QCOMPARE(param().SenValues.size(), 4);
+    QVERIFY(!param().SenValues.text(3, 1).isEmpty());
+
+    // The run ended: the idle instrument reports step 0, and no target stands.
+    f.sim->withEngine([](SimEngine &e) {
+        e.setStatusOverride(QString());
+        return 0;
+    });
+    w->state().statuslog.js_l = QStringLiteral("5");
+    param().LogCount = 2;
+    QVERIFY(poll(*w));
+    QVERIFY(param().TargetLineText.isEmpty());
+    QCOMPARE(redraws, 2);
 }
 
 // After a run ends by itself, is cleared or stopped, every control entry and

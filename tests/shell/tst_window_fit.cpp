@@ -126,6 +126,9 @@ class tst_WindowFit : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void monitoringWindowsApart();
+    void dialogsKeepTheirSize_data();
+    void dialogsKeepTheirSize();
     void windows_data();
     void windows();
 
@@ -148,6 +151,68 @@ void tst_WindowFit::initTestCase()
 void tst_WindowFit::cleanupTestCase()
 {
     m_fx.reset();
+}
+
+// At the main window's designed size, as a log starts: the sensor log, the
+// status log and the graph all in the work area, none over another.
+void tst_WindowFit::monitoringWindowsApart()
+{
+    m_fx->presetLiveLog(m_w);
+    m_w->startLog();
+    m_w->openWindow(QStringLiteral("frmSenlog"));
+    m_w->openWindow(QStringLiteral("frmGraph"));
+    QTRY_VERIFY(m_w->loadedWindow(QStringLiteral("frmStatuslog")));
+    QTRY_VERIFY(param().LogCount >= 2);
+    QList<QMdiSubWindow *> subs;
+    for (const char *name : {"frmSenlog", "frmStatuslog", "frmGraph"})
+        subs << qobject_cast<QMdiSubWindow *>(
+            m_w->loadedWindow(QLatin1String(name))->parentWidget());
+    const QString shots = qEnvironmentVariable("KRM_NOTES_SHOTS");
+    if (!shots.isEmpty())
+        m_w->grab().save(shots + QStringLiteral("/monitors_at_log_start.png"));
+    m_fx->dialogs->answerQuestion(false);
+    m_w->stopLog();
+    QStringList problems;
+    for (qsizetype i = 0; i < subs.size(); ++i) {
+        const QRect a = subs[i]->geometry();
+        if (a.left() < 0 || a.top() < 0)
+            problems << describe(subs[i]) + QStringLiteral(" leaves the work area");
+        for (qsizetype j = i + 1; j < subs.size(); ++j)
+            if (a.intersects(subs[j]->geometry()))
+                problems << describe(subs[i]) + QStringLiteral(" overlaps ") + describe(subs[j]);
+    }
+    for (const char *name : {"frmGraph", "frmSenlog", "frmStatuslog"})
+        m_w->unloadWindow(QLatin1String(name));
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+// A maximised graph does not make the small windows opened after it fill
+// the work area.
+void tst_WindowFit::dialogsKeepTheirSize_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"frmFix_control", "frmPattern_control", "frmStepview", "frmPort"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void tst_WindowFit::dialogsKeepTheirSize()
+{
+    QFETCH(QString, name);
+    QWidget *alone = m_w->openWindow(name);
+    QVERIFY(alone);
+    const QSize own = alone->parentWidget()->size();
+    m_w->unloadWindow(name);
+
+    m_w->openWindow(QStringLiteral("frmGraph"))->parentWidget()->showMaximized();
+    QWidget *widget = m_w->openWindow(name);
+    QVERIFY(widget);
+    auto *sub = qobject_cast<QMdiSubWindow *>(widget->parentWidget());
+    const bool maximised = sub->isMaximized();
+    const QSize size = sub->size();
+    m_w->unloadWindow(name);
+    m_w->unloadWindow(QStringLiteral("frmGraph"));
+    QVERIFY(!maximised);
+    QCOMPARE(size, own);
 }
 
 void tst_WindowFit::windows_data()

@@ -1,0 +1,146 @@
+#include "shell/SubWindows.h"
+
+#include "shell/Twips.h"
+#include "shell/WindowArrangement.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QVariant>
+
+namespace SubWindows {
+
+namespace {
+
+const char *const kArranged = "krmArrangedAt";
+
+// Designed places and sizes in twips: sensor log, status log, graph (whose
+// size follows the area, 200 twips short of its right and bottom edges).
+constexpr int Designed[WindowArrangement::Monitors][4] = {
+    {0, 0, 7695, 2600}, {7696, 0, 4100, 2600}, {0, 2605, 0, 0}};
+const char *const kMonitorNames[WindowArrangement::Monitors] = {"frmSenlog", "frmStatuslog",
+                                                                "frmGraph"};
+constexpr int GraphMarginTwips = 200;
+
+QMdiSubWindow *monitor(QMdiArea *area, int m)
+{
+    for (QMdiSubWindow *sub : area->subWindowList()) {
+        if (!sub->isHidden() && sub->widget() &&
+            sub->widget()->objectName() == QLatin1String(kMonitorNames[m]))
+            return sub;
+    }
+    return nullptr;
+}
+
+// A window the user has not moved, resized, maximised or minimised since it
+// was arranged.
+bool stillArranged(const QMdiSubWindow *sub)
+{
+    const QVariant at = sub->property(kArranged);
+    return at.isValid() && at.toRect() == sub->geometry() &&
+           !(sub->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
+}
+
+// Grows the main window by `by` and keeps it on its screen.
+void growMain(QWidget *main, QSize by)
+{
+    main->resize(main->size() + by);
+    const QScreen *screen = main->screen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    const QRect frame = main->frameGeometry().adjusted(0, 0, by.width(), by.height());
+    QPoint shift(std::min(0, avail.right() - frame.right()),
+                 std::min(0, avail.bottom() - frame.bottom()));
+    shift.setX(std::max(shift.x(), avail.left() - frame.left()));
+    shift.setY(std::max(shift.y(), avail.top() - frame.top()));
+    if (!shift.isNull())
+        main->move(main->pos() + shift);
+}
+
+} // namespace
+
+void sizeNew(QMdiSubWindow *sub, const QString &name, QSize outerTwips)
+{
+    if (isDialogLike(name))
+        sub->setWindowFlags(sub->windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    if (outerTwips.isValid())
+        Twips::resizeWindow(sub, outerTwips.width(), outerTwips.height());
+    else
+        sub->adjustSize();
+    if (name == QLatin1String("frmToppage"))
+        sub->move(0, 0);
+}
+
+bool isDialogLike(const QString &name)
+{
+    static const char *const names[] = {"frmFix_control", "frmPattern_control", "frmStepview",
+                                        "frmPort"};
+    for (const char *n : names)
+        if (name == QLatin1String(n))
+            return true;
+    return false;
+}
+
+void keepOwnSize(QMdiSubWindow *sub, const QString &name)
+{
+    if (!isDialogLike(name) || !sub->isMaximized())
+        return;
+    const QRect normal = sub->normalGeometry();
+    sub->showNormal();
+    if (normal.isValid())
+        sub->setGeometry(normal);
+}
+
+void arrangeMonitors(QWidget *child)
+{
+    using namespace WindowArrangement;
+    auto *shown = qobject_cast<QMdiSubWindow *>(child->parentWidget());
+    QMdiArea *area = shown ? shown->mdiArea() : nullptr;
+    if (!area || (shown->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
+        return;
+
+    Sizes sizes;
+    std::array<QMdiSubWindow *, Monitors> subs{};
+    for (int m = 0; m < Monitors; ++m) {
+        sizes.place[size_t(m)] =
+            QPoint(Twips::toPixelsX(Designed[m][0]), Twips::toPixelsY(Designed[m][1]));
+        sizes.size[size_t(m)] = Twips::toPixels(Designed[m][2], Designed[m][3]);
+        QMdiSubWindow *sub = monitor(area, m);
+        if (sub)
+            sizes.least[size_t(m)] = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+        if (sub == shown || (sub && stillArranged(sub)))
+            subs[size_t(m)] = sub;
+    }
+    sizes.graphMargin = Twips::toPixels(GraphMarginTwips, GraphMarginTwips);
+
+    QSize room = area->viewport()->size();
+    Plan plan = designed(room, sizes);
+    QWidget *main = area->window();
+    if (!plan.fits(room) && main && !(main->windowState() & ~Qt::WindowActive) && main->screen()) {
+        const QSize spare =
+            main->screen()->availableGeometry().size() - main->frameGeometry().size();
+        const QSize by = growth(room, plan.needed, spare);
+        if (by.width() > 0 || by.height() > 0) {
+            growMain(main, by);
+            room += by;
+            plan = designed(room, sizes);
+        }
+    }
+    if (!plan.fits(room)) {
+        const Plan row = sideBySide(sizes);
+        if (row.fits(room))
+            plan = row;
+        // Whatever does not fit stays reachable.
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
+    for (int m = 0; m < Monitors; ++m) {
+        if (QMdiSubWindow *sub = subs[size_t(m)]) {
+            sub->setGeometry(plan.rect[size_t(m)]);
+            sub->setProperty(kArranged, sub->geometry());
+        }
+    }
+}
+
+} // namespace SubWindows

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+class QMdiSubWindow;
+class QWidget;
+
+// How the main window's child windows take their place in its work area.
+namespace SubWindows {
+
+// A new sub-window's first size: its designed size in twips, grown to what
+// its layout needs, or its layout's size without a designed one.
+void sizeNew(QMdiSubWindow *sub, const QString &name, QSize outerTwips);
+// After a sub-window was shown and activated. The small dialog-like windows
+// (fixed-value control, pattern run, step view, port) keep their own size:
+// a maximised window before them does not make them fill the area.
+void keepOwnSize(QMdiSubWindow *sub, const QString &name);
+bool isDialogLike(const QString &name);
+
+// A monitoring window (sensor log, status log, graph) shown the first time:
+// it and the other monitoring windows still where the last arrangement put
+// them take the designed arrangement. Where their layouts need more room
+// than the work area has, the main window grows within its screen; when even
+// that is too small they stand side by side, and the work area scrolls.
+void arrangeMonitors(QWidget *child);
+
+} // namespace SubWindows

@@ -1,0 +1,48 @@
+#include "shell/WindowArrangement.h"
+
+#include <algorithm>
+
+namespace WindowArrangement {
+
+Plan designed(QSize area, const Sizes &s)
+{
+    Plan plan;
+    const QSize sen = s.size[SensorLog].expandedTo(s.least[SensorLog]);
+    plan.rect[SensorLog] = QRect(s.place[SensorLog], sen);
+    const QSize status = s.size[StatusLog].expandedTo(s.least[StatusLog]);
+    QPoint statusAt = s.place[StatusLog];
+    statusAt.setX(std::max(statusAt.x(), plan.rect[SensorLog].right() + 1));
+    plan.rect[StatusLog] = QRect(statusAt, status);
+
+    QPoint graphAt = s.place[Graph];
+    graphAt.setY(std::max(
+        {graphAt.y(), plan.rect[SensorLog].bottom() + 1, plan.rect[StatusLog].bottom() + 1}));
+    const QSize graph(area.width() - graphAt.x() - s.graphMargin.width(),
+                      area.height() - graphAt.y() - s.graphMargin.height());
+    plan.rect[Graph] = QRect(graphAt, graph.expandedTo(s.least[Graph]));
+
+    for (const QRect &r : plan.rect)
+        plan.needed = plan.needed.expandedTo(QSize(r.right() + 1, r.bottom() + 1));
+    return plan;
+}
+
+Plan sideBySide(const Sizes &s)
+{
+    Plan plan;
+    int x = 0;
+    for (int m : {SensorLog, StatusLog, Graph}) {
+        const QSize size = m == Graph ? s.least[Graph] : s.size[m].expandedTo(s.least[m]);
+        plan.rect[size_t(m)] = QRect(QPoint(x, 0), size);
+        x += size.width();
+        plan.needed = plan.needed.expandedTo(QSize(x, size.height()));
+    }
+    return plan;
+}
+
+QSize growth(QSize area, QSize needed, QSize room)
+{
+    return QSize(std::clamp(needed.width() - area.width(), 0, std::max(room.width(), 0)),
+                 std::clamp(needed.height() - area.height(), 0, std::max(room.height(), 0)));
+}
+
+} // namespace WindowArrangement
