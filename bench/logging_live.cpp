@@ -76,9 +76,11 @@ int main(int argc, char **argv)
         w.SetLogdirname(home.path());
         w.openWindow(QStringLiteral("frmSenlog"));
         w.openWindow(QStringLiteral("frmGraph"));
-        w.startLog();
-        w.Log_Timer->setInterval(tickMs);
         LOG_Handling &log = LoggingWindows::of(w).log();
+        // Every log, the restarted ones too, is sped up.
+        QObject::connect(&log, &LOG_Handling::logStarted, w.Log_Timer,
+                         [&w, tickMs] { w.Log_Timer->setInterval(tickMs); });
+        w.startLog();
 
         const int restarts = argc > 2 ? std::clamp(QByteArray(argv[2]).toInt(), 1, 10) : 3;
         constexpr int FirstPage = 600;
