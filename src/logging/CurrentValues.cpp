@@ -34,11 +34,13 @@ CurrentValues CurrentValues::from(const Parameter &p, const StatuslogState &stat
     CurrentValues v;
     const qint64 n = newestSample(p);
     for (int k = 0; k < 4; ++k)
-        v.temps[size_t(k)] = n >= 0 ? orDash(p.SenValues.text(k, n).trimmed()) : QStringLiteral("-");
+        v.temps[size_t(k)] =
+            n >= 0 ? orDash(p.SenValues.text(k, n).trimmed()) : QStringLiteral("-");
     v.setPoint = orDash(p.TargetLineText);
     v.state = orDash(status.nj_l);
     v.step = orDash(status.js_l);
-    v.elapsed = n >= 0 ? LogFile::FormatElapsed(qint64(p.sampleInterval()) * n) : QStringLiteral("-");
+    v.elapsed =
+        n >= 0 ? LogFile::FormatElapsed(qint64(p.sampleInterval()) * n) : QStringLiteral("-");
     v.link = orDash(linkText);
     return v;
 }
