@@ -111,10 +111,11 @@ int main(int argc, char **argv)
     const qint64 full = 21600;
     Parameter &p = param();
     p.LogInterval = 1;
-    for (int k = 0; k < 4; ++k) {
-        QStringList &v = p.SenValues[size_t(k)];
-        for (qint64 n = 0; n <= full + 2; ++n)
-            v << (k == 2 ? QStringLiteral("*") : reading(n, k));
+    for (qint64 n = 0; n <= full + 2; ++n) {
+        QStringList row;
+        for (int k = 0; k < 4; ++k)
+            row << (k == 2 ? QStringLiteral("*") : reading(n, k));
+        p.SenValues.set(n, row);
     }
     p.LogCount = int(full - 1);
     {

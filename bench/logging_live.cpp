@@ -91,8 +91,15 @@ int main(int argc, char **argv)
         QString path = log.file().TxtLogPath;
         QElapsedTimer t;
         t.start();
+        int forget = 1000;
         while (int(afterRestart.size()) < restarts && t.elapsed() < 60 * 60 * 1000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            // The simulator runs in this process and records every command it
+            // receives: forget them, so that only the program is measured.
+            if (p.LogCount >= forget || p.LogCount < forget - 1000) {
+                sim.clearReceivedCommands();
+                forget = (p.LogCount / 1000 + 1) * 1000;
+            }
             if (firstPage < 0 && p.LogCount >= FirstPage)
                 firstPage = statusKiB("VmRSS:");
             if (lastSample < 0 && p.LogCount >= last)
