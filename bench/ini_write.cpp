@@ -1,8 +1,12 @@
 // Times the configuration file on a full parameter set: one key written, the
-// full-set check and one read. Prints figures only; nothing passes or fails.
+// full-set check and one read; the check "開く" makes of a set; and how soon a
+// 200 MB file that is neither a set nor a log is refused by "開く" and by the
+// graph's stored-log read. Prints figures only; nothing passes or fails.
 #include "config/IniDocument.h"
 #include "config/IniFile.h"
 #include "config/Ini_Operation.h"
+#include "logging/StoredLog.h"
+#include "shell/ConfigSet.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -101,5 +105,28 @@ int main(int argc, char **argv)
               doc.setValue(QStringLiteral("STEP"), QStringLiteral("STEP57"), values[i % 2]);
               doc.serialize();
           }));
+    print("set_check", timeRuns(200, [&](int) { ConfigSet::check(bytes); }));
+
+    // 200 MB of binary bytes (a hole after the first 64 KiB).
+    const QString big = dir.filePath(QStringLiteral("big.bin"));
+    QFile b(big);
+    if (b.open(QIODevice::WriteOnly)) {
+        QByteArray head(64 * 1024, '\0');
+        for (qsizetype i = 0; i < head.size(); ++i)
+            head[i] = char((i * 7919) % 251);
+        b.write(head);
+        b.resize(200LL * 1024 * 1024);
+        b.close();
+        QElapsedTimer t;
+        t.start();
+        const bool opened = ConfigSet::open(big, dir.filePath(QStringLiteral("other.ini"))).opened;
+        std::printf("open_200MB_refused %d in_ms %.2f\n", opened ? 0 : 1, t.nsecsElapsed() / 1e6);
+        t.start();
+        StoredLog log;
+        const bool read = log.readFile(big);
+        std::printf("stored_log_200MB_refused %d in_ms %.2f\n", read ? 0 : 1,
+                    t.nsecsElapsed() / 1e6);
+        QFile::remove(big);
+    }
     return 0;
 }
