@@ -50,8 +50,9 @@ bool StoredLog::read(QIODevice &device)
                 nl = pending.size();
             }
             QByteArrayView line(pending.constData() + from, nl - from);
-            // A NUL byte is never in a text log: this is some other file.
-            if (line.contains('\0')) {
+            // A NUL byte or so long a line is never in a text log: this is
+            // some other file.
+            if (line.size() > MaxLineBytes || line.contains('\0')) {
                 notLog = true;
                 break;
             }

@@ -20,9 +20,9 @@ public:
     // Reads every line to the end (or to a memo): lines are split at ","; a
     // line with fewer than five fields is skipped, further fields are ignored.
     // Returns false, holding nothing, when the device cannot be read or is no
-    // text log: a NUL byte or a line longer than MaxLineBytes before the memo
-    // ends the reading there, so a large file of another kind is refused at
-    // once rather than read whole.
+    // text log: a NUL byte or a line longer than MaxLineBytes (its CR
+    // counted, not its LF) before the memo ends the reading there, so a large
+    // file of another kind is refused at once rather than read whole.
     bool read(QIODevice &device);
     bool readFile(const QString &path);
     void clear();
