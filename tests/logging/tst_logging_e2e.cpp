@@ -38,10 +38,14 @@ QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Screenshots only when asked for: KRM_SHELL_SHOTS=<folder>.
 void saveShot(QWidget *w, const QString &name)
 {
-    QDir().mkpath(QStringLiteral("/work/shots"));
-    w->grab().save(QStringLiteral("/work/shots/") + name);
+    const QString dir = qEnvironmentVariable("KRM_SHELL_SHOTS");
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    w->grab().save(dir + QLatin1Char('/') + name);
 }
 
 // A ready main window on a simulator whose readings stand still: sensors 0,
