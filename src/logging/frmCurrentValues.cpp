@@ -2,19 +2,22 @@
 
 #include "logging/GraphCanvas.h"
 #include "settings/StatusLabels.h"
-#include "shell/Twips.h"
+#include "shell/SubWindows.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMdiSubWindow>
 
 frmCurrentValues::frmCurrentValues(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmCurrentValues"));
     setWindowTitle(QStringLiteral("現在値"));
     auto *grid = new QGridLayout(this);
-    grid->setHorizontalSpacing(16);
+    // Tight margins: the window stands under the graph, and on a 1366 x 768
+    // screen that leaves little height and width beside the other windows.
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(2);
 
     QFont big = font();
     if (big.pointSizeF() > 0)
@@ -93,13 +96,5 @@ void frmCurrentValues::showEvent(QShowEvent *event)
     if (m_placed)
         return;
     m_placed = true;
-    // In the top strip, right of the status-log window where it fits, else
-    // at the right edge of the work area.
-    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
-    QWidget *area = sub ? sub->parentWidget() : nullptr;
-    if (!sub || !area)
-        return;
-    const int beside = Twips::toPixelsX(LeftTwips);
-    const int right = area->width() - sub->width();
-    sub->move(std::max(0, std::min(beside, right)), 0);
+    SubWindows::arrangeMonitors(this);
 }

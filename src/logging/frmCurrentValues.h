@@ -18,8 +18,6 @@ public:
 
     // How much larger the readings are than the window's normal text.
     static constexpr double DigitScale = 3.0;
-    // Right of the status-log window (7696 + 4100 twips).
-    static constexpr int LeftTwips = 11796;
 
     std::array<QLabel *, 4> swatch{};
     std::array<QLabel *, 4> temp{};

@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
+#include <QStyle>
 #include <QVariant>
 
 namespace SubWindows {
@@ -15,11 +16,12 @@ namespace {
 const char *const kArranged = "krmArrangedAt";
 
 // Designed places and sizes in twips: sensor log, status log, graph (whose
-// size follows the area, 200 twips short of its right and bottom edges).
+// size follows the area, 200 twips short of its right and bottom edges),
+// live read-out (under the graph, at its own size).
 constexpr int Designed[WindowArrangement::Monitors][4] = {
-    {0, 0, 7695, 2600}, {7696, 0, 4100, 2600}, {0, 2605, 0, 0}};
+    {0, 0, 7695, 2600}, {7696, 0, 4100, 2600}, {0, 2605, 0, 0}, {0, 0, 0, 0}};
 const char *const kMonitorNames[WindowArrangement::Monitors] = {"frmSenlog", "frmStatuslog",
-                                                                "frmGraph"};
+                                                                "frmGraph", "frmCurrentValues"};
 constexpr int GraphMarginTwips = 200;
 
 QMdiSubWindow *monitor(QMdiArea *area, int m)
@@ -109,18 +111,34 @@ void arrangeMonitors(QWidget *child)
         QMdiSubWindow *sub = monitor(area, m);
         if (sub)
             sizes.least[size_t(m)] = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+        if (sub && m == Readout)
+            sizes.size[size_t(m)] = sub->sizeHint().expandedTo(sizes.least[size_t(m)]);
         if (sub == shown || (sub && stillArranged(sub)))
             subs[size_t(m)] = sub;
     }
     sizes.graphMargin = Twips::toPixels(GraphMarginTwips, GraphMarginTwips);
 
-    QSize room = area->viewport()->size();
+    // The area as if it showed no scroll bar: one shown for a previous
+    // arrangement goes when this one fits.
+    QSize room = area->contentsRect().size();
+    const int bar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
     Plan plan = designed(room, sizes);
+    // The read-out, as it opens, asks for room under the graph at the
+    // height the graph has without it (once: later arrangements keep it).
+    const QSize wanted = (monitor(area, Readout) == shown ? roomForReadout(room, sizes) : room)
+                             .expandedTo(plan.needed);
     QWidget *main = area->window();
-    if (!plan.fits(room) && main && !(main->windowState() & ~Qt::WindowActive) && main->screen()) {
+    if (wanted != room && main && !(main->windowState() & ~Qt::WindowActive) && main->screen()) {
         const QSize spare =
             main->screen()->availableGeometry().size() - main->frameGeometry().size();
-        const QSize by = growth(room, plan.needed, spare);
+        // What stays wider than the screen allows brings a scroll bar, whose
+        // height the area then needs as well (and the other way round).
+        QSize wish = wanted;
+        if (wish.width() > room.width() + std::max(spare.width(), 0))
+            wish.rheight() += bar;
+        if (wish.height() > room.height() + std::max(spare.height(), 0))
+            wish.rwidth() += bar;
+        const QSize by = growth(room, wish, spare);
         if (by.width() > 0 || by.height() > 0) {
             growMain(main, by);
             room += by;
@@ -129,8 +147,17 @@ void arrangeMonitors(QWidget *child)
     }
     if (!plan.fits(room)) {
         const Plan row = sideBySide(sizes);
-        if (row.fits(room))
+        if (row.fits(room)) {
             plan = row;
+        } else {
+            // The scroll bars take their share of the area.
+            QSize seen = room;
+            if (plan.needed.width() > room.width())
+                seen.rheight() -= bar;
+            if (plan.needed.height() > room.height())
+                seen.rwidth() -= bar;
+            plan = designed(seen, sizes);
+        }
         // Whatever does not fit stays reachable.
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

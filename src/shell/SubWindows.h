@@ -18,11 +18,13 @@ void sizeNew(QMdiSubWindow *sub, const QString &name, QSize outerTwips);
 void keepOwnSize(QMdiSubWindow *sub, const QString &name);
 bool isDialogLike(const QString &name);
 
-// A monitoring window (sensor log, status log, graph) shown the first time:
-// it and the other monitoring windows still where the last arrangement put
-// them take the designed arrangement. Where their layouts need more room
-// than the work area has, the main window grows within its screen; when even
-// that is too small they stand side by side, and the work area scrolls.
+// A monitoring window (sensor log, status log, graph, live read-out) shown
+// the first time: it and the other monitoring windows still where the last
+// arrangement put them take the designed arrangement. The read-out, as it
+// opens, grows the main window by its height where the screen allows. Where
+// their layouts need more room than the work area has, the main window grows
+// within its screen; when even that is too small they stand side by side,
+// and the work area scrolls.
 void arrangeMonitors(QWidget *child);
 
 } // namespace SubWindows

@@ -17,12 +17,18 @@ Plan designed(QSize area, const Sizes &s)
     QPoint graphAt = s.place[Graph];
     graphAt.setY(std::max(
         {graphAt.y(), plan.rect[SensorLog].bottom() + 1, plan.rect[StatusLog].bottom() + 1}));
+    const QSize readout = s.size[Readout].expandedTo(s.least[Readout]);
+    const int readoutHeight = s.size[Readout].isEmpty() ? 0 : readout.height();
     const QSize graph(area.width() - graphAt.x() - s.graphMargin.width(),
-                      area.height() - graphAt.y() - s.graphMargin.height());
+                      area.height() - graphAt.y() - s.graphMargin.height() - readoutHeight);
     plan.rect[Graph] = QRect(graphAt, graph.expandedTo(s.least[Graph]));
+    if (readoutHeight > 0)
+        plan.rect[Readout] =
+            QRect(QPoint(s.place[Readout].x(), plan.rect[Graph].bottom() + 1), readout);
 
     for (const QRect &r : plan.rect)
-        plan.needed = plan.needed.expandedTo(QSize(r.right() + 1, r.bottom() + 1));
+        if (r.isValid())
+            plan.needed = plan.needed.expandedTo(QSize(r.right() + 1, r.bottom() + 1));
     return plan;
 }
 
@@ -30,13 +36,24 @@ Plan sideBySide(const Sizes &s)
 {
     Plan plan;
     int x = 0;
-    for (int m : {SensorLog, StatusLog, Graph}) {
+    for (int m : {SensorLog, StatusLog, Graph, Readout}) {
+        if (m == Readout && s.size[Readout].isEmpty())
+            break;
         const QSize size = m == Graph ? s.least[Graph] : s.size[m].expandedTo(s.least[m]);
         plan.rect[size_t(m)] = QRect(QPoint(x, 0), size);
         x += size.width();
         plan.needed = plan.needed.expandedTo(QSize(x, size.height()));
     }
     return plan;
+}
+
+QSize roomForReadout(QSize area, const Sizes &s)
+{
+    if (s.size[Readout].isEmpty())
+        return area;
+    const QSize readout = s.size[Readout].expandedTo(s.least[Readout]);
+    return QSize(std::max(area.width(), s.place[Readout].x() + readout.width()),
+                 area.height() + readout.height());
 }
 
 QSize growth(QSize area, QSize needed, QSize room)

@@ -11,8 +11,10 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -154,7 +156,8 @@ void tst_WindowFit::cleanupTestCase()
 }
 
 // At the main window's designed size, as a log starts: the sensor log, the
-// status log and the graph all in the work area, none over another.
+// status log, the graph and the live read-out all in the work area, none over
+// another (also run on a 1366 x 768 screen, see CMakeLists.txt).
 void tst_WindowFit::monitoringWindowsApart()
 {
     m_fx->presetLiveLog(m_w);
@@ -164,24 +167,30 @@ void tst_WindowFit::monitoringWindowsApart()
     QTRY_VERIFY(m_w->loadedWindow(QStringLiteral("frmStatuslog")));
     QTRY_VERIFY(param().LogCount >= 2);
     QList<QMdiSubWindow *> subs;
-    for (const char *name : {"frmSenlog", "frmStatuslog", "frmGraph"})
-        subs << qobject_cast<QMdiSubWindow *>(
-            m_w->loadedWindow(QLatin1String(name))->parentWidget());
+    for (const char *name : {"frmSenlog", "frmStatuslog", "frmGraph", "frmCurrentValues"})
+        if (QWidget *window = m_w->loadedWindow(QLatin1String(name)))
+            subs << qobject_cast<QMdiSubWindow *>(window->parentWidget());
+    QCOMPARE(subs.size(), 4);
     const QString shots = qEnvironmentVariable("KRM_NOTES_SHOTS");
     if (!shots.isEmpty())
         m_w->grab().save(shots + QStringLiteral("/monitors_at_log_start.png"));
     m_fx->dialogs->answerQuestion(false);
     m_w->stopLog();
     QStringList problems;
+    const QMdiArea *area = subs[0]->mdiArea();
+    const QRect seen = area->viewport()->rect();
     for (qsizetype i = 0; i < subs.size(); ++i) {
         const QRect a = subs[i]->geometry();
-        if (a.left() < 0 || a.top() < 0)
-            problems << describe(subs[i]) + QStringLiteral(" leaves the work area");
+        if (a.left() < 0 || a.top() < 0 ||
+            (a.right() > seen.right() && !area->horizontalScrollBar()->isVisible()) ||
+            (a.bottom() > seen.bottom() && !area->verticalScrollBar()->isVisible()))
+            problems << describe(subs[i]->widget()) + QStringLiteral(" leaves the work area");
         for (qsizetype j = i + 1; j < subs.size(); ++j)
             if (a.intersects(subs[j]->geometry()))
-                problems << describe(subs[i]) + QStringLiteral(" overlaps ") + describe(subs[j]);
+                problems << describe(subs[i]->widget()) + QStringLiteral(" overlaps ") +
+                                describe(subs[j]->widget());
     }
-    for (const char *name : {"frmGraph", "frmSenlog", "frmStatuslog"})
+    for (const char *name : {"frmGraph", "frmSenlog", "frmStatuslog", "frmCurrentValues"})
         m_w->unloadWindow(QLatin1String(name));
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }
