@@ -183,6 +183,7 @@ void frmFix_control::RUN_C_Click()
     fix.FanChoice = FanChoice;
     fix.ReachChoice = ReachChoice;
     fix.SetTemp = check.value;
+    fix.lastRunFixed = true;
     const QString run = QStringLiteral("RUN ") + fix.GetFixpara();
 
     state.graph.readflg = false;

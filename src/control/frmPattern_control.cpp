@@ -74,6 +74,7 @@ void frmPattern_control::C_jikkou_Click()
     w.state().graph.readflg = false;
     if (!w.logRecording() && w.startLog)
         w.startLog();
+    w.state().fix.lastRunFixed = false;
     w.link().SendCommand(line, QString(), GoSettleSeconds);
     w.menuItem(QStringLiteral("con"))->setEnabled(false);
     w.unloadWindow(QStringLiteral("frmOperation_setting"));

@@ -50,13 +50,19 @@ void KRM2200::applyStatus(const StatusReport &report)
     const QString step = report.status.at(4);
     const bool wasRunning =
         m_state.statuslog.nj_l == Reception_Show::statusText(QStringLiteral("02"));
+    // A pattern that starts at the step the idle instrument already reported
+    // (step 0) changes no step: a running pattern without a target takes its
+    // step's all the same. A fixed-value run is reported as step 0 too; its
+    // target is its own set temperature.
+    const bool patternWithoutTarget =
+        code == QLatin1String("02") && p.TargetLineText.isEmpty() && !m_state.fix.lastRunFixed;
     if (code == QLatin1String("00")) {
         if (!p.TargetLineText.isEmpty() && (n != 0 || wasRunning)) {
             p.TargetLineText.clear();
             if (redrawGraph)
                 redrawGraph();
         }
-    } else if (n != 0 && m_state.statuslog.js_l != step) {
+    } else if (n != 0 && (m_state.statuslog.js_l != step || patternWithoutTarget)) {
         const QStringList fields =
             ini()
                 .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)

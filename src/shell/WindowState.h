@@ -57,6 +57,10 @@ struct FixControlState {
     int FanChoice = 0;    // 0 not used, 1 used
     int ReachChoice = 0;  // 0 end on reaching the set temperature, 1 keep it
     double SetTemp = 0;   // the last numeric set temperature typed
+    // The last run this program started was this window's RUN, not a
+    // pattern's GO: the instrument reports it as step 0, yet its target is
+    // the set temperature, not STEP0's.
+    bool lastRunFixed = false;
 
     // The "RUN" arguments: "sensor heater fan temp reach", the temperature as
     // its shortest decimal text (25 -> "25", -10.5 -> "-10.5").

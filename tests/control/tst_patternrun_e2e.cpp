@@ -2,6 +2,7 @@
 // simulated instrument: the list of registered patterns, the step view
 // following the choice, and a whole pattern run at an accelerated pace.
 
+#include "control/frmFix_control.h"
 #include "control/frmPattern_control.h"
 #include "control/frmStepview.h"
 #include "shell/ShellFixture.h"
@@ -50,6 +51,8 @@ private Q_SLOTS:
     void listAndStepView();
     void patternRunsToTheEnd();
     void runningLogIsKept();
+    void targetFollowsTheRun_data();
+    void targetFollowsTheRun();
 };
 
 void tst_PatternRunE2E::listAndStepView()
@@ -185,6 +188,87 @@ void tst_PatternRunE2E::runningLogIsKept()
     QVERIFY(f.commands().contains(QStringLiteral("GO 0")));
     QCOMPARE(logStarts, 0);
     QVERIFY(w->logRecording());
+}
+
+// The instrument reports step 0 while idle, while running a pattern's step 0
+// and while running a fixed value: the target line is the running step's or
+// the fixed value, and none once the instrument is idle again.
+void tst_PatternRunE2E::targetFollowsTheRun_data()
+{
+    QTest::addColumn<bool>("pattern");
+    QTest::addColumn<bool>("slowStart"); // idle reported for a poll after the start
+    QTest::addColumn<QString>("target");
+    QTest::newRow("pattern starting at step 0") << true << false << "+040.00";
+    QTest::newRow("fixed-value run") << false << false << "35";
+    // The idle reply takes the fixed target; STEP0's must not stand instead.
+    QTest::newRow("fixed-value run, slow to start") << false << true << "35";
+}
+
+void tst_PatternRunE2E::targetFollowsTheRun()
+{
+    QFETCH(bool, pattern);
+    QFETCH(bool, slowStart);
+    QFETCH(QString, target);
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    // One step of five minutes, sixty times as fast: several polls see it run.
+    const QString step0 = QStringLiteral("0 0 0 +040.00 00:05:00");
+    ini().IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN1"),
+                   QStringLiteral("1 0 0 0"));
+    ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP0"), step0);
+    f.sim->withEngine([&](SimEngine &e) {
+        e.setTimeScale(60);
+        return e.setPatternRecord(1, QStringLiteral("1 0 0 0")) && e.setStepRecord(0, step0);
+    });
+    f.presetLiveLog(w);
+    const Parameter &p = param();
+    const StatuslogState &status = w->state().statuslog;
+    // The target line each time it changes while the instrument runs.
+    QStringList targets;
+    w->redrawGraph = [&, redraw = w->redrawGraph] {
+        if (!p.TargetLineText.isEmpty() && targets.value(targets.size() - 1) != p.TargetLineText)
+            targets.append(p.TargetLineText);
+        redraw();
+    };
+
+    if (pattern) {
+        w->menuItem(QStringLiteral("con_pattern"))->trigger();
+        auto *run = qobject_cast<frmPattern_control *>(w->loadedWindow(kRun));
+        QVERIFY(run);
+        run->Com_pa->setCurrentIndex(run->Com_pa->findText(QStringLiteral("1")));
+        run->C_jikkou->click();
+    } else {
+        w->menuItem(QStringLiteral("con_teiti"))->trigger();
+        auto *fix =
+            qobject_cast<frmFix_control *>(w->loadedWindow(QStringLiteral("frmFix_control")));
+        QVERIFY(fix);
+        fix->M_T->setText(target);
+        if (slowStart)
+            f.sim->withEngine([](SimEngine &e) {
+                e.setStatusOverride(QStringLiteral("00"));
+                return 0;
+            });
+        fix->RUN_C->click();
+    }
+    if (slowStart) {
+        QTRY_VERIFY_WITH_TIMEOUT(p.LogCount >= 2, 10000);
+        f.sim->withEngine([](SimEngine &e) {
+            e.setStatusOverride(QString());
+            return 0;
+        });
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(status.nj_l == QStringLiteral("動作状態") && p.LogCount >= 4, 10000);
+    if (!slowStart)
+        QCOMPARE(p.TargetLineText, target);
+    QCOMPARE(targets, QStringList{target});
+
+    // The pattern ends by itself; the fixed value is stopped at the instrument.
+    if (!pattern)
+        f.sim->withEngine([](SimEngine &e) { return e.execute(QStringLiteral("STOP")); });
+    QTRY_VERIFY_WITH_TIMEOUT(status.nj_l == QStringLiteral("平常状態"), 15000);
+    QVERIFY(p.TargetLineText.isEmpty());
+    QCOMPARE(targets, QStringList{target});
 }
 
 QTEST_MAIN(tst_PatternRunE2E)
