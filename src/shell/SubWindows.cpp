@@ -125,10 +125,17 @@ void arrangeMonitors(QWidget *child)
     Plan plan = designed(room, sizes);
     // The read-out, as it opens, asks for room under the graph at the
     // height the graph has without it (once: later arrangements keep it).
-    const QSize wanted = (monitor(area, Readout) == shown ? roomForReadout(room, sizes) : room)
-                             .expandedTo(plan.needed);
+    // Opened again, it takes the room it left under a graph arranged before.
+    const QMdiSubWindow *graph = subs[Graph] != shown ? subs[Graph] : nullptr;
+    const QSize seen = room - QSize(0, plan.needed.width() > room.width() ? bar : 0);
+    const Plan visible = designed(seen, sizes);
+    const bool left = graph && visible.rect[Graph].height() >= graph->height();
+    const QSize wanted = monitor(area, Readout) == shown && !left
+                             ? roomForReadout(room, sizes).expandedTo(plan.needed)
+                             : QSize(plan.needed.width(), visible.needed.height());
     QWidget *main = area->window();
-    if (wanted != room && main && !(main->windowState() & ~Qt::WindowActive) && main->screen()) {
+    if ((wanted.width() > room.width() || wanted.height() > room.height()) && main &&
+        !(main->windowState() & ~Qt::WindowActive) && main->screen()) {
         const QSize spare =
             main->screen()->availableGeometry().size() - main->frameGeometry().size();
         // What stays wider than the screen allows brings a scroll bar, whose
@@ -151,12 +158,12 @@ void arrangeMonitors(QWidget *child)
             plan = row;
         } else {
             // The scroll bars take their share of the area.
-            QSize seen = room;
+            QSize inside = room;
             if (plan.needed.width() > room.width())
-                seen.rheight() -= bar;
+                inside.rheight() -= bar;
             if (plan.needed.height() > room.height())
-                seen.rwidth() -= bar;
-            plan = designed(seen, sizes);
+                inside.rwidth() -= bar;
+            plan = designed(inside, sizes);
         }
         // Whatever does not fit stays reachable.
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -190,9 +190,18 @@ void tst_WindowFit::monitoringWindowsApart()
                 problems << describe(subs[i]->widget()) + QStringLiteral(" overlaps ") +
                                 describe(subs[j]->widget());
     }
+    // Closed and opened again, the read-out takes the room it left.
+    const QRect readout = subs[3]->geometry();
+    const QSize main = m_w->size();
+    m_w->unloadWindow(QStringLiteral("frmCurrentValues"));
+    const QRect again =
+        m_w->openWindow(QStringLiteral("frmCurrentValues"))->parentWidget()->geometry();
+    const QSize mainAgain = m_w->size();
     for (const char *name : {"frmGraph", "frmSenlog", "frmStatuslog", "frmCurrentValues"})
         m_w->unloadWindow(QLatin1String(name));
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    QCOMPARE(again, readout);
+    QCOMPARE(mainAgain, main);
 }
 
 // A maximised graph does not make the small windows opened after it fill
