@@ -68,7 +68,7 @@ QString saveCsv(QWidget *parent, const GraphPage &page, const QString &folder)
     return path;
 }
 
-bool printReportTo(QPrinter &printer, const GraphPage &page, const GraphExport::PlotSpec &spec)
+bool printReportTo(QPrinter &printer, const GraphPage &page, const GraphExport::PlotSetup &setup)
 {
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
                                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
@@ -76,11 +76,11 @@ bool printReportTo(QPrinter &printer, const GraphPage &page, const GraphExport::
     QPainter g;
     if (!g.begin(&printer))
         return false;
-    GraphExport::drawReport(g, QRectF(g.viewport()), page, spec, 1, 1);
+    GraphExport::drawReport(g, QRectF(g.viewport()), page, setup, 1, 1);
     return g.end();
 }
 
-void printReport(QWidget *parent, const GraphPage &page, const GraphExport::PlotSpec &spec,
+void printReport(QWidget *parent, const GraphPage &page, const GraphExport::PlotSetup &setup,
                  const QString &folder)
 {
     Dialogs &d = Dialogs::instance();
@@ -95,7 +95,7 @@ void printReport(QWidget *parent, const GraphPage &page, const GraphExport::Plot
     // for this report.
     if (!pdf.isEmpty())
         QFile::remove(pdf);
-    const bool printed = printReportTo(printer, page, spec);
+    const bool printed = printReportTo(printer, page, setup);
     PrintTarget::confirm(parent, printer);
     if (printed && !pdf.isEmpty() && QFileInfo(pdf).isFile())
         d.message(parent, pdfSavedText(pdf), QStringLiteral("確認"));

@@ -21,9 +21,9 @@ QString saveImage(QWidget *parent, const QImage &image, const QString &folder);
 QString saveCsv(QWidget *parent, const GraphPage &page, const QString &folder);
 // "レポート印刷": asks, then prints the report page on the printer, or on a
 // PDF file when there is none; a saved PDF is confirmed with its path.
-void printReport(QWidget *parent, const GraphPage &page, const GraphExport::PlotSpec &spec,
+void printReport(QWidget *parent, const GraphPage &page, const GraphExport::PlotSetup &setup,
                  const QString &folder);
 // The report page on `printer` (A4 landscape); false when nothing printed.
-bool printReportTo(QPrinter &printer, const GraphPage &page, const GraphExport::PlotSpec &spec);
+bool printReportTo(QPrinter &printer, const GraphPage &page, const GraphExport::PlotSetup &setup);
 
 } // namespace GraphActions

@@ -38,10 +38,10 @@ double xOf(const QRectF &plot, const GraphPage &page, qint64 i)
     return plot.left() + double(i - page.first) * page.xScale / PageTwips * plot.width();
 }
 
-double yOf(const QRectF &plot, const PlotSpec &spec, double t)
+double yOf(const QRectF &plot, const PlotSetup &setup, double t)
 {
-    const double span = spec.max - spec.min;
-    return plot.top() + (spec.max - t) / (span != 0 ? span : 1.0) * plot.height();
+    const double span = setup.max - setup.min;
+    return plot.top() + (setup.max - t) / (span != 0 ? span : 1.0) * plot.height();
 }
 
 QString degrees(double v)
@@ -158,7 +158,7 @@ QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
     return out;
 }
 
-void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSpec &spec)
+void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSetup &setup)
 {
     g.save();
     const double px = unit(g);
@@ -175,10 +175,10 @@ void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const Plot
         g.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     }
     double t = 0.0;
-    if (sampleValue(spec.target, &t) == SampleKind::Value) {
+    if (sampleValue(setup.target, &t) == SampleKind::Value) {
         QPen dashed(GraphCanvas::targetColour(), px, Qt::DashLine);
         g.setPen(dashed);
-        const double y = yOf(plot, spec, t);
+        const double y = yOf(plot, setup, t);
         g.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     }
     if (page.values) {
@@ -195,7 +195,7 @@ void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const Plot
                     joined = false;
                     continue;
                 }
-                const QPointF p(xOf(plot, page, i), yOf(plot, spec, v));
+                const QPointF p(xOf(plot, page, i), yOf(plot, setup, v));
                 if (joined)
                     path.lineTo(p);
                 else
@@ -210,14 +210,14 @@ void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const Plot
     g.restore();
 }
 
-void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSpec &spec)
+void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSetup &setup)
 {
     g.save();
     const QFontMetricsF fm(g.font(), g.device());
     const double gap = fm.horizontalAdvance(QLatin1Char(' '));
     g.setPen(Qt::black);
     for (int k = 0; k <= 4; ++k) {
-        const QString text = degrees(spec.max - double(spec.max - spec.min) * k / 4.0);
+        const QString text = degrees(setup.max - double(setup.max - setup.min) * k / 4.0);
         const double y = plot.top() + plot.height() * k / 4.0;
         const double w = fm.horizontalAdvance(text);
         g.drawText(QPointF(plot.left() - gap - w, y + fm.ascent() / 2 - fm.descent() / 2), text);
@@ -225,7 +225,7 @@ void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const Plot
     const int step = page.pagePoints / 10;
     for (int j = 0; j < 10; ++j) {
         const QString text =
-            GraphReadout::axisLabel(page, spec.axis, page.first + qint64(j) * step);
+            GraphReadout::axisLabel(page, setup.axis, page.first + qint64(j) * step);
         const double x = plot.left() + plot.width() * j * LabelTwips / PageTwips;
         const double w = fm.horizontalAdvance(text);
         g.drawText(QPointF(j == 0 ? x : x - w / 2, plot.bottom() + gap / 2 + fm.ascent()), text);
@@ -249,7 +249,7 @@ void drawLegend(QPainter &g, const QPointF &at)
     g.restore();
 }
 
-QString describe(const GraphPage &page, const PlotSpec &spec)
+QString describe(const GraphPage &page, const PlotSetup &setup)
 {
     const QString start = page.start.isValid()
                               ? page.start.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
@@ -257,13 +257,13 @@ QString describe(const GraphPage &page, const PlotSpec &spec)
     return QStringLiteral("開始：%1　1Point = %2[s]　範囲：%3～%4[℃]　サンプル：%5～%6")
         .arg(start)
         .arg(page.interval)
-        .arg(spec.max)
-        .arg(spec.min)
+        .arg(setup.max)
+        .arg(setup.min)
         .arg(page.first)
         .arg(std::max(page.first, page.last));
 }
 
-QImage image(const GraphPage &page, const PlotSpec &spec, QSize plotPixels)
+QImage image(const GraphPage &page, const PlotSetup &setup, QSize plotPixels)
 {
     plotPixels = plotPixels.expandedTo(QSize(100, 50));
     QImage probe(1, 1, QImage::Format_RGB32);
@@ -274,7 +274,7 @@ QImage image(const GraphPage &page, const PlotSpec &spec, QSize plotPixels)
     const double margin = line / 2;
     const double left =
         margin +
-        std::max(fm.horizontalAdvance(degrees(spec.min)), fm.horizontalAdvance(degrees(-55.5))) +
+        std::max(fm.horizontalAdvance(degrees(setup.min)), fm.horizontalAdvance(degrees(-55.5))) +
         fm.horizontalAdvance(QLatin1Char(' '));
     const double top = margin + 2 * line + margin;
     const double right = margin + fm.horizontalAdvance(QStringLiteral("00:00:00"));
@@ -291,9 +291,9 @@ QImage image(const GraphPage &page, const PlotSpec &spec, QSize plotPixels)
     g.setPen(Qt::black);
     g.drawText(QPointF(left, margin + fm.ascent()), page.title());
     g.setFont(QFont());
-    g.drawText(QPointF(left, margin + line + fm.ascent()), describe(page, spec));
-    drawPlot(g, plot, page, spec);
-    drawAxes(g, plot, page, spec);
+    g.drawText(QPointF(left, margin + line + fm.ascent()), describe(page, setup));
+    drawPlot(g, plot, page, setup);
+    drawAxes(g, plot, page, setup);
     drawLegend(g, QPointF(left, plot.bottom() + line * 1.5 + margin));
     return out;
 }
@@ -303,7 +303,7 @@ QString reportTitle()
     return QStringLiteral("温度グラフ　レポート");
 }
 
-void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, const PlotSpec &spec,
+void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, const PlotSetup &setup,
                 int pageNumber, int pageCount)
 {
     g.save();
@@ -325,7 +325,7 @@ void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, cons
         page.isLive() ? page.title() : QStringLiteral("ファイル：") + page.fileName;
     g.drawText(QPointF(pageRect.left(), y + fm.ascent()), file);
     y += line;
-    g.drawText(QPointF(pageRect.left(), y + fm.ascent()), describe(page, spec));
+    g.drawText(QPointF(pageRect.left(), y + fm.ascent()), describe(page, setup));
     y += line * 1.5;
     const double left = pageRect.left() + fm.horizontalAdvance(degrees(-55.5)) +
                         fm.horizontalAdvance(QStringLiteral("  "));
@@ -333,8 +333,8 @@ void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, cons
     // Under the plot: X labels, legend, page number.
     const double below = line * 1.5 + line * 1.5 + line * 1.5;
     const QRectF plot(left, y, right - left, pageRect.bottom() - below - y);
-    drawPlot(g, plot, page, spec);
-    drawAxes(g, plot, page, spec);
+    drawPlot(g, plot, page, setup);
+    drawAxes(g, plot, page, setup);
     drawLegend(g, QPointF(left, plot.bottom() + line * 1.5));
     const QString number = QStringLiteral("%1 / %2").arg(pageNumber).arg(pageCount);
     g.drawText(QPointF(pageRect.center().x() - fm.horizontalAdvance(number) / 2,

@@ -16,7 +16,7 @@ class QPainter;
 namespace GraphExport {
 
 // How the page is drawn: the Y range, the X labels, the target line.
-struct PlotSpec {
+struct PlotSetup {
     int max = 160;
     int min = -60;
     GraphReadout::AxisMode axis = GraphReadout::AxisMode::Sample;
@@ -38,22 +38,22 @@ inline QByteArray csv(const GraphPage &page)
 QString isoTime(const QDateTime &t);
 
 // The plot's grid, curves and target line inside `plot` (no text).
-void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSpec &spec);
+void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSetup &setup);
 // The Y labels left of `plot`, the X labels under it.
-void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSpec &spec);
+void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSetup &setup);
 // The legend: the four sensors in their colours, in one row from `at`.
 void drawLegend(QPainter &g, const QPointF &at);
 // "開始：…　1Point = …[s]　範囲：…～…[℃]　サンプル：…～…"
-QString describe(const GraphPage &page, const PlotSpec &spec);
+QString describe(const GraphPage &page, const PlotSetup &setup);
 
 // The page as an image: title, description, axes, legend around a plot area
 // of `plotPixels` (the canvas's pixels for one page width, or more).
-QImage image(const GraphPage &page, const PlotSpec &spec, QSize plotPixels);
+QImage image(const GraphPage &page, const PlotSetup &setup, QSize plotPixels);
 
 // Title of the printed report.
 QString reportTitle();
 // One report page into `pageRect` of a painter on a printer or PDF writer.
-void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, const PlotSpec &spec,
+void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, const PlotSetup &setup,
                 int pageNumber, int pageCount);
 
 // Writes `bytes` whole or not at all (a temporary file renamed into place).

@@ -850,8 +850,9 @@ void frmGraph::wireTools()
             [this] { GraphActions::saveImage(this, pageImage(), exportFolder()); });
     connect(SaveCsv_c, &QPushButton::clicked, this,
             [this] { GraphActions::saveCsv(this, currentPage(), exportFolder()); });
-    connect(Report_c, &QPushButton::clicked, this,
-            [this] { GraphActions::printReport(this, currentPage(), plotSpec(), exportFolder()); });
+    connect(Report_c, &QPushButton::clicked, this, [this] {
+        GraphActions::printReport(this, currentPage(), plotSetup(), exportFolder());
+    });
 }
 
 GraphPage frmGraph::currentPage() const
@@ -866,22 +867,22 @@ GraphPage frmGraph::currentPage() const
     return GraphPage::stored(m_stored, m_storedName, seconds, p, p_flg, start);
 }
 
-GraphExport::PlotSpec frmGraph::plotSpec() const
+GraphExport::PlotSetup frmGraph::plotSetup() const
 {
-    GraphExport::PlotSpec spec;
-    spec.max = Combo_max->currentText().toInt();
-    spec.min = Combo_min->currentText().toInt();
-    spec.axis = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
+    GraphExport::PlotSetup setup;
+    setup.max = Combo_max->currentText().toInt();
+    setup.min = Combo_min->currentText().toInt();
+    setup.axis = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
     if (!m_w.state().graph.readflg)
-        spec.target = param().TargetLineText;
-    return spec;
+        setup.target = param().TargetLineText;
+    return setup;
 }
 
 QImage frmGraph::pageImage() const
 {
     const GraphCanvas &canvas = m_logging.log().canvas();
     const QSize plot(int(std::lround(30000 * canvas.pixelsPerTwip())), canvas.image().height());
-    return GraphExport::image(currentPage(), plotSpec(), plot);
+    return GraphExport::image(currentPage(), plotSetup(), plot);
 }
 
 void frmGraph::fitRange()

@@ -70,7 +70,7 @@ public:
 
     // What the viewport shows, as the exports and the read-out see it.
     GraphPage currentPage() const;
-    GraphExport::PlotSpec plotSpec() const;
+    GraphExport::PlotSetup plotSetup() const;
     // "画像保存"'s picture: the page at the canvas's pixel size.
     QImage pageImage() const;
     // "範囲自動": the Y range lists set around the page's readings.

@@ -318,11 +318,11 @@ void tst_GraphTools::pngExport()
         p.SenValues.set(i, row);
     }
     const GraphPage page = GraphPage::live(p, QString());
-    GraphExport::PlotSpec spec;
-    spec.max = 100;
-    spec.min = 0;
+    GraphExport::PlotSetup setup;
+    setup.max = 100;
+    setup.min = 0;
     const QSize plot(2000, 267);
-    const QImage img = GraphExport::image(page, spec, plot);
+    const QImage img = GraphExport::image(page, setup, plot);
     QVERIFY(img.width() > plot.width() && img.height() > plot.height());
     // The plot area is the canvas's black with the grid and the four curves.
     QHash<QRgb, int> colours;
@@ -346,10 +346,10 @@ void tst_GraphTools::reportPdf()
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageOrientation(QPageLayout::Landscape);
         QPainter g(&pdf);
-        GraphExport::PlotSpec spec;
-        spec.max = 40;
-        spec.min = 20;
-        GraphExport::drawReport(g, QRectF(g.viewport()), storedPage(), spec, 1, 1);
+        GraphExport::PlotSetup setup;
+        setup.max = 40;
+        setup.min = 20;
+        GraphExport::drawReport(g, QRectF(g.viewport()), storedPage(), setup, 1, 1);
     }
     // Text extraction changes spacing (a full-width space comes back narrow).
     auto bare = [](QString s) {
