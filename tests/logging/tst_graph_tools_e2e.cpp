@@ -54,8 +54,7 @@ QString labelText(const frmGraph *g)
     return QTextDocumentFragment::fromHtml(g->readout()->label()->text()).toPlainText();
 }
 
-// A ready main window on a simulator whose readings stand still: PT100A 25.00,
-// PT100B 24.98, SENSOR2 25, SENSOR1 unused.
+// A ready main window on a simulator whose readings stand still.
 struct Rig {
     ShellFixture f;
     KRM2200 *w = nullptr;
@@ -63,21 +62,9 @@ struct Rig {
 
     bool start()
     {
-        if (!f.startSim())
+        w = f.steadyLogWindow();
+        if (!w)
             return false;
-        f.sim->withEngine([](SimEngine &e) {
-            e.setClock([] { return qint64(0); });
-            e.setSensorRecord(0, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
-            e.setSensorRecord(1, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
-            e.setSensorRecord(2, QStringLiteral("0 +150.00 -050.00 +000.00"));
-            e.setSensorRecord(3, QStringLiteral("1 +150.00 -050.00 +000.00"));
-            e.setTemperature(0, 25.0);
-            e.setTemperature(1, 24.98);
-            e.setTemperature(3, 25.0);
-        });
-        w = f.readyWindow();
-        w->resize(1100, 860);
-        f.presetLiveLog(w);
         graph = qobject_cast<frmGraph *>(w->openWindow(QStringLiteral("frmGraph")));
         return graph != nullptr;
     }

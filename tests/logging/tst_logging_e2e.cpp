@@ -48,30 +48,15 @@ void saveShot(QWidget *w, const QString &name)
     w->grab().save(dir + QLatin1Char('/') + name);
 }
 
-// A ready main window on a simulator whose readings stand still: sensors 0,
-// 1 and 3 in use at 25.00, 24.98 and 25, sensor 2 unused.
+// A ready main window on a simulator whose readings stand still.
 struct LogRig {
     ShellFixture f;
     KRM2200 *w = nullptr;
 
     bool start()
     {
-        if (!f.startSim())
-            return false;
-        f.sim->withEngine([](SimEngine &e) {
-            e.setClock([] { return qint64(0); });
-            e.setSensorRecord(0, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
-            e.setSensorRecord(1, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
-            e.setSensorRecord(2, QStringLiteral("0 +150.00 -050.00 +000.00"));
-            e.setSensorRecord(3, QStringLiteral("1 +150.00 -050.00 +000.00"));
-            e.setTemperature(0, 25.0);
-            e.setTemperature(1, 24.98);
-            e.setTemperature(3, 25.0);
-        });
-        w = f.readyWindow();
-        w->resize(1100, 860);
-        f.presetLiveLog(w);
-        return true;
+        w = f.steadyLogWindow();
+        return w != nullptr;
     }
     LOG_Handling &log() { return LoggingWindows::of(*w).log(); }
     QString logPath() { return log().file().TxtLogPath; }

@@ -86,6 +86,30 @@ struct ShellFixture {
         w->SetLogdirname(appDir());
     }
 
+    // A ready window, sized for the graph, logging every second into this
+    // program folder, on a simulator whose readings stand still: PT100A 25.00,
+    // PT100B 24.98, SENSOR2 25, SENSOR1 unused. Nullptr when the simulator
+    // does not start.
+    KRM2200 *steadyLogWindow()
+    {
+        if (!startSim())
+            return nullptr;
+        sim->withEngine([](SimEngine &e) {
+            e.setClock([] { return qint64(0); });
+            e.setSensorRecord(0, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
+            e.setSensorRecord(1, QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
+            e.setSensorRecord(2, QStringLiteral("0 +150.00 -050.00 +000.00"));
+            e.setSensorRecord(3, QStringLiteral("1 +150.00 -050.00 +000.00"));
+            e.setTemperature(0, 25.0);
+            e.setTemperature(1, 24.98);
+            e.setTemperature(3, 25.0);
+        });
+        KRM2200 *w = readyWindow();
+        w->resize(1100, 860);
+        presetLiveLog(w);
+        return w;
+    }
+
     QStringList commands() const { return sim ? sim->receivedCommands() : QStringList(); }
 
     static QString text(const QString &path)
