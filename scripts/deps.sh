@@ -6,7 +6,8 @@ KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake
               # Qt's own texts (message-box buttons, file dialogs) in Japanese
               qt6-translations-l10n
               # the install test: desktop entry and metainfo checks, the .deb's dependencies
-              desktop-file-utils appstream
+              # (dpkg-shlibdeps finds those of the linked libraries)
+              desktop-file-utils appstream dpkg-dev
               # the report test reads the printed PDF back
               poppler-utils)
 

@@ -2,10 +2,11 @@
 # Installs the built program into a temporary root and checks it as a user's
 # desktop would see it: the desktop entry and the metainfo validate, the
 # installed programs run, keep their folders in the per-user location and
-# work together through the demo, and the .deb declares its dependencies.
-#   check_install.sh BUILD_DIR VERSION APP_ID
+# work together through the demo, and the .deb declares its dependencies, has
+# Debian's copyright file and changelog, and passes lintian where it is present.
+#   check_install.sh BUILD_DIR VERSION APP_ID RELEASE_DATE
 set -euo pipefail
-build=$1 version=$2 id=$3
+build=$1 version=$2 id=$3 released=$4
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -15,13 +16,23 @@ root=$tmp/root
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 bin=$root/usr/bin
 for f in bin/krm2200 bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
-         share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg; do
+         share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg \
+         share/doc/krm2200/copyright share/doc/krm2200/changelog.gz; do
     [ -f "$root/usr/$f" ] || fail "not installed: $f"
 done
 
 desktop-file-validate "$root/usr/share/applications/$id.desktop"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$id.metainfo.xml"
 grep -q '^Name\[ja\]=' "$root/usr/share/applications/$id.desktop" || fail "no Japanese name"
+
+# The changelog's latest entry is this version, released on the metainfo's date.
+doc=$root/usr/share/doc/krm2200
+entry=$(gzip -dc "$doc/changelog.gz" | head -1)
+[[ $entry == "krm2200 ($version) "* ]] || fail "the changelog's latest entry is not $version: $entry"
+signed=$(gzip -dc "$doc/changelog.gz" | grep -m1 '^ -- ' | sed 's/.*>  //')
+[ "$(date -d "$signed" +%F)" = "$released" ] || fail "changelog dated $signed, released $released"
+head -1 "$doc/copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' \
+    || fail "the copyright file is not in Debian's machine-readable format"
 
 [ "$("$bin/krm2200" --version)" = "krm2200 $version" ] || fail "krm2200 --version"
 
@@ -52,12 +63,33 @@ deb=$(ls "$tmp"/pkg/krm2200_"$version"_*.deb)
 info=$(dpkg-deb --info "$deb")
 depends=$(grep '^ Depends:' <<<"$info") || fail "the .deb declares no dependencies"
 echo "$depends"
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 fonts-noto-cjk \
-         qt6-translations-l10n; do
+for p in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 \
+         fonts-noto-cjk qt6-translations-l10n; do
     grep -qw "$p" <<<"$depends" || fail "the .deb does not depend on $p"
 done
 contents=$(dpkg-deb --contents "$deb")
-for f in bin/krm2200 bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop; do
+for f in bin/krm2200 bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
+         share/doc/krm2200/copyright share/doc/krm2200/changelog.gz; do
     grep -q "\./usr/$f$" <<<"$contents" || fail "not in the .deb: $f"
 done
+
+# Installed without its recommended packages, the program still finds its
+# display and printing plugins, and its hard dependencies bring no QML.
+mapfile -t declared < <(sed 's/^ Depends: //; s/([^)]*)//g; s/[,|]/\n/g' <<<"$depends" | tr -d ' ' | grep .)
+closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
+              --no-replaces --no-enhances "${declared[@]}" | grep -v '^ ' | sort -u)
+for plugin in platforms/libqxcb.so printsupport/libcupsprintersupport.so; do
+    owner=$(dpkg -S "*/qt6/plugins/$plugin" | cut -d: -f1 | head -1) || fail "no Qt plugin $plugin here"
+    grep -qx "$owner" <<<"$closure" || fail "$plugin ($owner) only comes with recommended packages"
+done
+if grep -E '^(libqt6qml6|libqt6quick6|qt6-wayland)$' <<<"$closure"; then
+    fail "the .deb's dependencies pull in QML or the Wayland plugin"
+fi
+
+if command -v lintian >/dev/null; then
+    # Errors fail; warnings and notes are shown.
+    lintian --fail-on error "$deb" || fail "lintian reports errors"
+else
+    echo "lintian not installed: package policy not checked"
+fi
 echo "install check passed"
