@@ -87,6 +87,15 @@ int main(int argc, char **argv)
         const int last = LOG_Handling::RestartCount - 1;
         long firstPage = -1;
         long lastSample = -1;
+        // Read at the tick that stores the sample, not between event-loop
+        // passes: on a busy machine one pass can hold the last sample of a
+        // log and the restart that follows it.
+        QObject::connect(&log, &LOG_Handling::ticked, &log, [&] {
+            if (firstPage < 0 && p.LogCount >= FirstPage)
+                firstPage = statusKiB("VmRSS:");
+            if (lastSample < 0 && p.LogCount >= last)
+                lastSample = statusKiB("VmRSS:");
+        });
         std::vector<long> afterRestart;
         QString path = log.file().TxtLogPath;
         QElapsedTimer t;
@@ -100,10 +109,6 @@ int main(int argc, char **argv)
                 sim.clearReceivedCommands();
                 forget = (p.LogCount / 1000 + 1) * 1000;
             }
-            if (firstPage < 0 && p.LogCount >= FirstPage)
-                firstPage = statusKiB("VmRSS:");
-            if (lastSample < 0 && p.LogCount >= last)
-                lastSample = statusKiB("VmRSS:");
             if (log.file().TxtLogPath != path) {
                 path = log.file().TxtLogPath;
                 afterRestart.push_back(statusKiB("VmRSS:"));
