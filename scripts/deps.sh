@@ -9,7 +9,10 @@ KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake
               # (dpkg-shlibdeps finds those of the linked libraries)
               desktop-file-utils appstream dpkg-dev
               # the report test reads the printed PDF back
-              poppler-utils)
+              poppler-utils
+              # the accessibility test reads what a screen reader hears: its own
+              # X server, session bus and accessibility bus
+              xvfb dbus at-spi2-core)
 
 krm_install() {
     local missing=()

@@ -64,10 +64,6 @@ frmStepview::frmStepview(KRM2200 &w, QWidget *parent) : QWidget(parent), m_w(w),
             box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) +
                                  16);
         }
-        // Named by their column until a pattern's steps number the rows.
-        sensor->setAccessibleName(kHeadSensor);
-        temp->setAccessibleName(kHeadTemp);
-        time->setAccessibleName(kHeadTime);
         grid->addWidget(no, row, c);
         grid->addWidget(mark, row, c + 1);
         grid->addWidget(sensor, row, c + 2);
@@ -78,6 +74,8 @@ frmStepview::frmStepview(KRM2200 &w, QWidget *parent) : QWidget(parent), m_w(w),
         Combo_s.append(sensor);
         mond_t.append(temp);
         hoji_t.append(time);
+        // Named by their row until a pattern's steps number the rows.
+        nameRow(i, QString::number(i + 1) + QStringLiteral("行目"));
     }
 
     Ahead_c = new QPushButton(QStringLiteral("前ページ"), this);
@@ -123,12 +121,20 @@ void frmStepview::showRows()
         Combo_s.at(i)->setCurrentIndex(row.sensorIndex);
         mond_t.at(i)->setText(row.temp);
         hoji_t.at(i)->setText(row.time);
-        Combo_s.at(i)->setAccessibleName(kHeadSensor + QLatin1Char(' ') + no);
-        mond_t.at(i)->setAccessibleName(kHeadTemp + QLatin1Char(' ') + no);
-        hoji_t.at(i)->setAccessibleName(kHeadTime + QLatin1Char(' ') + no);
+        nameRow(i, QStringLiteral("ステップ") + no);
     }
     Next_c->setEnabled(m_view.nextEnabled());
     Ahead_c->setEnabled(m_view.aheadEnabled());
+}
+
+void frmStepview::nameRow(int i, const QString &row)
+{
+    // Each box by its row and column, so that the rows can be told apart
+    // without seeing the grid.
+    const QString prefix = row + QLatin1Char(' ');
+    Combo_s.at(i)->setAccessibleName(prefix + kHeadSensor);
+    mond_t.at(i)->setAccessibleName(prefix + kHeadTemp);
+    hoji_t.at(i)->setAccessibleName(prefix + kHeadTime);
 }
 
 void frmStepview::placeSubWindow(QWidget *widget, int top)

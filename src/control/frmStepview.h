@@ -45,6 +45,7 @@ protected:
 
 private:
     void showRows();
+    void nameRow(int i, const QString &row);
 
     KRM2200 &m_w;
     StepView m_view;

@@ -11,6 +11,7 @@
 #include "logging/LoggingWindows.h"
 #include "settings/SettingsWindows.h"
 #include "settings/frmDetailed_setting.h"
+#include "shell/AccessibleWidgets.h"
 #include "shell/ConfigSet.h"
 #include "shell/Dialogs.h"
 #include "shell/FileCopy.h"
@@ -20,6 +21,7 @@
 #include "shell/StatusCells.h"
 #include "shell/SubWindowPlace.h"
 #include "shell/SubWindows.h"
+#include "shell/ToolbarKeys.h"
 #include "shell/Twips.h"
 #include "shell/Version.h"
 #include "shell/frmPort.h"
@@ -35,6 +37,7 @@
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -93,6 +96,13 @@ const QStringList kConfigWindows = {
     QStringLiteral("frmGraph"), QStringLiteral("frmPattern_control"),
     QStringLiteral("frmFix_control")};
 
+// A tool tip that tells the command's key.
+QString toolTipWithKey(const QString &tip, const QKeySequence &key)
+{
+    return tip + QStringLiteral("（") + key.toString(QKeySequence::NativeText) +
+           QStringLiteral("）");
+}
+
 // Field 1 of the LOG value when it is a whole number of seconds from 1 to 60.
 int logIntervalFrom(const QString &value)
 {
@@ -116,6 +126,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
 {
     setObjectName(QStringLiteral("KRM2200"));
     setWindowTitle(kCaption);
+    installAccessibleWidgets();
 
     m_parsers = std::make_unique<Reception_Show>(param());
     m_link = std::make_unique<SerialLink>(param(), *m_parsers, ini());
@@ -292,18 +303,29 @@ void KRM2200::buildToolbar()
         const char *key;
         QString caption;
         QString tip;
+        QKeySequence shortcut;
     };
+    // Every command has a key, so none is only for the mouse. Ctrl+Shift marks
+    // the commands sent to the instrument; none of these is a menu's Alt key
+    // or a key an edit box takes for itself.
     const Button buttons[] = {
-        {"LOAD", QStringLiteral("FILE読込"), QStringLiteral("開く")},
-        {"SAVE", QStringLiteral("FILE書込"), QStringLiteral("上書き保存")},
-        {nullptr, {}, {}},
-        {"READ", QStringLiteral("本体読込"), QStringLiteral("本体読み込み")},
-        {"WRITE", QStringLiteral("本体書込"), QStringLiteral("本体書き込み")},
-        {nullptr, {}, {}},
-        {"LOG", QStringLiteral("LOG START"), QStringLiteral("ログ")},
-        {nullptr, {}, {}},
-        {"ACLR", QStringLiteral("ACLR"), QStringLiteral("アラームクリア")},
-        {"STOP", QStringLiteral("STOP"), QStringLiteral("動作停止")},
+        {"LOAD", QStringLiteral("FILE読込"), QStringLiteral("開く"),
+         QKeySequence(QKeySequence::Open)},
+        {"SAVE", QStringLiteral("FILE書込"), QStringLiteral("上書き保存"),
+         QKeySequence(QKeySequence::Save)},
+        {nullptr, {}, {}, {}},
+        {"READ", QStringLiteral("本体読込"), QStringLiteral("本体読み込み"),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)},
+        {"WRITE", QStringLiteral("本体書込"), QStringLiteral("本体書き込み"),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
+        {nullptr, {}, {}, {}},
+        {"LOG", QStringLiteral("LOG START"), QStringLiteral("ログ"),
+         QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {nullptr, {}, {}, {}},
+        {"ACLR", QStringLiteral("ACLR"), QStringLiteral("アラームクリア"),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
+        {"STOP", QStringLiteral("STOP"), QStringLiteral("動作停止"),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X)},
     };
     for (const Button &b : buttons) {
         if (!b.key) {
@@ -314,7 +336,8 @@ void KRM2200::buildToolbar()
         const QString key = QLatin1String(b.key);
         a->setObjectName(key);
         a->setData(key);
-        a->setToolTip(b.tip);
+        a->setShortcut(b.shortcut);
+        a->setToolTip(toolTipWithKey(b.tip, b.shortcut));
         m_toolButtons.insert(key, a);
         if (auto *w = Toolbar1->widgetForAction(a))
             w->setObjectName(QStringLiteral("Toolbar1_") + key);
@@ -323,6 +346,7 @@ void KRM2200::buildToolbar()
     // Alarm clear and stop are enabled by the status handling and the graph.
     m_toolButtons.value(QStringLiteral("ACLR"))->setEnabled(false);
     m_toolButtons.value(QStringLiteral("STOP"))->setEnabled(false);
+    ToolbarKeys::attach(Toolbar1);
 }
 
 void KRM2200::registerShellWindows()

@@ -12,9 +12,11 @@ frmSplashStart::frmSplashStart(QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmSplashStart"));
+    // No frame shows it, but a screen reader names the window by its title.
+    setWindowTitle(QStringLiteral("KRM-2200　Development　Environment"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
-    lblProductName = new QLabel(QStringLiteral("KRM-2200　Development　Environment"), this);
+    lblProductName = new QLabel(windowTitle(), this);
     lblProductName->setObjectName(QStringLiteral("lblProductName"));
     QFont title = lblProductName->font();
     title.setPointSizeF(title.pointSizeF() * 1.6);
