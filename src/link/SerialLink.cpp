@@ -128,8 +128,11 @@ bool SerialLink::reopen()
     m_LineBuffer.clear();
     if (!m_port.open(QIODevice::ReadWrite)) {
         OpenFailure failure{device, m_port.error(), m_port.errorString(), false};
-        if (failure.error == QSerialPort::PermissionError)
+        if (failure.error == QSerialPort::PermissionError) {
             failure.accessDenied = accessDenied(failure.device);
+            // The rights are there, so the device is locked or held.
+            failure.inUse = !failure.accessDenied;
+        }
         // A device that stays away is tried at every tick: say so once.
         if (failure.device != m_openFailure.device || failure.error != m_openFailure.error)
             qCWarning(lcLink) << "cannot open" << failure.device << failure.reason;
@@ -396,11 +399,11 @@ void SerialLink::handleChar(QChar c)
     m_parsers.dispatch(str, c);
 }
 
-bool SerialLink::openSystemLog(const QString &path)
+bool SerialLink::openSystemLog(const QString &path, bool append)
 {
     closeSystemLog();
     m_sysLog.setFileName(path);
-    return m_sysLog.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    return m_sysLog.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate));
 }
 
 void SerialLink::noteSystemLog(const QString &text, const QDateTime &when)

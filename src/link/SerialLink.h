@@ -56,6 +56,8 @@ public:
         QString reason; // the system's words
         // The user may not use the device (as opposed to a device in use).
         bool accessDenied = false;
+        // Another program holds the device (its lock, or exclusive use).
+        bool inUse = false;
     };
     const OpenFailure &lastOpenFailure() const { return m_openFailure; }
     void ClosePort();
@@ -81,8 +83,9 @@ public:
     QString deviceFor(const QString &portText) const;
     static QString deviceForNumber(int n);
 
-    // System log: every complete received line, in double quotes, CR LF ended.
-    bool openSystemLog(const QString &path);
+    // System log: every complete received line, in double quotes, CR LF
+    // ended. A new file, or with `append` what a file of that name holds kept.
+    bool openSystemLog(const QString &path, bool append = false);
     void closeSystemLog();
     QString systemLogPath() const { return m_sysLog.fileName(); }
     // A line of the program's own in the system log, unquoted (received lines

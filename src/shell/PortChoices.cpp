@@ -72,10 +72,17 @@ QString PortChoices::dialoutHint()
                           "グループに加えてから、ログインし直してください。");
 }
 
+QString PortChoices::inUseText(const QString &device)
+{
+    return QStringLiteral("ポートは他のプログラムが使用中です：") + device;
+}
+
 QString PortChoices::openFailText(const QString &first, const SerialLink::OpenFailure &failure)
 {
     if (failure.error == QSerialPort::NoError)
         return first;
+    if (failure.inUse)
+        return first + QLatin1Char('\n') + inUseText(failure.device);
     QString text =
         first + QLatin1Char('\n') + failure.device + QStringLiteral("：") + failure.reason;
     if (failure.accessDenied)

@@ -30,7 +30,10 @@ public:
     static QList<PortChoice> stableNames(const QList<PortChoice> &ports, const QString &byIdFolder);
 
     // `first`, then a line with the device and the system's reason, and for a
-    // user without the rights on the device, how to get them.
+    // user without the rights on the device, how to get them; for a device
+    // another program holds, that instead of the reason.
     static QString openFailText(const QString &first, const SerialLink::OpenFailure &failure);
+    // "ポートは他のプログラムが使用中です：" and the device.
+    static QString inUseText(const QString &device);
     static QString dialoutHint();
 };

@@ -3,12 +3,6 @@
 #include "shell/Dialogs.h"
 #include "shell/WindowState.h"
 
-QString alarmStandingText()
-{
-    return QStringLiteral("アラームが発生しています。\n"
-                          "ACLRでアラームを解除してから実行してください。");
-}
-
 bool refuseRunInAlarm(const WindowState &state, QWidget *parent)
 {
     if (!state.alarm.standing)

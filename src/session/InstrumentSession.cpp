@@ -1,0 +1,592 @@
+#include "session/InstrumentSession.h"
+
+#include "config/IniFile.h"
+#include "config/Ini_Operation.h"
+#include "config/Parameter.h"
+#include "control/FixControl.h"
+#include "control/PatternRun.h"
+#include "control/RunRules.h"
+#include "control/StepCheck.h"
+#include "link/SerialLink.h"
+#include "link/SettingsTransfer.h"
+#include "shell/FileCopy.h"
+#include "shell/PortChoices.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTime>
+
+Q_LOGGING_CATEGORY(lcSession, "krm.session")
+
+namespace {
+
+const QString kStatus = QStringLiteral("STATUS");
+
+// Field 1 of the LOG value when it is a whole number of seconds from 1 to 60.
+int logIntervalFrom(const QString &value)
+{
+    bool ok = false;
+    const int n = value.section(QLatin1Char(' '), 0, 0).trimmed().toInt(&ok);
+    return ok && n >= 1 && n <= 60 ? n : 1;
+}
+
+} // namespace
+
+InstrumentSession::InstrumentSession(const QString &appDir, QObject *parent)
+    : QObject(parent), m_appDir(QDir::fromNativeSeparators(appDir))
+{
+    m_parsers = std::make_unique<Reception_Show>(param());
+    m_link = std::make_unique<SerialLink>(param(), *m_parsers, ini());
+    m_transfer = std::make_unique<SettingsTransfer>(*m_link, *m_parsers, param(), ini());
+    m_parsers->onStatus = [this](const StatusReport &r) { applyStatus(r); };
+
+    m_pollTimer.setObjectName(QStringLiteral("Log_Timer"));
+    m_log = std::make_unique<LOG_Handling>(param(), *m_link, *m_parsers, m_pollTimer);
+    m_log->setView(this);
+    m_log->logDir = [this] { return m_logDir; };
+    m_log->csvEnabled = [this] { return m_state.detailed.flg_csv; };
+    connect(&m_pollTimer, &QTimer::timeout, m_log.get(), &LOG_Handling::tick);
+
+    m_watch = std::make_unique<LinkWatch>(*m_link);
+    m_watch->setView(this);
+    m_watch->polling = [this] { return m_pollTimer.isActive(); };
+}
+
+InstrumentSession::~InstrumentSession()
+{
+    m_log->setView(nullptr);
+    m_watch->setView(nullptr);
+    m_transfer->setView(nullptr);
+    m_parsers->onStatus = nullptr;
+    m_link->ClosePort();
+    m_link->closeSystemLog();
+}
+
+void InstrumentSession::setTransferView(TransferView *view)
+{
+    m_transfer->setView(view);
+}
+
+QString InstrumentSession::workingFile() const
+{
+    return m_appDir + QStringLiteral("/sys/KRM.ini");
+}
+
+QString InstrumentSession::checkPortText()
+{
+    return QStringLiteral("通信ポートを確認してください。");
+}
+
+// ---------------------------------------------------------------- opening
+
+InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options)
+{
+    Parameter &p = param();
+    Ini_Operation &cfg = ini();
+    p.CommOk = true;
+    p.LogStopFlag = false;
+    cfg.setWorkingFile(workingFile());
+
+    const QString day = QDate::currentDate().toString(QStringLiteral("yyyy_MM_dd"));
+    const QString dayDir = m_appDir + QStringLiteral("/LOG/XSYS_LOG/") + day;
+    for (const QString &dir : {m_appDir + QStringLiteral("/sys"), m_appDir + QStringLiteral("/LOG"),
+                               m_appDir + QStringLiteral("/LOG/XSYS_LOG"), dayDir}) {
+        if (!QDir().mkpath(dir)) {
+            qCWarning(lcSession) << "cannot create" << dir;
+            return OpenResult::PortError;
+        }
+    }
+    // A program killed in the middle of a configuration write leaves its
+    // temporary file beside the intact one.
+    if (const int stale = IniFile::removeLeftovers(workingFile()))
+        qCInfo(lcSession) << "removed" << stale << "unfinished configuration writes";
+
+    const QString logDir = cfg.IniRead(QStringLiteral("LOGDIRPATH"), QStringLiteral("path"));
+    if (!logDir.isEmpty() && logDir != QLatin1String("ERR")) {
+        m_logDir = logDir;
+    } else {
+        m_logDir = m_appDir;
+        cfg.IniWrite(QStringLiteral("LOGDIRPATH"), QStringLiteral("path"), m_appDir);
+    }
+
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH_mm_ss"));
+    const QString sysLog =
+        dayDir + QLatin1Char('/') + day + QLatin1Char('_') + time + QStringLiteral(".txt");
+    if (!m_link->openSystemLog(sysLog, options.appendSystemLog)) {
+        qCWarning(lcSession) << "cannot open the system log" << sysLog;
+        return OpenResult::PortError;
+    }
+
+    m_pollTimer.stop();
+    p.GraphPagePoints = 600;
+    p.GraphDegPerDiv = 50.0;
+    p.GraphDivCount = 4.0;
+    p.GraphZeroDiv = 3.0;
+    p.GraphXScale = 50;
+    p.LogInterval = logIntervalFrom(cfg.IniRead(QStringLiteral("LOG"), QString()));
+    m_state.detailed.flg_csv = cfg.IniRead(QStringLiteral("CSVPATH"), QStringLiteral("path"))
+                                   .section(QLatin1Char(' '), 0, 0) == QLatin1String("1");
+
+    // A device named on the command line, or chosen earlier in the port
+    // window, counts as a configured port.
+    if (m_link->forcedDevice().isEmpty()) {
+        const QString device = cfg.IniRead(QStringLiteral("COM"), QStringLiteral("device"));
+        if (!device.isEmpty() && device != QLatin1String("ERR"))
+            m_link->setForcedDevice(device);
+    }
+    QString port = cfg.IniRead(QStringLiteral("COM"), QString());
+    if (port == QLatin1String("ERR")) {
+        if (m_link->forcedDevice().isEmpty()) {
+            cfg.IniWritePara(QStringLiteral("COM"), QString(), QStringLiteral("1"));
+            return OpenResult::NoPort;
+        }
+        port = QStringLiteral("1");
+        cfg.IniWritePara(QStringLiteral("COM"), QString(), port);
+    }
+    if (!m_link->OpenPort(port))
+        return m_link->lastOpenFailure().inUse ? OpenResult::PortInUse : OpenResult::PortError;
+    return OpenResult::Ready;
+}
+
+QString InstrumentSession::openFailureText(const QString &first) const
+{
+    return PortChoices::openFailText(first, m_link->lastOpenFailure());
+}
+
+// ---------------------------------------------------------------- transfers
+
+bool InstrumentSession::readSet(bool fast)
+{
+    m_parsers->resetAll();
+    param().ResetReplyBuffers();
+    if (!m_link->CommOk()) {
+        // Reopens the port and marks the link healthy before the transfer.
+        m_link->SendCommand(QStringLiteral("err"), QString(), 0);
+        SerialLink::WaitSeconds(0.5);
+    }
+    m_link->discardInput();
+    if (fast)
+        m_transfer->setFastRead(true);
+    bool all_flg = true;
+    m_transfer->ReadAllSettings(all_flg);
+    // A reply that began but never filled its buffer is a failed read too,
+    // even though the link saw characters.
+    return m_link->CommOk() && all_flg;
+}
+
+InstrumentSession::WriteResult InstrumentSession::writeSet(bool verify)
+{
+    WriteResult result;
+    const QString retry = QStringLiteral("本体との接続を確認し、再度実行してください。");
+    m_link->discardInput();
+    if (!m_link->CommOk()) {
+        m_link->SendCommand(QStringLiteral("err"), QString(), 0);
+        SerialLink::WaitSeconds(0.5);
+    }
+    Ini_Operation &cfg = ini();
+    const SetVerify::Values written = SetVerify::snapshot(cfg);
+    // A write that stopped part-way (a fault, or no "SAVE") is a failure even
+    // when the link itself is healthy.
+    const bool ok = m_transfer->WriteAllSettings() && m_link->CommOk();
+    if (!ok) {
+        result.refused = m_transfer->refusedCommands();
+        result.kind =
+            result.refused.isEmpty() ? WriteResult::Kind::NoAnswer : WriteResult::Kind::Refused;
+        result.detail = m_transfer->writeFailureDetail(retry);
+        return result;
+    }
+    result.kind = WriteResult::Kind::Written;
+    if (!verify)
+        return result;
+
+    // The read stores what it reads: into a scratch copy, so the working
+    // file keeps what the user wrote even where the instrument differs.
+    const QString working = cfg.workingFile();
+    const QString scratch = working + QStringLiteral(".verify");
+    QFile::remove(scratch);
+    if (!copyFileAtomically(working, scratch)) {
+        result.kind = WriteResult::Kind::NoAnswer;
+        result.detail = retry;
+        return result;
+    }
+    cfg.setWorkingFile(scratch);
+    const bool read = readSet();
+    const SetVerify::Values readBack = SetVerify::snapshot(cfg);
+    cfg.setWorkingFile(working);
+    QFile::remove(scratch);
+    if (!read) {
+        result.kind = WriteResult::Kind::NoAnswer;
+        result.detail = retry;
+        return result;
+    }
+    result.differing = SetVerify::differingKeys(written, readBack);
+    if (!result.differing.isEmpty()) {
+        result.kind = WriteResult::Kind::Differs;
+        result.detail = SetVerify::differsText(result.differing);
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------- status
+
+bool InstrumentSession::pollStatus(double maxSeconds)
+{
+    QElapsedTimer t;
+    t.start();
+    const int before = m_statusCount;
+    while (true) {
+        m_link->discardInput();
+        m_parsers->resetStatus();
+        m_link->SendCommand(kStatus, kStatus, 1.0,
+                            [this, before] { return m_statusCount > before; });
+        if (m_statusCount > before)
+            return true;
+        if (t.elapsed() >= qint64(maxSeconds * 1000))
+            return false;
+        // An instrument that needs a moment after the port opens: ask again
+        // on the same port rather than reopen it, which would start that
+        // moment anew.
+        if (m_link->lastPollTimedOut() && m_link->isOpen())
+            m_link->markHealthy();
+        else
+            SerialLink::WaitSeconds(0.2);
+    }
+}
+
+void InstrumentSession::applyStatus(const StatusReport &report)
+{
+    Parameter &p = param();
+    // The parser hands over only replies with a valid status line and four
+    // readings; anything less is ignored as a whole.
+    if (!report.hasStatusLine() || report.temps.size() < 4)
+        return;
+    m_lastStatus = report;
+    ++m_statusCount;
+    const QString code = report.code();
+    const QString text = Reception_Show::statusText(code);
+
+    // Runs are refused while this holds (until the next reply or ACLR).
+    m_state.alarm.standing = code == QLatin1String("04");
+    if (code == QLatin1String("00")) {
+        // Idle, whether the run ended by itself or was stopped.
+        markControlStopped();
+    } else if (code == QLatin1String("02")) {
+        m_state.graph.stopEnabled = true;
+        m_state.graph.goEnabled = false;
+        Q_EMIT runReported();
+    }
+
+    const int n = p.LogCount;
+    if (m_keepSamples) {
+        // The sample: the store grows to hold it at its number, with two
+        // empty slots beyond it as the arrays have always had.
+        if (p.SenValues.size() < n + 3)
+            p.SenValues.resize(n + 3);
+        p.SenValues.set(n, report.temps.mid(0, 4));
+    }
+
+    // A new step is being executed: its set temperature becomes the target
+    // line. An idle instrument runs nothing: no target. Sample 0 may be the
+    // reply to the query a fixed-value run's log starts with, sent just
+    // before the run: its target stays unless a run ended. A pattern that
+    // starts at the step the idle instrument already reported takes its
+    // step's target all the same; a fixed-value run (reported as step 0)
+    // keeps its own set temperature.
+    const QString step = report.status.at(4);
+    const bool wasRunning =
+        m_state.statuslog.nj_l == Reception_Show::statusText(QStringLiteral("02"));
+    const bool patternWithoutTarget =
+        code == QLatin1String("02") && p.TargetLineText.isEmpty() && !m_state.fix.lastRunFixed;
+    if (code == QLatin1String("00")) {
+        if (!p.TargetLineText.isEmpty() && (n != 0 || wasRunning)) {
+            p.TargetLineText.clear();
+            redrawTarget();
+        }
+    } else if (n != 0 && (m_state.statuslog.js_l != step || patternWithoutTarget)) {
+        const QStringList fields =
+            ini()
+                .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)
+                .split(QLatin1Char(' '));
+        if (fields.size() > 3) {
+            p.TargetLineText = fields.at(3);
+            redrawTarget();
+        }
+    }
+
+    if (m_keepSamples) {
+        m_log->plotSample(n - p.GraphPageStart, n);
+        if (n > 0 && n % 600 == 0)
+            clearSensorLog();
+    }
+    m_log->writeLogLine(report);
+
+    StatuslogState &labels = m_state.statuslog;
+    if (!text.isNull())
+        labels.nj_l = text;
+    labels.no_l = report.status.at(1);
+    labels.sd_l = report.status.at(2);
+    labels.sa_l = report.status.at(3);
+    labels.js_l = step;
+
+    if (code != QLatin1String("04")) {
+        labels.nj_red = false;
+        Q_EMIT statusApplied(report);
+        return;
+    }
+    labels.nj_red = true;
+    m_pollTimer.stop();
+    // The operator sees the alarm first; the log's memo question follows.
+    m_log->StopLogHoldingMemo();
+    m_state.alarm.code = report.status.at(3);
+    labels.alarmVisible = true;
+    Q_EMIT alarmRaised(m_state.alarm.code);
+    m_log->askHeldMemo();
+    Q_EMIT statusApplied(report);
+}
+
+void InstrumentSession::redrawTarget()
+{
+    if (m_keepSamples)
+        m_log->redrawLive();
+    Q_EMIT targetChanged();
+}
+
+void InstrumentSession::markControlStopped()
+{
+    m_state.graph.stopEnabled = false;
+    m_state.graph.goEnabled = true;
+    Q_EMIT controlStopped();
+}
+
+// ---------------------------------------------------------------- the log
+
+bool InstrumentSession::startLog()
+{
+    // As the graph window's log button: a started log shows live data.
+    m_state.graph.readflg = false;
+    m_log->StartLog();
+    if (m_pollMs > 0 && m_pollTimer.isActive())
+        m_pollTimer.start(m_pollMs);
+    return m_log->file().isOpen();
+}
+
+void InstrumentSession::stopLog()
+{
+    m_log->StopLog();
+}
+
+bool InstrumentSession::logRecording() const
+{
+    return m_log->file().isOpen();
+}
+
+void InstrumentSession::setLogCaptions(bool running)
+{
+    if (running) {
+        Q_EMIT logStarted();
+        return;
+    }
+    // The polling ended: a loss notice's promise to resume no longer holds.
+    m_watch->pollingStopped();
+    Q_EMIT logStopped();
+}
+
+void InstrumentSession::SetLogLock(bool enabled)
+{
+    m_state.graph.readEnabled = enabled;
+    m_state.graph.printEnabled = enabled;
+    Q_EMIT logLockChanged(enabled);
+}
+
+bool InstrumentSession::askMemo(const QString &stem)
+{
+    return m_view && m_view->ask(QStringLiteral("ファイル名") + stem +
+                                     QStringLiteral("\n上記のファイルにメモを含めますか？"),
+                                 QStringLiteral("確認"), true);
+}
+
+void InstrumentSession::openMemo()
+{
+    m_state.memo.MemoWithLog = true;
+    Q_EMIT memoRequested();
+}
+
+void InstrumentSession::logClosed(const QString &path)
+{
+    m_state.memo.logFile = path;
+}
+
+void InstrumentSession::logFailed(const QString &message)
+{
+    if (m_view)
+        m_view->tell(message, QStringLiteral("error"));
+}
+
+void InstrumentSession::clearSensorLog()
+{
+    if (m_keepSamples)
+        m_state.senlog.clear();
+    Q_EMIT samplesCleared();
+}
+
+void InstrumentSession::echoSensorLog(int sample, const QStringList &temps)
+{
+    if (m_keepSamples)
+        m_state.senlog.append(param(), sample, temps);
+    Q_EMIT sampleLogged(sample, temps);
+}
+
+void InstrumentSession::showCommState(bool ok)
+{
+    Q_EMIT commStateChanged(ok);
+}
+
+void InstrumentSession::showLossNotice()
+{
+    Q_EMIT linkLost();
+}
+
+void InstrumentSession::closeLossNotice()
+{
+    // Also called when the polling stops; only a poll that goes on has
+    // found the instrument again.
+    if (m_pollTimer.isActive())
+        Q_EMIT linkReturned();
+}
+
+// ---------------------------------------------------------------- runs
+
+QString InstrumentSession::notRegisteredText(const QString &number)
+{
+    return QStringLiteral("パターン%1は登録されていません。").arg(number);
+}
+
+QString InstrumentSession::refusedText(const QString &command)
+{
+    return QStringLiteral("本体が受け付けなかったコマンド：\n") + command;
+}
+
+InstrumentSession::RunOutcome InstrumentSession::send(const QString &command, double delaySeconds)
+{
+    // The acknowledgement is the reply's second line; "NG" (or none) means
+    // the instrument did not carry the command out.
+    QStringList lines;
+    QObject listening;
+    connect(m_link.get(), &SerialLink::lineReceived, &listening,
+            [&lines](const QString &line) { lines.append(line.trimmed()); });
+    m_link->SendCommand(command, QString(), delaySeconds);
+    if (!m_link->CommOk() || m_link->lastPollTimedOut())
+        return RunOutcome::NoAnswer;
+    if (lines.contains(QLatin1String("NG")))
+        return RunOutcome::InstrumentRefused;
+    return RunOutcome::Started;
+}
+
+InstrumentSession::RunResult InstrumentSession::runFixed(const FixedRun &run)
+{
+    RunResult result;
+    if (m_state.alarm.standing)
+        return {RunOutcome::AlarmStanding, alarmStandingText(), QStringLiteral("確認")};
+    Parameter &p = param();
+    p.TargetLineText.clear();
+    const SetTempCheck check = checkSetTemp(StepCheck::toHalfWidth(run.temperature));
+    if (!check.valid)
+        return {RunOutcome::BadTemperature, setTempErrorText(), QStringLiteral("error")};
+    // The instrument raises an alarm seconds after a run beyond its sensor's
+    // limits: ask before sending one.
+    const size_t sensor = size_t(run.sensor);
+    QString record = sensor < p.SenPara.size() ? p.SenPara.at(sensor) : QString();
+    if (record.isEmpty())
+        record = ini().IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(run.sensor));
+    if (beyondSensorLimits(record, check.value) &&
+        !(m_view && m_view->ask(sensorLimitQuestion(), QStringLiteral("確認"), false)))
+        return {RunOutcome::Declined, {}, {}};
+    const QString temp = shortestDecimal(check.value);
+
+    m_state.graph.readflg = false;
+    p.TargetLineText = temp;
+    redrawTarget();
+    if (m_runsStartLog && !logRecording())
+        startLog();
+
+    // The run's choices are what the memo reports as the last run.
+    FixControlState &fix = m_state.fix;
+    fix.SensorChoice = run.sensor;
+    fix.HeaterChoice = run.heater;
+    fix.FanChoice = run.fan;
+    fix.ReachChoice = run.reach;
+    fix.SetTemp = check.value;
+    fix.lastRunFixed = true;
+    const QString line = QStringLiteral("RUN ") + fix.GetFixpara();
+    m_state.graph.readflg = false;
+    p.FixTemp = temp;
+    send(QStringLiteral("STOP"), 0.05);
+    result.outcome = send(line, 0.5);
+    if (result.outcome == RunOutcome::InstrumentRefused) {
+        result.message = refusedText(line);
+        result.title = QStringLiteral("error");
+    }
+    // Reading or printing a stored log and starting a pattern wait until the
+    // run ends.
+    m_state.graph.readEnabled = false;
+    m_state.graph.printEnabled = false;
+    m_state.graph.goEnabled = false;
+    return result;
+}
+
+InstrumentSession::RunResult InstrumentSession::runPattern(const QString &number)
+{
+    const QString line = goLine(number.trimmed());
+    if (line.isEmpty() || !registeredPatternList(ini()).contains(number.trimmed()))
+        return {RunOutcome::NotRegistered, notRegisteredText(number.trimmed()),
+                QStringLiteral("error")};
+    if (m_state.alarm.standing)
+        return {RunOutcome::AlarmStanding, alarmStandingText(), QStringLiteral("確認")};
+    m_state.graph.readflg = false;
+    if (m_runsStartLog && !logRecording())
+        startLog();
+    m_state.fix.lastRunFixed = false;
+    RunResult result;
+    result.outcome = send(line, GoSettleSeconds);
+    if (result.outcome == RunOutcome::InstrumentRefused) {
+        result.message = refusedText(line);
+        result.title = QStringLiteral("error");
+    }
+    m_state.graph.goEnabled = false;
+    m_state.graph.readEnabled = false;
+    m_state.graph.printEnabled = false;
+    return result;
+}
+
+InstrumentSession::RunResult InstrumentSession::stop()
+{
+    param().TargetLineText.clear();
+    redrawTarget();
+    RunResult result;
+    result.outcome = send(QStringLiteral("STOP"), 0.1);
+    if (!logRecording())
+        m_pollTimer.stop();
+    markControlStopped();
+    if (result.outcome == RunOutcome::InstrumentRefused) {
+        result.message = refusedText(QStringLiteral("STOP"));
+        result.title = QStringLiteral("error");
+    }
+    return result;
+}
+
+InstrumentSession::RunResult InstrumentSession::aclr()
+{
+    RunResult result;
+    result.outcome = send(QStringLiteral("ACLR"), 0.1);
+    m_state.alarm.standing = false;
+    m_state.graph.readflg = false;
+    markControlStopped();
+    m_state.statuslog.alarmVisible = false;
+    if (result.outcome == RunOutcome::InstrumentRefused) {
+        result.message = refusedText(QStringLiteral("ACLR"));
+        result.title = QStringLiteral("error");
+    }
+    return result;
+}

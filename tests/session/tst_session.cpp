@@ -1,0 +1,170 @@
+// The instrument session without any window: the key-by-key check of a set
+// read back, and a whole run driven through the session alone against the
+// simulated instrument.
+
+#include "PtyInstrument.h"
+#include "config/Ini_Operation.h"
+#include "config/Parameter.h"
+#include "control/RunRules.h"
+#include "link/SerialLink.h"
+#include "session/InstrumentSession.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class RecordingView : public SessionView {
+public:
+    bool ask(const QString &text, const QString &, bool) override
+    {
+        asked.append(text);
+        return false;
+    }
+    void tell(const QString &text, const QString &) override { told.append(text); }
+    QStringList asked;
+    QStringList told;
+};
+
+} // namespace
+
+class tst_Session : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void readBackComparesWhatTheInstrumentTakes_data();
+    void readBackComparesWhatTheInstrumentTakes();
+    void wholeRunThroughTheSession();
+};
+
+void tst_Session::readBackComparesWhatTheInstrumentTakes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("readBack");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("number formats") << "SEN0"
+                                    << "1 +150 -50 * *"
+                                    << "1 +150.00 -050.00 +000.00 100.00" << true;
+    QTest::newRow("limit changed") << "SEN2"
+                                   << "1 +120.00 -040.00 *"
+                                   << "1 +121 -040 +000" << false;
+    QTest::newRow("empty sensor is not sent") << "SEN1"
+                                              << ""
+                                              << "1 +150.00 -050.00 +000.00 100.00" << true;
+    QTest::newRow("switch") << "FAN"
+                            << "1"
+                            << "0" << false;
+    QTest::newRow("unit") << "UNI"
+                          << "3 8"
+                          << "3.0 8" << true;
+    QTest::newRow("free pattern") << "PATTERN2"
+                                  << ""
+                                  << "" << true;
+    QTest::newRow("pattern kept") << "PATTERN0"
+                                  << "1 0 0 1"
+                                  << "1 0 00 01" << true;
+    QTest::newRow("pattern lost") << "PATTERN0"
+                                  << "1 0 0 1"
+                                  << "" << false;
+    QTest::newRow("free step") << "STEP9"
+                               << "* * * * *"
+                               << "0 * * * *" << true;
+    QTest::newRow("hold time as seconds") << "STEP0"
+                                          << "0 0 0 +40 0:0:90"
+                                          << "0 0 0 +040.00 00:01:30" << true;
+    QTest::newRow("step temperature") << "STEP0"
+                                      << "0 0 0 +040.00 00:00:30"
+                                      << "0 0 0 +040.05 00:00:30" << false;
+}
+
+void tst_Session::readBackComparesWhatTheInstrumentTakes()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, written);
+    QFETCH(QString, readBack);
+    QFETCH(bool, same);
+    QCOMPARE(SetVerify::sameSetting(name, written, readBack), same);
+    const QStringList differing =
+        SetVerify::differingKeys({{QStringLiteral("BEEP"), QStringLiteral("1")}, {name, written}},
+                                 {{name, readBack}, {QStringLiteral("BEEP"), QStringLiteral("1")}});
+    QCOMPARE(differing, same ? QStringList() : QStringList{name});
+}
+
+void tst_Session::wholeRunThroughTheSession()
+{
+    QTemporaryDir home;
+    PtyInstrument sim;
+    sim.setStatePath(home.filePath(QStringLiteral("sim-state.ini")));
+    QVERIFY(sim.start());
+    param().reset();
+    RecordingView view;
+    InstrumentSession s(home.path());
+    s.setView(&view);
+    s.link().setForcedDevice(sim.devicePath());
+    QCOMPARE(s.open(), InstrumentSession::OpenResult::Ready);
+    QVERIFY(s.readSet(true));
+    QCOMPARE(ini().IniRead(QStringLiteral("LOG"), QString()), QStringLiteral("1 1"));
+    // Pattern 4 in the configuration and in the instrument, as a write
+    // would leave them.
+    const QString pattern = QStringLiteral("1 0 40 40");
+    const QString step = QStringLiteral("0 0 0 +030.00 00:10:00");
+    ini().IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN4"), pattern);
+    ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP40"), step);
+    sim.withEngine([&](SimEngine &e) {
+        e.setPatternRecord(4, pattern);
+        e.setStepRecord(40, step);
+    });
+    s.setPollIntervalMs(150);
+    QSignalSpy samples(&s, &InstrumentSession::sampleLogged);
+
+    // A fixed-value run starts the log it is watched in.
+    sim.clearReceivedCommands();
+    QVERIFY(s.runFixed({0, 0, 0, 1, QStringLiteral("30")}).started());
+    QVERIFY(s.logRecording());
+    QCOMPARE(param().TargetLineText, QStringLiteral("30"));
+    QCOMPARE(sim.receivedCommands().mid(0, 3),
+             QStringList({QStringLiteral("STATUS"), QStringLiteral("STOP"),
+                          QStringLiteral("RUN 0 0 0 30 1")}));
+    QTRY_VERIFY_WITH_TIMEOUT(samples.count() >= 3, 20000);
+    const QString logPath = s.log().file().TxtLogPath;
+    QFile logFile(logPath);
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    QVERIFY(logFile.readAll().count('\n') >= 3);
+
+    // An alarm ends the log, and no run starts while it stands.
+    QSignalSpy alarms(&s, &InstrumentSession::alarmRaised);
+    sim.withEngine([](SimEngine &e) { e.raiseAlarm(QStringLiteral("001")); });
+    QTRY_COMPARE_WITH_TIMEOUT(alarms.count(), 1, 20000);
+    QCOMPARE(alarms.at(0).at(0).toString(), QStringLiteral("001"));
+    QVERIFY(!s.logRecording());
+    QVERIFY(!s.pollTimer().isActive());
+    QCOMPARE(view.asked.size(), 1); // the memo question, answered No
+    const InstrumentSession::RunResult refused = s.runPattern(QStringLiteral("4"));
+    QCOMPARE(refused.outcome, InstrumentSession::RunOutcome::AlarmStanding);
+    QCOMPARE(refused.message, alarmStandingText());
+    QCOMPARE(s.runPattern(QStringLiteral("3")).outcome,
+             InstrumentSession::RunOutcome::NotRegistered);
+
+    QVERIFY(s.aclr().started());
+    QVERIFY(!s.state().alarm.standing);
+
+    // A pattern: its log, the running state, and the stop.
+    QSignalSpy running(&s, &InstrumentSession::runReported);
+    QSignalSpy stopped(&s, &InstrumentSession::controlStopped);
+    QVERIFY(s.runPattern(QStringLiteral("4")).started());
+    QVERIFY(s.logRecording());
+    QTRY_VERIFY_WITH_TIMEOUT(running.count() >= 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(param().TargetLineText, QStringLiteral("+030.00"), 20000);
+    QVERIFY(s.stop().started());
+    QVERIFY(stopped.count() >= 1);
+    QVERIFY(param().TargetLineText.isEmpty());
+    QVERIFY(s.logRecording()); // STOP leaves a recorded log running
+    s.stopLog();
+    QVERIFY(!s.pollTimer().isActive());
+    QVERIFY(view.told.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_Session)
+#include "tst_session.moc"
