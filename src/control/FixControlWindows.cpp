@@ -14,4 +14,9 @@ void registerFixControlWindows(KRM2200 &w)
     auto *alarm = new AlarmWindowHolder(&w);
     alarm->setObjectName(QStringLiteral("frmAlarm_holder"));
     w.showAlarm = [&w, alarm] { alarm->show(w.state().alarm.code); };
+    // A log the alarm ended asks about its memo only now, over no alarm.
+    QObject::connect(alarm, &AlarmWindowHolder::acknowledged, &w, [&w] {
+        if (w.askHeldMemo)
+            w.askHeldMemo();
+    });
 }

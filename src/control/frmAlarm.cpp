@@ -72,6 +72,7 @@ void frmAlarm::closeEvent(QCloseEvent *event)
     if (m_main)
         m_main->setEnabled(true);
     event->accept();
+    Q_EMIT acknowledged();
 }
 
 AlarmWindowHolder::AlarmWindowHolder(QWidget *mainWindow) : QObject(mainWindow), m_main(mainWindow)
@@ -84,8 +85,12 @@ AlarmWindowHolder::~AlarmWindowHolder()
 
 void AlarmWindowHolder::show(const QString &code)
 {
-    if (!m_window)
+    if (!m_window) {
         m_window = new frmAlarm(code, m_main);
+        // Told once the window has gone from the screen, not while it closes.
+        connect(m_window, &frmAlarm::acknowledged, this, &AlarmWindowHolder::acknowledged,
+                Qt::QueuedConnection);
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

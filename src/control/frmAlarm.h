@@ -30,6 +30,10 @@ public:
     // Escape closes it like "OK" does, so the main window is enabled again.
     void reject() override;
 
+Q_SIGNALS:
+    // The operator closed it: by "OK", Escape or the close box.
+    void acknowledged();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -47,6 +51,11 @@ public:
 
     void show(const QString &code);
     frmAlarm *window() const { return m_window; }
+
+Q_SIGNALS:
+    // The window shown was closed by the operator; emitted from the event
+    // loop once it is off the screen.
+    void acknowledged();
 
 private:
     QPointer<QWidget> m_main;

@@ -184,6 +184,7 @@ void frmFix_control::RUN_C_Click()
     fix.ReachChoice = ReachChoice;
     fix.SetTemp = check.value;
     fix.lastRunFixed = true;
+    fix.patternRun = FixControlState::PatternRun::None;
     const QString run = QStringLiteral("RUN ") + fix.GetFixpara();
 
     state.graph.readflg = false;

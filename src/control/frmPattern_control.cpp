@@ -75,6 +75,7 @@ void frmPattern_control::C_jikkou_Click()
     if (!w.logRecording() && w.startLog)
         w.startLog();
     w.state().fix.lastRunFixed = false;
+    w.state().fix.patternRun = FixControlState::PatternRun::Sent;
     w.link().SendCommand(line, QString(), GoSettleSeconds);
     w.menuItem(QStringLiteral("con"))->setEnabled(false);
     w.unloadWindow(QStringLiteral("frmOperation_setting"));

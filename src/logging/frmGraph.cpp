@@ -752,6 +752,7 @@ void frmGraph::C_go_Click()
     if (!m_w.Log_Timer->isActive())
         Log_c_Click();
     m_w.state().fix.lastRunFixed = false;
+    m_w.state().fix.patternRun = FixControlState::PatternRun::Sent;
     m_w.link().SendCommand(line, QString(), 0);
     m_w.state().graph.goEnabled = false;
     if (QAction *con = m_w.menuItem(QStringLiteral("con")))

@@ -75,12 +75,25 @@ void registerStatuslog(KRM2200 &w)
         QSize(frmStatuslog::WidthTwips, frmStatuslog::HeightTwips));
 
     // The main window applies a status-poll reply to the state; the open
-    // window then shows it.
+    // window then shows it. An open status window follows the poll as well:
+    // kept as the last "更新" left it, it would go on showing a state the
+    // instrument has left, an alarm's above all.
     auto apply = w.parsers().onStatus;
     w.parsers().onStatus = [&w, apply](const StatusReport &report) {
         if (apply)
             apply(report);
         refreshStatuslog(w);
+        auto *status = loaded<frmStatus>(w, kStatus);
+        if (!status || !report.hasStatusLine() || report.temps.size() < 4)
+            return;
+        StatusWindowState &state = w.state().status;
+        Status2Report reply{report.status, report.temps, Reception_Show::statusText(report.code())};
+        // A code without a text leaves the status text as it was.
+        if (reply.text.isNull())
+            reply.text = state.values[0];
+        state.values = StatusLabels::fromReply(reply);
+        state.filled = true;
+        status->showState();
     };
 }
 

@@ -152,6 +152,8 @@ public:
     // "制御停止", an idle status reply): STOP and "制御停止" off, the control
     // menu and the graph's "実行" on; open windows follow at once.
     void controlStopped();
+    // The notice of a pattern run that ended on the instrument, not here.
+    static QString patternRunEndedText();
 
     // Hooks of the log and graph modules, called by the toolbar.
     std::function<void()> startLog;
@@ -167,9 +169,11 @@ public:
     // four readings as received. Called by the log module for every line it
     // writes to the text log.
     std::function<void(int, const QStringList &)> echoSensorLog;
+    // Opens the alarm window; once the operator acknowledges it (OK, Escape
+    // or the close box) it calls askHeldMemo.
     std::function<void()> showAlarm;
     // An alarm ends a log: close it holding the memo question, and ask that
-    // question once the alarm window is up.
+    // question once the alarm window has been acknowledged.
     std::function<void()> stopLogHoldingMemo;
     std::function<void()> askHeldMemo;
     // Whether a log is being recorded (button 7 reads "LOG START" otherwise).
@@ -223,6 +227,7 @@ private:
     void toolbarWrite();
     void toolbarAclr();
     void toolbarStop();
+    void patternRunEnded();
     void topPageButton(const QStringList &windows, bool statusQuery);
     void discardAndOpen(const QStringList &windows);
 

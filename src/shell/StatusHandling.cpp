@@ -2,9 +2,12 @@
 
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
+#include "link/SerialLink.h"
+#include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QTimer>
 
 void KRM2200::applyStatus(const StatusReport &report)
@@ -20,12 +23,24 @@ void KRM2200::applyStatus(const StatusReport &report)
     auto button = [this](const char *key) { return toolButton(QString::fromLatin1(key)); };
     // Runs are refused while this holds (until the next reply or ACLR).
     m_state.alarm.standing = code == QLatin1String("04");
+    using PatternRun = FixControlState::PatternRun;
+    const PatternRun patternRun = m_state.fix.patternRun;
     if (code == QLatin1String("00")) {
         // Idle, whether the run ended by itself or was stopped: nothing may
         // stay greyed from the run.
         button("ACLR")->setEnabled(false);
         controlStopped();
+        // A pattern run nobody here stopped has ended on the instrument (its
+        // last step done, or the instrument restarted): the operator is told.
+        if (patternRun == PatternRun::Running)
+            patternRunEnded();
+        // An idle reply to a query sent before "GO" says nothing of that run:
+        // it is still awaited.
+        else if (patternRun == PatternRun::Sent)
+            m_state.fix.patternRun = PatternRun::Sent;
     } else if (code == QLatin1String("02")) {
+        if (patternRun == PatternRun::Sent)
+            m_state.fix.patternRun = PatternRun::Running;
         button("STOP")->setEnabled(true);
         m_state.graph.stopEnabled = true;
         menuItem(QStringLiteral("con_pattern"))->setEnabled(false);
@@ -33,6 +48,8 @@ void KRM2200::applyStatus(const StatusReport &report)
         Q_EMIT controlStateChanged();
     } else if (code == QLatin1String("04")) {
         button("ACLR")->setEnabled(true);
+        // The alarm window tells how this run ended.
+        m_state.fix.patternRun = PatternRun::None;
     }
 
     // The sample: the store grows to hold it at its number, with two empty
@@ -62,7 +79,11 @@ void KRM2200::applyStatus(const StatusReport &report)
             if (redrawGraph)
                 redrawGraph();
         }
-    } else if (n != 0 && (m_state.statuslog.js_l != step || patternWithoutTarget)) {
+    } else if (code == QLatin1String("02") && n != 0 &&
+               (m_state.statuslog.js_l != step || patternWithoutTarget)) {
+        // Only a running instrument heads for its step's temperature: an
+        // alarm reports step 0 as it stops, and STEP0's temperature is no
+        // target then.
         const QStringList fields =
             ini()
                 .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)
@@ -102,14 +123,30 @@ void KRM2200::applyStatus(const StatusReport &report)
         stopLog();
     m_state.alarm.code = report.status.at(3);
     labels.alarmVisible = true;
+    // The memo question waits until the operator has acknowledged the alarm
+    // window: asked now, it would stand over the alarm's text.
     if (showAlarm)
         showAlarm();
-    if (askHeldMemo)
+    else if (askHeldMemo)
         askHeldMemo();
+}
+
+QString KRM2200::patternRunEndedText()
+{
+    return QStringLiteral("パターン運転が終了しました。（本体が待機状態になりました）");
+}
+
+void KRM2200::patternRunEnded()
+{
+    m_link->noteSystemLog(patternRunEndedText(), QDateTime::currentDateTime());
+    // Told without blocking, like the link's notices: the log goes on.
+    Dialogs::instance().showNotice(this, QStringLiteral("patternRunEnded"), patternRunEndedText(),
+                                   QStringLiteral("確認"));
 }
 
 void KRM2200::controlStopped()
 {
+    m_state.fix.patternRun = FixControlState::PatternRun::None;
     toolButton(QStringLiteral("STOP"))->setEnabled(false);
     m_state.graph.stopEnabled = false;
     m_state.graph.goEnabled = true;

@@ -61,6 +61,10 @@ struct FixControlState {
     // pattern's GO: the instrument reports it as step 0, yet its target is
     // the set temperature, not STEP0's.
     bool lastRunFixed = false;
+    // A pattern run this program started, as the polls have seen it: "GO"
+    // sent, reported running, or none (stopped here, or its end was seen).
+    enum class PatternRun { None, Sent, Running };
+    PatternRun patternRun = PatternRun::None;
 
     // The "RUN" arguments: "sensor heater fan temp reach", the temperature as
     // its shortest decimal text (25 -> "25", -10.5 -> "-10.5").

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void listAndStepView();
     void patternRunsToTheEnd();
     void runningLogIsKept();
+    void restartedInstrumentEndsTheRun();
     void targetFollowsTheRun_data();
     void targetFollowsTheRun();
 };
@@ -188,6 +189,66 @@ void tst_PatternRunE2E::runningLogIsKept()
     QVERIFY(f.commands().contains(QStringLiteral("GO 0")));
     QCOMPARE(logStarts, 0);
     QVERIFY(w->logRecording());
+}
+
+// The instrument restarts during a pattern run: it answers again, idle. The
+// operator is told without the log being held up, and the system log keeps
+// it; a stop from the program tells nothing.
+void tst_PatternRunE2E::restartedInstrumentEndsTheRun()
+{
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    const QString sysLog = f.home.filePath(QStringLiteral("system.txt"));
+    QVERIFY(w->link().openSystemLog(sysLog));
+    const QString step = QStringLiteral("0 0 0 +040.00 01:00:00");
+    ini().IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN2"),
+                   QStringLiteral("1 0 20 20"));
+    ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP20"), step);
+    f.sim->withEngine([&](SimEngine &e) {
+        return e.setPatternRecord(2, QStringLiteral("1 0 20 20")) && e.setStepRecord(20, step);
+    });
+    f.presetLiveLog(w);
+    auto run = [&] {
+        w->menuItem(QStringLiteral("con_pattern"))->trigger();
+        auto *window = qobject_cast<frmPattern_control *>(w->loadedWindow(kRun));
+        QVERIFY(window);
+        window->Com_pa->setCurrentIndex(window->Com_pa->findText(QStringLiteral("2")));
+        window->C_jikkou->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w->state().statuslog.js_l, QStringLiteral("20"), 10000);
+    };
+    run();
+
+    auto told = [&] {
+        int n = 0;
+        for (const ScriptedDialogs::Record &r : f.dialogs->notices())
+            n += r.text == KRM2200::patternRunEndedText() && r.title == QStringLiteral("確認");
+        return n;
+    };
+    // The program's own stop.
+    w->Toolbar1_ButtonClick(QStringLiteral("STOP"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->state().statuslog.nj_l, QStringLiteral("平常状態"), 10000);
+    QCOMPARE(told(), 0);
+
+    run();
+    // Power off and on: silent for a while, then idle.
+    SimFaults silent;
+    silent.silent = true;
+    f.sim->setFaults(silent);
+    QTRY_COMPARE_WITH_TIMEOUT(w->panelText(5), QStringLiteral("通信：異常"), 10000);
+    f.sim->withEngine([](SimEngine &e) { return e.execute(QStringLiteral("STOP")); });
+    f.sim->setFaults({});
+    QTRY_COMPARE_WITH_TIMEOUT(told(), 1, 10000);
+    QCOMPARE(KRM2200::patternRunEndedText(),
+             QStringLiteral("パターン運転が終了しました。（本体が待機状態になりました）"));
+    QVERIFY(w->logRecording());
+    QVERIFY(w->menuItem(QStringLiteral("con_pattern"))->isEnabled());
+    QVERIFY(ShellFixture::text(sysLog).contains(KRM2200::patternRunEndedText()));
+    // Told once, however many idle replies follow the notice's closing.
+    f.dialogs->closeNoticeByUser(QStringLiteral("patternRunEnded"));
+    const int logged = param().LogCount;
+    QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= logged + 2, 10000);
+    QCOMPARE(told(), 1);
 }
 
 // The instrument reports step 0 while idle, while running a pattern's step 0

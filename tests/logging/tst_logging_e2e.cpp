@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -179,19 +180,27 @@ void tst_LoggingE2E::alarmStopsTheLogAndCsvCopies()
     r.w->startLog();
     QVERIFY(r.lines(2));
     r.f.dialogs->answerQuestion(true);
-    // The operator sees the alarm before being asked about the memo.
-    bool alarmShownAtQuestion = false;
-    r.f.dialogs->onQuestion = [&](const ScriptedDialogs::Record &) {
+    // The operator reads the alarm first; the memo is asked once it has been
+    // acknowledged, over no alarm window.
+    auto alarmWindow = [] {
         for (QWidget *top : QApplication::topLevelWidgets())
             if (top->objectName() == QLatin1String("frmAlarm") && top->isVisible())
-                alarmShownAtQuestion = true;
+                return qobject_cast<QDialog *>(top);
+        return static_cast<QDialog *>(nullptr);
+    };
+    bool alarmShownAtQuestion = false;
+    r.f.dialogs->onQuestion = [&](const ScriptedDialogs::Record &) {
+        alarmShownAtQuestion = alarmWindow() != nullptr;
     };
     r.f.sim->withEngine([](SimEngine &e) { e.raiseAlarm(QStringLiteral("001")); });
     QTRY_VERIFY_WITH_TIMEOUT(!r.w->logRecording(), 5000);
-    QVERIFY(alarmShownAtQuestion);
+    QVERIFY(alarmWindow());
+    QVERIFY(r.f.dialogs->questions().isEmpty());
+    alarmWindow()->reject();
+    QTRY_COMPARE(r.f.dialogs->questions().size(), 1);
+    QVERIFY(!alarmShownAtQuestion);
     QVERIFY(!r.w->Log_Timer->isActive());
     QVERIFY(r.w->state().memo.MemoWithLog);
-    QCOMPARE(r.f.dialogs->questions().size(), 1);
     const QByteArray txt = fileBytes(r.log().file().TxtLogFinal);
     QVERIFY(txt.startsWith(stamped("00:00:00")));
     QCOMPARE(fileBytes(r.log().file().CsvLogPath), txt);

@@ -4,6 +4,7 @@
 // loss of the instrument during a log does.
 
 #include "ShellFixture.h"
+#include "control/frmAlarm.h"
 #include "link/Reception_Show.h"
 #include "logging/LoggingWindows.h"
 #include "logging/frmGraph.h"
@@ -26,6 +27,12 @@ bool poll(KRM2200 &w)
     w.parsers().resetStatus();
     w.link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0.05);
     return QTest::qWaitFor([&] { return w.parsers().StatusParsed > 0; }, 5000);
+}
+
+QString labelText(const QWidget *window, const char *name)
+{
+    const auto *label = window->findChild<QLabel *>(QLatin1String(name));
+    return label ? label->text() : QStringLiteral("(no %1)").arg(QLatin1String(name));
 }
 
 QByteArray fileBytes(const QString &path)
@@ -51,6 +58,8 @@ class tst_StatusE2E : public QObject {
 private Q_SLOTS:
     void codesDriveToolbarAndMenus();
     void alarmStopsTheLogOnce();
+    void alarmComesBeforeTheMemo_data();
+    void alarmComesBeforeTheMemo();
     void newStepSetsTheTargetLine();
     void controlsComeBackAtOnce_data();
     void controlsComeBackAtOnce();
@@ -99,13 +108,14 @@ void tst_StatusE2E::alarmStopsTheLogOnce()
     ShellFixture f;
     QVERIFY(f.startSim());
     KRM2200 *w = f.readyWindow();
-    // The log closes, the alarm window opens, then the memo is asked.
+    // The log closes and the alarm window opens; the memo waits for the
+    // alarm window to be acknowledged.
     QStringList events;
     w->stopLog = [&] { events << QStringLiteral("stop asking"); };
     w->stopLogHoldingMemo = [&] { events << QStringLiteral("stop"); };
     w->showAlarm = [&] { events << QStringLiteral("alarm"); };
     w->askHeldMemo = [&] { events << QStringLiteral("memo"); };
-    const QStringList once{QStringLiteral("stop"), QStringLiteral("alarm"), QStringLiteral("memo")};
+    const QStringList once{QStringLiteral("stop"), QStringLiteral("alarm")};
     w->Log_Timer->start(60000);
 
     f.sim->withEngine([](SimEngine &e) {
@@ -129,6 +139,69 @@ void tst_StatusE2E::alarmStopsTheLogOnce()
     QVERIFY(poll(*w));
     QVERIFY(!w->state().statuslog.nj_red);
     QCOMPARE(events, once);
+}
+
+// The alarm window stands above everything until acknowledged: the memo
+// question of the log it ended comes only then, the status windows show the
+// alarm at once, and the step the stopped instrument reports sets no target.
+void tst_StatusE2E::alarmComesBeforeTheMemo_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("OK") << false;
+    QTest::newRow("Escape") << true;
+}
+
+void tst_StatusE2E::alarmComesBeforeTheMemo()
+{
+    QFETCH(bool, escape);
+    ShellFixture f;
+    QVERIFY(f.startSim());
+    KRM2200 *w = f.readyWindow();
+    f.presetLiveLog(w);
+    ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP0"),
+                   QStringLiteral("0 0 0 +040.00 00:00:30"));
+    w->statusQuery();
+    auto *status = w->loadedWindow(QStringLiteral("frmStatus"));
+    QVERIFY(status);
+    QTRY_COMPARE(labelText(status, "nj_l"), QStringLiteral("平常状態"));
+    auto *statuslog = w->openWindow(QStringLiteral("frmStatuslog"));
+    QVERIFY(statuslog);
+    w->startLog();
+    QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= 1, 10000);
+    // The polls from here on are this test's.
+    w->Log_Timer->stop();
+    QVERIFY(poll(*w));
+    // Step 12 of a pattern is running towards 35 degrees.
+    w->state().statuslog.js_l = QStringLiteral("12");
+    param().TargetLineText = QStringLiteral("35");
+
+    f.sim->withEngine([](SimEngine &e) {
+        e.raiseAlarm(QStringLiteral("001"));
+        return 0;
+    });
+    QVERIFY(poll(*w));
+    auto *holder = w->findChild<AlarmWindowHolder *>(QStringLiteral("frmAlarm_holder"));
+    QVERIFY(holder);
+    QVERIFY(holder->window() && holder->window()->isVisible());
+    QVERIFY(!w->logRecording());
+    QVERIFY(f.dialogs->questions().isEmpty());
+    for (QWidget *window : {status, statuslog}) {
+        QCOMPARE(labelText(window, "nj_l"), QStringLiteral("アラーム状態"));
+        QCOMPARE(labelText(window, "sa_l"), QStringLiteral("001"));
+    }
+    QCOMPARE(w->state().statuslog.js_l, QStringLiteral("0"));
+    QCOMPARE(param().TargetLineText, QStringLiteral("35"));
+
+    f.dialogs->answerQuestion(false);
+    if (escape)
+        QTest::keyClick(holder->window(), Qt::Key_Escape);
+    else
+        holder->window()->ok_c->click();
+    QTRY_COMPARE(f.dialogs->questions().size(), 1);
+    QVERIFY(!holder->window() || !holder->window()->isVisible());
+    QVERIFY(f.dialogs->questions().at(0).text.endsWith(
+        QStringLiteral("上記のファイルにメモを含めますか？")));
+    QVERIFY(w->isEnabled());
 }
 
 void tst_StatusE2E::newStepSetsTheTargetLine()
