@@ -22,6 +22,11 @@ QString stepDroppedLine(int n)
     return QStringLiteral("ステップ%1：登録されません（条件外）").arg(n);
 }
 
+QString blankSensorLine(int n)
+{
+    return QStringLiteral("ステップ%1：センサ番号が未選択のため登録されません").arg(n);
+}
+
 QString loopDroppedLine(int k)
 {
     return QStringLiteral("パターン%1：ループ回数が正しくないため登録されません").arg(k);
@@ -555,8 +560,15 @@ QStringList PatternEditor::droppedItems()
                     lines << stepDroppedLine(n);
                     continue;
                 }
-                if (row.sensor == FreeSensor)
+                if (row.sensor == FreeSensor) {
+                    // A temperature or hold time typed without a sensor is
+                    // input too, though the row reads as a free step.
+                    if (row.temp != freeTemperature() || row.time != freeTime()) {
+                        typed = true;
+                        lines << blankSensorLine(n);
+                    }
                     continue;
+                }
                 typed = true;
                 cut = cut || row.mark != kGood;
                 if (cut)

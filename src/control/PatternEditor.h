@@ -105,8 +105,8 @@ public:
     // closes the editor follows anyway).
     Registration RegisterPatterns(bool offerWrite = true);
     // One line per typed item that a registration now would not register:
-    // steps marked invalid or cut off, patterns refused for their loop count
-    // or end action. Leaves the editor as it was.
+    // steps marked invalid or cut off, steps typed without a sensor, patterns
+    // refused for their loop count or end action. Leaves the editor as it was.
     QStringList droppedItems();
 
     // ---- fills ----

@@ -353,9 +353,14 @@ void frmOperation_setting::closeEvent(QCloseEvent *event)
                 // The write that closes the window follows: no second offer.
                 PatternEditor::Registration result{};
                 run([this, &result] { result = m_editor.RegisterPatterns(false); });
-                // Kept the rows rather than lose some: nothing is written.
-                if (result == PatternEditor::Registration::Declined)
+                // Kept the rows rather than lose some: nothing is written,
+                // and the editor stays open with every box as typed.
+                if (result == PatternEditor::Registration::Declined) {
                     m_state.flg_d = false;
+                    m_closing = false;
+                    event->ignore();
+                    return;
+                }
             } else {
                 m_state.flg_d = false;
             }

@@ -163,6 +163,7 @@ private Q_SLOTS:
     void deleteAll();
     void windowRegistersAndWrites();
     void popupAndCloseQuestion();
+    void writeDeclinedKeepsTheEditor();
 };
 
 void tst_editor::normalizeTime_data()
@@ -896,6 +897,45 @@ void tst_editor::popupAndCloseQuestion()
     QVERIFY(fx.commands().contains(QStringLiteral("MKP 0 1 0 0 2")));
     QVERIFY(fx.commands().contains(QStringLiteral("MKS 2 0 0 0 60 30")));
     QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("書き込み完了しました。"));
+}
+
+// The toolbar's write registers what the editor shows; "いいえ" to what
+// would be dropped, a step typed without a sensor among it, leaves the
+// editor open with every box as typed and writes nothing.
+void tst_editor::writeDeclinedKeepsTheEditor()
+{
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    frmOperation_setting *f = openEditor(w);
+    QVERIFY(f);
+    typeStep(f, 2, 0, QStringLiteral("45"), QStringLiteral("30"));
+    typeStep(f, 3, PatternEditor::FreeSensor, QStringLiteral("35"), QStringLiteral("20"));
+    typeStep(f, 4, 0, QStringLiteral("40.03"), QStringLiteral("10"));
+    const QString stored = EditorFile::steps(0, 9);
+
+    fx.dialogs->answerQuestion(true);  // 動作設定確認: register and write
+    fx.dialogs->answerQuestion(false); // 登録確認
+    fx.sim->clearReceivedCommands();
+    w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
+    const ScriptedDialogs::Record asked = fx.dialogs->questions().last();
+    QCOMPARE(asked.title, QStringLiteral("登録確認"));
+    QCOMPARE(asked.text, QStringLiteral("ステップ3：センサ番号が未選択のため登録されません\n"
+                                        "ステップ4：登録されません（条件外）\n"
+                                        "このまま登録しますか？"));
+    QCOMPARE(w->loadedWindow(QStringLiteral("frmOperation_setting")), f);
+    const QStringList boxes{f->mond_t[2]->text(), f->hoji_t[2]->text(), f->mond_t[3]->text(),
+                            f->hoji_t[3]->text(), f->mond_t[4]->text(), f->hoji_t[4]->text()};
+    QCOMPARE(boxes, (QStringList{"45", "30", "35", "20", "40.03", "10"}));
+    QCOMPARE(f->Combo_s[3]->currentIndex(), PatternEditor::FreeSensor);
+    QCOMPARE(EditorFile::steps(0, 9), stored);
+    QVERIFY(fx.commands().isEmpty());
+    QVERIFY(w->toolButton(QStringLiteral("WRITE"))->isEnabled());
+
+    // Closed now, it asks nothing more.
+    const qsizetype questions = fx.dialogs->questions().size();
+    QVERIFY(w->unloadWindow(QStringLiteral("frmOperation_setting")));
+    QCOMPARE(fx.dialogs->questions().size(), questions);
 }
 
 QTEST_MAIN(tst_editor)
