@@ -12,7 +12,9 @@ KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake
               poppler-utils
               # the accessibility test reads what a screen reader hears: its own
               # X server, session bus and accessibility bus
-              xvfb dbus at-spi2-core)
+              xvfb dbus at-spi2-core
+              # the window-fit test under a real window manager on its own X server
+              openbox)
 
 krm_install() {
     local missing=()

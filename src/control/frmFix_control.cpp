@@ -8,6 +8,7 @@
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 #include "shell/RunGuard.h"
+#include "shell/SubWindows.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -16,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -137,8 +137,7 @@ void frmFix_control::showEvent(QShowEvent *event)
         return;
     m_placed = true;
     // Top left of the work area.
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->move(0, 0);
+    SubWindows::placeAt(this, QPoint(0, 0));
 }
 
 void frmFix_control::RUN_C_Click()

@@ -3,6 +3,7 @@
 #include "config/Ini_Operation.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
+#include "shell/SubWindows.h"
 #include "shell/WindowState.h"
 
 #include <QApplication>
@@ -366,8 +367,19 @@ void frmOperation_setting::closeEvent(QCloseEvent *event)
             }
         }
     }
-    // Closing is never refused.
+    // Otherwise closing is never refused.
     event->accept();
+}
+
+void frmOperation_setting::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    // The top left corner of the work area, wherever the area would put a
+    // new window among the open ones.
+    SubWindows::placeAt(this, QPoint(0, 0));
 }
 
 bool frmOperation_setting::eventFilter(QObject *watched, QEvent *event)

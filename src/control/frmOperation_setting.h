@@ -77,6 +77,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -92,6 +93,7 @@ private:
     PatternEditor m_editor;
     bool m_closing = false;
     bool m_busy = false;
+    bool m_placed = false;
 };
 
 // Registers "frmOperation_setting" with the main window and routes the step

@@ -2,6 +2,7 @@
 
 #include "config/Ini_Operation.h"
 #include "shell/KRM2200.h"
+#include "shell/SubWindows.h"
 #include "shell/Twips.h"
 
 #include <QCloseEvent>
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -139,10 +139,7 @@ void frmStepview::nameRow(int i, const QString &row)
 
 void frmStepview::placeSubWindow(QWidget *widget, int top)
 {
-    auto *sub = qobject_cast<QMdiSubWindow *>(widget->parentWidget());
-    if (!sub)
-        return;
-    sub->move(0, top);
+    SubWindows::placeAt(widget, QPoint(0, top));
 }
 
 void frmStepview::showEvent(QShowEvent *event)

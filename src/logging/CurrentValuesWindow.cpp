@@ -5,29 +5,54 @@
 #include "logging/LoggingWindows.h"
 #include "logging/frmCurrentValues.h"
 #include "shell/KRM2200.h"
+#include "shell/LinkWatchWindows.h"
 
 #include <QAction>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 
 const QString kName = QStringLiteral("frmCurrentValues");
 
-void refresh(KRM2200 &w)
+// When the samples last came and when the polling last ended: what tells
+// the window whether its readings are current.
+struct FeedTimes {
+    QDateTime lastReading;
+    QDateTime pollingEnded;
+};
+
+CurrentValues currentValues(KRM2200 &w, const FeedTimes &times)
 {
-    if (auto *window = qobject_cast<frmCurrentValues *>(w.loadedWindow(kName)))
-        window->showValues(CurrentValues::from(param(), w.state().statuslog, w.panelText(5)));
+    CurrentValues::Feed feed;
+    feed.polling = w.Log_Timer->isActive() || w.logRecording();
+    // The port reopens at every query and looks healthy until it times out
+    // again: the instrument is back only when the link watch says so.
+    auto *watch = w.findChild<LinkWatchWindows *>(QString(), Qt::FindDirectChildrenOnly);
+    feed.linkLost = feed.polling && (!w.link().CommOk() || (watch && watch->watch().lost()));
+    feed.lastReading = times.lastReading;
+    feed.pollingEnded = times.pollingEnded;
+    feed.now = QDateTime::currentDateTime();
+    return CurrentValues::from(param(), w.state().statuslog, w.panelText(5), feed);
 }
 
 } // namespace
 
 void registerCurrentValuesWindow(KRM2200 &w)
 {
-    w.registerWindow(kName, [](KRM2200 &main) -> QWidget * {
+    auto times = std::make_shared<FeedTimes>();
+    auto refresh = [&w, times] {
+        if (auto *window = qobject_cast<frmCurrentValues *>(w.loadedWindow(kName)))
+            window->showValues(currentValues(w, *times));
+    };
+
+    w.registerWindow(kName, [times](KRM2200 &main) -> QWidget * {
         auto *window = new frmCurrentValues;
-        window->showValues(CurrentValues::from(param(), main.state().statuslog, main.panelText(5)));
+        window->showValues(currentValues(main, *times));
         return window;
     });
 
@@ -38,20 +63,28 @@ void registerCurrentValuesWindow(KRM2200 &w)
     }
 
     auto apply = w.parsers().onStatus;
-    w.parsers().onStatus = [&w, apply](const StatusReport &report) {
+    w.parsers().onStatus = [apply, times, refresh](const StatusReport &report) {
         if (apply)
             apply(report);
-        refresh(w);
+        if (report.hasStatusLine() && report.temps.size() >= 4)
+            times->lastReading = QDateTime::currentDateTime();
+        refresh();
     };
-    QObject::connect(&w.link(), &SerialLink::commStateChanged, &w, [&w] { refresh(w); });
+    QObject::connect(&w.link(), &SerialLink::commStateChanged, &w, refresh);
 
+    const LOG_Handling &log = LoggingWindows::of(w).log();
+    QObject::connect(&log, &LOG_Handling::logStopped, &w, [times, refresh] {
+        times->pollingEnded = QDateTime::currentDateTime();
+        refresh();
+    });
     // Every log opens it, leaving the window the user works in active.
-    QObject::connect(&LoggingWindows::of(w).log(), &LOG_Handling::logStarted, &w, [&w] {
+    QObject::connect(&log, &LOG_Handling::logStarted, &w, [&w, times, refresh] {
+        times->lastReading = QDateTime();
         auto *area = w.findChild<QMdiArea *>();
         QMdiSubWindow *active = area ? area->activeSubWindow() : nullptr;
         w.openWindow(kName);
         if (active && area)
             area->setActiveSubWindow(active);
-        refresh(w);
+        refresh();
     });
 }

@@ -14,6 +14,7 @@ namespace SubWindows {
 namespace {
 
 const char *const kArranged = "krmArrangedAt";
+const char *const kPlaced = "krmPlacedAt";
 
 // Designed places and sizes in twips: sensor log, status log, graph (whose
 // size follows the area, 200 twips short of its right and bottom edges),
@@ -92,6 +93,19 @@ void keepOwnSize(QMdiSubWindow *sub, const QString &name)
     sub->showNormal();
     if (normal.isValid())
         sub->setGeometry(normal);
+    // Its own place was set while it stood maximised, and lost with it.
+    const QVariant at = sub->property(kPlaced);
+    if (at.isValid())
+        sub->move(at.toPoint());
+}
+
+void placeAt(QWidget *child, QPoint topLeft)
+{
+    auto *sub = child ? qobject_cast<QMdiSubWindow *>(child->parentWidget()) : nullptr;
+    if (!sub)
+        return;
+    sub->setProperty(kPlaced, topLeft);
+    sub->move(topLeft);
 }
 
 void arrangeMonitors(QWidget *child)
@@ -104,17 +118,39 @@ void arrangeMonitors(QWidget *child)
 
     Sizes sizes;
     std::array<QMdiSubWindow *, Monitors> subs{};
+    TwoForms *forms = nullptr;
     for (int m = 0; m < Monitors; ++m) {
         sizes.place[size_t(m)] =
             QPoint(Twips::toPixelsX(Designed[m][0]), Twips::toPixelsY(Designed[m][1]));
         sizes.size[size_t(m)] = Twips::toPixels(Designed[m][2], Designed[m][3]);
         QMdiSubWindow *sub = monitor(area, m);
-        if (sub)
-            sizes.least[size_t(m)] = sub->minimumSizeHint().expandedTo(sub->minimumSize());
-        if (sub && m == Readout)
-            sizes.size[size_t(m)] = sub->sizeHint().expandedTo(sizes.least[size_t(m)]);
         if (sub == shown || (sub && stillArranged(sub)))
             subs[size_t(m)] = sub;
+        if (!sub)
+            continue;
+        if (m != Readout) {
+            sizes.least[size_t(m)] = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+            continue;
+        }
+        // A read-out the user has moved or resized is no longer given room.
+        if (!subs[size_t(m)])
+            continue;
+        // Its two forms, each measured as laid out; the form shown is
+        // chosen below.
+        forms = dynamic_cast<TwoForms *>(sub->widget());
+        const bool wasNarrow = forms && forms->narrow();
+        auto measure = [sub, forms](bool narrow, QSize *least) {
+            if (forms)
+                forms->setNarrow(narrow);
+            *least = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+            return sub->sizeHint().expandedTo(*least);
+        };
+        sizes.size[size_t(m)] = measure(false, &sizes.least[size_t(m)]);
+        if (forms) {
+            QSize least;
+            sizes.narrowReadout = measure(true, &least);
+            forms->setNarrow(wasNarrow);
+        }
     }
     sizes.graphMargin = Twips::toPixels(GraphMarginTwips, GraphMarginTwips);
 
@@ -134,13 +170,17 @@ void arrangeMonitors(QWidget *child)
                              ? roomForReadout(room, sizes).expandedTo(plan.needed)
                              : QSize(plan.needed.width(), visible.needed.height());
     QWidget *main = area->window();
-    if ((wanted.width() > room.width() || wanted.height() > room.height()) && main &&
-        !(main->windowState() & ~Qt::WindowActive) && main->screen()) {
-        const QSize spare =
-            main->screen()->availableGeometry().size() - main->frameGeometry().size();
+    // What the screen has beside the main window, where the window may grow.
+    QSize spare(0, 0);
+    if (main && !(main->windowState() & ~Qt::WindowActive) && main->screen())
+        spare = main->screen()->availableGeometry().size() - main->frameGeometry().size();
+    // Grows the main window within its screen towards a work area of `need`.
+    auto grow = [&](QSize need) {
+        if (need.width() <= room.width() && need.height() <= room.height())
+            return;
         // What stays wider than the screen allows brings a scroll bar, whose
         // height the area then needs as well (and the other way round).
-        QSize wish = wanted;
+        QSize wish = need;
         if (wish.width() > room.width() + std::max(spare.width(), 0))
             wish.rheight() += bar;
         if (wish.height() > room.height() + std::max(spare.height(), 0))
@@ -149,9 +189,24 @@ void arrangeMonitors(QWidget *child)
         if (by.width() > 0 || by.height() > 0) {
             growMain(main, by);
             room += by;
-            plan = designed(room, sizes);
         }
+    };
+    // Too low even when grown for the read-out under the graph: it stands
+    // beside the graph, narrow, where the screen is wide enough (a 1366 x 768
+    // one is).
+    const QSize most = room + spare.expandedTo(QSize(0, 0));
+    const bool narrow = forms &&
+                        (wanted.width() > most.width() || wanted.height() > most.height()) &&
+                        besideGraph(most, sizes).fits(most);
+    if (narrow) {
+        grow(besideGraph(room, sizes).needed);
+        plan = besideGraph(room, sizes);
+    } else {
+        grow(wanted);
+        plan = designed(room, sizes);
     }
+    if (forms)
+        forms->setNarrow(narrow);
     if (!plan.fits(room)) {
         const Plan row = sideBySide(sizes);
         if (row.fits(room)) {

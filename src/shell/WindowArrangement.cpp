@@ -32,6 +32,30 @@ Plan designed(QSize area, const Sizes &s)
     return plan;
 }
 
+Plan besideGraph(QSize area, const Sizes &s)
+{
+    if (s.narrowReadout.isEmpty())
+        return {};
+    Sizes wide = s;
+    wide.size[Readout] = QSize();
+    Plan plan = designed(area, wide);
+    const QRect graph = plan.rect[Graph];
+    const QSize readout = s.narrowReadout;
+    const int right = std::max(area.width() - s.graphMargin.width(),
+                               graph.left() + s.least[Graph].width() + readout.width());
+    const int graphWidth = right - readout.width() - graph.left();
+    // The graph is as high as the read-out at least, so neither hangs below
+    // the other into the margin.
+    const int height = std::max(graph.height(), readout.height());
+    plan.rect[Graph] = QRect(graph.topLeft(), QSize(graphWidth, height));
+    plan.rect[Readout] = QRect(QPoint(right - readout.width(), graph.top()), readout);
+    plan.needed = QSize();
+    for (const QRect &r : plan.rect)
+        if (r.isValid())
+            plan.needed = plan.needed.expandedTo(QSize(r.right() + 1, r.bottom() + 1));
+    return plan;
+}
+
 Plan sideBySide(const Sizes &s)
 {
     Plan plan;

@@ -9,8 +9,9 @@
 // (pixels from its top left corner): the sensor log at the top left, the
 // status log to its right, the graph below both, filling the rest of the
 // area; the live read-out, while open, under the graph across the bottom of
-// the area (the graph gives it that room). Windows are never given less
-// than their layouts need, and never
+// the area (the graph gives it that room), or, where the area is too low for
+// that, in its narrow form beside the graph at its right. Windows are never
+// given less than their layouts need, and never
 // placed over one another: where the designed places are too close for
 // these sizes, a window moves right of or below its neighbour instead.
 namespace WindowArrangement {
@@ -23,6 +24,7 @@ struct Sizes {
                                         // the read-out's: none while closed)
     std::array<QSize, Monitors> least;  // what each layout needs
     QSize graphMargin;                  // kept free right of and below the graph
+    QSize narrowReadout;                // the read-out's narrow form; none without one
 };
 
 struct Plan {
@@ -37,6 +39,10 @@ struct Plan {
 
 // The designed arrangement in a work area of `area`.
 Plan designed(QSize area, const Sizes &sizes);
+// The designed arrangement with the read-out in its narrow form at the
+// right of the graph, level with its top; the graph gives up that width
+// instead of height. Empty (needing nothing) without a narrow form.
+Plan besideGraph(QSize area, const Sizes &sizes);
 // The windows side by side in one row at their least sizes, for an area too
 // small for the designed arrangement.
 Plan sideBySide(const Sizes &sizes);

@@ -112,6 +112,8 @@ private Q_SLOTS:
     void pngExport();
     void reportPdf();
     void currentValues();
+    void currentValuesNotLive_data();
+    void currentValuesNotLive();
 };
 
 void tst_GraphTools::readout_data()
@@ -376,8 +378,11 @@ void tst_GraphTools::currentValues()
 {
     Parameter &p = scaled(50, 600);
     StatuslogState status;
+    CurrentValues::Feed feed;
+    feed.polling = true;
+    feed.now = QDateTime(QDate(2008, 1, 15), QTime(12, 30, 45));
     // Nothing yet.
-    CurrentValues v = CurrentValues::from(p, status, QString());
+    CurrentValues v = CurrentValues::from(p, status, QString(), feed);
     QCOMPARE(v.temps[0], QStringLiteral("-"));
     QCOMPARE(v.elapsed, QStringLiteral("-"));
 
@@ -390,7 +395,7 @@ void tst_GraphTools::currentValues()
     p.TargetLineText = QStringLiteral("40");
     status.nj_l = QStringLiteral("動作状態");
     status.js_l = QStringLiteral("1");
-    v = CurrentValues::from(p, status, QStringLiteral("通信：正常"));
+    v = CurrentValues::from(p, status, QStringLiteral("通信：正常"), feed);
     QCOMPARE(CurrentValues::newestSample(p), qint64(3));
     QCOMPARE(v.temps, (std::array<QString, 4>{"+040", "+041", "*", "+043"}));
     QCOMPARE(v.setPoint, QStringLiteral("40"));
@@ -398,6 +403,62 @@ void tst_GraphTools::currentValues()
     QCOMPARE(v.step, QStringLiteral("1"));
     QCOMPARE(v.elapsed, QStringLiteral("00:00:15"));
     QCOMPARE(v.link, QStringLiteral("通信：正常"));
+    QCOMPARE(v.freshness, CurrentValues::Freshness::Live);
+    QVERIFY(v.staleWhat.isEmpty());
+
+    // A sensor the settings switch off reads as such, whatever arrives for it.
+    p.SenPara[1] = QStringLiteral("0 +150.00 -050.00 +000.00 100.00");
+    p.SenPara[2] = QStringLiteral("1 +080 +000 +000");
+    v = CurrentValues::from(p, status, QString(), feed);
+    QCOMPARE(v.temps, (std::array<QString, 4>{"+040", "使用不可", "*", "+043"}));
+}
+
+void tst_GraphTools::currentValuesNotLive_data()
+{
+    QTest::addColumn<bool>("polling");
+    QTest::addColumn<bool>("linkLost");
+    QTest::addColumn<QDateTime>("lastReading");
+    QTest::addColumn<QDateTime>("pollingEnded");
+    QTest::addColumn<int>("freshness");
+    QTest::addColumn<QStringList>("stale");
+    const QDateTime today(QDate(2008, 1, 15), QTime(12, 30, 5));
+    const QDateTime yesterday(QDate(2008, 1, 14), QTime(23, 59, 58));
+    using F = CurrentValues::Freshness;
+    QTest::newRow("live") << true << false << today << QDateTime() << int(F::Live)
+                          << QStringList{"", "", ""};
+    QTest::newRow("link lost") << true << true << today << QDateTime() << int(F::LinkLost)
+                               << QStringList{"通信異常", "最終受信", "12:30:05"};
+    QTest::newRow("link lost since yesterday")
+        << true << true << yesterday << QDateTime() << int(F::LinkLost)
+        << QStringList{"通信異常", "最終受信（2008/01/14）", "23:59:58"};
+    QTest::newRow("log ended") << false << false << yesterday << today << int(F::NotUpdating)
+                               << QStringList{"更新停止", "ログ終了", "12:30:05"};
+    // A lost link no longer matters once nothing is polled.
+    QTest::newRow("log ended during a loss")
+        << false << true << yesterday << today << int(F::NotUpdating)
+        << QStringList{"更新停止", "ログ終了", "12:30:05"};
+    QTest::newRow("no log yet") << false << false << QDateTime() << QDateTime()
+                                << int(F::NotUpdating) << QStringList{"更新停止", "ログ停止中", ""};
+}
+
+void tst_GraphTools::currentValuesNotLive()
+{
+    QFETCH(bool, polling);
+    QFETCH(bool, linkLost);
+    QFETCH(QDateTime, lastReading);
+    QFETCH(QDateTime, pollingEnded);
+    QFETCH(int, freshness);
+    QFETCH(QStringList, stale);
+    Parameter &p = scaled(50, 600);
+    p.LogCount = 1;
+    p.SenValues.set(0, {"+040", "+041", "*", "+043"});
+    const CurrentValues::Feed feed{polling, linkLost, lastReading, pollingEnded,
+                                   QDateTime(QDate(2008, 1, 15), QTime(12, 30, 45))};
+    const CurrentValues v = CurrentValues::from(p, StatuslogState(), QString(), feed);
+    // The readings stay: the window greys them.
+    QCOMPARE(v.temps[0], QStringLiteral("+040"));
+    QCOMPARE(int(v.freshness), freshness);
+    QCOMPARE((QStringList{v.staleWhat, v.staleSince, v.staleTime}), stale);
 }
 
 QTEST_MAIN(tst_GraphTools)

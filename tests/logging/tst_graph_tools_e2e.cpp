@@ -243,6 +243,9 @@ void tst_GraphToolsE2E::liveReadoutAndCurrentValues()
     auto *area = r.w->findChild<QMdiArea *>();
     QCoreApplication::processEvents();
     QMdiSubWindow *inUse = area->activeSubWindow();
+    // The settings switch PT100B off ("PT100B使用不可"); the instrument still
+    // sends a number for it.
+    param().SenPara[1] = QStringLiteral("0 +150.00 -050.00 +000.00 100.00");
     r.w->startLog();
     // Every log start opens it; the window in use stays in use.
     auto *cv =
@@ -251,8 +254,9 @@ void tst_GraphToolsE2E::liveReadoutAndCurrentValues()
     QCOMPARE(area->activeSubWindow(), inUse);
     QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= 2 && cv->elapsed_l->text() != "00:00:00", 10000);
     QCOMPARE(cv->temp[0]->text(), QStringLiteral("+025.00"));
-    QCOMPARE(cv->temp[1]->text(), QStringLiteral("+024.98"));
+    QCOMPARE(cv->temp[1]->text(), QStringLiteral("使用不可"));
     QCOMPARE(cv->temp[2]->text(), QStringLiteral("*"));
+    QVERIFY(!cv->showsStale());
     QCOMPARE(cv->temp[3]->text(), QStringLiteral("+025"));
     QCOMPARE(cv->state_l->text(), QStringLiteral("平常状態"));
     // The link as the status bar tells it.
@@ -268,21 +272,45 @@ void tst_GraphToolsE2E::liveReadoutAndCurrentValues()
     QVERIFY(labelText(r.graph).contains(QStringLiteral("PT100B：+024.98")));
     shot(r.w, QStringLiteral("graph_readout_live.png"));
 
-    // An instrument that stops answering: the link's failure shows at once.
+    // An instrument that stops answering: as soon as the link fails, the
+    // readings turn grey, and the loss and the time of the last reading
+    // stand in their large type.
+    auto colour = [](const QLabel *l) { return l->palette().color(QPalette::WindowText); };
+    const QColor live = colour(cv->temp[0]);
     SimFaults silent;
     silent.silent = true;
     r.f.sim->setFaults(silent);
-    QTRY_COMPARE_WITH_TIMEOUT(cv->link_l->text(), QStringLiteral("通信：異常"), 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(r.w->panelText(5), QStringLiteral("通信：異常"), 8000);
+    QVERIFY(cv->showsStale());
+    QCOMPARE(cv->staleWhat_l->text(), QStringLiteral("通信異常"));
+    QVERIFY(cv->staleSince_l->text().startsWith(QStringLiteral("最終受信")));
+    QVERIFY(QTime::fromString(cv->staleTime_l->text(), QStringLiteral("HH:mm:ss")).isValid());
+    QCOMPARE(cv->staleTime_l->font(), cv->temp[0]->font());
+    QCOMPARE(cv->temp[0]->text(), QStringLiteral("+025.00"));
+    QCOMPARE(colour(cv->temp[0]), frmCurrentValues::staleColour());
+    shot(cv->parentWidget(), QStringLiteral("current_values_lost.png"));
+    // It stays so while the port is reopened for each query, until the
+    // instrument answers.
     r.f.sim->setFaults({});
+    QTRY_VERIFY_WITH_TIMEOUT(!cv->showsStale(), 8000);
+    QCOMPARE(colour(cv->temp[0]), live);
 
-    // Closed and opened again from the menu: the same values, kept nowhere else.
+    // Closed and opened again from the menu after the log: the same values,
+    // kept nowhere else, grey, and said to be no longer updated since the
+    // log ended.
     r.w->unloadWindow(QStringLiteral("frmCurrentValues"));
     r.f.dialogs->answerQuestion(false);
     r.w->stopLog();
     entry->trigger();
     cv = qobject_cast<frmCurrentValues *>(r.w->loadedWindow(QStringLiteral("frmCurrentValues")));
     QVERIFY(cv);
-    QCOMPARE(cv->temp[1]->text(), QStringLiteral("+024.98"));
+    QCOMPARE(cv->temp[0]->text(), QStringLiteral("+025.00"));
+    QVERIFY(cv->showsStale());
+    QCOMPARE(cv->staleWhat_l->text(), QStringLiteral("更新停止"));
+    QVERIFY(cv->staleSince_l->text().startsWith(QStringLiteral("ログ終了")));
+    QVERIFY(QTime::fromString(cv->staleTime_l->text(), QStringLiteral("HH:mm:ss")).isValid());
+    QCOMPARE(colour(cv->temp[0]), frmCurrentValues::staleColour());
+    shot(cv->parentWidget(), QStringLiteral("current_values_ended.png"));
 }
 
 QTEST_MAIN(tst_GraphToolsE2E)
