@@ -304,7 +304,10 @@ void InstrumentSession::applyStatus(const StatusReport &report)
             p.TargetLineText.clear();
             redrawTarget();
         }
-    } else if (n != 0 && (m_state.statuslog.js_l != step || patternWithoutTarget)) {
+    } else if (code == QLatin1String("02") && n != 0 &&
+               (m_state.statuslog.js_l != step || patternWithoutTarget)) {
+        // Only a running instrument heads for its step's temperature: an
+        // alarm reports step 0 as it stops, and STEP0's is no target then.
         const QStringList fields =
             ini()
                 .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)
