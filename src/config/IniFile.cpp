@@ -1,9 +1,10 @@
 #include "config/IniFile.h"
 
+#include "config/DiskFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -18,23 +19,6 @@ ReadResult readBytes(const QString &path, QByteArray &bytes)
         return QFile::exists(path) ? ReadResult::Failed : ReadResult::Absent;
     bytes = file.readAll();
     return file.error() == QFileDevice::NoError ? ReadResult::Ok : ReadResult::Failed;
-}
-
-bool replaceFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    // Never fall back to overwriting the target in place: a failure half way
-    // would leave a truncated configuration behind.
-    file.setDirectWriteFallback(false);
-    // Unbuffered, so that a short write (disk full) shows in write()'s count:
-    // through the buffer it would be lost and the cut file committed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 } // namespace
@@ -57,9 +41,9 @@ std::optional<IniDocument> IniFile::load(const QString &path)
     return IniDocument::parse(bytes);
 }
 
-bool IniFile::save(const QString &path, const IniDocument &document)
+bool IniFile::save(const QString &path, const IniDocument &document, QString *reason)
 {
-    return !path.isEmpty() && replaceFile(path, document.serialize());
+    return !path.isEmpty() && DiskFile::replace(path, document.serialize(), reason);
 }
 
 QString IniFile::read(const QString &path, const QString &section, const QString &key)
@@ -72,7 +56,7 @@ QString IniFile::read(const QString &path, const QString &section, const QString
 }
 
 bool IniFile::write(const QString &path, const QString &section, const QString &key,
-                    const QString &value)
+                    const QString &value, QString *reason)
 {
     if (path.isEmpty())
         return false;
@@ -80,15 +64,18 @@ bool IniFile::write(const QString &path, const QString &section, const QString &
     const ReadResult got = readBytes(path, old);
     // A file that exists but cannot be read must not be replaced by one that
     // holds only the new key.
-    if (got == ReadResult::Failed)
+    if (got == ReadResult::Failed) {
+        if (reason)
+            *reason = QStringLiteral("設定ファイルを読み込めませんでした。");
         return false;
+    }
     IniDocument doc = IniDocument::parse(old);
     if (!doc.setValue(section, key, value))
         return false;
     const QByteArray bytes = doc.serialize();
     if (got == ReadResult::Ok && bytes == old)
         return true;
-    return replaceFile(path, bytes);
+    return DiskFile::replace(path, bytes, reason);
 }
 
 int IniFile::removeLeftovers(const QString &path)

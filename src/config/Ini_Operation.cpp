@@ -47,12 +47,19 @@ QString Ini_Operation::IniRead(const QString &section, const QString &key) const
 // make a line that no read can find.
 bool Ini_Operation::IniWrite(const QString &section, const QString &key, const QString &value)
 {
-    return IniFile::write(m_workingFile, section, keyOrPara(key), value);
+    QString reason;
+    if (IniFile::write(m_workingFile, section, keyOrPara(key), value, &reason))
+        return true;
+    // Most callers go on after a write (as the design has them); the user
+    // still learns that the setting did not reach the file.
+    if (writeFailed && !m_workingFile.isEmpty())
+        writeFailed(m_workingFile, reason);
+    return false;
 }
 
 bool Ini_Operation::IniWritePara(const QString &section, const QString &key, const QString &value)
 {
-    return IniFile::write(m_workingFile, section, keyOrPara(key), value);
+    return IniWrite(section, key, value);
 }
 
 bool Ini_Operation::IniCheck() const

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <utility>
 
 // The working configuration file and the reads and writes every part of the
@@ -27,6 +28,10 @@ public:
     bool IniWrite(const QString &section, const QString &key, const QString &value);
     // The same, an empty key meaning `para`.
     bool IniWritePara(const QString &section, const QString &key, const QString &value);
+    // Called for every write that could not be made, with the working file
+    // and the system's reason; the shell tells the user.
+    std::function<void(const QString &path, const QString &reason)> writeFailed;
+
     // True when `Filename` holds every key of a full parameter set.
     bool IniCheck() const;
 

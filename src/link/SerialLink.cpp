@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -367,10 +368,7 @@ void SerialLink::drain()
 void SerialLink::handleChar(QChar c)
 {
     if (c == QLatin1Char('\r')) {
-        if (m_sysLog.isOpen()) {
-            m_sysLog.write('"' + m_LineBuffer.toLatin1() + "\"\r\n");
-            m_sysLog.flush();
-        }
+        writeSystemLog('"' + m_LineBuffer.toLatin1() + "\"\r\n");
         const QString line = m_LineBuffer;
         m_LineBuffer.clear();
         Q_EMIT lineReceived(line);
@@ -402,21 +400,47 @@ void SerialLink::handleChar(QChar c)
 bool SerialLink::openSystemLog(const QString &path, bool append)
 {
     closeSystemLog();
-    m_sysLog.setFileName(path);
-    return m_sysLog.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate));
+    m_sysLogLost = 0;
+    if (append)
+        return m_sysLog.openAppending(path);
+    // A run started in the same second as the last keeps that run's log.
+    const QFileInfo info(path);
+    QString name = path;
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('_') +
+               QString::number(n) + QLatin1Char('.') + info.suffix();
+    return m_sysLog.create(name);
+}
+
+void SerialLink::writeSystemLog(const QByteArray &line)
+{
+    if (!m_sysLog.isOpen())
+        return;
+    QString reason;
+    // Lines the disk could not take are counted where the log goes on.
+    if (m_sysLogLost > 0) {
+        const QByteArray note =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() +
+            QStringLiteral("システムログに書き込めなかった行：%1").arg(m_sysLogLost).toUtf8() +
+            "\r\n";
+        if (m_sysLog.write(note, &reason))
+            m_sysLogLost = 0;
+    }
+    if (m_sysLogLost == 0 && m_sysLog.write(line, &reason))
+        return;
+    if (m_sysLogLost++ == 0)
+        Q_EMIT systemLogFailed(m_sysLog.fileName(), reason);
 }
 
 void SerialLink::noteSystemLog(const QString &text, const QDateTime &when)
 {
-    if (!m_sysLog.isOpen())
-        return;
-    m_sysLog.write(when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() + text.toUtf8() +
+    writeSystemLog(when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() + text.toUtf8() +
                    "\r\n");
-    m_sysLog.flush();
 }
 
 void SerialLink::closeSystemLog()
 {
-    if (m_sysLog.isOpen())
-        m_sysLog.close();
+    QString reason;
+    if (m_sysLog.isOpen() && !m_sysLog.close(&reason))
+        Q_EMIT systemLogFailed(m_sysLog.fileName(), reason);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/DiskFile.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -83,8 +85,12 @@ public:
     QString deviceFor(const QString &portText) const;
     static QString deviceForNumber(int n);
 
-    // System log: every complete received line, in double quotes, CR LF
-    // ended. A new file, or with `append` what a file of that name holds kept.
+    // System log: every complete received line, in double quotes, CR LF ended.
+    // A new file: when `path` exists (two runs in one second) the log is
+    // named with a suffix ("_2", ...); with `append`, what a file of that
+    // name holds is kept and the log goes on after it. A line the disk
+    // cannot take is reported (systemLogFailed, once until the log takes
+    // lines again) and counted in the log where it goes on.
     bool openSystemLog(const QString &path, bool append = false);
     void closeSystemLog();
     QString systemLogPath() const { return m_sysLog.fileName(); }
@@ -112,6 +118,9 @@ Q_SIGNALS:
     void commStateChanged(bool ok);
     // Every complete received line, after it reached the system log.
     void lineReceived(const QString &line);
+    // The system log could not take a line, or could not be flushed to the
+    // disk, for the system's `reason`.
+    void systemLogFailed(const QString &path, const QString &reason);
 
 private:
     void onReadyRead();
@@ -120,6 +129,7 @@ private:
     void setCommOk(bool ok);
     bool reopen();
     void writeLine(const QString &text);
+    void writeSystemLog(const QByteArray &line);
     void waitForAnswer(double seconds, const std::function<bool()> &answered);
     void releaseHeld();
     static qsizetype replyStart(const QString &held);
@@ -128,7 +138,8 @@ private:
     Reception_Show &m_parsers;
     Ini_Operation &m_ini;
     QSerialPort m_port;
-    QFile m_sysLog;
+    DiskFile m_sysLog;
+    int m_sysLogLost = 0; // lines the system log could not take since it last took one
     QString m_LineBuffer;
     QString m_portText;
     QString m_forcedDevice;

@@ -4,11 +4,10 @@
 #include "shell/PrintTarget.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 
 namespace {
 
@@ -20,19 +19,25 @@ QString withSuffix(const QString &path, const QString &suffix)
     return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + suffix : path;
 }
 
+QString withReason(const QString &reason)
+{
+    return reason.isEmpty() ? QString() : QLatin1Char('\n') + reason;
+}
+
 } // namespace
 
 namespace GraphActions {
 
-QString imageFailText(const QString &path)
+QString imageFailText(const QString &path, const QString &reason)
 {
     return QStringLiteral("画像ファイルを保存できませんでした。\n") +
-           QDir::toNativeSeparators(path);
+           QDir::toNativeSeparators(path) + withReason(reason);
 }
 
-QString csvFailText(const QString &path)
+QString csvFailText(const QString &path, const QString &reason)
 {
-    return QStringLiteral("CSVファイルを保存できませんでした。\n") + QDir::toNativeSeparators(path);
+    return QStringLiteral("CSVファイルを保存できませんでした。\n") +
+           QDir::toNativeSeparators(path) + withReason(reason);
 }
 
 QString pdfSavedText(const QString &path)
@@ -47,8 +52,9 @@ QString saveImage(QWidget *parent, const QImage &image, const QString &folder)
     if (chosen.isEmpty())
         return {};
     QString path = withSuffix(chosen, QStringLiteral("png"));
-    if (!GraphExport::writeImage(path, image)) {
-        d.message(parent, imageFailText(path), kError);
+    QString reason;
+    if (!GraphExport::writeImage(path, image, &reason)) {
+        d.message(parent, imageFailText(path, reason), kError);
         return {};
     }
     return path;
@@ -61,18 +67,20 @@ QString saveCsv(QWidget *parent, const GraphPage &page, const QString &folder)
     if (chosen.isEmpty())
         return {};
     QString path = withSuffix(chosen, QStringLiteral("csv"));
-    if (!GraphExport::writeFile(path, GraphExport::csv(page))) {
-        d.message(parent, csvFailText(path), kError);
+    QString reason;
+    if (!GraphExport::writeFile(path, GraphExport::csv(page), &reason)) {
+        d.message(parent, csvFailText(path, reason), kError);
         return {};
     }
     return path;
 }
 
-bool printReportTo(QPrinter &printer, const GraphPage &page, const GraphExport::PlotSetup &setup)
+bool printReportTo(QPagedPaintDevice &printer, const GraphPage &page,
+                   const GraphExport::PlotSetup &setup)
 {
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
                                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-    printer.setDocName(GraphExport::reportTitle());
+    PrintTarget::setTitle(printer, GraphExport::reportTitle());
     QPainter g;
     if (!g.begin(&printer))
         return false;
@@ -86,19 +94,13 @@ void printReport(QWidget *parent, const GraphPage &page, const GraphExport::Plot
     Dialogs &d = Dialogs::instance();
     if (!d.question(parent, QStringLiteral("印刷しますか？"), QStringLiteral("確認"), true))
         return;
-    QPrinter printer(QPrinter::HighResolution);
-    if (!PrintTarget::choose(parent, printer, folder))
+    PrintTarget::Job job;
+    if (!PrintTarget::choose(parent, job, folder))
         return;
-    const QString pdf =
-        printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
-    // The user agreed to replace it; a file left from before must not pass
-    // for this report.
-    if (!pdf.isEmpty())
-        QFile::remove(pdf);
-    const bool printed = printReportTo(printer, page, setup);
-    PrintTarget::confirm(parent, printer);
-    if (printed && !pdf.isEmpty() && QFileInfo(pdf).isFile())
-        d.message(parent, pdfSavedText(pdf), QStringLiteral("確認"));
+    const bool printed = printReportTo(job.device(), page, setup);
+    // A file is written only when the whole report is in it.
+    if (PrintTarget::finish(parent, job) && printed && !job.pdfPath().isEmpty())
+        d.message(parent, pdfSavedText(job.pdfPath()), QStringLiteral("確認"));
 }
 
 } // namespace GraphActions

@@ -2,16 +2,16 @@
 
 #include "logging/GraphExport.h"
 
-class QPrinter;
+class QPagedPaintDevice;
 class QWidget;
 
 // The graph window's exports: the save dialog for the path (through the
 // dialog seam), the file written whole, and a message when it could not be.
 namespace GraphActions {
 
-// Messages when a file could not be written.
-QString imageFailText(const QString &path);
-QString csvFailText(const QString &path);
+// Messages when a file could not be written, with the system's reason.
+QString imageFailText(const QString &path, const QString &reason = QString());
+QString csvFailText(const QString &path, const QString &reason = QString());
 // Confirmation of a report saved as PDF.
 QString pdfSavedText(const QString &path);
 
@@ -24,6 +24,7 @@ QString saveCsv(QWidget *parent, const GraphPage &page, const QString &folder);
 void printReport(QWidget *parent, const GraphPage &page, const GraphExport::PlotSetup &setup,
                  const QString &folder);
 // The report page on `printer` (A4 landscape); false when nothing printed.
-bool printReportTo(QPrinter &printer, const GraphPage &page, const GraphExport::PlotSetup &setup);
+bool printReportTo(QPagedPaintDevice &printer, const GraphPage &page,
+                   const GraphExport::PlotSetup &setup);
 
 } // namespace GraphActions

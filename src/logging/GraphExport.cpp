@@ -1,5 +1,6 @@
 #include "logging/GraphExport.h"
 
+#include "config/DiskFile.h"
 #include "logging/GraphCanvas.h"
 #include "logging/GraphScale.h"
 
@@ -8,7 +9,6 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <QTimeZone>
 
 #include <cmath>
@@ -343,25 +343,21 @@ void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, cons
     g.restore();
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString &path, const QByteArray &bytes, QString *reason)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return DiskFile::replace(path, bytes, reason);
 }
 
-bool writeImage(const QString &path, const QImage &image)
+bool writeImage(const QString &path, const QImage &image, QString *reason)
 {
     QByteArray png;
     QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        if (reason)
+            *reason = QStringLiteral("画像を作成できませんでした。");
         return false;
-    return writeFile(path, png);
+    }
+    return writeFile(path, png, reason);
 }
 
 } // namespace GraphExport

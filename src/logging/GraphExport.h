@@ -56,8 +56,9 @@ QString reportTitle();
 void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, const PlotSetup &setup,
                 int pageNumber, int pageCount);
 
-// Writes `bytes` whole or not at all (a temporary file renamed into place).
-bool writeFile(const QString &path, const QByteArray &bytes);
-bool writeImage(const QString &path, const QImage &image);
+// Writes `bytes` whole or not at all (DiskFile: a temporary file renamed into
+// place); on failure the old file stays and `reason` says why.
+bool writeFile(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
+bool writeImage(const QString &path, const QImage &image, QString *reason = nullptr);
 
 } // namespace GraphExport

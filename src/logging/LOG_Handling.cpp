@@ -12,29 +12,31 @@ namespace {
 
 const QString kStatus = QStringLiteral("STATUS");
 
-QString checkFolderText()
+// The path, the system's reason when known, and what to look at.
+QString details(const QString &path, const QString &reason)
 {
-    return QStringLiteral("ログフォルダを確認してください。");
+    QString text = path + QLatin1Char('\n');
+    if (!reason.isEmpty())
+        text += reason + QLatin1Char('\n');
+    return text + QStringLiteral("ログフォルダを確認してください。");
 }
 
 } // namespace
 
-QString LOG_Handling::txtFailText(const QString &path)
+QString LOG_Handling::txtFailText(const QString &path, const QString &reason)
 {
-    return QStringLiteral("ログファイルを作成できませんでした。\n") + path + QLatin1Char('\n') +
-           checkFolderText();
+    return QStringLiteral("ログファイルを作成できませんでした。\n") + details(path, reason);
 }
 
-QString LOG_Handling::csvFailText(const QString &path)
+QString LOG_Handling::csvFailText(const QString &path, const QString &reason)
 {
-    return QStringLiteral("CSVファイルを作成できませんでした。\n") + path + QLatin1Char('\n') +
-           checkFolderText();
+    return QStringLiteral("CSVファイルを作成できませんでした。\n") + details(path, reason);
 }
 
-QString LOG_Handling::writeFailText(const QString &path)
+QString LOG_Handling::writeFailText(const QString &path, const QString &reason)
 {
-    return QStringLiteral("ログファイルに書き込めませんでした。ログを停止します。\n") + path +
-           QLatin1Char('\n') + checkFolderText();
+    return QStringLiteral("ログファイルに書き込めませんでした。ログを停止します。\n") +
+           details(path, reason);
 }
 
 LOG_Handling::LOG_Handling(Parameter &p, SerialLink &link, Reception_Show &parsers, QTimer &timer,
@@ -48,10 +50,11 @@ bool LOG_Handling::openFile()
 {
     const QString dir = logDir ? logDir() : QString();
     QString failed;
-    if (m_file.open(dir + QStringLiteral("/LOG"), now(), &failed))
+    QString reason;
+    if (m_file.open(dir + QStringLiteral("/LOG"), now(), &failed, &reason))
         return true;
     if (m_view)
-        m_view->logFailed(txtFailText(failed));
+        m_view->logFailed(txtFailText(failed, reason));
     return false;
 }
 
@@ -100,11 +103,14 @@ void LOG_Handling::StopLog()
     tstart = QDateTime();
     if (m_file.isOpen()) {
         QString failed;
-        const bool csvOk = m_file.close(csvEnabled && csvEnabled(), &failed);
+        QString reason;
+        const bool closed = m_file.close(csvEnabled && csvEnabled(), &failed, &reason);
         if (m_view) {
             m_view->logClosed(m_file.TxtLogFinal);
-            if (!csvOk)
-                m_view->logFailed(csvFailText(failed));
+            if (!closed)
+                m_view->logFailed(failed.endsWith(QLatin1String(".txt"))
+                                      ? writeFailText(failed, reason)
+                                      : csvFailText(failed, reason));
             if (!m_p.LogStopFlag && m_holdMemo)
                 m_heldMemoStem = m_file.LogStem;
             else if (!m_p.LogStopFlag && m_view->askMemo(m_file.LogStem))
@@ -173,12 +179,14 @@ void LOG_Handling::writeLogLine(const StatusReport &report)
         return;
     const int n = m_p.LogCount;
     const QString elapsed = stamp(n);
-    if (!m_file.writeLine(LogFile::formatLine(elapsed, report.temps, report.status.value(1)))) {
+    QString reason;
+    if (!m_file.writeLine(LogFile::formatLine(elapsed, report.temps, report.status.value(1)),
+                          &reason)) {
         const QString path = m_file.TxtLogPath;
         m_p.LogStopFlag = true;
         StopLog();
         if (m_view)
-            m_view->logFailed(writeFailText(path));
+            m_view->logFailed(writeFailText(path, reason));
         return;
     }
     if (m_view)

@@ -86,9 +86,11 @@ public:
     // the page take, for the graph window's scroll range.
     int liveWidthTwips() const;
 
-    static QString txtFailText(const QString &path);
-    static QString csvFailText(const QString &path);
-    static QString writeFailText(const QString &path);
+    // Messages of a log file that could not be made or written, with the
+    // system's reason when known.
+    static QString txtFailText(const QString &path, const QString &reason = QString());
+    static QString csvFailText(const QString &path, const QString &reason = QString());
+    static QString writeFailText(const QString &path, const QString &reason = QString());
 
 Q_SIGNALS:
     // The canvas changed; a shown viewport takes the new image.

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 
 QString LogFile::FormatElapsed(qint64 seconds)
@@ -35,7 +36,8 @@ QByteArray LogFile::formatLine(const QString &elapsed, const QStringList &temps,
     return line;
 }
 
-bool LogFile::open(const QString &logFolder, const QDateTime &now, QString *failedPath)
+bool LogFile::open(const QString &logFolder, const QDateTime &now, QString *failedPath,
+                   QString *reason)
 {
     const QString day = now.toString(QStringLiteral("yyyy_MM_dd"));
     const QString txtDir = logFolder + QStringLiteral("/TXT_DATA/") + day;
@@ -43,6 +45,8 @@ bool LogFile::open(const QString &logFolder, const QDateTime &now, QString *fail
     for (const QString &dir : {txtDir, csvDir}) {
         if (!QDir().mkpath(dir) || !QFileInfo(dir).isDir()) {
             *failedPath = QDir::toNativeSeparators(dir);
+            if (reason)
+                *reason = QStringLiteral("フォルダを作成できませんでした。");
             return false;
         }
     }
@@ -54,9 +58,8 @@ bool LogFile::open(const QString &logFolder, const QDateTime &now, QString *fail
         stem = base + QLatin1Char('_') + QString::number(n);
 
     const QString path = txtDir + QLatin1Char('/') + stem + QStringLiteral(".txt");
-    m_file.setFileName(path);
-    // NewOnly: a file that appeared meanwhile is never truncated.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+    // Created new: a file that appeared meanwhile is never truncated.
+    if (!m_file.create(path, reason)) {
         *failedPath = QDir::toNativeSeparators(path);
         return false;
     }
@@ -67,25 +70,52 @@ bool LogFile::open(const QString &logFolder, const QDateTime &now, QString *fail
     return true;
 }
 
-bool LogFile::writeLine(const QByteArray &line)
+bool LogFile::writeLine(const QByteArray &line, QString *reason)
 {
-    // Unbuffered: one write call per line, nothing held back in this process.
-    return m_file.isOpen() && m_file.write(line) == line.size();
+    // One write call per line, nothing held back in this process.
+    return m_file.isOpen() && m_file.write(line, reason);
 }
 
-bool LogFile::close(bool csv, QString *failedPath)
+bool LogFile::close(bool csv, QString *failedPath, QString *reason)
 {
     TxtLogFinal = TxtDayDir + QLatin1Char('/') + LogStem + QStringLiteral(".txt");
     CsvLogPath = CsvDayDir + QLatin1Char('/') + LogStem + QStringLiteral(".csv");
-    m_file.close();
+    if (!m_file.isOpen())
+        return true;
+    if (!m_file.close(reason)) {
+        *failedPath = QDir::toNativeSeparators(TxtLogFinal);
+        return false;
+    }
     if (!csv)
         return true;
-    if (!copyFileAtomically(TxtLogFinal, CsvLogPath)) {
+    if (!copyFileAtomically(TxtLogFinal, CsvLogPath, reason)) {
         *failedPath = QDir::toNativeSeparators(CsvLogPath);
         return false;
     }
     return true;
 }
+
+namespace {
+
+// The records a memo appends to a closed log begin so (MemoBlocks).
+constexpr char kMemoStart[] = "\"\r\n\"\r\n\"-MEMO-\"\r\n";
+
+// Whether the CSV copy of `txt` holds all of its samples: as long as the log,
+// or ending exactly where the memo appended after the stop begins.
+bool copyIsWhole(const QString &txt, const QString &csv)
+{
+    const qint64 copied = QFileInfo(csv).size();
+    const qint64 logged = QFileInfo(txt).size();
+    if (copied >= logged)
+        return true;
+    QFile log(txt);
+    if (!log.open(QIODevice::ReadOnly) || !log.seek(copied))
+        return false;
+    const QByteArray start(kMemoStart);
+    return log.read(start.size()) == start;
+}
+
+} // namespace
 
 QList<LogFile::MadeCopy> LogFile::makeMissingCsvCopies(const QString &logFolder,
                                                        const QString &runningLog)
@@ -103,13 +133,13 @@ QList<LogFile::MadeCopy> LogFile::makeMissingCsvCopies(const QString &logFolder,
         QString relative = txtRoot.relativeFilePath(txt);
         relative.chop(4);
         const QString csv = csvRoot + relative + QStringLiteral(".csv");
-        if (QFileInfo::exists(csv))
+        if (QFileInfo::exists(csv) && copyIsWhole(txt, csv))
             continue;
         MadeCopy copy{QDir::toNativeSeparators(csv), QString()};
         if (!QDir().mkpath(QFileInfo(csv).absolutePath()))
-            copy.error = QStringLiteral("cannot create the folder");
+            copy.error = QStringLiteral("フォルダを作成できませんでした。");
         else if (!copyFileAtomically(txt, csv, &copy.error) && copy.error.isEmpty())
-            copy.error = QStringLiteral("cannot copy");
+            copy.error = QStringLiteral("コピーできませんでした。");
         made.append(copy);
     }
     return made;

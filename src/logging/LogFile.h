@@ -1,13 +1,14 @@
 #pragma once
 
+#include "config/DiskFile.h"
+
 #include <QDateTime>
-#include <QFile>
 #include <QList>
 #include <QString>
 
 // The text log of a running log and its CSV copy. Every line reaches the file
-// whole and flushed; every failure is returned with the path it concerns, so
-// that the caller can tell the user.
+// whole or not at all; every failure is returned with the path it concerns
+// and the system's reason, so that the caller can tell the user.
 class LogFile {
 public:
     // "hh:mm:ss" of whole seconds; hours are not limited to two digits.
@@ -20,13 +21,16 @@ public:
     // text log named after `now`. A stem already used by a text log or CSV copy
     // of that day gets a suffix ("_2", "_3", ...), so no log is overwritten.
     // On failure returns false with the path that failed in `failedPath`.
-    bool open(const QString &logFolder, const QDateTime &now, QString *failedPath);
+    bool open(const QString &logFolder, const QDateTime &now, QString *failedPath,
+              QString *reason = nullptr);
     bool isOpen() const { return m_file.isOpen(); }
-    // Writes one line whole and flushes it.
-    bool writeLine(const QByteArray &line);
-    // Closes the text log; with `csv`, copies it byte for byte to the CSV path.
-    // Returns false (and the CSV path) when the copy fails.
-    bool close(bool csv, QString *failedPath);
+    // Writes one line whole; a line the disk could not take whole is taken
+    // back, so the log never ends in half a line.
+    bool writeLine(const QByteArray &line, QString *reason = nullptr);
+    // Closes the text log, flushing it to the disk; with `csv`, copies it byte
+    // for byte to the CSV path. Returns false, with the path that failed,
+    // when either fails.
+    bool close(bool csv, QString *failedPath, QString *reason = nullptr);
 
     // A CSV copy made for a text log that had none.
     struct MadeCopy {
@@ -35,7 +39,9 @@ public:
     };
     // Makes the missing CSV copy of every text log below `logFolder`
     // ("<dir>/LOG"), except `runningLog`: a log ended by a kill or a power cut
-    // never reached the copy its stop makes. Copies as close() does.
+    // never reached the copy its stop makes. A copy shorter than its log is
+    // made again (a full disk cut it), unless what the log holds beyond it
+    // is the memo appended after the stop. Copies as close() does.
     static QList<MadeCopy> makeMissingCsvCopies(const QString &logFolder,
                                                 const QString &runningLog = QString());
 
@@ -47,5 +53,5 @@ public:
     QString CsvLogPath;  // the last CSV copy
 
 private:
-    QFile m_file;
+    DiskFile m_file;
 };

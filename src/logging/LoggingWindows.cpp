@@ -107,12 +107,24 @@ void makeMissingCsvCopies(KRM2200 &w, const LOG_Handling &log)
     const QString running = log.file().isOpen() ? log.file().TxtLogPath : QString();
     const auto made =
         LogFile::makeMissingCsvCopies(w.GetLogdirname() + QStringLiteral("/LOG"), running);
+    const LogFile::MadeCopy *firstFailed = nullptr;
+    int failed = 0;
     for (const LogFile::MadeCopy &copy : made) {
         w.link().noteSystemLog(copy.error.isEmpty()
                                    ? QStringLiteral("CSVファイルを作成しました：") + copy.csvPath
                                    : QStringLiteral("CSVファイルを作成できませんでした：") +
                                          copy.csvPath + QStringLiteral("（") + copy.error +
                                          QStringLiteral("）"));
+        if (!copy.error.isEmpty() && !failed++)
+            firstFailed = &copy;
+    }
+    // One message for them all: a full disk fails every copy alike.
+    if (firstFailed) {
+        QString text = LOG_Handling::csvFailText(firstFailed->csvPath, firstFailed->error);
+        if (failed > 1)
+            text +=
+                QStringLiteral("\nほかに%1件のCSVファイルを作成できませんでした。").arg(failed - 1);
+        Dialogs::instance().message(&w, text, QStringLiteral("error"));
     }
 }
 

@@ -28,8 +28,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -784,25 +784,24 @@ void frmGraph::Print_c_Click()
     if (!d.question(this, QStringLiteral("印刷しますか？"), kConfirm, true))
         return;
     // Without a printer the same page can go to a PDF file.
-    QPrinter printer(QPrinter::HighResolution);
-    if (!PrintTarget::choose(this, printer, m_w.appDir()))
+    PrintTarget::Job job;
+    if (!PrintTarget::choose(this, job, m_w.appDir()))
         return;
-    printTo(printer);
-    PrintTarget::confirm(this, printer);
+    printTo(job.device());
+    PrintTarget::finish(this, job);
 }
 
-void frmGraph::printTo(QPrinter &printer)
+void frmGraph::printTo(QPagedPaintDevice &printer)
 {
     const QPixmap image = grab();
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
                                       QMarginsF(10, 0, 0, 0), QPageLayout::Millimeter));
-    printer.setFullPage(false);
     QPainter g;
     if (!g.begin(&printer))
         return;
     // Drawn at 10 mm from the left, at the screen's size where it fits.
     const QRect page = g.viewport();
-    const double perPixel = double(printer.resolution()) / Twips::logicalDpiX();
+    const double perPixel = double(printer.logicalDpiX()) / Twips::logicalDpiX();
     QSizeF size(image.width() * perPixel, image.height() * perPixel);
     if (size.width() > page.width() || size.height() > page.height())
         size.scale(page.size(), Qt::KeepAspectRatio);

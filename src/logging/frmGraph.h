@@ -12,7 +12,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPrinter;
+class QPagedPaintDevice;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -86,7 +86,7 @@ public:
     // Draws the target lines of a text of temperatures separated by blanks.
     void drawTargetLines(const QString &text);
     // Prints the window's image on one A4 landscape page, 10 mm from the left.
-    void printTo(QPrinter &printer);
+    void printTo(QPagedPaintDevice &printer);
 
     // Text of the graph window's questions.
     static QString closeQuestion();

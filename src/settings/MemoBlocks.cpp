@@ -1,8 +1,7 @@
 #include "settings/MemoBlocks.h"
 
+#include "config/DiskFile.h"
 #include "config/Parameter.h"
-
-#include <QFile>
 
 namespace {
 
@@ -148,29 +147,15 @@ QByteArray logRecords(const QString &memoText)
 
 bool appendToLog(const QString &path, const QString &memoText, QString *error)
 {
-    auto fail = [error](const QString &why) {
+    if (path.isEmpty()) {
         if (error)
-            *error = why;
+            *error = QStringLiteral("ログファイルがありません。");
         return false;
-    };
-    if (path.isEmpty())
-        return fail(QStringLiteral("no log file"));
-    QFile f(path);
-    // Only an existing log takes a memo: a vanished log is not recreated
-    // holding nothing but the memo.
-    if (!f.exists())
-        return fail(QStringLiteral("the log file does not exist"));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
-        return fail(f.errorString());
-    const qint64 before = f.size();
-    const QByteArray bytes = logRecords(memoText);
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        const QString why = f.errorString();
-        // Take back a partial write, so the log never ends in half a memo.
-        f.resize(before);
-        return fail(why);
     }
-    return true;
+    // Only an existing log takes a memo: a vanished log is not recreated
+    // holding nothing but the memo. A memo the disk cannot take whole is
+    // taken back, so the log never ends in half a memo.
+    return DiskFile::append(path, logRecords(memoText), error);
 }
 
 } // namespace MemoBlocks

@@ -14,8 +14,8 @@
 #include <QLabel>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPlainTextEdit>
-#include <QPrinter>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -166,7 +166,8 @@ void frmMemo::registerMemo()
             Dialogs::instance().message(
                 this,
                 QStringLiteral("メモをログファイルに追加できませんでした。\n") + memo.logFile +
-                    QLatin1Char('\n') + QStringLiteral("ログフォルダを確認してください。"),
+                    QLatin1Char('\n') + why + QLatin1Char('\n') +
+                    QStringLiteral("ログフォルダを確認してください。"),
                 QStringLiteral("error"));
             return;
         }
@@ -184,18 +185,18 @@ void frmMemo::deleteMemo()
 
 void frmMemo::printMemo()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    if (!PrintTarget::choose(this, printer, m_folder))
+    PrintTarget::Job job;
+    if (!PrintTarget::choose(this, job, m_folder))
         return;
-    printTo(printer);
-    PrintTarget::confirm(this, printer);
+    printTo(job.device());
+    PrintTarget::finish(this, job);
 }
 
-void frmMemo::printTo(QPrinter &printer) const
+void frmMemo::printTo(QPagedPaintDevice &printer) const
 {
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                       QMarginsF(20, 15, 15, 15), QPageLayout::Millimeter));
-    printer.setDocName(windowTitle());
+    PrintTarget::setTitle(printer, windowTitle());
     QTextDocument document;
     QFont font = memoFont();
     font.setPointSizeF(10);

@@ -5,7 +5,7 @@
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
-class QPrinter;
+class QPagedPaintDevice;
 class QPushButton;
 struct WindowState;
 
@@ -36,7 +36,7 @@ public:
     // The text of memo_t with CR LF line ends, as it is kept and logged.
     QString memoText() const;
     // Prints memo_t's text on `printer` (pages as needed).
-    void printTo(QPrinter &printer) const;
+    void printTo(QPagedPaintDevice &printer) const;
 
     static constexpr int WidthTwips = 9720;
     static constexpr int HeightTwips = 6750;

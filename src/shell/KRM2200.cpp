@@ -155,6 +155,20 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     registerFixControlWindows(*this);
 
     registerLinkWatch(*this); // the link cell and the loss notice
+    // Files the program writes on its own, with no command waiting for the
+    // answer: a notice that does not block, once while it is shown.
+    auto writeNotice = [this](const QString &key, const QString &what) {
+        return [this, key, what](const QString &path, const QString &reason) {
+            Dialogs::instance().showNotice(
+                this, key, what + QLatin1Char('\n') + path + QLatin1Char('\n') + reason,
+                errorTitle());
+        };
+    };
+    ini().writeFailed = writeNotice(QStringLiteral("iniWrite"),
+                                    QStringLiteral("設定ファイルに書き込めませんでした。"));
+    connect(m_link.get(), &SerialLink::systemLogFailed, this,
+            writeNotice(QStringLiteral("systemLog"),
+                        QStringLiteral("システムログに書き込めませんでした。")));
     // The session ending closes the window without a question.
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &KRM2200::sessionEnding);
 
@@ -170,6 +184,8 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
 
 KRM2200::~KRM2200()
 {
+    ini().writeFailed = nullptr;
+    m_link->disconnect(this);
     m_transfer->setView(nullptr);
     delete m_splashStart.data();
     delete m_splashrw.data();

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+#include <memory>
+
+class QBuffer;
+class QPagedPaintDevice;
+class QPdfWriter;
 class QPrinter;
 class QWidget;
 
@@ -11,10 +17,44 @@ class QWidget;
 // the dialog seam.
 namespace PrintTarget {
 
-// Sets `printer` up for the default printer, or asks for a PDF file when
-// there is none. False when nothing is to be printed (declined, cancelled).
-bool choose(QWidget *parent, QPrinter &printer, const QString &folder);
-// After printing: a PDF that was not written is reported.
-void confirm(QWidget *parent, const QPrinter &printer);
+// The pages of one print. A PDF is made in memory and written whole when the
+// pages are done (DiskFile), so a full disk never leaves a cut PDF behind,
+// nor removes the file it was to replace.
+class Job {
+public:
+    Job();
+    ~Job();
+    Job(const Job &) = delete;
+    Job &operator=(const Job &) = delete;
+
+    // What the pages are painted on: the printer, or the PDF.
+    QPagedPaintDevice &device();
+    // The PDF file chosen; empty when the pages go to a printer.
+    QString pdfPath() const { return m_pdfPath; }
+
+private:
+    friend bool choose(QWidget *parent, Job &job, const QString &folder);
+    friend bool finish(QWidget *parent, Job &job);
+
+    std::unique_ptr<QPrinter> m_printer;
+    QByteArray m_pdfBytes;
+    std::unique_ptr<QBuffer> m_buffer;
+    std::unique_ptr<QPdfWriter> m_pdf;
+    QString m_pdfPath;
+};
+
+// Sets `job` up for the default printer, or asks for a PDF file when there
+// is none. False when nothing is to be printed (declined, cancelled).
+bool choose(QWidget *parent, Job &job, const QString &folder);
+// After printing: the PDF is written; one that could not be is reported with
+// the system's reason, and a file of that name stays as it was. True when
+// the pages went to the printer or the PDF was written.
+bool finish(QWidget *parent, Job &job);
+
+// The document's name on the printer's queue, or the PDF's title.
+void setTitle(QPagedPaintDevice &device, const QString &title);
+
+// "PDFファイルを保存できませんでした。" with the path and the reason.
+QString pdfFailText(const QString &path, const QString &reason);
 
 } // namespace PrintTarget

@@ -189,13 +189,14 @@ void tst_GraphToolsE2E::exportFailures()
     r.f.dialogs->answerSaveFile(path);
     r.graph->SaveCsv_c->click();
     QCOMPARE(r.f.dialogs->lastMessage().title, QStringLiteral("error"));
+    const QString noFolder = QStringLiteral("ファイルまたはフォルダが見つかりません。");
     QCOMPARE(r.f.dialogs->lastMessage().text,
              QStringLiteral("CSVファイルを保存できませんでした。\n") +
-                 QDir::toNativeSeparators(path));
+                 QDir::toNativeSeparators(path) + QLatin1Char('\n') + noFolder);
     const QString png = r.f.appDir() + QStringLiteral("/no such folder/page.png");
     r.f.dialogs->answerSaveFile(png);
     r.graph->SaveImage_c->click();
-    QCOMPARE(r.f.dialogs->lastMessage().text, GraphActions::imageFailText(png));
+    QCOMPARE(r.f.dialogs->lastMessage().text, GraphActions::imageFailText(png, noFolder));
     QVERIFY(r.f.dialogs->lastMessage().text.startsWith(
         QStringLiteral("画像ファイルを保存できませんでした。\n")));
 }
