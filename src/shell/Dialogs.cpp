@@ -3,6 +3,7 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include <memory>
 
@@ -109,16 +110,33 @@ QString QtDialogs::openFile(QWidget *parent, const QString &filter, const QStrin
     return dialog->selectedFiles().constFirst();
 }
 
+QString QtDialogs::suffixOf(const QString &filter)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    return pattern.match(filter).captured(1);
+}
+
+QFileDialog *QtDialogs::makeSaveDialog(QWidget *parent, const QString &filter,
+                                       const QString &directory)
+{
+    auto *dialog = new QFileDialog(parent, QString(), directory, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOptions(saveOptions());
+    // A name typed without an extension gets the one of the file's kind.
+    dialog->setDefaultSuffix(suffixOf(dialog->selectedNameFilter()));
+    QObject::connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString &chosen) {
+        dialog->setDefaultSuffix(suffixOf(chosen));
+    });
+    return dialog;
+}
+
 QString QtDialogs::saveFile(QWidget *parent, const QString &filter, const QString &directory)
 {
-    QFileDialog dialog(parent, QString(), directory, filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOptions(saveOptions());
-    dialog.setDefaultSuffix(QStringLiteral("ini"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const std::unique_ptr<QFileDialog> dialog(makeSaveDialog(parent, filter, directory));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    return dialog->selectedFiles().constFirst();
 }
 
 QString QtDialogs::pickFolder(QWidget *parent, const QString &title, const QString &startFolder)

@@ -67,6 +67,13 @@ public:
     static QFileDialog *makeOpenDialog(QWidget *parent, const QString &filter,
                                        const QString &directory = QString());
 
+    // The file dialog `saveFile` shows, built but not run.
+    static QFileDialog *makeSaveDialog(QWidget *parent, const QString &filter,
+                                       const QString &directory = QString());
+    // The extension of a filter's first pattern: "ini" for "構成設定 (*.ini)";
+    // empty when it names none.
+    static QString suffixOf(const QString &filter);
+
     // Options of the open dialog: Qt's own dialog, the file must exist, the
     // current folder is left alone (QFileDialog never changes it), no
     // read-only box.
