@@ -3,6 +3,7 @@
 #include "config/DiskFile.h"
 #include "logging/GraphCanvas.h"
 #include "logging/GraphScale.h"
+#include "logging/LOG_Handling.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
@@ -127,15 +128,17 @@ private:
 
 QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
 {
+    first = std::max<qint64>(first, 0);
     QByteArray out;
     out.reserve(qsizetype(std::max<qint64>(0, last - first + 1)) * 80 + 64);
     out += "index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status\r\n";
     std::optional<IsoClock> clock;
     if (page.start.isValid())
         clock.emplace(page.start);
-    for (qint64 i = std::max<qint64>(first, 0); i <= last; ++i) {
-        const qint64 elapsed = page.elapsed ? page.elapsed(i) : i * page.interval;
-        out += QByteArray::number(i);
+    // Sample `index`, `elapsed` seconds in, with the readings of row `line`
+    // (none for a sample whose reply never came).
+    auto row = [&](qint64 index, qint64 elapsed, qint64 line) {
+        out += QByteArray::number(index);
         out += ',';
         out += QByteArray::number(elapsed);
         out += ',';
@@ -144,7 +147,7 @@ QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
         bool received = false;
         bool invalid = false;
         for (int k = 0; k < 4; ++k) {
-            const QString text = page.values ? page.values(k, i) : QString();
+            const QString text = line >= 0 && page.values ? page.values(k, line) : QString();
             out += ',';
             received = received || !text.isEmpty();
             double v = 0.0;
@@ -154,6 +157,38 @@ QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
             invalid = invalid || kind == SampleKind::Invalid;
         }
         out += !received ? ",missing\r\n" : invalid ? ",invalid\r\n" : ",ok\r\n";
+    };
+    auto elapsedOf = [&page](qint64 i) {
+        return page.elapsed ? page.elapsed(i) : i * page.interval;
+    };
+    if (!page.sampleOf) {
+        for (qint64 i = first; i <= last; ++i)
+            row(i, elapsedOf(i), i);
+        return out;
+    }
+    // A stored log has a line only for each reply that came: the samples
+    // between two lines are missing. A log restarts after RestartCount
+    // samples, so a page spanning more is not told by its stamps (a damaged
+    // or hand-made file): such a line, or one out of order, simply follows
+    // the row before it.
+    qint64 prev = -1;
+    if (first > 0 && first <= last) {
+        const qint64 n = page.sampleOf(first);
+        prev = (n >= 0 ? n : first) - 1;
+    }
+    const qint64 base = prev + 1;
+    for (qint64 i = first; i <= last; ++i) {
+        const qint64 stamped = page.sampleOf(i);
+        qint64 n = stamped;
+        if (n <= prev || n - base > LOG_Handling::RestartCount) {
+            n = prev + 1;
+        } else {
+            for (qint64 m = prev + 1; m < n; ++m)
+                row(m, m * page.sampleStep, -1);
+        }
+        // A line whose stamp is no time of the log is timed by its row.
+        row(n, stamped < 0 && page.sampleStep > 0 ? n * page.sampleStep : elapsedOf(i), i);
+        prev = n;
     }
     return out;
 }

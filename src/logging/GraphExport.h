@@ -25,7 +25,9 @@ struct PlotSetup {
 
 // The page as CSV: header
 // "index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status", one line per
-// sample `first` ... `last`, lines ended by CR LF, UTF-8. Times are ISO 8601
+// sample `first` ... `last`, lines ended by CR LF, UTF-8. Of a stored log,
+// `first` ... `last` are lines, and the samples missing between them (from
+// sample 0 when `first` is 0) get lines of their own. Times are ISO 8601
 // with the UTC offset (empty when the log's start is unknown); a "*" reading
 // and a missing one are empty fields. status: "ok", "missing" (no reply) or
 // "invalid" (a reading that is not a number, left empty).

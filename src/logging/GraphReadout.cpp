@@ -74,6 +74,12 @@ GraphPage GraphPage::stored(const StoredLog &log, const QString &fileName, int i
         const qint64 stamped = stampSeconds(s->time(i));
         return stamped >= 0 ? stamped : i * interval;
     };
+    const qint64 step = log.sampleStep();
+    page.sampleOf = [s, step](qint64 i) {
+        const qint64 stamped = stampSeconds(s->time(i));
+        return step > 0 && stamped >= 0 && stamped % step == 0 ? stamped / step : -1;
+    };
+    page.sampleStep = step;
     page.interval = interval;
     page.fileName = fileName;
     page.start = GraphReadout::startFromFileName(fileName);

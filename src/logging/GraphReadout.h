@@ -20,6 +20,12 @@ struct GraphPage {
     std::function<qint64(qint64)> elapsed;
     // The log's start; invalid when unknown (no log yet, a file renamed).
     QDateTime start;
+    // A stored log's lines hold only the samples whose reply came: line i is
+    // sample sampleOf(i), or -1 when its stamp does not tell, and samples are
+    // sampleStep seconds apart. Unset for the live log, whose rows are its
+    // sample numbers.
+    std::function<qint64(qint64)> sampleOf;
+    qint64 sampleStep = 0;
     // The samples drawn: `first` at x = 0, up to `last` (inclusive).
     qint64 first = 0;
     qint64 last = -1;

@@ -1,13 +1,127 @@
 #include "logging/StoredLog.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 
-#include <limits>
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+
+namespace {
+
+// Stamps are kept per block of lines as seconds past the block's first
+// stamp: 1024 lines at 60 s apart still fit 16 bits.
+constexpr int BlockBits = 10;
+constexpr qint64 BlockLines = qint64(1) << BlockBits;
+constexpr quint32 StampAside = 0xFFFFFFFFu;
+constexpr quint16 OffsetAside = 0xFFFF;
+constexpr quint16 TextAside = 0xFFFF;
+
+// The seconds of a stamp written as the log writes it ("hh:mm:ss", hours
+// of two digits or more without a leading zero beyond those two); false for
+// any other text, which is then kept as it is.
+bool stampSeconds(QByteArrayView t, quint32 *seconds)
+{
+    const qsizetype colon = t.indexOf(':');
+    if (colon < 2 || colon > 7 || t.size() != colon + 6 || t.at(colon + 3) != ':')
+        return false;
+    if (colon > 2 && t.at(0) == '0')
+        return false;
+    auto digit = [&t](qsizetype i) { return t.at(i) >= '0' && t.at(i) <= '9'; };
+    qint64 hours = 0;
+    for (qsizetype i = 0; i < colon; ++i) {
+        if (!digit(i))
+            return false;
+        hours = hours * 10 + (t.at(i) - '0');
+    }
+    for (qsizetype i : {colon + 1, colon + 2, colon + 4, colon + 5})
+        if (!digit(i))
+            return false;
+    const int minutes = (t.at(colon + 1) - '0') * 10 + (t.at(colon + 2) - '0');
+    const int secs = (t.at(colon + 4) - '0') * 10 + (t.at(colon + 5) - '0');
+    if (minutes > 59 || secs > 59)
+        return false;
+    const qint64 total = hours * 3600 + minutes * 60 + secs;
+    if (total >= qint64(StampAside))
+        return false;
+    *seconds = quint32(total);
+    return true;
+}
+
+} // namespace
+
+struct StoredLog::Block {
+    quint32 base = StampAside; // seconds of the block's first stamp, once met
+    quint16 offset[BlockLines];
+    quint16 value[BlockLines][4];
+};
+
+// The code of every reading met so far. Readings are short ("+025.00"): up
+// to seven bytes they are their own key in an open table, which spares a
+// hash of a byte array for each of the forty million readings of a long log.
+struct StoredLog::Codes {
+    static constexpr int TableBits = 17; // room for every code, half full at most
+    struct Slot {
+        quint64 key = 0; // 0: free
+        quint16 code = 0;
+    };
+    std::vector<Slot> table = std::vector<Slot>(size_t(1) << TableBits);
+    QHash<QByteArray, quint16> longer;
+
+    static quint64 shortKey(QByteArrayView text)
+    {
+        quint64 key = quint64(text.size() + 1) << 56;
+        for (qsizetype i = 0; i < text.size(); ++i)
+            key |= quint64(quint8(text[i])) << (8 * i);
+        return key;
+    }
+    Slot &slot(quint64 key)
+    {
+        size_t at = size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - TableBits));
+        while (table[at].key != 0 && table[at].key != key)
+            at = (at + 1) & (table.size() - 1);
+        return table[at];
+    }
+    // The code of `text`, or TextAside when it has none yet.
+    quint16 find(QByteArrayView text)
+    {
+        if (text.size() < 8) {
+            const Slot &s = slot(shortKey(text));
+            return s.key != 0 ? s.code : TextAside;
+        }
+        return longer.value(QByteArray::fromRawData(text.data(), text.size()), TextAside);
+    }
+    void add(QByteArrayView text, quint16 code)
+    {
+        if (text.size() < 8) {
+            const quint64 key = shortKey(text);
+            Slot &s = slot(key);
+            s.key = key;
+            s.code = code;
+        } else {
+            longer.insert(text.toByteArray(), code);
+        }
+    }
+};
+
+StoredLog::StoredLog() = default;
+StoredLog::~StoredLog() = default;
+StoredLog::StoredLog(StoredLog &&other) noexcept = default;
+StoredLog &StoredLog::operator=(StoredLog &&other) noexcept = default;
 
 void StoredLog::clear()
 {
-    m_pool.clear();
-    m_ends.clear();
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_count = 0;
+    m_step = 0;
+    m_texts.clear();
+    m_texts.shrink_to_fit();
+    m_aside.clear();
+    m_aside.shrink_to_fit();
+    m_codes.reset();
+    m_scratch.clear();
 }
 
 QString StoredLog::unreadableText(const QString &path)
@@ -15,39 +129,42 @@ QString StoredLog::unreadableText(const QString &path)
     return QStringLiteral("ログファイルを読み込めませんでした。\n") + path;
 }
 
-bool StoredLog::readFile(const QString &path)
+bool StoredLog::readFile(const QString &path, const Progress &progress)
 {
+    // Only a regular file: a pipe or a device could keep the reading waiting
+    // for ever.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;
-    return read(f);
+    return read(f, progress);
 }
 
-bool StoredLog::read(QIODevice &device)
+bool StoredLog::read(QIODevice &device, const Progress &progress)
 {
     clear();
     if (!device.isReadable())
         return false;
+    m_codes = std::make_unique<Codes>();
     constexpr qint64 ChunkSize = 1 << 20;
+    const qint64 total = device.isSequential() ? 0 : device.size();
+    qint64 done = 0;
     QByteArray pending;
     bool memo = false;
     bool notLog = false;
-    // Room for the whole text up front (quotes and commas make it smaller).
-    if (const qint64 size = device.size(); size > 0 && size < (qint64(1) << 31)) {
-        m_pool.reserve(qsizetype(size));
-        m_ends.reserve(size_t(size / 10));
-    }
-    auto takeLines = [&](bool atEnd) {
+    bool stopped = false;
+    // Takes the whole lines of `pending`; what follows the last line end waits
+    // for the next chunk.
+    auto takeLines = [&] {
         qsizetype from = 0;
         while (!memo && !notLog) {
-            qsizetype nl = pending.indexOf('\n', from);
+            const qsizetype nl = pending.indexOf('\n', from);
             if (nl < 0) {
                 // No log line is anywhere near this long: refuse the file
                 // rather than gather it whole in search of a line end.
                 notLog = pending.size() - from > MaxLineBytes;
-                if (notLog || !atEnd || from >= pending.size())
-                    break;
-                nl = pending.size();
+                break;
             }
             QByteArrayView line(pending.constData() + from, nl - from);
             // A NUL byte or so long a line is never in a text log: this is
@@ -75,56 +192,116 @@ bool StoredLog::read(QIODevice &device)
         const QByteArray chunk = device.read(ChunkSize);
         if (chunk.isEmpty())
             break;
+        done += chunk.size();
         pending += chunk;
-        takeLines(false);
+        takeLines();
+        if (progress && !progress(done, total)) {
+            stopped = true;
+            break;
+        }
     }
-    if (!memo && !notLog)
-        takeLines(true);
-    if (notLog) {
+    // What is left after the last line end is a line cut off as it was
+    // written (a full disk, a power cut, often NUL bytes after one): no
+    // sample, but no reason to refuse the lines before it either.
+    m_codes.reset();
+    m_scratch = QByteArray();
+    if (notLog || stopped) {
         clear();
         return false;
     }
-    m_pool.squeeze();
-    m_ends.shrink_to_fit();
+    m_texts.shrink_to_fit();
+    m_aside.shrink_to_fit();
     return true;
 }
 
 void StoredLog::addLine(QByteArrayView line)
 {
-    // Fields 0-4; the rest is ignored. Count first: short lines are skipped.
+    // A log line has six fields: five commas at least, or it was damaged.
     qsizetype cuts[5];
     int found = 0;
     for (qsizetype i = 0; i < line.size() && found < 5; ++i)
         if (line.at(i) == ',')
             cuts[found++] = i;
-    if (found < 4)
+    if (found < 5)
         return;
-    const qsizetype fifthEnd = found == 5 ? cuts[4] : line.size();
-    // The pool is addressed with 32-bit ends; a log beyond that is cut there.
-    if (quint64(m_pool.size()) + quint64(fifthEnd) >= std::numeric_limits<quint32>::max())
-        return;
+    const qint64 n = m_count;
+    if ((n & (BlockLines - 1)) == 0)
+        m_blocks.push_back(std::make_unique_for_overwrite<Block>());
+    Block &block = *m_blocks.back();
+    const qint64 row = n & (BlockLines - 1);
     qsizetype start = 0;
     for (int f = 0; f < 5; ++f) {
-        const qsizetype end = f < 4 ? cuts[f] : fifthEnd;
-        // The text between the double quotes, in as few pieces as there are.
-        while (start < end) {
-            const qsizetype quote = line.sliced(start, end - start).indexOf('"');
-            const qsizetype stop = quote < 0 ? end : start + quote;
-            m_pool.append(line.sliced(start, stop - start));
-            start = stop + 1;
-        }
-        m_ends.push_back(quint32(m_pool.size()));
+        const qsizetype end = cuts[f];
+        QByteArrayView text = line.sliced(start, end - start);
         start = end + 1;
+        // The text between the double quotes; copied only when a quote
+        // stands inside it.
+        if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+            text = text.sliced(1, text.size() - 2);
+        if (text.contains('"')) {
+            m_scratch.clear();
+            for (char c : text)
+                if (c != '"')
+                    m_scratch.append(c);
+            text = m_scratch;
+        }
+        if (f == 0) {
+            quint32 seconds = 0;
+            const bool isTime = stampSeconds(text, &seconds);
+            if (isTime) {
+                m_step = std::gcd(m_step, qint64(seconds));
+                if (block.base == StampAside)
+                    block.base = seconds;
+            }
+            if (isTime && seconds >= block.base && seconds - block.base < OffsetAside) {
+                block.offset[row] = quint16(seconds - block.base);
+            } else {
+                block.offset[row] = OffsetAside;
+                m_aside.emplace_back(n * 5, QString::fromUtf8(text));
+            }
+            continue;
+        }
+        quint16 code = m_codes->find(text);
+        if (code == TextAside && m_texts.size() < TextAside) {
+            code = quint16(m_texts.size());
+            m_texts.push_back(QString::fromUtf8(text));
+            m_codes->add(text, code);
+        }
+        if (code == TextAside)
+            m_aside.emplace_back(n * 5 + f, QString::fromUtf8(text));
+        block.value[row][f - 1] = code;
     }
+    ++m_count;
 }
 
-QString StoredLog::field(qint64 i, int f) const
+QString StoredLog::aside(qint64 key) const
 {
-    if (i < 0 || i >= count() || f < 0 || f > 4)
+    const auto it =
+        std::lower_bound(m_aside.begin(), m_aside.end(), key,
+                         [](const std::pair<qint64, QString> &a, qint64 k) { return a.first < k; });
+    return it != m_aside.end() && it->first == key ? it->second : QString();
+}
+
+QString StoredLog::time(qint64 i) const
+{
+    if (i < 0 || i >= count())
         return QString();
-    const size_t at = size_t(i) * 5 + size_t(f);
-    const quint32 begin = at == 0 ? 0 : m_ends[at - 1];
-    return QString::fromUtf8(m_pool.constData() + begin, qsizetype(m_ends[at] - begin));
+    const Block &block = *m_blocks[size_t(i >> BlockBits)];
+    const quint16 offset = block.offset[i & (BlockLines - 1)];
+    if (offset == OffsetAside)
+        return aside(i * 5);
+    const quint32 s = block.base + offset;
+    char buf[32];
+    const int n = std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", s / 3600, s % 3600 / 60, s % 60);
+    return QString::fromLatin1(buf, std::clamp(n, 0, int(sizeof buf) - 1));
+}
+
+QString StoredLog::value(int sensor, qint64 i) const
+{
+    if (i < 0 || i >= count() || sensor < 0 || sensor > 3)
+        return QString();
+    const quint16 code = m_blocks[size_t(i >> BlockBits)]->value[i & (BlockLines - 1)][sensor];
+    return code == TextAside ? aside(i * 5 + sensor + 1) : m_texts[code];
 }
 
 bool StoredLog::interval(int *seconds) const
@@ -141,4 +318,14 @@ bool StoredLog::interval(int *seconds) const
         return false;
     *seconds = s0 == 0 && s1 == 0 ? 60 : qint16(s1 - s0);
     return true;
+}
+
+std::size_t StoredLog::bytes() const
+{
+    std::size_t n = m_blocks.size() * sizeof(Block);
+    for (const QString &t : m_texts)
+        n += sizeof(QString) + size_t(t.size()) * 2;
+    for (const auto &a : m_aside)
+        n += sizeof(a) + size_t(a.second.size()) * 2;
+    return n;
 }

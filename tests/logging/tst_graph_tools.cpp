@@ -24,11 +24,12 @@ constexpr double Px = 1.0 / 15.0; // 96 dpi: a sample of 50 twips is 3.33 pixels
 const QString kFile = QStringLiteral("2008_01_15_12_30_45.txt");
 
 // A stored log: a missed reply between 5 and 15 s, an unused SENSOR1, one
-// reading that is not a number.
+// reading that is not a number, and a last line cut as it was written.
 const QByteArray kStored = "\"00:00:00\",\"+025.00\",\"+024.00\",\"*\",\"+030\",\"+031.50\"\r\n"
                            "\"00:00:05\",\"+026.00\",\"+024.50\",\"*\",\"+031\",\"+031.50\"\r\n"
                            "\"00:00:15\",\"+027.50\",\"+025.00\",\"*\",\"+032\",\"+031.50\"\r\n"
-                           "\"00:00:20\",\"x\",\"+025.00\",\"*\",\"-012\",\"+031.50\"\r\n";
+                           "\"00:00:20\",\"x\",\"+025.00\",\"*\",\"-012\",\"+031.50\"\r\n"
+                           "\"00:00:25\",\"+028.00\",\"+025.00\",\"*\",\"+0";
 
 StoredLog &stored()
 {
@@ -109,6 +110,8 @@ private Q_SLOTS:
     void rangeFit_data();
     void rangeFit();
     void csvExport();
+    void storedCsvRows_data();
+    void storedCsvRows();
     void pngExport();
     void reportPdf();
     void currentValues();
@@ -281,8 +284,9 @@ void tst_GraphTools::csvExport()
              QByteArray("index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status\r\n"
                         "0,0,2008-01-15T12:30:45+09:00,+025.00,+024.00,,+030,ok\r\n"
                         "1,5,2008-01-15T12:30:50+09:00,+026.00,+024.50,,+031,ok\r\n"
-                        "2,15,2008-01-15T12:31:00+09:00,+027.50,+025.00,,+032,ok\r\n"
-                        "3,20,2008-01-15T12:31:05+09:00,,+025.00,,-012,invalid\r\n"));
+                        "2,10,2008-01-15T12:30:55+09:00,,,,,missing\r\n"
+                        "3,15,2008-01-15T12:31:00+09:00,+027.50,+025.00,,+032,ok\r\n"
+                        "4,20,2008-01-15T12:31:05+09:00,,+025.00,,-012,invalid\r\n"));
 
     // Live: a sample whose reply has not come is "missing"; a west offset and
     // an unknown start.
@@ -304,6 +308,49 @@ void tst_GraphTools::csvExport()
     QCOMPARE(GraphExport::csv(page).split('\n').mid(1, 2),
              QList<QByteArray>({"0,0,2026-03-29T01:59:58+01:00,+001.00,,,,ok\r",
                                 "1,5,2026-03-29T03:00:03+02:00,+002.00,,,,ok\r"}));
+}
+
+// A stored log's rows are its samples: a missed reply leaves no line and is a
+// "missing" row; stamps that cannot be samples of the log never make rows up.
+void tst_GraphTools::storedCsvRows_data()
+{
+    QTest::addColumn<QStringList>("stamps");
+    QTest::addColumn<qint64>("first");     // first line of the page
+    QTest::addColumn<QStringList>("rows"); // index:elapsed_s:status
+    const QString ok = QStringLiteral(":ok");
+    QTest::newRow("gap") << QStringList{"00:00:00", "00:00:05", "00:00:25", "00:00:30"} << qint64(0)
+                         << QStringList{"0:0" + ok,     "1:5" + ok,  "2:10:missing", "3:15:missing",
+                                        "4:20:missing", "5:25" + ok, "6:30" + ok};
+    QTest::newRow("first replies missed")
+        << QStringList{"00:00:10", "00:00:15"} << qint64(0)
+        << QStringList{"0:0:missing", "1:5:missing", "2:10" + ok, "3:15" + ok};
+    QTest::newRow("page from line 2") << QStringList{"00:00:00", "00:00:05", "00:00:25", "00:00:30"}
+                                      << qint64(2) << QStringList{"5:25" + ok, "6:30" + ok};
+    QTest::newRow("out of order, far off, not a time")
+        << QStringList{"00:00:00", "00:00:10", "00:00:05", "99999:00:00", "x", "00:00:15"}
+        << qint64(0) << QStringList{"0:0" + ok,         "1:5:missing", "2:10" + ok, "3:5" + ok,
+                                    "4:359996400" + ok, "5:25" + ok,   "6:15" + ok};
+}
+
+void tst_GraphTools::storedCsvRows()
+{
+    QFETCH(QStringList, stamps);
+    QFETCH(qint64, first);
+    QByteArray content;
+    for (const QString &t : stamps)
+        content += "\"" + t.toLatin1() + "\",\"+025.00\",\"*\",\"*\",\"*\",\"+031.50\"\r\n";
+    QBuffer b(&content);
+    QVERIFY(b.open(QIODevice::ReadOnly));
+    StoredLog log;
+    QVERIFY(log.read(b));
+    const GraphPage page = GraphPage::stored(log, kFile, 5, scaled(50, 600), false, 0);
+    QStringList rows;
+    const QList<QByteArray> lines = GraphExport::csv(page, first, page.last).split('\n');
+    for (const QByteArray &line : lines.mid(1, lines.size() - 2)) {
+        const QList<QByteArray> f = line.trimmed().split(',');
+        rows << QString::fromLatin1(f.at(0) + ':' + f.at(1) + ':' + f.at(7));
+    }
+    QTEST(rows, "rows");
 }
 
 void tst_GraphTools::pngExport()

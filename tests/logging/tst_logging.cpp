@@ -327,22 +327,37 @@ void tst_Logging::storedLog_data()
     QTest::addColumn<qint64>("count");
     QTest::addColumn<QString>("value2"); // sensor 0 of the last sample
     QTest::addColumn<int>("interval");   // -1: none
+    QTest::addColumn<int>("step");       // seconds between samples by all stamps
     QTest::addColumn<bool>("isLog");
-    QTest::newRow("written log") << logLines(3) << qint64(3) << "+025.00" << 5 << true;
-    QTest::newRow("short lines skipped")
-        << QByteArray("\"00:00:00\",\"1\",\"2\",\"3\",\"4\"\n\"x\",\"y\"\r\n"
-                      "\"00:01:00\",\"5\",\"6\",\"7\",\"8\",\"9\",\"10\"")
-        << qint64(2) << "5" << 60 << true;
+    const QByteArray cut = "\"00:00:15\",\"+025.00\",\"+024.00\",\"*\",\"+0";
+    QTest::newRow("written log") << logLines(3) << qint64(3) << "+025.00" << 5 << 5 << true;
+    // Only whole lines of six fields are samples; further fields are ignored.
+    QTest::newRow("damaged lines skipped")
+        << QByteArray("\"00:00:05\",\"1\",\"2\",\"3\",\"4\"\r\n\"x\",\"y\"\r\n"
+                      "\"00:00:00\",\"5\",\"6\",\"7\",\"8\",\"9\",\"10\"\n"
+                      "\"00:03:00\",\"5\",\"6\",\"7\",\"8\",\"9\"")
+        << qint64(1) << "5" << -1 << 0 << true;
+    QTest::newRow("last line cut") << logLines(3) + cut << qint64(3) << "+025.00" << 5 << 5 << true;
+    QTest::newRow("cut before its LF")
+        << logLines(3) + logLines(4).mid(logLines(3).size()).chopped(1) << qint64(3) << "+025.00"
+        << 5 << 5 << true;
+    // A power cut often leaves the file's last block as NUL bytes.
+    QTest::newRow("NUL tail") << logLines(2) + cut + QByteArray(4000, '\0') << qint64(2)
+                              << "+025.00" << 5 << 5 << true;
+    // A missed first reply: the first two stamps are two intervals apart.
+    QTest::newRow("first reply missed")
+        << logLines(4).remove(logLines(1).size(), logLines(2).size() - logLines(1).size())
+        << qint64(3) << "+025.00" << 10 << 5 << true;
     QTest::newRow("memo stops the samples")
         << logLines(2, QByteArrayLiteral("\"\r\n\"\r\n\"-MEMO-\"\r\n\"a,b,\0c,d,e,f\"\r\n"))
-        << qint64(2) << "+025.00" << 5 << true;
-    QTest::newRow("single line") << logLines(1) << qint64(1) << "+025.00" << -1 << true;
-    QTest::newRow("empty") << QByteArray() << qint64(0) << "" << -1 << true;
+        << qint64(2) << "+025.00" << 5 << 5 << true;
+    QTest::newRow("single line") << logLines(1) << qint64(1) << "+025.00" << -1 << 0 << true;
+    QTest::newRow("empty") << QByteArray() << qint64(0) << "" << -1 << 0 << true;
     // Other files are refused whole, at the first sign.
     QTest::newRow("NUL byte") << logLines(2, QByteArrayLiteral("\",\"\0,,,,\r\n")) << qint64(0)
-                              << "" << -1 << false;
+                              << "" << -1 << 0 << false;
     QTest::newRow("line without end") << logLines(1) + QByteArray(StoredLog::MaxLineBytes + 1, ',')
-                                      << qint64(0) << "" << -1 << false;
+                                      << qint64(0) << "" << -1 << 0 << false;
 }
 
 void tst_Logging::storedLog()
@@ -363,6 +378,7 @@ void tst_Logging::storedLog()
     QCOMPARE(log.interval(&seconds), interval >= 0);
     if (interval >= 0)
         QCOMPARE(seconds, interval);
+    QTEST(int(log.sampleStep()), "step");
     if (count > 0)
         QCOMPARE(log.time(0), QStringLiteral("00:00:00"));
 }
