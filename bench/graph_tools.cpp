@@ -19,6 +19,7 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -140,7 +141,12 @@ int main(int argc, char **argv)
         const QString path = home.filePath(QStringLiteral("2008_01_15_12_30_45.txt"));
         if (!GraphExport::writeFile(path, storedBytes(full)))
             return 1;
-        graph->readStoredLog(path);
+        {
+            QEventLoop wait;
+            QObject::connect(graph, &frmGraph::storedLogRead, &wait, &QEventLoop::quit);
+            graph->readStoredLog(path);
+            wait.exec();
+        }
         graph->Com_page->setCurrentIndex(graph->Com_page->count() - 1);
         cpu.clear();
         report("read-out, stored log of 21 600 lines (last page)", readoutMoves(graph, &cpu), 2);

@@ -9,12 +9,14 @@
 #include "logging/LoggingWindows.h"
 #include "logging/RangeFit.h"
 #include "logging/ReadoutOverlay.h"
+#include "logging/StoredLogLoader.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 #include "shell/PrintTarget.h"
 #include "shell/RunGuard.h"
 #include "shell/SubWindows.h"
 #include "shell/Twips.h"
+#include "shell/frmSplashrw.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,6 +32,7 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -184,6 +187,7 @@ frmGraph::frmGraph(KRM2200 &w, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmGraph"));
     setWindowTitle(QStringLiteral("グラフ"));
+    m_loader = new StoredLogLoader(this);
     buildUi();
 
     Parameter &p = param();
@@ -234,7 +238,20 @@ frmGraph::frmGraph(KRM2200 &w, QWidget *parent)
         });
 }
 
-frmGraph::~frmGraph() = default;
+frmGraph::~frmGraph()
+{
+    delete m_progress.data();
+}
+
+frmSplashrw *frmGraph::loadProgress() const
+{
+    return m_progress;
+}
+
+QString frmGraph::loadingText()
+{
+    return QStringLiteral("ログ読込中...");
+}
 
 QString frmGraph::closeQuestion()
 {
@@ -410,6 +427,11 @@ void frmGraph::wire()
     connect(TargetLine_c, &QPushButton::clicked, this,
             [this] { drawTargetLines(TargetLine_t->text()); });
     connect(C_read, &QPushButton::clicked, this, &frmGraph::C_read_Click);
+    connect(m_loader, &StoredLogLoader::finished, this, &frmGraph::storedLogLoaded);
+    connect(m_loader, &StoredLogLoader::progress, this, [this](int permille) {
+        if (m_progress)
+            m_progress->RWPro->setValue(m_progress->RWPro->maximum() * permille / 1000);
+    });
     connect(Com_page, &QComboBox::currentIndexChanged, this, &frmGraph::choosePage);
     connect(C_go, &QPushButton::clicked, this, &frmGraph::C_go_Click);
     connect(Stop_c, &QPushButton::clicked, this, &frmGraph::Stop_c_Click);
@@ -545,6 +567,9 @@ void frmGraph::pageTurned()
 
 void frmGraph::logStarted()
 {
+    // The live graph takes the window: a stored log still being read would
+    // replace it.
+    stopLoading();
     Label1->setText(pointLabel(m_logging.log().interval()));
     Com_page->hide();
     pageTurned();
@@ -637,14 +662,36 @@ void frmGraph::C_read_Click()
 
 void frmGraph::readStoredLog(const QString &path)
 {
+    m_loader->start(path);
+    if (!m_progress) {
+        m_progress = new frmSplashrw(&m_w);
+        m_progress->Label1->setText(loadingText());
+        m_progress->RWPro->setAccessibleName(loadingText());
+    }
+    m_progress->RWPro->setValue(0);
+    const QRect outer = m_w.frameGeometry();
+    m_progress->move(outer.center() - m_progress->rect().center());
+    m_progress->show();
+    m_progress->raise();
+}
+
+void frmGraph::stopLoading()
+{
+    m_loader->cancel();
+    delete m_progress.data();
+}
+
+void frmGraph::storedLogLoaded(const QString &path, bool ok)
+{
+    delete m_progress.data();
     Parameter &p = param();
-    // Read first: a log that cannot be read leaves the graph as it was.
-    StoredLog read;
-    if (!read.readFile(path)) {
+    // A log that cannot be read leaves the graph as it was.
+    if (!ok) {
         Dialogs::instance().message(this, StoredLog::unreadableText(path), kConfirm);
+        Q_EMIT storedLogRead(false);
         return;
     }
-    m_stored = std::move(read);
+    m_stored = m_loader->takeLog();
     m_w.state().graph.readflg = true;
     m_storedName = QFileInfo(path).fileName();
     File_l->setText(GraphReadout::fileCaption(m_storedName));
@@ -685,6 +732,7 @@ void frmGraph::readStoredLog(const QString &path)
         plotFileRange(1, u, 0);
     renumberLabels();
     P1->update();
+    Q_EMIT storedLogRead(true);
 }
 
 void frmGraph::choosePage(int index)
@@ -830,6 +878,7 @@ void frmGraph::closeEvent(QCloseEvent *event)
     if (!m_w.Log_Timer->isActive())
         param().LogCount = 0;
     m_w.state().graph.readflg = false;
+    stopLoading();
     event->accept();
     QTimer::singleShot(0, &m_w, [main = &m_w] {
         for (const char *name : {"frmStatuslog", "frmSenlog"})

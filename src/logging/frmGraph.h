@@ -3,6 +3,7 @@
 #include "logging/GraphExport.h"
 #include "logging/StoredLog.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class KRM2200;
@@ -19,6 +20,8 @@ class QScrollBar;
 class GraphViewport;
 class AxisPanel;
 class ReadoutOverlay;
+class StoredLogLoader;
+class frmSplashrw;
 
 // The graph window: the live graph of a running log or a stored log read
 // back, with the Y range, the X scale, scrolling, target lines, pages of long
@@ -80,8 +83,16 @@ public:
     bool p_flg = false;
     const StoredLog &storedLog() const { return m_stored; }
 
-    // Reads and draws a stored log (what "ログ読込" does after its dialog).
+    // What "ログ読込" does after its dialog: reads a stored log off the
+    // window's thread, the progress window up, and draws it once read
+    // (storedLogRead). A log chosen meanwhile replaces it; closing the
+    // window or starting a log drops it.
     void readStoredLog(const QString &path);
+    StoredLogLoader &storedLogLoader() const { return *m_loader; }
+    // The progress window of the reading, while it runs.
+    frmSplashrw *loadProgress() const;
+    // Text of the progress window.
+    static QString loadingText();
     void choosePage(int index);
     // Draws the target lines of a text of temperatures separated by blanks.
     void drawTargetLines(const QString &text);
@@ -90,6 +101,11 @@ public:
 
     // Text of the graph window's questions.
     static QString closeQuestion();
+
+Q_SIGNALS:
+    // A stored log was read and drawn (ok), or could not be read and the
+    // user was told.
+    void storedLogRead(bool ok);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -111,6 +127,8 @@ private:
     void resizeCanvas();
     void redrawFile();
     bool plotFileRange(qint64 from, qint64 last, qint64 start);
+    void storedLogLoaded(const QString &path, bool ok);
+    void stopLoading();
     void C_read_Click();
     void C_go_Click();
     void Stop_c_Click();
@@ -126,6 +144,8 @@ private:
     AxisPanel *m_yAxis = nullptr;
     QWidget *m_xAxis = nullptr;
     StoredLog m_stored;
+    StoredLogLoader *m_loader = nullptr;
+    QPointer<frmSplashrw> m_progress;
     QString m_storedName;
     ReadoutOverlay *m_readout = nullptr;
     bool m_pageReady = false;

@@ -19,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextDocumentFragment>
 
@@ -70,16 +71,30 @@ struct Rig {
     }
 
     // A stored log of 700 lines every 5 s, started 2008/01/15 12:30:45:
-    // PT100A rises by 0.1 a line from 20, SENSOR1 unused, SENSOR2 at 30.
-    QString storedLog()
+    // PT100A rises by 0.1 a line from 20, SENSOR1 unused, SENSOR2 at 30;
+    // without `missing` samples; its last line cut as a full disk leaves it.
+    QString storedLog(int lines = 701, int missingFrom = 0, int missingTo = -1,
+                      const QString &name = QStringLiteral("2008_01_15_12_30_45.txt"))
     {
         QString content;
-        for (int i = 0; i <= 700; ++i)
-            content += QStringLiteral("\"%1\",\"%2\",\"+024.00\",\"*\",\"+030\",\"+031.50\"\r\n")
-                           .arg(LogFile::FormatElapsed(5LL * i),
-                                QString::asprintf("%+07.2f", 20.0 + i / 10.0));
-        const QString path = f.appDir() + QStringLiteral("/2008_01_15_12_30_45.txt");
+        for (int i = 0; i < lines; ++i)
+            if (i < missingFrom || i > missingTo)
+                content +=
+                    QStringLiteral("\"%1\",\"%2\",\"+024.00\",\"*\",\"+030\",\"+031.50\"\r\n")
+                        .arg(LogFile::FormatElapsed(5LL * i),
+                             QString::asprintf("%+07.2f", 20.0 + i / 10.0));
+        content += QStringLiteral("\"%1\",\"+090.10\",\"+024.00\",\"*\",\"+0")
+                       .arg(LogFile::FormatElapsed(5LL * lines));
+        const QString path = f.appDir() + QLatin1Char('/') + name;
         return ShellFixture::writeText(path, content) ? path : QString();
+    }
+    // "ログ読込" of `path`, until the log is drawn or its failure told.
+    bool read(const QString &path)
+    {
+        QSignalSpy read(graph, &frmGraph::storedLogRead);
+        f.dialogs->answerOpenFile(path);
+        graph->C_read->click();
+        return read.wait(60000);
     }
 };
 
@@ -100,8 +115,7 @@ void tst_GraphToolsE2E::storedReadoutAndLabels()
     Rig r;
     QVERIFY(r.start());
     frmGraph *g = r.graph;
-    r.f.dialogs->answerOpenFile(r.storedLog());
-    g->C_read->click();
+    QVERIFY(r.read(r.storedLog()));
     QVERIFY(g->File_l->isVisible());
     QCOMPARE(g->File_l->text(),
              QStringLiteral("ファイル：2008_01_15_12_30_45.txt　開始：2008/01/15 12:30:45"));
@@ -142,8 +156,7 @@ void tst_GraphToolsE2E::fitAndExports()
     Rig r;
     QVERIFY(r.start());
     frmGraph *g = r.graph;
-    r.f.dialogs->answerOpenFile(r.storedLog());
-    g->C_read->click();
+    QVERIFY(r.read(r.storedLog()));
     // First page: 20.0 ... 80.0 with 24 and 30 between.
     g->Fit_c->click();
     QCOMPARE(g->Combo_max->currentText(), QStringLiteral("80"));
@@ -158,11 +171,27 @@ void tst_GraphToolsE2E::fitAndExports()
     r.f.dialogs->answerSaveFile(csv);
     g->SaveCsv_c->click();
     const QList<QByteArray> lines = fileBytes(csv + QStringLiteral(".csv")).split('\n');
-    QCOMPARE(lines.size(), 1 + 401 + 1); // samples 300 ... 700
+    QCOMPARE(lines.size(), 1 + 401 + 1); // samples 300 ... 700, not the cut line
     QCOMPARE(lines.at(1),
              QByteArray("300,1500,") +
                  GraphExport::isoTime(QDateTime(QDate(2008, 1, 15), QTime(12, 55, 45))).toLatin1() +
                  ",+050.00,+024.00,,+030,ok\r");
+    QVERIFY(lines.at(401).startsWith("700,3500,") &&
+            lines.at(401).endsWith(",+090.00,+024.00,,+030,ok\r"));
+
+    // A log missing samples 100-104: their rows say so, and the samples
+    // after them keep their numbers and times.
+    QVERIFY(r.read(r.storedLog(200, 100, 104, QStringLiteral("2008_01_15_13_00_00.txt"))));
+    QCOMPARE(g->storedLog().count(), 195);
+    const QString gap = r.f.appDir() + QStringLiteral("/gap.csv");
+    r.f.dialogs->answerSaveFile(gap);
+    g->SaveCsv_c->click();
+    const QList<QByteArray> rows = fileBytes(gap).split('\n');
+    QCOMPARE(rows.size(), 1 + 200 + 1);
+    QVERIFY(rows.at(101).startsWith("100,500,") && rows.at(101).endsWith(",,,,,missing\r"));
+    QVERIFY(rows.at(105).startsWith("104,520,") && rows.at(105).endsWith(",,,,,missing\r"));
+    QVERIFY(rows.at(106).startsWith("105,525,") &&
+            rows.at(106).endsWith(",+030.50,+024.00,,+030,ok\r"));
 
     const QString png = r.f.appDir() + QStringLiteral("/page.png");
     r.f.dialogs->answerSaveFile(png);
@@ -207,8 +236,7 @@ void tst_GraphToolsE2E::reportToPdf()
         QSKIP("a printer is installed: the report would be printed on it");
     Rig r;
     QVERIFY(r.start());
-    r.f.dialogs->answerOpenFile(r.storedLog());
-    r.graph->C_read->click();
+    QVERIFY(r.read(r.storedLog()));
     const QString pdf = r.f.appDir() + QStringLiteral("/report.pdf");
     r.f.dialogs->answerQuestion(true);
     r.f.dialogs->answerQuestion(true);

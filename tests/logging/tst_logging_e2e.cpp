@@ -4,9 +4,11 @@
 
 #include "logging/GraphScale.h"
 #include "logging/LoggingWindows.h"
+#include "logging/StoredLogLoader.h"
 #include "logging/frmGraph.h"
 #include "settings/frmDetailed_setting.h"
 #include "shell/ShellFixture.h"
+#include "shell/frmSplashrw.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,10 +19,13 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -65,6 +70,14 @@ struct LogRig {
     {
         return QTest::qWaitFor([&] { return fileBytes(logPath()).count('\n') >= n; }, 10000);
     }
+    // "ログ読込" of `path`, until the log is drawn or its failure told.
+    bool readStored(frmGraph *graph, const QString &path)
+    {
+        QSignalSpy read(graph, &frmGraph::storedLogRead);
+        f.dialogs->answerOpenFile(path);
+        graph->C_read->click();
+        return read.wait(60000);
+    }
 };
 
 } // namespace
@@ -80,6 +93,7 @@ private Q_SLOTS:
     void failuresAreTold();
     void writeErrorStopsTheLog();
     void storedLogPages();
+    void storedLogReadAside();
     void wholeYLabels();
     void targetLineAfterPageTurn();
     void printsA4Landscape();
@@ -323,8 +337,7 @@ void tst_LoggingE2E::storedLogPages()
 
     auto *graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
     QVERIFY(graph);
-    r.f.dialogs->answerOpenFile(path);
-    graph->C_read->click();
+    QVERIFY(r.readStored(graph, path));
     QVERIFY(r.w->state().graph.readflg);
     QCOMPARE(graph->storedLog().count(), 701);
     QVERIFY(graph->p_flg);
@@ -342,14 +355,17 @@ void tst_LoggingE2E::storedLogPages()
     QCOMPARE(graph->Combo_max->currentText(), QStringLiteral("30"));
     QCOMPARE(graph->l202->text(), QStringLiteral("27.5[℃]"));
 
-    // A log that cannot be read (missing, or 200 MB that are no log and are
-    // refused at once) leaves the graph and its pages as they were.
+    // A log that cannot be read (missing, 200 MB that are no log and are
+    // refused at once, a pipe that nothing writes to, a folder) leaves the
+    // graph and its pages as they were.
     const QImage before = r.log().canvas().image();
     const QString other = r.f.appDir() + QStringLiteral("/other.txt");
     QVERIFY(ShellFixture::writeLargeNonText(other, 200LL * 1024 * 1024));
-    for (const QString &path : {r.f.appDir() + QStringLiteral("/gone.txt"), other}) {
-        r.f.dialogs->answerOpenFile(path);
-        graph->C_read->click();
+    const QString fifo = r.f.appDir() + QStringLiteral("/pipe.txt");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &path :
+         {r.f.appDir() + QStringLiteral("/gone.txt"), other, fifo, r.f.appDir()}) {
+        QVERIFY(r.readStored(graph, path));
         const auto told = r.f.dialogs->lastMessage();
         QCOMPARE(told.text, QStringLiteral("ログファイルを読み込めませんでした。\n") + path);
         QCOMPARE(told.title, QStringLiteral("確認"));
@@ -359,6 +375,75 @@ void tst_LoggingE2E::storedLogPages()
         QVERIFY(r.log().canvas().image() == before);
     }
     QFile::remove(other);
+}
+
+// A large stored log is read off the window's thread: the window's events go
+// on (every chunk waits here for a turn of them), the progress window shows,
+// and a log chosen meanwhile, a log started or the window closed meanwhile
+// never gets a stale result.
+void tst_LoggingE2E::storedLogReadAside()
+{
+    LogRig r;
+    QVERIFY(r.start());
+    QByteArray content;
+    QByteArray head;
+    for (int i = 0; i < 60000; ++i) { // about 3.2 MB, four chunks
+        content += stamped(qPrintable(LogFile::FormatElapsed(i)));
+        if (i == 2)
+            head = content;
+    }
+    const QString large = r.f.appDir() + QStringLiteral("/large.txt");
+    const QString small = r.f.appDir() + QStringLiteral("/small.txt");
+    QVERIFY(ShellFixture::writeText(large, QString::fromLatin1(content)));
+    QVERIFY(ShellFixture::writeText(small, QString::fromLatin1(head)));
+    auto *graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
+    QVERIFY(graph);
+    StoredLogLoader &loader = graph->storedLogLoader();
+
+    QSemaphore turns;
+    loader.afterChunk = [&turns](const QString &) { turns.acquire(); };
+    int shownTurns = 0;
+    QTimer timer;
+    timer.setInterval(0);
+    connect(&timer, &QTimer::timeout, this, [&] {
+        if (graph->loadProgress() && graph->loadProgress()->isVisible())
+            ++shownTurns;
+        turns.release();
+    });
+    timer.start();
+    QVERIFY(r.readStored(graph, large));
+    timer.stop();
+    loader.afterChunk = {};
+    QVERIFY(shownTurns >= 4);
+    QCOMPARE(graph->storedLog().count(), 60000);
+    QVERIFY(!graph->loadProgress());
+
+    QSignalSpy read(graph, &frmGraph::storedLogRead);
+    graph->readStoredLog(large);
+    graph->readStoredLog(small);
+    QVERIFY(read.wait(60000));
+    QTRY_COMPARE_WITH_TIMEOUT(loader.threadsRunning(), 0, 60000);
+    QCoreApplication::processEvents();
+    QCOMPARE(read.count(), 1);
+    QCOMPARE(graph->storedLog().count(), 3);
+
+    const QPointer<frmGraph> closed = graph;
+    graph->readStoredLog(large);
+    QVERIFY(r.w->unloadWindow(QStringLiteral("frmGraph")));
+    QTRY_VERIFY_WITH_TIMEOUT(closed.isNull(), 60000);
+    QCoreApplication::processEvents();
+    QVERIFY(r.w->findChildren<frmSplashrw *>().isEmpty());
+
+    graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
+    QVERIFY(graph);
+    QSignalSpy again(graph, &frmGraph::storedLogRead);
+    graph->readStoredLog(large);
+    r.w->startLog();
+    QTRY_COMPARE_WITH_TIMEOUT(graph->storedLogLoader().threadsRunning(), 0, 60000);
+    QCoreApplication::processEvents();
+    QCOMPARE(again.count(), 0);
+    QVERIFY(!r.w->state().graph.readflg);
+    QVERIFY(r.f.dialogs->messages().isEmpty());
 }
 
 // The Y column fits the labels of every range the two lists can make.

@@ -1,0 +1,131 @@
+// "ログ読込" of a long stored log in the graph window: the time until it is
+// drawn, the longest the window's event loop stood still meanwhile (a timer
+// asks every 10 ms), and the process's peak memory. Prints figures, never
+// fails on a time.
+//   bench_storedlog_open [LINES]    (default 10 000 000 lines, about 560 MB)
+
+#include "logging/frmGraph.h"
+#include "shell/Dialogs.h"
+#include "shell/KRM2200.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+long statusKiB(const char *key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// A log as the program writes it, one sample a second: readings that wander,
+// SENSOR1 unused.
+bool writeLog(const QString &path, qint64 lines)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk;
+    char line[128];
+    for (qint64 n = 0; n < lines; ++n) {
+        const double t = 25 + 10 * std::sin(double(n) / 300.0);
+        const int len =
+            std::snprintf(line, sizeof line,
+                          "\"%02lld:%02lld:%02lld\",\"%+07.2f\",\"%+07.2f\",\"*\",\"%+04d\","
+                          "\"+031.50\"\r\n",
+                          static_cast<long long>(n / 3600), static_cast<long long>(n % 3600 / 60),
+                          static_cast<long long>(n % 60), t, t - 1, int(t));
+        chunk.append(line, len);
+        if (chunk.size() > (1 << 20)) {
+            if (f.write(chunk) != chunk.size())
+                return false;
+            chunk.clear();
+        }
+    }
+    return f.write(chunk) == chunk.size();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const qint64 lines = argc > 1 ? std::max<qint64>(2, atoll(argv[1])) : 10000000;
+    UnattendedDialogs quiet;
+    Dialogs::setInstance(&quiet);
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("2008_01_15_12_30_45.txt"));
+    if (!writeLog(path, lines)) {
+        std::printf("cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    int rc = 0;
+    {
+        KRM2200 w(home.path());
+        w.resize(1280, 900);
+        w.show();
+        auto *graph = qobject_cast<frmGraph *>(w.openWindow(QStringLiteral("frmGraph")));
+        if (!graph)
+            return 1;
+        QApplication::processEvents();
+        const long before = statusKiB("VmHWM:");
+
+        QElapsedTimer sinceTick;
+        qint64 longest = 0;
+        int ticks = 0;
+        QTimer ask;
+        ask.setInterval(10);
+        QObject::connect(&ask, &QTimer::timeout, [&] {
+            if (ticks++ > 0)
+                longest = std::max(longest, sinceTick.elapsed());
+            sinceTick.restart();
+        });
+        bool ok = false;
+        QEventLoop wait;
+        QObject::connect(graph, &frmGraph::storedLogRead, &wait, [&](bool read) {
+            ok = read;
+            wait.quit();
+        });
+        QElapsedTimer t;
+        t.start();
+        ask.start();
+        sinceTick.start();
+        graph->readStoredLog(path);
+        const qint64 returned = t.nsecsElapsed() / 1000;
+        wait.exec();
+        const qint64 drawn = t.elapsed();
+        ask.stop();
+        const long peak = statusKiB("VmHWM:");
+        std::printf("stored log of %lld lines (%.0f MB) read in the graph window: %s\n",
+                    static_cast<long long>(graph->storedLog().count()),
+                    double(QFile(path).size()) / 1e6, ok ? "drawn" : "NOT READ");
+        std::printf("  call returned after %.1f ms; drawn after %lld ms\n", returned / 1000.0,
+                    static_cast<long long>(drawn));
+        std::printf("  event loop meanwhile: %d turns of a 10 ms timer, longest pause %lld ms\n",
+                    ticks, static_cast<long long>(longest));
+        std::printf("  peak memory %.1f MB (%.1f MB before reading; log holds %.1f MB); "
+                    "goal < 200 MB for 10 M lines\n",
+                    double(peak) / 1024.0, double(before) / 1024.0,
+                    double(graph->storedLog().bytes()) / 1e6);
+        rc = ok && graph->storedLog().count() == lines ? 0 : 1;
+        w.unloadAllWindows();
+    }
+    Dialogs::setInstance(nullptr);
+    return rc;
+}
