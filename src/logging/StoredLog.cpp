@@ -60,13 +60,18 @@ struct StoredLog::Block {
 // The code of every reading met so far. Readings are short ("+025.00"): up
 // to seven bytes they are their own key in an open table, which spares a
 // hash of a byte array for each of the forty million readings of a long log.
+// The code of every reading met so far. Readings are short ("+025.00"): up
+// to seven bytes they are their own key in an open table, which spares a
+// hash of a byte array for each of the forty million readings of a long log.
 struct StoredLog::Codes {
-    static constexpr int TableBits = 17; // room for every code, half full at most
     struct Slot {
         quint64 key = 0; // 0: free
         quint16 code = 0;
     };
-    std::vector<Slot> table = std::vector<Slot>(size_t(1) << TableBits);
+    // Never more than half full; grows with the readings met.
+    std::vector<Slot> table = std::vector<Slot>(1024);
+    int bits = 10;
+    int used = 0;
     QHash<QByteArray, quint16> longer;
 
     static quint64 shortKey(QByteArrayView text)
@@ -78,7 +83,7 @@ struct StoredLog::Codes {
     }
     Slot &slot(quint64 key)
     {
-        size_t at = size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - TableBits));
+        size_t at = size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - bits));
         while (table[at].key != 0 && table[at].key != key)
             at = (at + 1) & (table.size() - 1);
         return table[at];
@@ -94,14 +99,23 @@ struct StoredLog::Codes {
     }
     void add(QByteArrayView text, quint16 code)
     {
-        if (text.size() < 8) {
-            const quint64 key = shortKey(text);
-            Slot &s = slot(key);
-            s.key = key;
-            s.code = code;
-        } else {
+        if (text.size() >= 8) {
             longer.insert(text.toByteArray(), code);
+            return;
         }
+        if (2 * (used + 1) > int(table.size())) {
+            std::vector<Slot> old(size_t(2) * table.size());
+            old.swap(table);
+            ++bits;
+            for (const Slot &s : old)
+                if (s.key != 0)
+                    slot(s.key) = s;
+        }
+        const quint64 key = shortKey(text);
+        Slot &s = slot(key);
+        s.key = key;
+        s.code = code;
+        ++used;
     }
 };
 
