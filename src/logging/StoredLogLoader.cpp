@@ -69,7 +69,9 @@ void StoredLogLoader::cancel()
     }
 }
 
-void StoredLogLoader::ended(std::shared_ptr<Job> job)
+// By value: the connection that calls this holds the job, and goes with the
+// thread deleted here.
+void StoredLogLoader::ended(std::shared_ptr<Job> job) // NOLINT(performance-unnecessary-value-param)
 {
     job->thread->wait();
     delete job->thread;
