@@ -36,6 +36,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -456,7 +457,12 @@ void storedLogAndReadout()
         return;
     }
     b.f.dialogs->answerOpenFile(path);
+    QSignalSpy read(graph, &frmGraph::storedLogRead);
     graph->C_read->click();
+    if (!read.wait(60000)) {
+        fail(QStringLiteral("stored log"));
+        return;
+    }
     if (QPushButton *fit = child<QPushButton>(graph, "Fit_c"))
         fit->click();
     if (auto *axis = child<QComboBox>(graph, "Com_axis"))
