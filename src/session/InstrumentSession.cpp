@@ -167,8 +167,7 @@ bool InstrumentSession::readSet(bool fast)
         SerialLink::WaitSeconds(0.5);
     }
     m_link->discardInput();
-    if (fast)
-        m_transfer->setFastRead(true);
+    m_transfer->setFastRead(fast || m_fastRead);
     bool all_flg = true;
     m_transfer->ReadAllSettings(all_flg);
     // A reply that began but never filled its buffer is a failed read too,
@@ -212,7 +211,7 @@ InstrumentSession::WriteResult InstrumentSession::writeSet(bool verify)
         return result;
     }
     cfg.setWorkingFile(scratch);
-    const bool read = readSet();
+    const bool read = readSet(true);
     const SetVerify::Values readBack = SetVerify::snapshot(cfg);
     cfg.setWorkingFile(working);
     QFile::remove(scratch);

@@ -80,8 +80,10 @@ public:
 
     // ---- whole-set transfers ----
     // The whole-set read of the toolbar's "本体読込"; true when every answer
-    // came in. `fast` turns the fast read on for this program run.
+    // came in. The read is fast when `fast` is given, when the fast read was
+    // asked for (the command line) or the configuration asks for it.
     bool readSet(bool fast = false);
+    void setFastRead(bool on) { m_fastRead = on; }
 
     struct WriteResult {
         enum class Kind { Written, Refused, NoAnswer, Differs };
@@ -93,8 +95,9 @@ public:
         QStringList differing; // keys whose read-back differs
     };
     // The whole-set write of "本体書込". With `verify` the set is read back
-    // into a scratch copy of the working file (which keeps what was written)
-    // and compared key by key.
+    // (fast: it falls back to the normal read, so it answers whenever that
+    // would) into a scratch copy of the working file, which keeps what was
+    // written, and compared key by key.
     WriteResult writeSet(bool verify);
 
     // ---- status ----
@@ -227,4 +230,5 @@ private:
     int m_pollMs = 0;
     bool m_keepSamples = true;
     bool m_runsStartLog = true;
+    bool m_fastRead = false;
 };

@@ -15,7 +15,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 root=$tmp/root
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 bin=$root/usr/bin
-for f in bin/krm2200 bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
+for f in bin/krm2200 bin/krm2200-cli bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
          share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg \
          share/doc/krm2200/copyright share/doc/krm2200/changelog.gz; do
     [ -f "$root/usr/$f" ] || fail "not installed: $f"
@@ -35,6 +35,7 @@ head -1 "$doc/copyright" | grep -q '^Format: https://www.debian.org/doc/packagin
     || fail "the copyright file is not in Debian's machine-readable format"
 
 [ "$("$bin/krm2200" --version)" = "krm2200 $version" ] || fail "krm2200 --version"
+[ "$("$bin/krm2200-cli" --version)" = "krm2200-cli $version" ] || fail "krm2200-cli --version"
 
 # A user of the installed program: nothing of theirs may land beside the
 # executable, even when that folder is writable (as it is here, and for root).
@@ -49,7 +50,9 @@ user=$XDG_DATA_HOME/krm2200
 [ -f "$user/sys/KRM.ini" ] && [ -d "$user/LOG/XSYS_LOG" ] || fail "no program folder in $user"
 started "$bin/krm2200" --home "$tmp/chosen" || fail "krm2200 --home: $(cat "$tmp/run.log")"
 [ -f "$tmp/chosen/sys/KRM.ini" ] || fail "--home was not used"
-ls "$bin" | sort | tr '\n' ' ' | grep -qx 'krm2200 krm2200-demo krm2200-sim ' \
+started "$bin/krm2200-cli" --port "$tmp/no-device" status || fail "installed krm2200-cli did not start: $(cat "$tmp/run.log")"
+[ -d "$user/LOG/XSYS_LOG" ] || fail "krm2200-cli kept no program folder in $user"
+ls "$bin" | sort | tr '\n' ' ' | grep -qx 'krm2200 krm2200-cli krm2200-demo krm2200-sim ' \
     || fail "files written beside the installed executable: $(ls "$bin")"
 
 # The demo: the installed simulator answers the installed program's whole read.
@@ -68,7 +71,7 @@ for p in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6pri
     grep -qw "$p" <<<"$depends" || fail "the .deb does not depend on $p"
 done
 contents=$(dpkg-deb --contents "$deb")
-for f in bin/krm2200 bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
+for f in bin/krm2200 bin/krm2200-cli bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
          share/doc/krm2200/copyright share/doc/krm2200/changelog.gz; do
     grep -q "\./usr/$f$" <<<"$contents" || fail "not in the .deb: $f"
 done
