@@ -59,10 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (AnswerShape::unit(v))
             check(oneCleanLine(v) && fieldCount(v) == 2, "unit value");
         break;
-    case 3:
-        if (AnswerShape::switchValue(v))
+    case 3: {
+        const char *sections[] = {"BEEP", "LIT", "FAN", "FAN"};
+        if (AnswerShape::switchValue(QLatin1String(sections[n]), v)) {
             check(oneCleanLine(v) && fieldCount(v) == 1, "switch value");
+            check(v.toInt() <= (n < 2 ? 1 : 2), "switch value out of its options");
+        }
         break;
+    }
     case 4:
         if (AnswerShape::pattern(v))
             check(oneCleanLine(v) && (fieldCount(v) == 0 || fieldCount(v) == 4), "pattern record");

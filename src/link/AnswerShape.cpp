@@ -1,5 +1,6 @@
 #include "link/AnswerShape.h"
 
+#include "config/SettingRanges.h"
 #include "control/StepCheck.h"
 
 #include <QRegularExpression>
@@ -67,17 +68,17 @@ bool AnswerShape::sensorRecord(int n, const QString &record)
         if (!matches(n < 2 ? kTemperature : kWholeOrTemperature, f[i]))
             return false;
     }
-    return n >= 2 || matches(kResistance, f[4]);
+    return (n >= 2 || matches(kResistance, f[4])) && SettingRanges::sensorRecord(n, record);
 }
 
 bool AnswerShape::unit(const QString &value)
 {
-    return matches(kNumber + QLatin1Char(' ') + kNumber, value);
+    return matches(kNumber + QLatin1Char(' ') + kNumber, value) && SettingRanges::unit(value);
 }
 
-bool AnswerShape::switchValue(const QString &value)
+bool AnswerShape::switchValue(const QString &section, const QString &value)
 {
-    return matches(QStringLiteral(R"(\d+)"), value);
+    return SettingRanges::option(section, value);
 }
 
 bool AnswerShape::pattern(const QString &record)
@@ -119,7 +120,7 @@ bool AnswerShape::storedValue(const QString &section, const QString &key, const 
     if (is("UNI"))
         return !para || unit(value);
     if (is("BEEP") || is("LIT") || is("FAN"))
-        return !para || switchValue(value);
+        return !para || switchValue(section, value);
     if (is("PATTERN"))
         return slotOf(key, QStringLiteral("PATTERN"), 10) < 0 || pattern(value);
     if (is("STEP"))

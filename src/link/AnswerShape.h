@@ -6,7 +6,8 @@
 // sends them: numbers where numbers go, with the instrument's signs and
 // widths, and "*" where it reports none. A line that picked up noise on the
 // way rarely keeps its shape, and storing it would hand a corrupt setting to
-// the next write.
+// the next write. The values must also lie in the ranges of SettingRanges,
+// the same the settings window and "開く" apply.
 class AnswerShape {
 public:
     // Sensor reply of slot n as the parser collects it: the echoed slot
@@ -15,12 +16,14 @@ public:
     // Sensor record of slot n: use flag (0 or 1), upper and lower limit,
     // offset, and for slots 0 and 1 the resistance. Temperatures are a sign,
     // three digits and two decimals ("+150.00"), the resistance three digits
-    // and two decimals ("100.00"); any of them may be "*".
+    // and two decimals ("100.00"); the offset and resistance may be "*", the
+    // limits "*" too.
     static bool sensorRecord(int n, const QString &record);
     // Thermal unit: resistance and current, two numbers ("3.0 8").
     static bool unit(const QString &value);
-    // Beeper, backlight and fan: one whole number.
-    static bool switchValue(const QString &value);
+    // Beeper, backlight and fan (`section` "BEEP", "LIT" or "FAN"): the
+    // option's index.
+    static bool switchValue(const QString &section, const QString &value);
     // Pattern record as stored (trimmed): four whole numbers, the loop count
     // 0-50 and the start and end steps 0-99, start not after end; or empty
     // for a pattern the instrument does not hold (its "*" fields are not

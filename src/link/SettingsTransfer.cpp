@@ -161,14 +161,14 @@ bool SettingsTransfer::readOnce(bool fast)
     m_p.UniPara = uni;
 
     const QString beep = single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05);
-    if (!AnswerShape::switchValue(beep)) {
+    if (!AnswerShape::switchValue(QStringLiteral("BEEP"), beep)) {
         return false;
     }
     m_ini.IniWritePara(QStringLiteral("BEEP"), kEmpty, beep);
     progress(2);
 
     const QString lit = single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06);
-    if (!AnswerShape::switchValue(lit)) {
+    if (!AnswerShape::switchValue(QStringLiteral("LIT"), lit)) {
         return false;
     }
     m_ini.IniWritePara(QStringLiteral("LIT"), kEmpty, lit);
@@ -194,7 +194,7 @@ bool SettingsTransfer::readOnce(bool fast)
         SerialLink::WaitSeconds(0.025);
         m_link.discardInput();
     }
-    if (!AnswerShape::switchValue(m_p.FanReply)) {
+    if (!AnswerShape::switchValue(QStringLiteral("FAN"), m_p.FanReply)) {
         return false;
     }
     m_ini.IniWritePara(QStringLiteral("FAN"), kEmpty, m_p.FanReply);

@@ -1,6 +1,7 @@
 #include "settings/DetailedSettings.h"
 
 #include "config/Ini_Operation.h"
+#include "config/SettingRanges.h"
 #include "control/StepCheck.h"
 #include "shell/WindowState.h"
 
@@ -12,16 +13,6 @@ namespace {
 
 const QString kErr = QStringLiteral("ERR");
 const QChar kBlank = QLatin1Char(' ');
-
-// Limits in hundredths.
-constexpr qint64 PtMin = -5000, PtMax = 15000, PtStep = 5;
-constexpr qint64 SenMin = 0, SenMax = 10000, SenStep = 100;
-constexpr qint64 OffsetMin = -1000, OffsetMax = 1000;
-constexpr qint64 ResMin = 9500, ResMax = 10500, ResStep = 5;
-constexpr qint64 TeikouMin = 100, TeikouMax = 600, TeikouStep = 10;
-constexpr qint64 IntervalMin = 0, IntervalMax = 6000, IntervalStep = 100;
-// More integer digits than any of the ranges can use.
-constexpr int MaxIntegerDigits = 12;
 
 bool isPt(int n)
 {
@@ -66,83 +57,36 @@ QString DetailedSettings::toHalfWidth(const QString &text)
 
 std::optional<qint64> DetailedSettings::hundredths(const QString &text)
 {
-    const QString t = text.trimmed();
-    int i = 0;
-    bool negative = false;
-    if (i < t.size() && (t.at(i) == QLatin1Char('+') || t.at(i) == QLatin1Char('-'))) {
-        negative = t.at(i) == QLatin1Char('-');
-        ++i;
-    }
-    qint64 whole = 0;
-    int intDigits = 0;
-    int digits = 0;
-    while (i < t.size() && t.at(i).isDigit() && t.at(i).unicode() < 0x80) {
-        if (intDigits > 0 || t.at(i) != QLatin1Char('0'))
-            ++intDigits;
-        if (intDigits > MaxIntegerDigits)
-            return std::nullopt;
-        whole = whole * 10 + (t.at(i).unicode() - '0');
-        ++digits;
-        ++i;
-    }
-    qint64 fraction = 0;
-    if (i < t.size() && t.at(i) == QLatin1Char('.')) {
-        ++i;
-        int place = 0;
-        while (i < t.size() && t.at(i).isDigit() && t.at(i).unicode() < 0x80) {
-            const int d = t.at(i).unicode() - '0';
-            // Beyond hundredths only zeros keep the value exact.
-            if (place == 0)
-                fraction += d * 10;
-            else if (place == 1)
-                fraction += d;
-            else if (d != 0)
-                return std::nullopt;
-            ++place;
-            ++digits;
-            ++i;
-        }
-    }
-    if (digits == 0 || i != t.size())
-        return std::nullopt;
-    const qint64 value = whole * 100 + fraction;
-    return negative ? -value : value;
-}
-
-bool DetailedSettings::inSteps(const QString &text, qint64 min, qint64 max, qint64 step)
-{
-    const std::optional<qint64> v = hundredths(clean(text));
-    return v && *v >= min && *v <= max && *v % step == 0;
+    return SettingRanges::hundredths(text.trimmed());
 }
 
 int DetailedSettings::checkSensor(int n, const Sensor &s)
 {
-    const qint64 min = isPt(n) ? PtMin : SenMin;
-    const qint64 max = isPt(n) ? PtMax : SenMax;
-    const qint64 step = isPt(n) ? PtStep : SenStep;
-    const QString upper = clean(s.upper);
-    const QString lower = clean(s.lower);
-    const QString star = QStringLiteral("*");
-    auto limitOk = [&](const QString &t) { return t == star || inSteps(t, min, max, step); };
-    if (!limitOk(upper) || !limitOk(lower))
+    using Fault = SettingRanges::SensorFault;
+    switch (SettingRanges::sensorFault(n, clean(s.upper), clean(s.lower), clean(s.offset),
+                                       clean(s.resistance))) {
+    case Fault::None:
+        return SensorValid;
+    case Fault::Limit:
         return SensorLimit;
-    if (upper != star && lower != star && *hundredths(lower) >= *hundredths(upper))
+    case Fault::Order:
         return SensorOrder;
-    if (!inSteps(s.offset, OffsetMin, OffsetMax, isPt(n) ? PtStep : SenStep))
-        return SensorOffset;
-    if (isPt(n) && !inSteps(s.resistance, ResMin, ResMax, ResStep))
+    case Fault::Resistance:
         return SensorResistance;
-    return SensorValid;
+    case Fault::Offset:
+        return SensorOffset;
+    }
+    return SensorLimit;
 }
 
 bool DetailedSettings::validTeikou(const QString &text)
 {
-    return inSteps(text, TeikouMin, TeikouMax, TeikouStep);
+    return SettingRanges::within(clean(text), SettingRanges::UnitResistance);
 }
 
 std::optional<int> DetailedSettings::validInterval(const QString &text)
 {
-    if (!inSteps(text, IntervalMin, IntervalMax, IntervalStep))
+    if (!SettingRanges::within(clean(text), SettingRanges::Interval))
         return std::nullopt;
     // A zero interval would poll without pause; the box never keeps it.
     const int seconds = int(*hundredths(clean(text)) / 100);
@@ -164,9 +108,9 @@ DetailedSettings::load(const std::function<QString(const QString &, const QStrin
     Values v;
     auto para = [&read](const char *section) { return read(QLatin1String(section), QString()); };
 
-    v.fan = optionIndex(para("FAN"), 3);
-    v.beep = optionIndex(para("BEEP"), 2);
-    v.lit = optionIndex(para("LIT"), 2);
+    v.fan = optionIndex(para("FAN"), SettingRanges::FanModes);
+    v.beep = optionIndex(para("BEEP"), SettingRanges::BeepModes);
+    v.lit = optionIndex(para("LIT"), SettingRanges::LitModes);
 
     // Whole seconds 1 to 60; "0", "*" or anything unusable is 1.
     {

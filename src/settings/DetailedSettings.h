@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/SettingRanges.h"
+
 #include <QString>
 
 #include <array>
@@ -15,14 +17,14 @@ struct DetailedSettingsState;
 // what was stored.
 class DetailedSettings {
 public:
-    static constexpr int SensorCount = 4;
+    static constexpr int SensorCount = SettingRanges::SensorCount;
     // Pages of the window, selected when a step of the apply fails.
     enum Page { SensorPage = 0, FanPage = 1, OtherPage = 2 };
     // Thermal-unit presets (option index).
     enum Preset { PresetVdA = 0, PresetVdB = 1, PresetFree = 2 };
     // Entries of the current list.
-    static constexpr int CurrentFirst = 3;
-    static constexpr int CurrentLast = 16;
+    static constexpr int CurrentFirst = int(SettingRanges::UnitCurrent.min / 100);
+    static constexpr int CurrentLast = int(SettingRanges::UnitCurrent.max / 100);
     // Result of a sensor check (`flg_i`).
     enum SensorCheck {
         SensorValid = 0,
@@ -85,17 +87,14 @@ public:
     // steps before it stay written.
     static Result ApplySettings(const Values &values, Context &ctx);
 
-    // ---- the rules, exact on the decimal value typed ----
+    // ---- the rules (SettingRanges) on the text as typed ----
 
     // Full-width letters, digits, signs and the ideographic space in their
     // half-width forms.
     static QString toHalfWidth(const QString &text);
     // The value of a plain decimal text ("+025.00", "-5", ".5") times 100, when
-    // it is exact in hundredths; nothing for any other text (also for a value
-    // too large to matter).
+    // it is exact in hundredths (blanks around it ignored).
     static std::optional<qint64> hundredths(const QString &text);
-    // A number between min and max (hundredths) that is a multiple of step.
-    static bool inSteps(const QString &text, qint64 min, qint64 max, qint64 step);
     // `flg_i` of sensor n for the given texts (limits already "*" when empty).
     static int checkSensor(int n, const Sensor &s);
     // The resistance of the thermal unit: 1.0 ... 6.0 in steps of 0.1.

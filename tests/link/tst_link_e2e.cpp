@@ -221,7 +221,7 @@ void TestLinkE2e::readAllHealthy()
     const QString sen0 = f.sim.withEngine([](SimEngine &e) {
         e.setPatternRecord(3, QStringLiteral("4 1 10 12"));
         e.setStepRecord(10, QStringLiteral("1 0 0 +055.50 01:02:03"));
-        e.setSensorRecord(2, QStringLiteral("0 +100.00 -020.00 +000.00"));
+        e.setSensorRecord(2, QStringLiteral("0 +100.00 +020.00 +000.00"));
         return e.sensorRecord(0);
     });
     RecordingView view;

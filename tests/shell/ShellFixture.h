@@ -155,8 +155,8 @@ struct ShellFixture {
         s += QStringLiteral("[SEN]\n");
         line(QStringLiteral("SEN0"), QStringLiteral("1 +150.00 -050.00 +000.00 100.00"));
         line(QStringLiteral("SEN1"), QStringLiteral("0 +150.00 -050.00 +000.00 100.00"));
-        line(QStringLiteral("SEN2"), QStringLiteral("1 +120.00 -040.00 +000.00"));
-        line(QStringLiteral("SEN3"), QStringLiteral("1 +090.00 -010.00 *"));
+        line(QStringLiteral("SEN2"), QStringLiteral("1 +100.00 +000.00 +000.00"));
+        line(QStringLiteral("SEN3"), QStringLiteral("1 +090 +010 *"));
         s += QStringLiteral("[UNI]\n");
         line(QStringLiteral("para"), QStringLiteral("3.0 8"));
         s += QStringLiteral("[BEEP]\n");

@@ -831,7 +831,7 @@ void tst_Shell::openGoodSet()
     ShellFixture fx;
     KRM2200 *w = portlessWindow(fx);
     const QString set = fx.appDir() + QStringLiteral("/sets/運転A.ini");
-    const QString content = ShellFixture::completeConfig(QStringLiteral("7"), logValue);
+    const QString content = ShellFixture::completeConfig(QStringLiteral("0"), logValue);
     QVERIFY(fx.writeText(set, content));
     fx.dialogs->answerOpenFile(set);
     w->file_open();
@@ -851,9 +851,9 @@ void tst_Shell::openDamagedSetIsRefused_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: a 200 MB file that is no set
     QTest::addColumn<QString>("named");
-    const QByteArray good = ShellFixture::completeConfig(QStringLiteral("7")).toUtf8();
+    const QByteArray good = ShellFixture::completeConfig(QStringLiteral("0")).toUtf8();
     const QByteArray lastStep = good.left(good.indexOf("STEP99=") + 7);
-    QTest::newRow("key missing") << ShellFixture::completeConfig(QStringLiteral("7"),
+    QTest::newRow("key missing") << ShellFixture::completeConfig(QStringLiteral("0"),
                                                                  QStringLiteral("1 1"),
                                                                  QStringLiteral("STEP57"))
                                         .toUtf8()
@@ -941,7 +941,7 @@ void tst_Shell::openFailedCopy()
     ShellFixture fx;
     KRM2200 *w = portlessWindow(fx);
     const QString set = fx.appDir() + QStringLiteral("/good.ini");
-    QVERIFY(fx.writeText(set, ShellFixture::completeConfig(QStringLiteral("7"))));
+    QVERIFY(fx.writeText(set, ShellFixture::completeConfig(QStringLiteral("0"))));
     // The working file cannot be replaced: a folder stands in its place.
     QVERIFY(QFile::remove(fx.iniPath()));
     QVERIFY(QDir().mkpath(fx.iniPath() + QStringLiteral("/keep")));
@@ -974,7 +974,7 @@ void tst_Shell::openClosesConfigurationWindows()
         QVERIFY(w->openWindow(name));
     }
     const QString set = fx.appDir() + QStringLiteral("/good.ini");
-    QVERIFY(fx.writeText(set, ShellFixture::completeConfig(QStringLiteral("7"))));
+    QVERIFY(fx.writeText(set, ShellFixture::completeConfig(QStringLiteral("0"))));
     fx.dialogs->answerOpenFile(set);
     w->file_open();
     for (const QString &name : names)

@@ -30,8 +30,8 @@ QStringList writeSequence()
                   QStringLiteral("UNI 3.0 8"),
                   QStringLiteral("SEN 0 1 +150.00 -050.00 +000.00 100.00"),
                   QStringLiteral("SEN 1 0 +150.00 -050.00 +000.00 100.00"),
-                  QStringLiteral("SEN 2 1 +120.00 -040.00 +000.00"),
-                  QStringLiteral("SEN 3 1 +090.00 -010.00 0"),
+                  QStringLiteral("SEN 2 1 +100.00 +000.00 +000.00"),
+                  QStringLiteral("SEN 3 1 +090 +010 0"),
                   QStringLiteral("MKP 0 1 0 0 1")};
     for (int n = 1; n < 10; ++n)
         s << QStringLiteral("RP %1").arg(n);
@@ -117,7 +117,7 @@ void tst_ToolbarE2E::readAll()
     ShellFixture fx;
     QVERIFY(fx.startSim());
     fx.sim->withEngine([](SimEngine &e) {
-        return e.setSensorRecord(3, QStringLiteral("0 +100.00 -020.00 +000.00"));
+        return e.setSensorRecord(3, QStringLiteral("0 +100.00 +020.00 +000.00"));
     });
     KRM2200 *w = fx.readyWindow();
     w->openWindow(QStringLiteral("frmToppage"));
