@@ -106,6 +106,11 @@ int main(int argc, char **argv)
               doc.serialize();
           }));
     print("set_check", timeRuns(200, [&](int) { ConfigSet::check(bytes); }));
+    // A whole set followed by 90 000 keys that are not its own: refused.
+    QByteArray junk = bytes + "[JUNK]\r\n";
+    for (int i = 0; i < 90000; ++i)
+        junk += "k" + QByteArray::number(i) + "=1\r\n";
+    print("set_check_90000_foreign_keys", timeRuns(20, [&](int) { ConfigSet::check(junk); }));
 
     // 200 MB of binary bytes (a hole after the first 64 KiB).
     const QString big = dir.filePath(QStringLiteral("big.bin"));

@@ -1,13 +1,16 @@
 // The check that "開く" makes of a configuration set before it replaces the
-// working file. The input builds a set key by key (a value near a valid one,
-// arbitrary bytes or nothing) and a place to cut it. Whatever passes must be
-// what the write can send, and the verdict on patterns and steps must agree
-// with a plain reading of their ranges; a set cut inside one of its values
-// must be refused at that very key.
+// working file. The input builds a set key by key (a value near a valid one
+// or near a border of its range, arbitrary bytes or nothing), may add a
+// line of another section and key, and picks a place to cut it. Whatever
+// passes must be what the write can send; the verdict on every value must
+// agree with a plain reading of its range, and on the added line with the
+// list of the program's own keys; a set cut inside one of its values must
+// not pass with another value than it held.
 
 #include "config/IniDocument.h"
 #include "config/IniFile.h"
 #include "config/Ini_Operation.h"
+#include "config/SettingRanges.h"
 #include "shell/ConfigSet.h"
 
 #include <QStringList>
@@ -43,7 +46,8 @@ long long number(const QString &digits)
     return v;
 }
 
-// Temperature in hundredths of a degree from "[+-]d+[.d+]", or false.
+// A decimal in hundredths from "[+-]d*[.d*]" with at least one digit, or
+// false (also for a value finer than a hundredth).
 bool hundredths(const QString &t, long long *out)
 {
     QString s = t;
@@ -55,16 +59,55 @@ bool hundredths(const QString &t, long long *out)
     const qsizetype dot = s.indexOf(u'.');
     const QString whole = dot < 0 ? s : s.left(dot);
     QString frac = dot < 0 ? QString() : s.mid(dot + 1);
-    if (!digitsOnly(whole) || (dot >= 0 && !digitsOnly(frac)))
+    if (whole.isEmpty() && frac.isEmpty())
+        return false;
+    if ((!whole.isEmpty() && !digitsOnly(whole)) || (!frac.isEmpty() && !digitsOnly(frac)))
         return false;
     while (frac.size() > 2) {
         if (frac.back() != u'0')
             return false; // finer than a hundredth
         frac.chop(1);
     }
-    const long long v = number(whole) * 100 + number(frac.leftJustified(2, u'0'));
+    const long long v = number(whole.isEmpty() ? QStringLiteral("0") : whole) * 100 +
+                        number(frac.leftJustified(2, u'0'));
     *out = negative ? -v : v;
     return true;
+}
+
+bool inRange(const QString &t, long long lo, long long hi, long long step)
+{
+    long long v = 0;
+    return hundredths(t, &v) && v >= lo && v <= hi && v % step == 0;
+}
+
+// The detailed settings window's ranges, read plainly.
+bool plainSensor(int n, const QString &v)
+{
+    const bool pt = n < 2;
+    const QStringList f = v.split(u' ');
+    if (f.size() != (pt ? 5 : 4) || (f[0] != QLatin1String("0") && f[0] != QLatin1String("1")))
+        return false;
+    const long long lo = pt ? -5000 : 0, hi = pt ? 15000 : 10000, step = pt ? 5 : 100;
+    for (int i = 1; i <= 2; ++i) {
+        if (f[i] != QLatin1String("*") && !inRange(f[i], lo, hi, step))
+            return false;
+    }
+    long long upper = 0, lower = 0;
+    if (hundredths(f[1], &upper) && hundredths(f[2], &lower) && lower >= upper)
+        return false;
+    if (f[3] != QLatin1String("*") && !inRange(f[3], -1000, 1000, step))
+        return false;
+    return !pt || f[4] == QLatin1String("*") || inRange(f[4], 9500, 10500, 5);
+}
+
+bool plainSetting(const QString &section, const QString &v)
+{
+    if (section == QLatin1String("UNI")) {
+        const QStringList f = v.split(u' ');
+        return f.size() == 2 && inRange(f[0], 100, 600, 10) && inRange(f[1], 300, 1600, 100);
+    }
+    const long long options = section == QLatin1String("FAN") ? 3 : 2;
+    return v.size() == 1 && digitsOnly(v) && number(v) < options;
 }
 
 bool plainStep(const QString &v)
@@ -123,14 +166,61 @@ QString temperature(FuzzedDataProvider &in)
     return t;
 }
 
+// A number of hundredths in lo...hi, mostly on the grid of `step`, as the
+// instrument writes it (sign, three digits, two decimals) or as typed
+// ("12.5", "-3").
+QString decimal(FuzzedDataProvider &in, int lo, int hi, int step)
+{
+    int h = lo + step * in.ConsumeIntegralInRange(0, (hi - lo) / step);
+    if (in.ConsumeIntegralInRange(0, 7) == 0)
+        h += in.ConsumeIntegralInRange(1, 99);
+    if (in.ConsumeBool())
+        return QString::asprintf("%+07.2f", h / 100.0);
+    return QString::number(h / 100.0, 'f', in.ConsumeIntegralInRange(0, 3));
+}
+
+QString sensorField(FuzzedDataProvider &in, int lo, int hi, int step)
+{
+    return in.ConsumeIntegralInRange(0, 5) == 0 ? QStringLiteral("*") : decimal(in, lo, hi, step);
+}
+
+// A value that passes, as the instrument answers it (0) or as the windows
+// write it (1).
+QString validValue(const QString &section, const QString &key, int form)
+{
+    const bool typed = form == 1;
+    if (section == QLatin1String("SEN")) {
+        if (key.endsWith(u'0') || key.endsWith(u'1'))
+            return typed ? QStringLiteral("0 * 20.05 0 95.00")
+                         : QStringLiteral("1 +150.00 -050.00 +000.00 100.00");
+        return typed ? QStringLiteral("1 * 0 -10") : QStringLiteral("1 +080 +000 +000");
+    }
+    if (section == QLatin1String("UNI"))
+        return typed ? QStringLiteral("2.0 16") : QStringLiteral("3.0 8");
+    if (section == QLatin1String("PATTERN"))
+        return typed ? QString() : QStringLiteral("1 0 0 2");
+    if (section == QLatin1String("STEP"))
+        return typed ? QStringLiteral("1 0 0 40.5 90") : QStringLiteral("* * * * *");
+    if (section == QLatin1String("LOG"))
+        return QStringLiteral("1 1");
+    return typed ? QStringLiteral("0") : QStringLiteral("1");
+}
+
 QString nearValue(const QString &section, const QString &key, FuzzedDataProvider &in)
 {
     auto n = [&in](int lo, int hi) { return QString::number(in.ConsumeIntegralInRange(lo, hi)); };
-    if (section == QLatin1String("SEN"))
-        return key.endsWith(u'0') || key.endsWith(u'1') ? n(0, 2) + " +150.00 -050.00 * 100.00"
-                                                        : n(0, 2) + " +080 +000 +000";
+    if (section == QLatin1String("SEN")) {
+        const bool pt = key.endsWith(u'0') || key.endsWith(u'1');
+        const int step = pt ? 5 : 100;
+        QStringList f{n(0, 2), sensorField(in, pt ? -5100 : -200, pt ? 15100 : 10200, step),
+                      sensorField(in, pt ? -5100 : -200, pt ? 15100 : 10200, step),
+                      sensorField(in, -1100, 1100, step)};
+        if (pt)
+            f << sensorField(in, 9400, 10600, 5);
+        return f.join(u' ');
+    }
     if (section == QLatin1String("UNI"))
-        return n(1, 6) + QStringLiteral(".0 ") + n(3, 16);
+        return decimal(in, 50, 650, 10) + u' ' + n(2, 17);
     if (section == QLatin1String("PATTERN"))
         return QStringList{n(0, 60), n(0, 2), n(0, 110), n(0, 110)}.join(u' ');
     if (section == QLatin1String("STEP")) {
@@ -138,7 +228,41 @@ QString nearValue(const QString &section, const QString &key, FuzzedDataProvider
             in.ConsumeBool() ? n(0, 40000) : QStringList{n(0, 11), n(0, 99), n(0, 99)}.join(u':');
         return QStringList{n(0, 4), n(0, 2), n(0, 2), temperature(in), time}.join(u' ');
     }
-    return n(0, 2) + (section == QLatin1String("LOG") ? QStringLiteral(" 1") : QString());
+    return n(0, 3) + (section == QLatin1String("LOG") ? QStringLiteral(" 1") : QString());
+}
+
+// A line of another section and key: the program's own or not.
+const char *const kSections[] = {"COM",  "FASTREAD", "Y",   "CSVPATH", "LOGDIRPATH",
+                                 "JUNK", "STEP",     "sen", "com",     ""};
+const char *const kKeys[] = {"para", "device", "path", "STEP100", "SEN0", "k", "Para", ""};
+
+bool ownKey(const QString &section, const QString &key)
+{
+    const QString s = section.toUpper();
+    const QString k = key.toLower();
+    return (s == QLatin1String("COM") &&
+            (k == QLatin1String("para") || k == QLatin1String("device"))) ||
+           ((s == QLatin1String("FASTREAD") || s == QLatin1String("Y")) &&
+            k == QLatin1String("para")) ||
+           ((s == QLatin1String("CSVPATH") || s == QLatin1String("LOGDIRPATH")) &&
+            k == QLatin1String("path"));
+}
+// Two values of one key that the write sends alike: the same fields, each
+// the same text or the same number.
+bool sameMeaning(const QString &section, const QString &a, const QString &b)
+{
+    if (section == QLatin1String("LOG"))
+        return true; // never sent
+    const QStringList fa = a.split(u' ');
+    const QStringList fb = b.split(u' ');
+    if (fa.size() != fb.size())
+        return false;
+    for (qsizetype i = 0; i < fa.size(); ++i) {
+        long long x = 0, y = 0;
+        if (fa[i] != fb[i] && !(hundredths(fa[i], &x) && hundredths(fb[i], &y) && x == y))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -156,29 +280,59 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             section = s;
         }
         QString value;
+        // A provider that has run out gives 0: the rest of the set is whole.
         switch (in.ConsumeIntegralInRange(0, 3)) {
-        case 0: {
+        case 0:
+            value = validValue(s, k, in.ConsumeIntegralInRange(0, 1));
+            break;
+        case 1:
+            value = nearValue(s, k, in);
+            break;
+        case 2: {
             const std::string raw = in.ConsumeRandomLengthString(300);
             value = QString::fromUtf8(raw.data(), qsizetype(raw.size()));
             // One line per key, so the cut places stay known.
             value.replace(u'\r', u' ').replace(u'\n', u' ');
             break;
         }
-        case 1:
-            break;
         default:
-            value = nearValue(s, k, in);
+            break;
         }
         const qsizetype begin = bytes.size();
         bytes += k.toUtf8() + '=' + value.toUtf8();
         lines.append({begin, bytes.size()});
         bytes += "\r\n";
     }
-    if (in.ConsumeBool())
+    const bool com = in.ConsumeBool();
+    if (com)
         bytes += "[COM]\r\npara=1\r\n";
+    // One more line: a key of its own section, or a line that is no key.
+    QString extraSection, extraKey;
+    bool extraOwn = true;
+    switch (in.ConsumeIntegralInRange(0, 2)) {
+    case 1: {
+        extraSection = QLatin1String(kSections[in.ConsumeIntegralInRange<size_t>(0, 9)]);
+        extraKey = QLatin1String(kKeys[in.ConsumeIntegralInRange<size_t>(0, 7)]);
+        const bool repeated =
+            extraSection.compare(QLatin1String("STEP"), Qt::CaseInsensitive) == 0 ||
+            extraSection.compare(QLatin1String("SEN"), Qt::CaseInsensitive) == 0 ||
+            (com && extraSection.compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0);
+        extraOwn = !repeated && ownKey(extraSection, extraKey);
+        bytes += '[' + extraSection.toUtf8() + "]\r\n";
+        if (!extraKey.isEmpty())
+            bytes += extraKey.toUtf8() + "=1\r\n";
+        break;
+    }
+    case 2:
+        bytes += "no key\r\n";
+        extraOwn = false;
+        break;
+    default:
+        break;
+    }
 
     const ConfigSet::Check c = ConfigSet::check(bytes);
-    check(c.ok == c.key.isEmpty(), "a refusal names no key, or a pass names one");
+    check(c.ok != c.names(), "a refusal names nothing, or a pass names something");
     const IniDocument doc = IniDocument::parse(bytes);
     bool passedSoFar = true;
     for (qsizetype i = 0; i < keys.size(); ++i) {
@@ -189,8 +343,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             plain = v.isEmpty() || plainStep(v);
         else if (s == QLatin1String("PATTERN"))
             plain = plainPattern(v);
+        else if (s == QLatin1String("SEN"))
+            plain = plainSensor(int(i), v);
+        else if (s != QLatin1String("LOG"))
+            plain = plainSetting(s, v);
+        // Every value against its rule, whatever came before it.
+        if (s != QLatin1String("STEP") && s != QLatin1String("PATTERN"))
+            check(SettingRanges::storedValue(s, k, v) == plain,
+                  "a range differs from the plain reading");
         const bool failing = !c.ok && c.section == s && c.key == k;
-        if (passedSoFar && (s == QLatin1String("STEP") || s == QLatin1String("PATTERN")))
+        if (passedSoFar)
             check(plain != failing, "range check differs from the plain reading");
         if (passedSoFar && !failing && s != QLatin1String("LOG"))
             check(!v.isEmpty() || s == QLatin1String("STEP") || s == QLatin1String("PATTERN"),
@@ -199,15 +361,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             check(printableLine(v), "a value the write cannot send passed");
         passedSoFar = passedSoFar && !failing;
     }
+    if (passedSoFar)
+        check(c.ok == extraOwn,
+              "a line that is not the set's own passed, or the program's own was refused");
 
-    // Cut inside a key's line: refused at that key, whatever is left of it.
+    // Cut inside a key's line: refused at that key or a later one, unless
+    // what is left of the value is the whole value.
     if (c.ok) {
-        const qsizetype i = in.ConsumeIntegralInRange<qsizetype>(0, lines.size() - 1);
+        // Counted from the end: a provider that has run out cuts the last
+        // key's line after its value.
+        const qsizetype i =
+            lines.size() - 1 - in.ConsumeIntegralInRange<qsizetype>(0, lines.size() - 1);
         const auto [begin, end] = lines.at(i);
-        const qsizetype at = in.ConsumeIntegralInRange<qsizetype>(begin, end);
+        const qsizetype at = end - in.ConsumeIntegralInRange<qsizetype>(0, end - begin);
         const ConfigSet::Check cut = ConfigSet::check(bytes.left(at));
-        check(!cut.ok && cut.section == keys.at(i).first && cut.key == keys.at(i).second,
-              "a cut set passed, or was refused at another key");
+        const auto &[s, k] = keys.at(i);
+        const QString whole = doc.value(s, k).value_or(QString());
+        const QString left = IniDocument::parse(bytes.left(at)).value(s, k).value_or(QString());
+        if (cut.ok) {
+            check(i == keys.size() - 1, "a set cut before its last key passed");
+            check(sameMeaning(s, whole, left), "a cut value passed with another meaning");
+        } else {
+            qsizetype named = 0;
+            while (named < keys.size() &&
+                   (keys.at(named).first != cut.section || keys.at(named).second != cut.key))
+                ++named;
+            check(named >= i && named < keys.size(), "a cut set was refused at an earlier key");
+            // Refused later: the value at the cut passed as it stands.
+            if (named > i)
+                check(sameMeaning(s, whole, left), "a cut value passed with another meaning");
+        }
     }
     return 0;
 }

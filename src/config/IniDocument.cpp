@@ -188,6 +188,38 @@ bool IniDocument::endsUnterminatedAt(const QString &section, const QString &key)
     return line == m_lines.size() - 1 && m_lines.last().eol == Eol::None;
 }
 
+QList<IniDocument::Entry> IniDocument::entries() const
+{
+    QList<Entry> out;
+    int section = -1;
+    QString sectionName;
+    for (int i = 0; i < m_lines.size(); ++i) {
+        const Line &line = m_lines[i];
+        Entry e;
+        e.line = i + 1;
+        if (line.kind == Kind::Section) {
+            ++section;
+            QStringView t = trimmed(line.text).sliced(1);
+            const qsizetype close = t.lastIndexOf(u']');
+            if (close >= 0)
+                t = t.first(close);
+            sectionName = trimmed(t).toString();
+            e.type = Entry::Type::Section;
+            e.section = sectionName;
+            e.first = m_firstSection.value(foldName(sectionName), -1) == section;
+        } else if (line.kind == Kind::Key && section >= 0) {
+            e.type = Entry::Type::Key;
+            e.section = sectionName;
+            e.key = trimmed(QStringView(line.text).first(line.eqPos)).toString();
+            e.first = m_firstKey.value(std::make_pair(section, foldName(e.key)), -1) == i;
+        } else if (line.kind == Kind::Blank || line.kind == Kind::Comment) {
+            continue;
+        }
+        out.append(std::move(e));
+    }
+    return out;
+}
+
 bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
     const QString sectionName = trimmed(section).toString();

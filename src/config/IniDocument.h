@@ -41,6 +41,22 @@ public:
     // and has no line end: what a file cut off inside that line looks like.
     bool endsUnterminatedAt(const QString &section, const QString &key) const;
 
+    // Every line that is not blank or a comment, in file order, for checks
+    // that must see the whole text rather than look keys up: a section header
+    // (its trimmed name), a key (the trimmed names of its section and of the
+    // key; `first` when value() reads this line), or a line that the reading
+    // rules ignore (no '=' or a key before the first section). `line` counts
+    // from 1.
+    struct Entry {
+        enum class Type { Section, Key, Ignored };
+        Type type = Type::Ignored;
+        int line = 0;
+        QString section;
+        QString key;
+        bool first = false;
+    };
+    QList<Entry> entries() const;
+
     // Replaces the first occurrence of section/key in place, or appends the key
     // at the end of its section, or appends the section at the end of the text.
     // Line breaks inside value are written as single spaces, since a value is

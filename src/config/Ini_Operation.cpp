@@ -3,6 +3,7 @@
 #include "config/IniFile.h"
 
 #include <QList>
+#include <QSet>
 
 #include <utility>
 
@@ -30,6 +31,45 @@ const QList<std::pair<QString, QString>> &Ini_Operation::parameterSetKeys()
         return k;
     }();
     return keys;
+}
+
+namespace {
+
+// Folded "section" and "section\nkey" names of every key the program keeps.
+const QSet<QString> &programNames()
+{
+    static const QSet<QString> names = [] {
+        QList<std::pair<QString, QString>> keys = Ini_Operation::parameterSetKeys();
+        keys << std::pair{QStringLiteral("COM"), QStringLiteral("para")}
+             // A device path that no port number names.
+             << std::pair{QStringLiteral("COM"), QStringLiteral("device")}
+             << std::pair{QStringLiteral("LOGDIRPATH"), QStringLiteral("path")}
+             << std::pair{QStringLiteral("CSVPATH"), QStringLiteral("path")}
+             << std::pair{QStringLiteral("Y"), QStringLiteral("para")}
+             << std::pair{QStringLiteral("FASTREAD"), QStringLiteral("para")};
+        QSet<QString> n;
+        for (const auto &[section, key] : keys) {
+            n.insert(IniDocument::foldName(section));
+            n.insert(IniDocument::foldName(section) + QLatin1Char('\n') +
+                     IniDocument::foldName(key));
+        }
+        return n;
+    }();
+    return names;
+}
+
+} // namespace
+
+bool Ini_Operation::isProgramKey(const QString &section, const QString &key)
+{
+    return programNames().contains(IniDocument::foldName(section) + QLatin1Char('\n') +
+                                   IniDocument::foldName(key));
+}
+
+bool Ini_Operation::isProgramSection(const QString &section)
+{
+    return !section.contains(QLatin1Char('\n')) &&
+           programNames().contains(IniDocument::foldName(section));
 }
 
 void Ini_Operation::setWorkingFile(const QString &path)

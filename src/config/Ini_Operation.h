@@ -38,6 +38,14 @@ public:
     // The keys of a full parameter set (section, key), in the order they are
     // checked: SEN0-3, UNI, BEEP, LIT, LOG, FAN, PATTERN0-9, STEP0-99.
     static const QList<std::pair<QString, QString>> &parameterSetKeys();
+    // Whether section/key (matched without regard to case) is one the
+    // program keeps in the working file: the parameter set and the
+    // program's own settings (port, log folder, CSV output, graph range,
+    // fast read). A configuration set is a copy of that file, so these are
+    // the only keys a set may hold: a key the program writes must be listed
+    // here, or a set saved with it no longer opens.
+    static bool isProgramKey(const QString &section, const QString &key);
+    static bool isProgramSection(const QString &section);
 
 private:
     QString m_workingFile;

@@ -1,6 +1,7 @@
 #include "config/IniDocument.h"
 #include "config/IniFile.h"
 #include "config/Ini_Operation.h"
+#include "shell/ConfigSet.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +10,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <condition_variable>
 #include <csignal>
+#include <fcntl.h>
+#include <mutex>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +38,72 @@ QByteArray readBytes(const QString &path)
 }
 
 const QString Err = QStringLiteral("ERR");
+
+// A configuration file as the program leaves it: the keys of a fresh start,
+// then the whole-set read's answers, then the CSV setting. `edits` change,
+// or (with a null value) leave out keys, `para` keys named by their section; with `stepsLast` the
+// [STEP] section ends the file.
+QByteArray programSet(const QList<std::pair<QString, QString>> &edits = {}, bool stepsLast = false)
+{
+    QList<std::tuple<QString, QString, QString>> keys{
+        {"LOGDIRPATH", "path", "/home/user/krm"}, {"COM", "para", "1"}, {"Y", "para", "160 -60"}};
+    auto add = [&keys](const char *section, const QString &key, const QString &value) {
+        keys.append({QString::fromLatin1(section), key, value});
+    };
+    add("SEN", "SEN0", "1 +150.00 -050.00 +000.00 100.00");
+    add("SEN", "SEN1", "1 +150.00 -050.00 +000.00 100.00");
+    add("SEN", "SEN2", "1 +080 +000 +000");
+    add("SEN", "SEN3", "1 +100 +000 +000");
+    for (const char *s : {"UNI", "BEEP", "LIT", "LOG", "FAN"})
+        add(s, "para", QString::fromLatin1(s) == "UNI" ? "3.0 8" : "1");
+    for (int n = 0; n < 10; ++n)
+        add("PATTERN", QStringLiteral("PATTERN%1").arg(n), n ? "" : "1 0 0 2");
+    for (int n = 0; n < 100; ++n)
+        add("STEP", QStringLiteral("STEP%1").arg(n),
+            n < 3 ? QStringLiteral("0 0 0 +0%1.00 00:00:30").arg(40 + 10 * n) : "* * * * *");
+    if (!stepsLast)
+        add("CSVPATH", "path", "0 C:\\");
+    IniDocument doc;
+    for (const auto &[section, key, value] : keys) {
+        const auto edit = std::find_if(edits.cbegin(), edits.cend(), [&](const auto &e) {
+            return e.first == key || (key == QLatin1String("para") && e.first == section);
+        });
+        if (edit == edits.cend())
+            doc.setValue(section, key, value);
+        else if (!edit->second.isNull())
+            doc.setValue(section, key, edit->second);
+    }
+    return doc.serialize();
+}
+
+// ConfigSet::open as a user: root reads any file whatever its mode, so as
+// root the open runs in a child that has given root up first.
+QString openAsUser(const QString &path, const QString &working)
+{
+    if (::geteuid() != 0)
+        return ConfigSet::open(path, working).message;
+    int out[2];
+    if (::pipe(out) != 0)
+        return QStringLiteral("<no pipe>");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        const QByteArray message = ::setgid(65534) == 0 && ::setuid(65534) == 0
+                                       ? ConfigSet::open(path, working).message.toUtf8()
+                                       : QByteArray("<still root>");
+        const ssize_t written = ::write(out[1], message.constData(), size_t(message.size()));
+        ::_exit(written == message.size() ? 0 : 1);
+    }
+    ::close(out[1]);
+    QByteArray got;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        got.append(buffer, n);
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return QString::fromUtf8(got);
+}
 
 } // namespace
 
@@ -64,6 +137,11 @@ private slots:
     void readsFromFilenameWritesToWorkingFile();
     void iniCheck_data();
     void iniCheck();
+
+    void openSet_data();
+    void openSet();
+    void openWhatIsNoSet_data();
+    void openWhatIsNoSet();
 
 private:
     QString path(const QString &name = QStringLiteral("KRM.ini")) const
@@ -560,6 +638,141 @@ void tst_config::iniCheck()
 
     op.Filename = path(QStringLiteral("absent.ini"));
     QVERIFY(!op.IniCheck());
+}
+
+// "開く": a set passes the ranges of the settings window and holds nothing
+// but the program's own keys, or it is refused naming the first key that
+// fails; the working file changes only when it opens.
+void tst_config::openSet_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("named"); // empty: opens
+    using Edits = QList<std::pair<QString, QString>>;
+    auto row = [](const char *name, const QByteArray &content, const QString &named = {}) {
+        QTest::newRow(name) << content << named;
+    };
+    row("written by the program", programSet());
+    // Typed forms: "*" limits, an empty offset stored as 0, whole numbers.
+    row("written by the settings window", programSet(Edits{{"SEN1", "0 * 20.05 0 95.00"},
+                                                           {"SEN2", "1 * 0 -10"},
+                                                           {"SEN3", "1 100 99 +003"},
+                                                           {"UNI", "3.5 9"},
+                                                           {"FAN", "2"},
+                                                           {"LOG", "5"}}));
+    row("section twice", programSet() + "[COM]\r\ndevice=/dev/ttyUSB0\r\n[FASTREAD]\r\npara=1\r\n",
+        "[COM]");
+    QByteArray ownKeys = programSet();
+    ownKeys.replace("[COM]\r\npara=1\r\n", "[com]\r\npara=1\r\nDevice=/dev/ttyUSB0\r\n");
+    row("the program's own keys", ownKeys + "[FASTREAD]\r\npara=1\r\n");
+    row("unit 99 A", programSet(Edits{{"UNI", "2.0 99"}}), "[UNI] para");
+    row("sensor limits 999.99", programSet(Edits{{"SEN0", "1 +999.99 -999.99 +000.00 100.00"}}),
+        "[SEN] SEN0");
+    row("lower above upper", programSet(Edits{{"SEN3", "1 +050 +060 +000"}}), "[SEN] SEN3");
+    row("beep far out", programSet(Edits{{"BEEP", "99999999999999999999"}}), "[BEEP] para");
+    row("fan 7", programSet(Edits{{"FAN", "7"}}), "[FAN] para");
+    row("sensor missing", programSet(Edits{{"SEN2", QString()}}), "[SEN] SEN2");
+    QByteArray junk = programSet() + "[JUNK]\r\n";
+    for (int i = 0; i < 90000; ++i)
+        junk += "k" + QByteArray::number(i) + "=1\r\n";
+    row("90 000 junk keys", junk, "[JUNK]");
+    QByteArray step100 = programSet();
+    step100.replace("STEP99=* * * * *\r\n", "STEP99=* * * * *\r\nSTEP100=\r\n");
+    row("step 100", step100, "[STEP] STEP100");
+    QByteArray twice = programSet();
+    twice.replace("SEN1=", "SEN0=1 +150.00 -050.00 +000.00 100.00\r\nSEN1=");
+    row("key twice", twice, "[SEN] SEN0");
+    const QByteArray stray = programSet() + "garbage\r\n";
+    row("stray line", stray, QStringLiteral("%1行目").arg(stray.count('\n')));
+    // The last line without its line end: what no cut can leave opens.
+    row("no line end after the CSV setting", programSet().chopped(2));
+    row("no line end after the last step", programSet({}, true).chopped(2));
+    row("no line end after a held step",
+        programSet(Edits{{"STEP99", "0 0 0 +040.00 00:00:30"}}, true).chopped(2));
+    row("cut inside the last step",
+        programSet(Edits{{"STEP99", "0 0 0 +040.00 00:00:30"}}, true).chopped(3), "[STEP] STEP99");
+    row("cut after the last key", programSet(Edits{{"STEP99", ""}}, true).chopped(2),
+        "[STEP] STEP99");
+}
+
+void tst_config::openSet()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, named);
+    const QByteArray working = programSet(QList<std::pair<QString, QString>>{{"BEEP", "0"}});
+    writeBytes(path(), working);
+    writeBytes(path(QStringLiteral("set.ini")), content);
+    const ConfigSet::Result r = ConfigSet::open(path(QStringLiteral("set.ini")), path());
+    QCOMPARE(r.message,
+             named.isEmpty()
+                 ? QString()
+                 : QStringLiteral("ファイルの読み込みに失敗しました。\n"
+                                  "ファイルが破損しているか存在しない可能性があります。\n"
+                                  "問題のある項目：") +
+                       named);
+    QCOMPARE(r.opened, named.isEmpty());
+    QCOMPARE(readBytes(path()), r.opened ? content : working);
+}
+
+// What is not a readable regular file is refused without being read: a pipe
+// must not hold the program until something writes to it.
+void tst_config::openWhatIsNoSet_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    const QString damaged = QStringLiteral("ファイルが破損しているか存在しない可能性があります。");
+    QTest::newRow("missing") << "missing" << damaged;
+    QTest::newRow("folder") << "folder" << ConfigSet::notAFileMessage();
+    QTest::newRow("pipe") << "pipe" << ConfigSet::notAFileMessage();
+    QTest::newRow("device") << "device" << ConfigSet::notAFileMessage();
+    QTest::newRow("not readable") << "unreadable" << ConfigSet::noPermissionMessage();
+}
+
+void tst_config::openWhatIsNoSet()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QByteArray working = programSet();
+    writeBytes(path(), working);
+    QString set = path(QStringLiteral("set.ini"));
+    if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(set));
+    else if (kind == QLatin1String("pipe"))
+        QCOMPARE(::mkfifo(QFile::encodeName(set).constData(), 0600), 0);
+    else if (kind == QLatin1String("device"))
+        set = QStringLiteral("/dev/zero");
+    else if (kind == QLatin1String("unreadable"))
+        writeBytes(set, programSet());
+    QString message;
+    if (kind == QLatin1String("unreadable")) {
+        QVERIFY(QFile::setPermissions(set, {}));
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFile::permissions(m_dir->path()) |
+                                                         QFile::ExeOther | QFile::ReadOther));
+        message = openAsUser(set, path());
+    } else {
+        // Should the open block after all, a writer ends it, so the test
+        // fails instead of hanging.
+        std::mutex m;
+        std::condition_variable cv;
+        bool returned = false;
+        bool rescued = false;
+        std::thread guard([&] {
+            std::unique_lock lock(m);
+            if (!cv.wait_for(lock, std::chrono::seconds(60), [&] { return returned; })) {
+                rescued = true;
+                ::close(::open(QFile::encodeName(set).constData(), O_WRONLY | O_NONBLOCK));
+            }
+        });
+        message = ConfigSet::open(set, path()).message;
+        {
+            std::lock_guard lock(m);
+            returned = true;
+        }
+        cv.notify_one();
+        guard.join();
+        QVERIFY(!rescued);
+    }
+    QCOMPARE(message, QStringLiteral("ファイルの読み込みに失敗しました。\n") + reason);
+    QCOMPARE(readBytes(path()), working);
 }
 
 QTEST_GUILESS_MAIN(tst_config)

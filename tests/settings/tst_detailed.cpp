@@ -7,6 +7,7 @@
 
 #include "settings/DetailedSettings.h"
 #include "settings/frmDetailed_setting.h"
+#include "shell/ConfigSet.h"
 #include "shell/ShellFixture.h"
 
 #include <QCheckBox>
@@ -222,10 +223,15 @@ void tst_Detailed::written()
 {
     QTemporaryDir home;
     ini().setWorkingFile(home.filePath(QStringLiteral("KRM.ini")));
+    QVERIFY(ShellFixture::writeCompleteConfig(ini().workingFile()));
     const DS::Values v = validValues(home.path());
     const Applied a = apply(v);
 
     QVERIFY2(a.result.ok, qPrintable(a.result.message));
+    // A set saved now opens again: "開く" takes what this window writes.
+    QFile saved(ini().workingFile());
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(ConfigSet::check(saved.readAll()).ok);
     QCOMPARE(a.state.flg_i, 0);
     QCOMPARE(readBack(QStringLiteral("FAN")), QStringLiteral("2"));
     QCOMPARE(readBack(QStringLiteral("LIT")), QStringLiteral("0"));
@@ -416,15 +422,6 @@ KRM2200 *portless(ShellFixture &fx)
     return w;
 }
 
-// The shared test configuration has SENSOR1/2 limits outside this window's
-// ranges; these are inside.
-void validSensorLimits()
-{
-    ini().IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN2"),
-                   QStringLiteral("1 +100.00 +000.00 +000.00"));
-    ini().IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN3"), QStringLiteral("1 +090 +010 *"));
-}
-
 bool loaded(KRM2200 *w)
 {
     return w->isLoaded(QStringLiteral("frmDetailed_setting"));
@@ -566,7 +563,6 @@ void tst_Detailed::okOffersWrite()
     ShellFixture fx;
     QVERIFY(fx.startSim());
     KRM2200 *w = fx.readyWindow();
-    validSensorLimits();
     frmDetailed_setting *f = openSettings(w);
     f->Ulimit_t.at(0)->setText(QStringLiteral("120.05"));
     f->O_v.at(1)->click();
@@ -621,7 +617,6 @@ void tst_Detailed::closedByToolbarWrite()
     ShellFixture fx;
     QVERIFY(fx.startSim());
     KRM2200 *w = fx.readyWindow();
-    validSensorLimits();
     frmDetailed_setting *f = openSettings(w);
     f->Ulimit_t.at(0)->setText(upper);
     f->teikou_t->setText(teikou);
