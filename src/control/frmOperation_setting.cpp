@@ -348,22 +348,24 @@ void frmOperation_setting::closeEvent(QCloseEvent *event)
     if (!m_closing) {
         m_closing = true;
         if (m_state.flg_d) {
+            // Asked only by the toolbar's write. Whatever keeps the rows
+            // from being registered ("いいえ" here, or to 登録確認) stops the
+            // write and leaves the editor open with every box as typed:
+            // closing it would throw away what the operator typed.
+            bool keep = true;
             if (question(QStringLiteral("変更内容が更新されていない可能性があります。\r\n"
                                         "更新して書き込みますか？"),
                          QStringLiteral("動作設定確認"), true)) {
                 // The write that closes the window follows: no second offer.
                 PatternEditor::Registration result{};
                 run([this, &result] { result = m_editor.RegisterPatterns(false); });
-                // Kept the rows rather than lose some: nothing is written,
-                // and the editor stays open with every box as typed.
-                if (result == PatternEditor::Registration::Declined) {
-                    m_state.flg_d = false;
-                    m_closing = false;
-                    event->ignore();
-                    return;
-                }
-            } else {
+                keep = result == PatternEditor::Registration::Declined;
+            }
+            if (keep) {
                 m_state.flg_d = false;
+                m_closing = false;
+                event->ignore();
+                return;
             }
         }
     }

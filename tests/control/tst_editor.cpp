@@ -880,18 +880,17 @@ void tst_editor::popupAndCloseQuestion()
     QTest::mouseClick(f->Stepdel_c, Qt::LeftButton);
     QVERIFY(!f->O_go[1]->isHidden());
 
-    // The write closes the editor and asks; No stops the write.
+    // The write asks; No stops the write and keeps the editor as typed.
+    typeStep(f, 2, 0, QStringLiteral("60"), QStringLiteral("30"));
     fx.dialogs->answerQuestion(false);
     fx.sim->clearReceivedCommands();
     w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
     QCOMPARE(fx.dialogs->questions().last().title, QStringLiteral("動作設定確認"));
-    QVERIFY(!w->isLoaded(QStringLiteral("frmOperation_setting")));
+    QCOMPARE(w->loadedWindow(QStringLiteral("frmOperation_setting")), f);
+    QCOMPARE(f->mond_t[2]->text(), QStringLiteral("60"));
     QVERIFY(fx.commands().isEmpty());
 
     // Yes registers what the window shows, then writes it.
-    f = openEditor(w);
-    QVERIFY(f);
-    typeStep(f, 2, 0, QStringLiteral("60"), QStringLiteral("30"));
     fx.dialogs->answerQuestion(true);
     w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
     QVERIFY(fx.commands().contains(QStringLiteral("MKP 0 1 0 0 2")));
