@@ -69,8 +69,11 @@ void frmAlarm::reject()
 
 void frmAlarm::closeEvent(QCloseEvent *event)
 {
-    if (m_main)
+    if (m_main) {
         m_main->setEnabled(true);
+        // The keys go back to the main window, where ACLR is.
+        m_main->activateWindow();
+    }
     event->accept();
     Q_EMIT acknowledged();
 }

@@ -30,6 +30,7 @@
 #include "shell/frmToppage.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
@@ -362,7 +363,7 @@ void KRM2200::buildToolbar()
     // Alarm clear and stop are enabled by the status handling and the graph.
     m_toolButtons.value(QStringLiteral("ACLR"))->setEnabled(false);
     m_toolButtons.value(QStringLiteral("STOP"))->setEnabled(false);
-    ToolbarKeys::attach(Toolbar1);
+    ToolbarKeys::attach(Toolbar1, m_mdi);
 }
 
 void KRM2200::registerShellWindows()
@@ -635,7 +636,16 @@ void KRM2200::closeSplashStart()
     if (m_splashStart) {
         m_splashStart->close();
         delete m_splashStart.data();
+        takeKeyboardBack();
     }
+}
+
+void KRM2200::takeKeyboardBack()
+{
+    // A splash or progress window that had the keyboard leaves it with no
+    // window where no window manager hands it on; the keys belong here then.
+    if (isVisible() && !QApplication::activeWindow())
+        activateWindow();
 }
 
 void KRM2200::openSplashrw(const QString &label)
@@ -656,6 +666,7 @@ void KRM2200::closeSplashrw()
     if (m_splashrw) {
         m_splashrw->close();
         delete m_splashrw.data();
+        takeKeyboardBack();
     }
 }
 

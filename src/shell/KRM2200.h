@@ -222,6 +222,7 @@ private:
     void closeSplashStart();
     void openSplashrw(const QString &label);
     void closeSplashrw();
+    void takeKeyboardBack();
 
     void toolbarRead();
     void toolbarWrite();

@@ -2,21 +2,31 @@
 
 #include <QObject>
 
+class QMdiArea;
 class QToolBar;
+class QWidget;
 
 // Lets the keyboard reach a toolbar: its buttons take the focus with Tab,
 // and once one has it the arrow keys move along the bar (Home and End to its
-// ends), skipping buttons that are disabled or hidden.
+// ends), skipping buttons that are disabled or hidden. Tab keeps to a
+// sub-window of the work area, going round inside it; here it goes on to the
+// bar instead of going round, and from the bar into the active sub-window,
+// so that Tab alone reaches every command.
 class ToolbarKeys : public QObject {
     Q_OBJECT
 public:
     // Applies to the buttons `bar` holds now; the helper belongs to the bar.
-    static void attach(QToolBar *bar);
+    static void attach(QToolBar *bar, QMdiArea *area);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    explicit ToolbarKeys(QToolBar *bar);
+    ToolbarKeys(QToolBar *bar, QMdiArea *area);
+    bool arrowKey(QObject *button, int key);
+    bool tabKey(QWidget *from, bool forward);
+    bool focusBar(bool first);
+
     QToolBar *m_bar;
+    QMdiArea *m_area;
 };
