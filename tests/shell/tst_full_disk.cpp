@@ -96,12 +96,12 @@ struct Rig {
         besideTarget = filesIn(QFileInfo(path).absolutePath());
     }
 
-    // A file on the disk whose last page lacks `room` bytes of being full,
-    // so that a longer write first fits in part.
+    // A file on the disk whose last page has `room` bytes left, so that a
+    // longer write first fits in part.
     QString fileWithRoom(const QString &name, qint64 room)
     {
         const qint64 page = ::sysconf(_SC_PAGESIZE);
-        const QString path = disk + QLatin1Char('/') + name;
+        QString path = disk + QLatin1Char('/') + name;
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile f(path);
         f.open(QIODevice::WriteOnly);
