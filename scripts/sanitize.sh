@@ -13,8 +13,9 @@ krm_build build-asan -DKRM_SANITIZE=ON -DKRM_BUILD_BENCH=OFF
 
 supp="$PWD/scripts/lsan.supp"
 # Errors stop the process at once (the build also sets
-# -fno-sanitize-recover=all), with a stack, and the test fails.
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1:strict_string_checks=1"
+# -fno-sanitize-recover=all), with a stack, and the test fails. A system
+# library's own fault is suppressed by name (scripts/asan.supp).
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1:strict_string_checks=1:suppressions=$PWD/scripts/asan.supp"
 # Leaks are checked: a window or buffer the program forgets to free is a real
 # fault, and Qt itself leaves nothing behind at exit on this platform; the
 # few system-library caches that live until exit are suppressed by name.
