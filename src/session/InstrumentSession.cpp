@@ -184,8 +184,6 @@ InstrumentSession::WriteResult InstrumentSession::writeSet(bool verify)
         m_link->SendCommand(QStringLiteral("err"), QString(), 0);
         SerialLink::WaitSeconds(0.5);
     }
-    Ini_Operation &cfg = ini();
-    const SetVerify::Values written = SetVerify::snapshot(cfg);
     // A write that stopped part-way (a fault, or no "SAVE") is a failure even
     // when the link itself is healthy.
     const bool ok = m_transfer->WriteAllSettings() && m_link->CommOk();
@@ -197,33 +195,14 @@ InstrumentSession::WriteResult InstrumentSession::writeSet(bool verify)
         return result;
     }
     result.kind = WriteResult::Kind::Written;
-    if (!verify)
+    if (!verify && !SetVerify::enabled(ini()))
         return result;
 
-    // The read stores what it reads: into a scratch copy, so the working
-    // file keeps what the user wrote even where the instrument differs.
-    const QString working = cfg.workingFile();
-    const QString scratch = working + QStringLiteral(".verify");
-    QFile::remove(scratch);
-    if (!copyFileAtomically(working, scratch)) {
-        result.kind = WriteResult::Kind::NoAnswer;
-        result.detail = retry;
-        return result;
-    }
-    cfg.setWorkingFile(scratch);
-    const bool read = readSet(true);
-    const SetVerify::Values readBack = SetVerify::snapshot(cfg);
-    cfg.setWorkingFile(working);
-    QFile::remove(scratch);
-    if (!read) {
-        result.kind = WriteResult::Kind::NoAnswer;
-        result.detail = retry;
-        return result;
-    }
-    result.differing = SetVerify::differingKeys(written, readBack);
-    if (!result.differing.isEmpty()) {
-        result.kind = WriteResult::Kind::Differs;
-        result.detail = SetVerify::differsText(result.differing);
+    const SetVerify::ReadBack check = SetVerify::checkWritten(*m_link, *m_parsers, ini());
+    result.differing = check.differing;
+    if (!check.same()) {
+        result.kind = check.read ? WriteResult::Kind::Differs : WriteResult::Kind::NoAnswer;
+        result.detail = SetVerify::checkText(check);
     }
     return result;
 }

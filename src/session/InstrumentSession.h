@@ -94,10 +94,9 @@ public:
         QStringList refused;   // commands the instrument refused
         QStringList differing; // keys whose read-back differs
     };
-    // The whole-set write of "本体書込". With `verify` the set is read back
-    // (fast: it falls back to the normal read, so it answers whenever that
-    // would) into a scratch copy of the working file, which keeps what was
-    // written, and compared key by key.
+    // The whole-set write of "本体書込". With `verify`, or when the settings
+    // ask for it, the set is read back and compared key by key
+    // (SetVerify::checkWritten).
     WriteResult writeSet(bool verify);
 
     // ---- status ----

@@ -1,7 +1,14 @@
 #include "session/SetVerify.h"
 
 #include "config/Ini_Operation.h"
+#include "config/Parameter.h"
+#include "link/Reception_Show.h"
+#include "link/SerialLink.h"
+#include "link/SettingsTransfer.h"
+#include "settings/DetailedSettings.h"
+#include "shell/FileCopy.h"
 
+#include <QFile>
 #include <QHash>
 
 #include <cmath>
@@ -131,9 +138,52 @@ QStringList differingKeys(const Values &written, const Values &readBack)
     return keys;
 }
 
+bool enabled(const Ini_Operation &ini)
+{
+    return ini.IniRead(QLatin1String(DetailedSettings::VerifySection),
+                       QLatin1String(DetailedSettings::VerifyKey)) == QLatin1String("1");
+}
+
+ReadBack checkWritten(SerialLink &link, Reception_Show &parsers, Ini_Operation &ini)
+{
+    ReadBack check;
+    const QString working = ini.workingFile();
+    const Values written = snapshot(ini);
+    const QString scratch = working + QStringLiteral(".verify");
+    QFile::remove(scratch);
+    if (!copyFileAtomically(working, scratch))
+        return check;
+    parsers.resetAll();
+    param().ResetReplyBuffers();
+    link.discardInput();
+    ini.setWorkingFile(scratch);
+    // A transfer of its own: the program's keeps its read mode and its view.
+    SettingsTransfer transfer(link, parsers, param(), ini);
+    transfer.setFastRead(true);
+    bool all_flg = true;
+    transfer.ReadAllSettings(all_flg);
+    check.read = all_flg && link.CommOk();
+    const Values readBack = snapshot(ini);
+    ini.setWorkingFile(working);
+    QFile::remove(scratch);
+    if (check.read)
+        check.differing = differingKeys(written, readBack);
+    return check;
+}
+
 QString differsText(const QStringList &keys)
 {
     return QStringLiteral("書き込んだ値と本体の値が異なります：") + keys.join(QStringLiteral("、"));
+}
+
+QString checkText(const ReadBack &check)
+{
+    if (!check.read)
+        return QStringLiteral("照合のための読み込みに失敗しました。"
+                              "本体との接続を確認し、再度実行してください。");
+    if (!check.differing.isEmpty())
+        return differsText(check.differing);
+    return QStringLiteral("書き込んだ値は本体の値と一致しました。");
 }
 
 } // namespace SetVerify

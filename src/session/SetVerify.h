@@ -7,6 +7,8 @@
 #include <utility>
 
 class Ini_Operation;
+class Reception_Show;
+class SerialLink;
 
 // The check after a whole-set write: the set is read back from the instrument
 // and compared with what was written, key by key. The instrument keeps
@@ -31,7 +33,24 @@ bool sameSetting(const QString &name, const QString &written, const QString &rea
 // from `readBack` differs.
 QStringList differingKeys(const Values &written, const Values &readBack);
 
-// The message naming them, after the first sentence.
+// Whether the settings ask for the check after every "本体書込"
+// ("書込み後に照合する").
+bool enabled(const Ini_Operation &ini);
+
+struct ReadBack {
+    bool read = false;     // the whole set came back
+    QStringList differing; // keys whose value differs
+    bool same() const { return read && differing.isEmpty(); }
+};
+// After a whole-set write of the working file: the set read back (the fast
+// read, which falls back to the normal one) into a scratch copy of the
+// working file, so that the working file keeps what the user wrote, and
+// compared key by key with it.
+ReadBack checkWritten(SerialLink &link, Reception_Show &parsers, Ini_Operation &ini);
+
+// "書き込んだ値と本体の値が異なります：" and the keys.
 QString differsText(const QStringList &keys);
+// What the check found, as the sentence after "書き込み完了しました。".
+QString checkText(const ReadBack &check);
 
 } // namespace SetVerify

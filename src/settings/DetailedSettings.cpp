@@ -174,6 +174,8 @@ DetailedSettings::load(const std::function<QString(const QString &, const QStrin
     } else {
         v.csvIndex = 0;
     }
+    v.verifyAfterWrite =
+        read(QLatin1String(VerifySection), QLatin1String(VerifyKey)) == QLatin1String("1");
     return v;
 }
 
@@ -250,6 +252,11 @@ DetailedSettings::Result DetailedSettings::ApplySettings(const Values &values, C
     if (!write(QStringLiteral("LOG"), {}, QString::number(*interval) + kBlank))
         return fail(OtherPage, folderMessage());
     ctx.logInterval = *interval;
+    const QString verifySection = QLatin1String(VerifySection);
+    if ((values.verifyAfterWrite || cfg.IniRead(verifySection, QLatin1String(VerifyKey)) != kErr) &&
+        !write(verifySection, {},
+               values.verifyAfterWrite ? QStringLiteral("1") : QStringLiteral("0")))
+        return fail(OtherPage, folderMessage());
 
     // 6. Sensors, all checked before any is written.
     std::array<QString, SensorCount> records;

@@ -56,7 +56,13 @@ public:
         QString logFolder;
         int csvIndex = 0; // 0 未出力, 1 出力
         QString csvPath;
+        bool verifyAfterWrite = false; // 書込み後に照合する
     };
+
+    // Where "書込み後に照合する" is kept ("1" on). Written once it was chosen:
+    // a configuration that never had it keeps its keys as they were.
+    static constexpr const char *VerifySection = "WRITEVERIFY";
+    static constexpr const char *VerifyKey = "para";
 
     // The values the window shows when it opens. `appDir` is the program folder,
     // shown as the log folder when none is stored. `read(section, key)` answers

@@ -329,12 +329,18 @@ QWidget *frmDetailed_setting::buildOtherPage()
     logGrid->addWidget(folderFrame, 1, 0, 1, 2);
     logGrid->addWidget(programFrame, 2, 0, 1, 2);
 
+    // "本体書込" reads the set back and names every value the instrument
+    // holds otherwise.
+    ck_verify = new QCheckBox(QStringLiteral("書込み後に照合する"), page);
+    ck_verify->setObjectName(QStringLiteral("ck_verify"));
+
     auto *top = new QHBoxLayout;
     top->addWidget(beep);
     top->addWidget(lit);
     auto *layout = new QVBoxLayout(page);
     layout->addLayout(top);
     layout->addWidget(log);
+    layout->addWidget(ck_verify);
     layout->addStretch(1);
     return page;
 }
@@ -364,6 +370,7 @@ void frmDetailed_setting::showValues(const DetailedSettings::Values &v)
     csv_l->setToolTip(v.csvPath);
     csv_op.at(v.csvIndex)->setChecked(true);
     chooseCsv(v.csvIndex);
+    ck_verify->setChecked(v.verifyAfterWrite);
 }
 
 DetailedSettings::Values frmDetailed_setting::values() const
@@ -388,6 +395,7 @@ DetailedSettings::Values frmDetailed_setting::values() const
     v.logFolder = logFilename_l->text();
     v.csvIndex = std::max(0, m_csv->checkedId());
     v.csvPath = csv_l->text();
+    v.verifyAfterWrite = ck_verify->isChecked();
     return v;
 }
 

@@ -49,6 +49,7 @@ public:
     QLabel *csv_l = nullptr;
     QPushButton *csv_c = nullptr;
     QGroupBox *Frame_log2 = nullptr; // output device: kept hidden
+    QCheckBox *ck_verify = nullptr;  // 書込み後に照合する
     QPushButton *FAN_C = nullptr;
     QPushButton *Cancel_c = nullptr;
 

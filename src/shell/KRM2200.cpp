@@ -9,6 +9,7 @@
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 #include "logging/LoggingWindows.h"
+#include "session/SetVerify.h"
 #include "settings/SettingsWindows.h"
 #include "settings/frmDetailed_setting.h"
 #include "shell/AccessibleWidgets.h"
@@ -1255,10 +1256,20 @@ void KRM2200::toolbarWrite()
             // A write that stopped part-way (a fault, or no "SAVE") is a
             // failure even when the link itself is healthy.
             const bool written = m_transfer->WriteAllSettings();
-            ok = written && m_link->CommOk();
+            const bool sent = written && m_link->CommOk();
+            ok = sent;
+            QString done = QStringLiteral("書き込み完了しました。");
+            if (sent && SetVerify::enabled(ini())) {
+                // "書込み後に照合する": the set read back names what differs.
+                const SetVerify::ReadBack check =
+                    SetVerify::checkWritten(*m_link, *m_parsers, ini());
+                ok = check.same();
+                done += QLatin1Char('\n') + SetVerify::checkText(check);
+            }
             if (ok)
-                Dialogs::instance().message(this, QStringLiteral("書き込み完了しました。"),
-                                            QStringLiteral("完了"));
+                Dialogs::instance().message(this, done, QStringLiteral("完了"));
+            else if (sent)
+                Dialogs::instance().message(this, done, confirmTitle());
             else
                 Dialogs::instance().message(this,
                                             QStringLiteral("書き込み失敗しました。") +

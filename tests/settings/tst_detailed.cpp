@@ -258,6 +258,22 @@ void tst_Detailed::written()
     QVERIFY(z.result.ok);
     QCOMPARE(readBack(QStringLiteral("LOG")), QStringLiteral("1"));
     QCOMPARE(z.logInterval, 1);
+
+    // "書込み後に照合する" is stored once chosen, and loaded again.
+    const QString verify = QLatin1String(DS::VerifySection);
+    QCOMPARE(readBack(verify), QStringLiteral("ERR"));
+    for (const bool on : {true, false}) {
+        DS::Values checked = v;
+        checked.verifyAfterWrite = on;
+        QVERIFY(apply(checked).result.ok);
+        QCOMPARE(readBack(verify), on ? QStringLiteral("1") : QStringLiteral("0"));
+        const DS::Values loaded = DS::load(
+            [](const QString &section, const QString &key) {
+                return readBack(section, key.isEmpty() ? QStringLiteral("para") : key);
+            },
+            home.path());
+        QCOMPARE(loaded.verifyAfterWrite, on);
+    }
 }
 
 void tst_Detailed::csvOutput_data()

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -89,6 +90,8 @@ class tst_ToolbarE2E : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void writeCheckedByReadBack_data();
+    void writeCheckedByReadBack();
     void readAll_data();
     void readAll();
     void readWithSilentInstrument();
@@ -408,6 +411,56 @@ void tst_ToolbarE2E::stopControl()
     QVERIFY(w->menuItem(QStringLiteral("con"))->isEnabled());
     QVERIFY(!w->state().graph.stopEnabled);
     QVERIFY(w->state().graph.goEnabled);
+}
+
+void tst_ToolbarE2E::writeCheckedByReadBack_data()
+{
+    QTest::addColumn<bool>("instrumentDiffers");
+    QTest::newRow("the instrument holds what was written") << false;
+    QTest::newRow("the instrument keeps another step 1") << true;
+}
+
+void tst_ToolbarE2E::writeCheckedByReadBack()
+{
+    QFETCH(bool, instrumentDiffers);
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    ini().IniWrite(QStringLiteral("WRITEVERIFY"), QStringLiteral("para"), QStringLiteral("1"));
+    const QString step1 = ini().IniRead(QStringLiteral("STEP"), QStringLiteral("STEP1"));
+    if (instrumentDiffers) {
+        QObject::connect(fx.sim.get(), &PtyInstrument::commandReceived, w, [&fx](const QString &c) {
+            if (c == QLatin1String("SAVE"))
+                fx.sim->withEngine([](SimEngine &e) {
+                    e.setStepRecord(1, QStringLiteral("0 0 0 +041.00 00:00:30"));
+                });
+        });
+    }
+    QSignalSpy finished(w, &KRM2200::transferFinished);
+
+    w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
+
+    // The set is read back after "SAVE", and the working file keeps what the
+    // user wrote.
+    const QStringList commands = fx.commands();
+    QCOMPARE(commands.mid(commands.indexOf(QStringLiteral("SAVE")) + 1).value(0),
+             QStringLiteral("SEN 0"));
+    QVERIFY(commands.endsWith(QStringLiteral("LS 99 1")));
+    QCOMPARE(ini().IniRead(QStringLiteral("STEP"), QStringLiteral("STEP1")), step1);
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    const QString done = QStringLiteral("書き込み完了しました。\n");
+    if (instrumentDiffers) {
+        QCOMPARE(fx.dialogs->lastMessage().text,
+                 done + QStringLiteral("書き込んだ値と本体の値が異なります：STEP1"));
+        QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
+    } else {
+        QCOMPARE(fx.dialogs->lastMessage().text,
+                 done + QStringLiteral("書き込んだ値は本体の値と一致しました。"));
+        QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("完了"));
+    }
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), !instrumentDiffers);
+    QVERIFY(menuBarRestored(w));
 }
 
 QTEST_MAIN(tst_ToolbarE2E)
