@@ -328,25 +328,27 @@ void PtyInstrument::readInput()
             const QByteArray reply = m_engine.reply(line);
             if (reply.isEmpty())
                 continue;
-            // A pause before the answer line splits the reply in two.
-            qsizetype split = reply.size();
-            if (f.answerPauseMs > 0) {
-                const qsizetype first = reply.indexOf('\r');
-                const qsizetype second = first < 0 ? -1 : reply.indexOf('\r', first + 1);
-                if (second >= 0)
-                    split = second + 1;
-            }
-            Chunk chunk;
-            chunk.data = reply.left(split);
-            chunk.startNs = qMax(heardNs + qint64(f.lateFirstCharMs) * 1000000LL, m_lineFreeNs);
-            m_lineFreeNs = chunk.startNs + byteNs * chunk.data.size();
-            m_out.push_back(chunk);
-            if (split < reply.size()) {
-                Chunk rest;
-                rest.data = reply.mid(split);
-                rest.startNs = m_lineFreeNs + qint64(f.answerPauseMs) * 1000000LL;
-                m_lineFreeNs = rest.startNs + byteNs * rest.data.size();
-                m_out.push_back(rest);
+            // A late acknowledgement splits the reply after its echo line, a
+            // pause before the answer line after its acknowledgement.
+            const qsizetype firstCr = reply.indexOf('\r');
+            const qsizetype secondCr = firstCr < 0 ? -1 : reply.indexOf('\r', firstCr + 1);
+            QList<std::pair<qsizetype, int>> pauses; // (where, milliseconds)
+            if (f.lateAckFor(line) && firstCr >= 0 && firstCr + 1 < reply.size())
+                pauses.append({firstCr + 1, f.lateAckMs});
+            if (f.answerPauseMs > 0 && secondCr >= 0 && secondCr + 1 < reply.size())
+                pauses.append({secondCr + 1, f.answerPauseMs});
+            qsizetype from = 0;
+            qint64 startNs = heardNs + qint64(f.lateFirstCharMs) * 1000000LL;
+            for (qsizetype i = 0; i <= pauses.size(); ++i) {
+                const qsizetype to = i < pauses.size() ? pauses.at(i).first : reply.size();
+                Chunk chunk;
+                chunk.data = reply.mid(from, to - from);
+                chunk.startNs = qMax(startNs, m_lineFreeNs);
+                m_lineFreeNs = chunk.startNs + byteNs * chunk.data.size();
+                m_out.push_back(chunk);
+                if (i < pauses.size())
+                    startNs = m_lineFreeNs + qint64(pauses.at(i).second) * 1000000LL;
+                from = to;
             }
         }
     }

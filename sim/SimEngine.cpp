@@ -119,7 +119,18 @@ bool SimFaults::any() const
 {
     return silent || lateFirstCharMs > 0 || dropShare > 0 || garbleShare > 0 ||
            cutAfterLines >= 0 || hangUpAfterCommands >= 0 || answerPauseMs > 0 || extraLines > 0 ||
-           deafAfterOpenMs > 0 || badEchoEvery > 0 || !refusedCommand.isEmpty();
+           deafAfterOpenMs > 0 || badEchoEvery > 0 || !refusedCommand.isEmpty() || lateAckMs > 0;
+}
+
+bool SimFaults::commandMatches(const QString &command, const QString &pattern)
+{
+    return command.startsWith(pattern) &&
+           (command.size() == pattern.size() || command.at(pattern.size()) == QLatin1Char(' '));
+}
+
+bool SimFaults::lateAckFor(const QString &command) const
+{
+    return lateAckMs > 0 && (lateAckCommand.isEmpty() || commandMatches(command, lateAckCommand));
 }
 
 bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
@@ -170,6 +181,15 @@ bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
         return count(faults.hangUpAfterCommands, 0);
     if (mode == QLatin1String("pause"))
         return count(faults.answerPauseMs, -1);
+    if (mode == QLatin1String("lateok")) {
+        const qsizetype colon2 = arg.indexOf(QLatin1Char(':'));
+        const QString ms = colon2 < 0 ? arg : arg.left(colon2);
+        if (!isDigits(ms))
+            return fail(QStringLiteral("lateok needs a whole number: %1").arg(option));
+        faults.lateAckMs = ms.toInt();
+        faults.lateAckCommand = colon2 < 0 ? QString() : arg.mid(colon2 + 1);
+        return true;
+    }
     if (mode == QLatin1String("extra"))
         return count(faults.extraLines, -1);
     if (mode == QLatin1String("deaf"))
@@ -279,8 +299,7 @@ QByteArray SimEngine::reply(const QString &command)
     if (m_faults.silent)
         return {};
     const QString &refused = m_faults.refusedCommand;
-    if (!refused.isEmpty() && command.startsWith(refused) &&
-        (command.size() == refused.size() || command.at(refused.size()) == QLatin1Char(' ')))
+    if (!refused.isEmpty() && SimFaults::commandMatches(command, refused))
         return applyFaults(answer(command, false));
     return applyFaults(execute(command));
 }

@@ -30,6 +30,11 @@ struct SimFaults {
     // Pause before line 3 of every reply (the line with the answer): a slow
     // instrument, the first two lines at once and the answer later.
     int answerPauseMs = 0;
+    // Pause between the echo line and the acknowledgement ("OK" or "NG") of
+    // every reply, or only of the replies to lateAckCommand when it is set:
+    // an instrument that takes its time to carry a command out.
+    int lateAckMs = 0;
+    QString lateAckCommand;
     // This many further lines after every reply ("EXTRA 1" ...).
     int extraLines = 0;
     // Commands heard within this many milliseconds of a client opening the
@@ -46,10 +51,14 @@ struct SimFaults {
     quint32 seed = 2200;
 
     bool any() const;
+    // Whether the acknowledgement of the reply to `command` comes late.
+    bool lateAckFor(const QString &command) const;
+    // Whether `command` is `pattern`, or `pattern` followed by a blank and more.
+    static bool commandMatches(const QString &command, const QString &pattern);
     // Applies one option text: "silent", "late:MS", "drop:SHARE", "garble:SHARE",
-    // "cut:LINES", "hangup[:COMMANDS]", "pause:MS", "extra:LINES", "deaf:MS", "badecho:N",
-    // "ng:COMMAND", "seed:N", "none". A share above 1 is read as a percentage. Returns false (and a
-    // reason) for an unknown or bad text.
+    // "cut:LINES", "hangup[:COMMANDS]", "pause:MS", "lateok:MS[:COMMAND]", "extra:LINES",
+    // "deaf:MS", "badecho:N", "ng:COMMAND", "seed:N", "none". A share above 1 is read as a
+    // percentage. Returns false (and a reason) for an unknown or bad text.
     static bool apply(const QString &option, SimFaults &faults, QString *error = nullptr);
 };
 

@@ -44,6 +44,7 @@ int main(int argc, char *argv[])
         QStringLiteral("fault"),
         QStringLiteral("Fault mode (repeatable): silent, late:MS, drop:SHARE, garble:SHARE, "
                        "cut:LINES, hangup[:COMMANDS], pause:MS (before the answer line), "
+                       "lateok:MS[:COMMAND] (between the echo and OK), "
                        "extra:LINES (after every reply), deaf:MS (after the device is opened), "
                        "badecho:N (every Nth echo), ng:COMMAND (refused), seed:N."),
         QStringLiteral("MODE[:ARG]"));

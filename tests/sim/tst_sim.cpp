@@ -130,6 +130,7 @@ private Q_SLOTS:
     void ptySurvivesReopen();
     void ptyPacing();
     void ptyLateFirstChar();
+    void ptyLateAcknowledgement();
     void ptyHangUp();
     void ptyDeafAfterOpen();
 
@@ -554,6 +555,9 @@ void tst_Sim::faultOptions_data()
     QTest::newRow("deaf") << "deaf:250" << true;
     QTest::newRow("refused without a command") << "ng" << false;
     QTest::newRow("bad echo without a count") << "badecho:x" << false;
+    QTest::newRow("late OK") << "lateok:40" << true;
+    QTest::newRow("late OK of one command") << "lateok:40:FAN 1" << true;
+    QTest::newRow("late OK without time") << "lateok::FAN 1" << false;
 }
 
 void tst_Sim::faultOptions()
@@ -638,6 +642,24 @@ void tst_Sim::ptyLateFirstChar()
     t.start();
     send(fd, "LIT");
     QCOMPARE(readLines(fd, 3, 5000), QByteArray("LIT\rOK\r1\r"));
+    QVERIFY(t.elapsed() >= 300);
+    ::close(fd);
+}
+
+// The acknowledgement comes a while after the echo, for the named command.
+void tst_Sim::ptyLateAcknowledgement()
+{
+    PtyInstrument sim;
+    QVERIFY(sim.start());
+    SimFaults f;
+    QVERIFY(SimFaults::apply("lateok:300:FAN", f));
+    sim.setFaults(f);
+    const int fd = openRaw(sim.devicePath());
+    QElapsedTimer t;
+    t.start();
+    send(fd, "FAN 1");
+    QCOMPARE(readLines(fd, 1, 5000), QByteArray("FAN 1\r"));
+    QCOMPARE(readLines(fd, 1, 5000), QByteArray("OK\r"));
     QVERIFY(t.elapsed() >= 300);
     ::close(fd);
 }
