@@ -171,6 +171,7 @@ void SerialLink::writeLine(const QString &text)
     const QByteArray bytes = text.toLatin1() + '\r';
     m_port.write(bytes);
     m_port.flush();
+    m_sentAt.start();
     m_bytesSent += bytes.size();
 }
 
@@ -186,6 +187,9 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
     m_held.clear();
     m_heldLineStart = 0;
     m_lastPollTimedOut = false;
+    m_ack = Ack::None;
+    m_linesSinceSend = 0;
+    m_sentAt.invalidate();
 
     if (m_port.isOpen() && m_p.CommOk) {
         writeLine(text);
@@ -228,12 +232,34 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
     }
 
     if (delaySeconds != 0.0) {
-        if (answered)
+        if (answered) {
             waitForAnswer(delaySeconds, answered);
-        else
+        } else {
             WaitSeconds(delaySeconds);
+            // What has arrived by the end of the wait belongs to this reply,
+            // whether or not the event loop got round to it.
+            drain();
+        }
     }
     releaseHeld();
+}
+
+SerialLink::Ack SerialLink::awaitAck()
+{
+    for (;;) {
+        drain();
+        if (m_ack != Ack::None || !m_port.isOpen() || !m_sentAt.isValid())
+            return m_ack;
+        const qint64 left = FirstByteTimeoutMs - m_sentAt.elapsed();
+        if (left <= 0)
+            return m_ack;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (m_ack != Ack::None || !m_port.isOpen())
+            continue;
+        if (!m_port.waitForReadyRead(int(std::clamp<qint64>(left, 1, 5))) &&
+            m_port.error() != QSerialPort::TimeoutError)
+            WaitSeconds(0.001); // a failing port: no busy loop
+    }
 }
 
 void SerialLink::waitForAnswer(double seconds, const std::function<bool()> &answered)
@@ -371,6 +397,13 @@ void SerialLink::handleChar(QChar c)
         writeSystemLog('"' + m_LineBuffer.toLatin1() + "\"\r\n");
         const QString line = m_LineBuffer;
         m_LineBuffer.clear();
+        if (++m_linesSinceSend >= 2 && m_ack == Ack::None) {
+            const QString trimmed = line.trimmed();
+            if (trimmed == QLatin1String("OK"))
+                m_ack = Ack::Ok;
+            else if (trimmed == QLatin1String("NG"))
+                m_ack = Ack::Ng;
+        }
         Q_EMIT lineReceived(line);
         if (m_echoPending) {
             m_held.append(c);

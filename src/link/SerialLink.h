@@ -43,6 +43,18 @@ public:
                      const std::function<bool()> &answered = {});
     // Runs the event loop until the given time has passed.
     static void WaitSeconds(double seconds);
+
+    // The acknowledgement of the last command: the first "OK" or "NG" line
+    // received since it was sent, leaving out the very first line (its echo,
+    // or what is left of an earlier reply).
+    enum class Ack { None, Ok, Ng };
+    Ack lastAck() const { return m_ack; }
+    // Waits with events serviced until the last command's acknowledgement is
+    // in, or the first-reply limit, counted from its sending, is over; then
+    // takes in whatever has arrived. An instrument may acknowledge well after
+    // its echo, and the next command's discard of the input must not throw
+    // that away. Returns lastAck().
+    Ack awaitAck();
     // Runs the event loop until nothing was received for quietMs, or for at
     // most maxSeconds: lets the tail of a longer reply come in before the
     // line is handed to someone else.
@@ -151,6 +163,11 @@ private:
     bool m_drainQueued = false;
     bool m_lossQueued = false; // the close of a lost device is on its way
     bool m_lastPollTimedOut = false;
+    // Acknowledgement of the last command and the lines received since it
+    // was sent, and when it was sent.
+    Ack m_ack = Ack::None;
+    int m_linesSinceSend = 0;
+    QElapsedTimer m_sentAt;
     // Early-ending wait: characters held back until the echo line arrives.
     bool m_echoPending = false;
     QString m_echo;
