@@ -91,9 +91,9 @@ int main(int argc, char **argv)
     const double normalWall = lastWall;
     // The fast read's floor is the line time alone (the simulator answers as
     // soon as a command is heard, so the first-byte turnaround is nil). The
-    // waits it keeps (the settle delay of the "LOG 0 1" write, the quiet gap
-    // after the last answer) are printed beside it.
-    const double keptWaits = 0.06 + SerialLink::QuietGapMs / 1000.0;
+    // wait it keeps (the quiet gap after the last answer) is printed beside
+    // it.
+    const double keptWaits = SerialLink::QuietGapMs / 1000.0;
     transfer.setFastRead(true);
     measure("fast_read", 0.0, [&] {
         bool all_flg = true;

@@ -1,13 +1,23 @@
 #include "link/SettingsTransfer.h"
 
+#include "config/IniFile.h"
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
 #include "link/AnswerShape.h"
 #include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSaveFile>
+
 #include <algorithm>
 #include <functional>
+
+Q_LOGGING_CATEGORY(lcTransfer, "krm.link.transfer")
 
 namespace {
 
@@ -79,19 +89,58 @@ bool SettingsTransfer::fastReadOn() const
 void SettingsTransfer::ReadAllSettings(bool &all_flg)
 {
     if (fastReadOn()) {
-        if (readOnce(true))
+        ReadAnswers answers;
+        if (readOnce(true, answers)) {
+            if (!storeRead(answers))
+                failRead(all_flg);
             return;
+        }
         // Whatever made the fast read fail, the normal read runs at once and
         // only its failure counts: the fast read may end no worse. It starts
         // as a first read would, on the open port with the link healthy.
         m_link.markHealthy();
     }
-    if (!readOnce(false))
+    ReadAnswers answers;
+    if (!readOnce(false, answers) || !storeRead(answers))
         failRead(all_flg);
 }
 
-bool SettingsTransfer::readOnce(bool fast)
+bool SettingsTransfer::storeRead(const ReadAnswers &answers)
 {
+    // One replacement of the file for the whole set, on top of whatever the
+    // file holds now (events ran during the read).
+    const QString path = m_ini.workingFile();
+    std::optional<IniDocument> doc = IniFile::load(path);
+    if (!doc) {
+        if (path.isEmpty() || QFileInfo::exists(path)) {
+            qCWarning(lcTransfer) << "cannot read" << path << "to store the instrument's settings";
+            return false;
+        }
+        doc = IniDocument::parse(QByteArray());
+    }
+    for (const auto &[section, key, value] : answers.keys) {
+        if (!doc->setValue(section, key, value))
+            return false;
+    }
+    if (!IniFile::save(path, *doc)) {
+        qCWarning(lcTransfer) << "cannot store the instrument's settings in" << path;
+        return false;
+    }
+    std::copy(answers.sensors.begin(), answers.sensors.end(), m_p.SenPara.begin());
+    m_p.UniPara = answers.unit;
+    std::copy(answers.patterns.begin(), answers.patterns.end(), m_p.PatternPara.begin());
+    std::copy(answers.steps.begin(), answers.steps.end(), m_p.StepPara.begin());
+    // The file now holds what the instrument holds: there is no set of the
+    // user's left to write again.
+    clearUnfinishedWrite();
+    return true;
+}
+
+bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
+{
+    auto keep = [&answers](const QString &section, const QString &key, const QString &value) {
+        answers.keys.append({section, key, value});
+    };
     // In the fast read a query's wait ends once its parser has seen the end
     // of line 3, the line that holds the answer.
     auto lineThreeIn = [fast](const int &crCount) -> std::function<bool()> {
@@ -146,32 +195,33 @@ bool SettingsTransfer::readOnce(bool fast)
         if (m_view)
             m_view->setSensorPanel(n, panelText(n, f[1], f[2], f[3]));
         const QString record = reply.mid(2);
-        m_ini.IniWrite(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n), record);
-        m_p.SenPara[size_t(n)] = record;
+        keep(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n), record);
+        answers.sensors[size_t(n)] = record;
         m_parsers.resetSen();
         m_p.SenReply.clear();
     }
     progress(1);
 
+    const QString para = QStringLiteral("para");
     const QString uni = single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06);
     if (!AnswerShape::unit(uni)) {
         return false;
     }
-    m_ini.IniWritePara(QStringLiteral("UNI"), kEmpty, uni);
-    m_p.UniPara = uni;
+    keep(QStringLiteral("UNI"), para, uni);
+    answers.unit = uni;
 
     const QString beep = single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05);
     if (!AnswerShape::switchValue(QStringLiteral("BEEP"), beep)) {
         return false;
     }
-    m_ini.IniWritePara(QStringLiteral("BEEP"), kEmpty, beep);
+    keep(QStringLiteral("BEEP"), para, beep);
     progress(2);
 
     const QString lit = single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06);
     if (!AnswerShape::switchValue(QStringLiteral("LIT"), lit)) {
         return false;
     }
-    m_ini.IniWritePara(QStringLiteral("LIT"), kEmpty, lit);
+    keep(QStringLiteral("LIT"), para, lit);
     progress(3);
 
     const QString log = single(QStringLiteral("LOG"), m_parsers.LogCrCount, m_p.LogReply, 0.06);
@@ -179,9 +229,16 @@ bool SettingsTransfer::readOnce(bool fast)
         return false;
     }
     // The program always has the instrument log this way; the answer itself
-    // is not kept.
-    m_link.SendCommand(QStringLiteral("LOG 0 1"), kEmpty, 0.06);
-    m_ini.IniWritePara(QStringLiteral("LOG"), kEmpty, QStringLiteral("1 1"));
+    // is not kept. The fast read ends the wait on its acknowledgement, as
+    // the queries end theirs on the answer; either read takes a late one in
+    // before the next command discards the input.
+    const std::function<bool()> acknowledged = [this] {
+        return m_link.lastAck() != SerialLink::Ack::None;
+    };
+    m_link.SendCommand(QStringLiteral("LOG 0 1"), kEmpty, 0.06,
+                       fast ? acknowledged : std::function<bool()>());
+    m_link.awaitAck();
+    keep(QStringLiteral("LOG"), para, QStringLiteral("1 1"));
 
     single(QStringLiteral("FAN"), m_parsers.FanCrCount, m_p.FanReply, 0.06);
     if (m_p.FanReply == QLatin1String("0")) {
@@ -189,15 +246,17 @@ bool SettingsTransfer::readOnce(bool fast)
         m_p.FanReply = QStringLiteral("1");
         m_link.SendCommand(QStringLiteral("FAN 1"), kEmpty, 0);
         // Only the first character of its answer has arrived: let the rest
-        // come in before discarding it, or it would be counted as lines of
-        // the first pattern query and corrupt that record.
+        // come in, a late acknowledgement included, before discarding it, or
+        // it would be counted as lines of the first pattern query and corrupt
+        // that record.
         SerialLink::WaitSeconds(0.025);
+        m_link.awaitAck();
         m_link.discardInput();
     }
     if (!AnswerShape::switchValue(QStringLiteral("FAN"), m_p.FanReply)) {
         return false;
     }
-    m_ini.IniWritePara(QStringLiteral("FAN"), kEmpty, m_p.FanReply);
+    keep(QStringLiteral("FAN"), para, m_p.FanReply);
     progress(4);
 
     // Patterns and steps: one query per slot; the reply, trimmed, is the record.
@@ -212,8 +271,8 @@ bool SettingsTransfer::readOnce(bool fast)
             const QString record = reply.trimmed();
             if (reply.isEmpty() || !shaped(record))
                 return false;
-            m_ini.IniWrite(QString::fromLatin1(section),
-                           QString::fromLatin1(section) + QString::number(n), record);
+            keep(QString::fromLatin1(section), QString::fromLatin1(section) + QString::number(n),
+                 record);
             stored[n] = record;
             (m_parsers.*reset)();
             reply.clear();
@@ -222,10 +281,10 @@ bool SettingsTransfer::readOnce(bool fast)
         return true;
     };
     if (!records("LP %1 0", "LP", "PATTERN", 10, &Reception_Show::resetLp, m_parsers.LpCrCount,
-                 m_p.LpReply, m_p.PatternPara.data(), &AnswerShape::pattern,
+                 m_p.LpReply, answers.patterns.data(), &AnswerShape::pattern,
                  [](int n) { return 5 + 5 * n; }) ||
         !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_parsers.LsCrCount,
-                 m_p.LsReply, m_p.StepPara.data(), &AnswerShape::step,
+                 m_p.LsReply, answers.steps.data(), &AnswerShape::step,
                  [](int n) { return 50 + n; }))
         return false;
 
@@ -240,8 +299,10 @@ bool SettingsTransfer::readOnce(bool fast)
 QString SettingsTransfer::writeFailureDetail(const QString &retryHint) const
 {
     QString text;
+    if (!m_saved)
+        text = QStringLiteral("\n本体には一部の設定だけが書き込まれ、保存されていません。");
     if (!m_refused.isEmpty()) {
-        text = QStringLiteral("\n本体が受け付けなかったコマンド：");
+        text += QStringLiteral("\n本体が受け付けなかったコマンド：");
         for (qsizetype i = 0; i < std::min<qsizetype>(m_refused.size(), MaxRefusedNamed); ++i) {
             // Shown as sent, but one line of printable text whatever the
             // file held.
@@ -256,14 +317,57 @@ QString SettingsTransfer::writeFailureDetail(const QString &retryHint) const
             text += QStringLiteral("\nほか%1件").arg(m_refused.size() - MaxRefusedNamed);
     }
     if (m_refused.isEmpty() || m_writeStopped)
-        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + retryHint;
+        text += QStringLiteral("\n") + retryHint;
     return text;
+}
+
+QString SettingsTransfer::unfinishedWritePath() const
+{
+    const QString working = m_ini.workingFile();
+    if (working.isEmpty())
+        return {};
+    return QFileInfo(working).dir().filePath(QLatin1String(UnfinishedWriteName));
+}
+
+bool SettingsTransfer::unfinishedWrite() const
+{
+    const QString path = unfinishedWritePath();
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+void SettingsTransfer::clearUnfinishedWrite()
+{
+    const QString path = unfinishedWritePath();
+    if (!path.isEmpty() && QFileInfo::exists(path) && !QFile::remove(path))
+        qCWarning(lcTransfer) << "cannot remove" << path;
+}
+
+bool SettingsTransfer::markUnfinishedWrite()
+{
+    const QString path = unfinishedWritePath();
+    if (path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    const QByteArray text =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() +
+        QStringLiteral("本体書込開始").toUtf8() + "\r\n";
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(text) != text.size() || !file.commit()) {
+        qCWarning(lcTransfer) << "cannot record the write in" << path << file.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool SettingsTransfer::WriteAllSettings()
 {
     m_refused.clear();
     m_writeStopped = true;
+    m_saved = false;
+    // Kept until "SAVE" is acknowledged; the write goes on without it when
+    // it cannot be made, as it did before there was a record.
+    markUnfinishedWrite();
     auto progress = [this](int v) {
         if (m_view)
             m_view->setWriteProgress(v);
@@ -274,18 +378,17 @@ bool SettingsTransfer::WriteAllSettings()
         return completed && m_refused.isEmpty();
     };
     // Every answer is read: a command the instrument refuses ("NG", or no
-    // "OK") does not stop the write, but the write has then failed and the
-    // command is named. A command with no answer at all stops it.
-    QStringList lines;
-    QObject listening;
-    QObject::connect(&m_link, &SerialLink::lineReceived, &listening,
-                     [&lines](const QString &line) { lines.append(line.trimmed()); });
+    // "OK" within the first-reply limit) does not stop the write, but the
+    // write has then failed and the command is named. A command with no
+    // answer at all stops it.
     auto send = [&](const QString &text, double delay) {
-        lines.clear();
         m_link.SendCommand(text, kEmpty, delay);
-        if (m_link.CommOk() &&
-            (lines.contains(QLatin1String("NG")) || !lines.contains(QLatin1String("OK"))))
+        if (!m_link.CommOk())
+            return SerialLink::Ack::None;
+        const SerialLink::Ack ack = m_link.awaitAck();
+        if (m_link.CommOk() && ack != SerialLink::Ack::Ok)
             m_refused.append(text);
+        return ack;
     };
     auto para = [this](const char *section) {
         return m_ini.IniRead(QString::fromLatin1(section), kEmpty);
@@ -367,10 +470,14 @@ bool SettingsTransfer::WriteAllSettings()
     if (!records("STEP", "STEP", "MKS ", "RS ", 100, m_p.StepPara.data(), 43))
         return finish(false);
 
-    send(QStringLiteral("SAVE"), 6.0);
-    const bool saved = m_link.CommOk();
-    m_writeStopped = !saved;
-    if (saved)
+    const bool acknowledged = send(QStringLiteral("SAVE"), 6.0) == SerialLink::Ack::Ok;
+    const bool answered = m_link.CommOk();
+    m_writeStopped = !answered;
+    if (answered && acknowledged) {
+        m_saved = true;
+        clearUnfinishedWrite();
+    }
+    if (answered)
         progress(149);
-    return finish(saved);
+    return finish(answered);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <array>
 
 struct Parameter;
 class SerialLink;
@@ -46,7 +49,10 @@ public:
     static constexpr const char *FastReadKey = "para";
 
     // Queries every setting and stores the answers in the configuration file
-    // and the record arrays. Clears all_flg when a query gets no reply.
+    // and the record arrays. Clears all_flg when a query gets no reply. The
+    // answers are gathered first and stored together once every one is in:
+    // a read that fails or is cut off leaves the file and the arrays as they
+    // were, never a mix of the instrument's values and the file's.
     void ReadAllSettings(bool &all_flg);
 
     // Sends every setting, pattern and step of the configuration file and
@@ -56,14 +62,28 @@ public:
     // answer, or a fault part-way, stops the write and returns false without
     // sending anything more.
     bool WriteAllSettings();
+    // A command counts as refused on "NG", or when no "OK" has come by the
+    // end of the link's first-reply limit.
     // Commands the last write sent that the instrument refused, in order.
     const QStringList &refusedCommands() const { return m_refused; }
     // What a failure message of the last write adds after its first
-    // sentence: the refused commands (the first MaxRefusedNamed of them
-    // named), and `retryHint` when the write stopped without an answer or
-    // nothing was refused.
+    // sentence: that the instrument holds part of the set, unsaved, when the
+    // write did not reach the acknowledgement of "SAVE"; the refused
+    // commands (the first MaxRefusedNamed of them named); and `retryHint`
+    // when the write stopped without an answer or nothing was refused.
     QString writeFailureDetail(const QString &retryHint) const;
     static constexpr qsizetype MaxRefusedNamed = 10;
+
+    // A write that began and did not reach the acknowledgement of "SAVE"
+    // (no answer, the link lost, the program killed) leaves the instrument
+    // with part of a new set, unsaved. A file beside the configuration file
+    // records it from the first command until "SAVE" is acknowledged, so
+    // that the next start can offer to write the set again.
+    static constexpr const char *UnfinishedWriteName = "unfinished_write.txt";
+    QString unfinishedWritePath() const;
+    bool unfinishedWrite() const;
+    // Forgets the record; a read that stores the instrument's set does so.
+    void clearUnfinishedWrite();
 
     // Text of status-bar panel n+1 for a sensor record (use flag, upper,
     // lower, ...): name + "使用不可", or name + "上限：" + upper + "下限：" + lower.
@@ -75,8 +95,19 @@ public:
     static QString sensorCommand(int n, const QString &record);
 
 private:
+    // What one read gathered, stored only when the read is whole.
+    struct ReadAnswers {
+        QList<std::array<QString, 3>> keys; // section, key, value, in the order read
+        std::array<QString, 4> sensors;
+        QString unit;
+        std::array<QString, 10> patterns;
+        std::array<QString, 100> steps;
+    };
+
     void failRead(bool &all_flg);
-    bool readOnce(bool fast);
+    bool readOnce(bool fast, ReadAnswers &answers);
+    bool storeRead(const ReadAnswers &answers);
+    bool markUnfinishedWrite();
 
     SerialLink &m_link;
     Reception_Show &m_parsers;
@@ -86,4 +117,5 @@ private:
     bool m_fastRead = false;
     QStringList m_refused;
     bool m_writeStopped = false;
+    bool m_saved = true;
 };

@@ -822,7 +822,37 @@ KRM2200::StartResult KRM2200::startUp()
     // 13
     cfg.IniWritePara(QStringLiteral("Y"), QString(), QStringLiteral("160 -60"));
 
-    // 14
+    // 14, after a write that did not reach the instrument's "SAVE": the
+    // instrument holds part of a set, unsaved, and the working file the whole
+    // of it, which the read would replace. Offer to write it again first.
+    if (m_transfer->unfinishedWrite()) {
+        closeSplashStart();
+        const bool again = Dialogs::instance().question(
+            this,
+            QStringLiteral("前回の本体書込は完了していません。\n"
+                           "設定ファイルの内容をもう一度本体へ書き込みますか？"),
+            QStringLiteral("書込み確認"), true);
+        if (again) {
+            openSplashrw(QStringLiteral("書込中..."));
+            QCoreApplication::processEvents();
+            const bool written = m_transfer->WriteAllSettings();
+            if (m_ended)
+                return m_startResult;
+            if (!written) {
+                const QString text = QStringLiteral("書き込み失敗しました。") +
+                                     m_transfer->writeFailureDetail(transferRetryText());
+                // Still unsaved: no read over the working file, so the next
+                // start can offer the same again.
+                if (m_transfer->unfinishedWrite()) {
+                    m_link->ClosePort();
+                    return startUpFailed(StartResult::NotConnected, text);
+                }
+                Dialogs::instance().message(this, text, confirmTitle());
+            }
+        }
+        openSplashStart();
+        QCoreApplication::processEvents();
+    }
     all_flg = true;
     m_transfer->ReadAllSettings(all_flg);
     if (m_ended)

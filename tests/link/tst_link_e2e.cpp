@@ -93,10 +93,12 @@ private Q_SLOTS:
     void hangUpMarksTheLinkFailed();
     void waitSecondsServicesEvents();
     void readAllHealthy();
+    void readAllSwitchesFanOn_data();
     void readAllSwitchesFanOn();
     void readAllFailsOnSilenceOrCutReplies_data();
     void readAllFailsOnSilenceOrCutReplies();
-    void readAllHangUpMidwayKeepsFileWhole();
+    void readAllCutOffLeavesFileAsItWas_data();
+    void readAllCutOffLeavesFileAsItWas();
     void readAllNoisyLineStoresOnlyWholeValues_data();
     void readAllNoisyLineStoresOnlyWholeValues();
     void fastReadMatchesNormalRead_data();
@@ -105,6 +107,8 @@ private Q_SLOTS:
     void writeAllStopsOnFaultyRecord_data();
     void writeAllStopsOnFaultyRecord();
     void writeAllHangUpMidwayIsNotSuccess();
+    void writeAllTakesLateAcknowledgements_data();
+    void writeAllTakesLateAcknowledgements();
     void readThenWriteRoundTrips();
 };
 
@@ -256,10 +260,20 @@ void TestLinkE2e::readAllHealthy()
     QVERIFY(param().StepPara[100].isEmpty());
 }
 
+void TestLinkE2e::readAllSwitchesFanOn_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("healthy") << "none";
+    QTest::newRow("OK of FAN 1 40 ms after its echo") << "lateok:40:FAN 1";
+}
+
 void TestLinkE2e::readAllSwitchesFanOn()
 {
+    QFETCH(QString, fault);
     LinkFixture f;
-    QVERIFY(f.start());
+    SimFaults faults;
+    QVERIFY(SimFaults::apply(fault, faults));
+    QVERIFY(f.start(faults));
     f.sim.withEngine(
         [](SimEngine &e) { return e.setSetting(QStringLiteral("FAN"), QStringLiteral("0")); });
     SettingsTransfer t(*f.link, *f.parsers, param(), ini());
@@ -304,30 +318,35 @@ void TestLinkE2e::readAllFailsOnSilenceOrCutReplies()
     QCOMPARE(ini().IniRead(QStringLiteral("SEN"), QStringLiteral("SEN0")), QStringLiteral("old"));
 }
 
-void TestLinkE2e::readAllHangUpMidwayKeepsFileWhole()
+// Unplugged at "LS 40 1": neither the file nor the records hold a mix of the
+// instrument's values and the file's; the fast read's fallback included.
+void TestLinkE2e::readAllCutOffLeavesFileAsItWas_data()
 {
+    QTest::addColumn<bool>("fast");
+    QTest::newRow("normal read") << false;
+    QTest::newRow("fast read") << true;
+}
+
+void TestLinkE2e::readAllCutOffLeavesFileAsItWas()
+{
+    QFETCH(bool, fast);
     LinkFixture f;
     SimFaults hang;
-    hang.hangUpAfterCommands = 30;
+    hang.hangUpAfterCommands = 60;
     QVERIFY(f.start(hang));
-    for (int n = 0; n < 100; ++n)
-        ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(n),
-                       QStringLiteral("old"));
+    presetConfiguration();
+    param().SenPara[0] = QStringLiteral("before");
+    param().StepPara[0] = QStringLiteral("before");
+    const QByteArray before = fileBytes(f.iniPath());
     SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    t.setFastRead(fast);
     bool all_flg = true;
     t.ReadAllSettings(all_flg);
     QVERIFY(!all_flg);
-    // Keys read before the hang-up carry the new value, the rest the old one.
-    int fresh = 0;
-    for (int n = 0; n < 100; ++n) {
-        const QString v = ini().IniRead(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(n));
-        if (v != QLatin1String("old")) {
-            QCOMPARE(fresh, n);
-            ++fresh;
-        }
-    }
-    QVERIFY(fresh > 0 && fresh < 30);
-    QVERIFY(!QFile::exists(f.iniPath() + QStringLiteral(".tmp")));
+    QCOMPARE(f.sim.receivedCommands().last(), QStringLiteral("LS 40 1"));
+    QCOMPARE(fileBytes(f.iniPath()), before);
+    QCOMPARE(param().SenPara[0], QStringLiteral("before"));
+    QCOMPARE(param().StepPara[0], QStringLiteral("before"));
 }
 
 // A noisy line, over many seeds: the read never crashes, and whatever it
@@ -563,6 +582,36 @@ void TestLinkE2e::writeAllHangUpMidwayIsNotSuccess()
     QVERIFY(!t.WriteAllSettings());
     QVERIFY(!param().CommOk);
     QVERIFY(!f.sim.receivedCommands().contains(QStringLiteral("SAVE")));
+    QVERIFY(t.unfinishedWrite());
+    QCOMPARE(t.writeFailureDetail(QStringLiteral("retry")),
+             QStringLiteral("\n本体には一部の設定だけが書き込まれ、保存されていません。\nretry"));
+}
+
+// An "OK" that comes after the settle delay is an accepted command; only "NG",
+// or no "OK" within the first-reply limit, is a refusal.
+void TestLinkE2e::writeAllTakesLateAcknowledgements_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("refused");
+    QTest::newRow("OK 40 ms after every echo") << "lateok:40" << QStringList();
+    QTest::newRow("OK after the first-reply limit") << "lateok:600:BEEP" << QStringList{"BEEP 1"};
+}
+
+void TestLinkE2e::writeAllTakesLateAcknowledgements()
+{
+    QFETCH(QString, fault);
+    QFETCH(QStringList, refused);
+    LinkFixture f;
+    SimFaults faults;
+    QVERIFY(SimFaults::apply(fault, faults));
+    QVERIFY(f.start(faults));
+    presetConfiguration();
+    SettingsTransfer t(*f.link, *f.parsers, param(), ini());
+    QCOMPARE(t.WriteAllSettings(), refused.isEmpty());
+    QCOMPARE(t.refusedCommands(), refused);
+    QCOMPARE(f.sim.receivedCommands(), expectedWriteSequence());
+    // Saved by the instrument: nothing is left unfinished.
+    QVERIFY(!t.unfinishedWrite());
 }
 
 void TestLinkE2e::readThenWriteRoundTrips()

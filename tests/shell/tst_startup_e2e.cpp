@@ -59,6 +59,8 @@ private Q_SLOTS:
     void quitSendsStopWhilePortOpen_data();
     void quitSendsStopWhilePortOpen();
     void statusQueries();
+    void unfinishedWriteAsksAtNextStart_data();
+    void unfinishedWriteAsksAtNextStart();
 };
 
 void tst_StartupE2E::startReady_data()
@@ -391,6 +393,56 @@ void tst_StartupE2E::statusQueries()
     QCOMPARE(fx.commands().size(), 2);
     QCOMPARE(shown, 2);
     QVERIFY(!w->toppage());
+}
+
+// A write cut off before "SAVE" (the program ended with it): the next start
+// asks before its read replaces the working file, and Yes writes the user's
+// set again, up to "SAVE", before reading.
+void tst_StartupE2E::unfinishedWriteAsksAtNextStart_data()
+{
+    QTest::addColumn<bool>("again");
+    QTest::newRow("write again") << true;
+    QTest::newRow("read as before") << false;
+}
+
+void tst_StartupE2E::unfinishedWriteAsksAtNextStart()
+{
+    QFETCH(bool, again);
+    ShellFixture fx;
+    SimFaults hang;
+    hang.hangUpAfterCommands = 40;
+    QVERIFY(fx.startSim(hang));
+    KRM2200 *w = fx.readyWindow();
+    const QString userStep = QStringLiteral("1 0 0 +012.00 00:10:00");
+    ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP50"), userStep);
+    w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
+    QVERIFY(!fx.commands().contains(QStringLiteral("SAVE")));
+    fx.window.reset();
+
+    QVERIFY(fx.startSim());
+    fx.dialogs->clear();
+    fx.dialogs->answerQuestion(again);
+    w = fx.makeWindow();
+    QCOMPARE(w->startUp(), KRM2200::StartResult::Ready);
+    QCOMPARE(fx.dialogs->questions().size(), 1);
+    const ScriptedDialogs::Record asked = fx.dialogs->questions().first();
+    QCOMPARE(asked.text, QStringLiteral("前回の本体書込は完了していません。\n"
+                                        "設定ファイルの内容をもう一度本体へ書き込みますか？"));
+    QVERIFY(asked.defaultYes);
+    QCOMPARE(fx.dialogs->messages().size(), 0);
+    const QStringList got = fx.commands();
+    const qsizetype written = again ? got.indexOf(QStringLiteral("SAVE")) + 1 : 0;
+    QCOMPARE(got.mid(written), readAllSequence());
+    if (again) {
+        QCOMPARE(written, 120);
+        QCOMPARE(got.first(), QStringLiteral("BEEP 1"));
+        QVERIFY(got.contains(QStringLiteral("MKS 50 ") + userStep));
+    }
+    QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("STEP"), QStringLiteral("STEP50")) == userStep,
+             again);
+    QCOMPARE(fx.sim->withEngine([](SimEngine &e) { return e.stepRecord(50); }) == userStep, again);
+    // Asked once only.
+    QVERIFY(!QFileInfo::exists(fx.appDir() + QStringLiteral("/sys/unfinished_write.txt")));
 }
 
 QTEST_MAIN(tst_StartupE2E)

@@ -256,7 +256,10 @@ void tst_ToolbarE2E::writeInterrupted()
         QCOMPARE(fx.commands(), writeSequence().mid(0, 7));
     }
     QCOMPARE(fx.dialogs->messages().size(), 1);
-    QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("書き込み失敗しました。") + kRetry);
+    QCOMPARE(fx.dialogs->lastMessage().text,
+             QStringLiteral("書き込み失敗しました。\n"
+                            "本体には一部の設定だけが書き込まれ、保存されていません。\n") +
+                 kRetry);
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("確認"));
     QVERIFY(menuBarRestored(w));
     QVERIFY(!w->splashrw());
