@@ -1,5 +1,6 @@
 #include "link/SettingsTransfer.h"
 
+#include "config/DiskFile.h"
 #include "config/IniFile.h"
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <functional>
@@ -122,8 +122,11 @@ bool SettingsTransfer::storeRead(const ReadAnswers &answers)
         if (!doc->setValue(section, key, value))
             return false;
     }
-    if (!IniFile::save(path, *doc)) {
-        qCWarning(lcTransfer) << "cannot store the instrument's settings in" << path;
+    QString reason;
+    if (!IniFile::save(path, *doc, &reason)) {
+        qCWarning(lcTransfer) << "cannot store the instrument's settings in" << path << reason;
+        if (m_ini.writeFailed)
+            m_ini.writeFailed(path, reason);
         return false;
     }
     std::copy(answers.sensors.begin(), answers.sensors.end(), m_p.SenPara.begin());
@@ -347,14 +350,12 @@ bool SettingsTransfer::markUnfinishedWrite()
     const QString path = unfinishedWritePath();
     if (path.isEmpty())
         return false;
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
     const QByteArray text =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() +
         QStringLiteral("本体書込開始").toUtf8() + "\r\n";
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(text) != text.size() || !file.commit()) {
-        qCWarning(lcTransfer) << "cannot record the write in" << path << file.errorString();
+    QString reason;
+    if (!DiskFile::replace(path, text, &reason)) {
+        qCWarning(lcTransfer) << "cannot record the write in" << path << reason;
         return false;
     }
     return true;
