@@ -57,13 +57,12 @@ public:
 
     // Sends every setting, pattern and step of the configuration file and
     // ends with "SAVE". Returns true only when every command was sent and
-    // acknowledged "OK", "SAVE" included. A command refused ("NG", or an
-    // answer without "OK") is noted and the write goes on; a command with no
-    // answer, or a fault part-way, stops the write and returns false without
-    // sending anything more.
+    // acknowledged "OK", "SAVE" included. A command refused ("NG", or no
+    // "OK" by the end of the link's first-reply limit, however late after the
+    // settle delay it comes within it) is noted and the write goes on; a
+    // command with no answer, or a fault part-way, stops the write and
+    // returns false without sending anything more.
     bool WriteAllSettings();
-    // A command counts as refused on "NG", or when no "OK" has come by the
-    // end of the link's first-reply limit.
     // Commands the last write sent that the instrument refused, in order.
     const QStringList &refusedCommands() const { return m_refused; }
     // What a failure message of the last write adds after its first
