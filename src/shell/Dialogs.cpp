@@ -64,6 +64,23 @@ QMessageBox *QtDialogs::makeQuestionBox(QWidget *parent, const QString &text, co
     return box;
 }
 
+QMessageBox *QtDialogs::makeChoiceBox(QWidget *parent, const QString &text, const QString &title,
+                                      const QStringList &options, int defaultIndex)
+{
+    auto *box = new QMessageBox(parent);
+    box->setWindowTitle(title);
+    box->setText(displayText(text));
+    box->setTextFormat(Qt::PlainText);
+    box->setIcon(QMessageBox::Question);
+    for (qsizetype i = 0; i < options.size(); ++i) {
+        QPushButton *b = box->addButton(options.at(i), QMessageBox::AcceptRole);
+        if (i == defaultIndex)
+            box->setDefaultButton(b);
+    }
+    box->setEscapeButton(box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole));
+    return box;
+}
+
 void QtDialogs::message(QWidget *parent, const QString &text, const QString &title)
 {
     QMessageBox *box = makeMessageBox(parent, text, title);
@@ -78,6 +95,20 @@ bool QtDialogs::question(QWidget *parent, const QString &text, const QString &ti
     const bool yes = box->exec() == QMessageBox::Yes;
     delete box;
     return yes;
+}
+
+int QtDialogs::choose(QWidget *parent, const QString &text, const QString &title,
+                      const QStringList &options, int defaultIndex)
+{
+    QMessageBox *box = makeChoiceBox(parent, text, title, options, defaultIndex);
+    box->exec();
+    const QList<QAbstractButton *> buttons = box->buttons();
+    int chosen = -1;
+    for (qsizetype i = 0; i < options.size() && i < buttons.size(); ++i)
+        if (box->clickedButton() == buttons.at(i))
+            chosen = int(i);
+    delete box;
+    return chosen;
 }
 
 // Qt's own file dialog, not the desktop's: the desktop's speaks the user's
@@ -186,4 +217,12 @@ bool UnattendedDialogs::question(QWidget *, const QString &text, const QString &
     qCInfo(lcDialogs).noquote() << "[" + title + "]" << displayText(text)
                                 << (defaultYes ? "-> yes" : "-> no");
     return defaultYes;
+}
+
+int UnattendedDialogs::choose(QWidget *, const QString &text, const QString &title,
+                              const QStringList &options, int defaultIndex)
+{
+    qCInfo(lcDialogs).noquote() << "[" + title + "]" << displayText(text) << "->"
+                                << options.value(defaultIndex);
+    return defaultIndex >= 0 && defaultIndex < options.size() ? defaultIndex : -1;
 }

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -20,6 +21,11 @@ public:
     // chooses the default button.
     virtual bool question(QWidget *parent, const QString &text, const QString &title,
                           bool defaultYes) = 0;
+    // A choice among `options`, one button each, and a cancel button;
+    // returns the index chosen, or -1 when cancelled. `defaultIndex` is the
+    // default button.
+    virtual int choose(QWidget *parent, const QString &text, const QString &title,
+                       const QStringList &options, int defaultIndex) = 0;
     // File dialogs return the chosen path, or an empty text when cancelled.
     virtual QString openFile(QWidget *parent, const QString &filter,
                              const QString &directory = QString()) = 0;
@@ -48,6 +54,8 @@ public:
     void message(QWidget *parent, const QString &text, const QString &title) override;
     bool question(QWidget *parent, const QString &text, const QString &title,
                   bool defaultYes) override;
+    int choose(QWidget *parent, const QString &text, const QString &title,
+               const QStringList &options, int defaultIndex) override;
     QString openFile(QWidget *parent, const QString &filter, const QString &directory) override;
     QString saveFile(QWidget *parent, const QString &filter, const QString &directory) override;
     QString pickFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
@@ -62,6 +70,10 @@ public:
     // The question box `question` shows, built but not run.
     static QMessageBox *makeQuestionBox(QWidget *parent, const QString &text, const QString &title,
                                         bool defaultYes);
+    // The choice box `choose` shows, built but not run: the options' buttons
+    // in their order, then "キャンセル".
+    static QMessageBox *makeChoiceBox(QWidget *parent, const QString &text, const QString &title,
+                                      const QStringList &options, int defaultIndex);
 
     // The file dialog `openFile` shows, built but not run.
     static QFileDialog *makeOpenDialog(QWidget *parent, const QString &filter,
@@ -94,6 +106,8 @@ public:
     void message(QWidget *parent, const QString &text, const QString &title) override;
     bool question(QWidget *parent, const QString &text, const QString &title,
                   bool defaultYes) override;
+    int choose(QWidget *parent, const QString &text, const QString &title,
+               const QStringList &options, int defaultIndex) override;
     QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFile(QWidget *, const QString &, const QString &) override { return {}; }
     QString pickFolder(QWidget *, const QString &, const QString &) override { return {}; }

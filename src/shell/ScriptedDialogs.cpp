@@ -13,6 +13,8 @@ const char *kindName(ScriptedDialogs::Kind k)
         return "message";
     case ScriptedDialogs::Kind::Question:
         return "question";
+    case ScriptedDialogs::Kind::Choice:
+        return "choice";
     case ScriptedDialogs::Kind::OpenFile:
         return "open-file dialog";
     case ScriptedDialogs::Kind::SaveFile:
@@ -62,6 +64,15 @@ QList<ScriptedDialogs::Record> ScriptedDialogs::questions() const
     return out;
 }
 
+QList<ScriptedDialogs::Record> ScriptedDialogs::choices() const
+{
+    QList<Record> out;
+    for (const Record &r : m_records)
+        if (r.kind == Kind::Choice)
+            out.append(r);
+    return out;
+}
+
 QList<ScriptedDialogs::Record> ScriptedDialogs::notices() const
 {
     QList<Record> out;
@@ -81,13 +92,15 @@ ScriptedDialogs::Record ScriptedDialogs::lastMessage() const
 
 int ScriptedDialogs::pendingAnswers() const
 {
-    return int(m_questions.size() + m_openFiles.size() + m_saveFiles.size() + m_folders.size());
+    return int(m_questions.size() + m_choices.size() + m_openFiles.size() + m_saveFiles.size() +
+               m_folders.size());
 }
 
 void ScriptedDialogs::clear()
 {
     m_records.clear();
     m_questions.clear();
+    m_choices.clear();
     m_openFiles.clear();
     m_saveFiles.clear();
     m_folders.clear();
@@ -119,6 +132,26 @@ bool ScriptedDialogs::question(QWidget *, const QString &text, const QString &ti
     r.answer = yes ? QStringLiteral("yes") : QStringLiteral("no");
     m_records.append(r);
     return yes;
+}
+
+int ScriptedDialogs::choose(QWidget *, const QString &text, const QString &title,
+                            const QStringList &options, int defaultIndex)
+{
+    Record r{Kind::Choice, title, text, false, {}, options};
+    if (onQuestion)
+        onQuestion(r);
+    if (m_choices.isEmpty()) {
+        r.answer = QStringLiteral("<unexpected>");
+        m_records.append(r);
+        if (onUnexpected)
+            onUnexpected(r);
+        return -1;
+    }
+    const int index = m_choices.dequeue();
+    const bool valid = index >= 0 && index < options.size();
+    r.answer = valid ? options.at(index) : QStringLiteral("cancel");
+    m_records.append(r);
+    return valid ? index : -1;
 }
 
 QString ScriptedDialogs::takePath(QQueue<QString> &queue, Record rec)

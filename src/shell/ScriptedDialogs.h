@@ -17,14 +17,15 @@
 // destruction.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, Question, OpenFile, SaveFile, PickFolder, Notice };
+    enum class Kind { Message, Question, Choice, OpenFile, SaveFile, PickFolder, Notice };
 
     struct Record {
         Kind kind;
         QString title;
         QString text;            // the message text; the filter or title for file dialogs
         bool defaultYes = false; // questions only
-        QString answer;          // what was answered ("yes"/"no", a path)
+        QString answer;          // what was answered ("yes"/"no", a path, an option)
+        QStringList options{};   // choices only
     };
 
     ScriptedDialogs();
@@ -32,6 +33,7 @@ public:
 
     // Answers, used in order.
     void answerQuestion(bool yes) { m_questions.enqueue(yes); }
+    void answerChoice(int index) { m_choices.enqueue(index); }              // -1 = cancel
     void answerOpenFile(const QString &path) { m_openFiles.enqueue(path); } // "" = cancel
     void answerSaveFile(const QString &path) { m_saveFiles.enqueue(path); } // "" = cancel
     void answerPickFolder(const QString &path) { m_folders.enqueue(path); } // "" = cancel
@@ -39,6 +41,7 @@ public:
     const QList<Record> &records() const { return m_records; }
     QList<Record> messages() const;
     QList<Record> questions() const;
+    QList<Record> choices() const;
     QList<Record> notices() const;
     // Keys of the notices shown and not closed yet.
     QStringList openNotices() const { return m_openNotices; }
@@ -60,6 +63,8 @@ public:
     void message(QWidget *parent, const QString &text, const QString &title) override;
     bool question(QWidget *parent, const QString &text, const QString &title,
                   bool defaultYes) override;
+    int choose(QWidget *parent, const QString &text, const QString &title,
+               const QStringList &options, int defaultIndex) override;
     QString openFile(QWidget *parent, const QString &filter, const QString &directory) override;
     QString saveFile(QWidget *parent, const QString &filter, const QString &directory) override;
     QString pickFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
@@ -72,6 +77,7 @@ private:
 
     QList<Record> m_records;
     QQueue<bool> m_questions;
+    QQueue<int> m_choices;
     QQueue<QString> m_openFiles;
     QQueue<QString> m_saveFiles;
     QQueue<QString> m_folders;
