@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,6 +48,33 @@ bool stampSeconds(QByteArrayView t, quint32 *seconds)
         return false;
     *seconds = quint32(total);
     return true;
+}
+
+// The memo's record after the "-MEMO-" line, of which `head` has been read:
+// the text between its double quotes, which may hold line ends and quotes
+// of its own. UTF-8, or Shift_JIS as older systems wrote it.
+QString memoText(QByteArray head, QIODevice &device)
+{
+    while (head.size() < StoredLog::MaxMemoBytes && !device.atEnd()) {
+        const QByteArray chunk = device.read(StoredLog::MaxMemoBytes - head.size());
+        if (chunk.isEmpty())
+            break;
+        head += chunk;
+    }
+    QByteArray b = head.trimmed();
+    if (b.startsWith('"'))
+        b.remove(0, 1);
+    if (b.endsWith('"'))
+        b.chop(1);
+    b.replace("\r\n", "\n");
+    QStringDecoder utf8(QStringConverter::Utf8);
+    QString text = utf8.decode(b);
+    if (utf8.hasError()) {
+        QStringDecoder sjis("Shift_JIS");
+        if (sjis.isValid())
+            text = sjis.decode(b);
+    }
+    return text;
 }
 
 } // namespace
@@ -136,6 +164,7 @@ void StoredLog::clear()
     m_aside.shrink_to_fit();
     m_codes.reset();
     m_scratch.clear();
+    m_memo.clear();
 }
 
 QString StoredLog::unreadableText(const QString &path)
@@ -214,6 +243,8 @@ bool StoredLog::read(QIODevice &device, const Progress &progress)
             break;
         }
     }
+    if (memo && !stopped)
+        m_memo = memoText(pending, device);
     // What is left after the last line end is a line cut off as it was
     // written (a full disk, a power cut, often NUL bytes after one): no
     // sample, but no reason to refuse the lines before it either.

@@ -21,6 +21,8 @@ public:
     // The first record of a memo appended to a log; nothing from it on is data.
     static QByteArray memoMark() { return QByteArrayLiteral("-MEMO-"); }
     static constexpr qsizetype MaxLineBytes = 64 * 1024;
+    // A memo longer than this is kept cut there.
+    static constexpr qsizetype MaxMemoBytes = 1024 * 1024;
     // Told after every chunk read: bytes read so far and the device's size (0
     // when unknown). Returning false stops the reading; nothing is kept.
     using Progress = std::function<bool(qint64 done, qint64 total)>;
@@ -59,6 +61,10 @@ public:
     // stamps may be two intervals apart). 0 when the stamps tell nothing.
     qint64 sampleStep() const { return m_step; }
 
+    // The memo appended to the log ("\n" between its lines), empty when it
+    // has none.
+    QString memo() const { return m_memo; }
+
     // Bytes held, for the figures.
     std::size_t bytes() const;
 
@@ -81,4 +87,5 @@ private:
     struct Codes;
     std::unique_ptr<Codes> m_codes;
     QByteArray m_scratch;
+    QString m_memo;
 };

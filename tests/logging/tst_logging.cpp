@@ -92,6 +92,8 @@ private Q_SLOTS:
     void pages();
     void storedLog_data();
     void storedLog();
+    void storedMemo_data();
+    void storedMemo();
     void logFileNames();
     void logFileFailures();
 };
@@ -381,6 +383,33 @@ void tst_Logging::storedLog()
     QTEST(int(log.sampleStep()), "step");
     if (count > 0)
         QCOMPARE(log.time(0), QStringLiteral("00:00:00"));
+}
+
+// The memo appended after a log is kept as written, whatever it holds.
+void tst_Logging::storedMemo_data()
+{
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QString>("memo");
+    const QByteArray mark = "\"\r\n\"\r\n\"-MEMO-\"\r\n";
+    QTest::newRow("none") << QByteArray() << "";
+    QTest::newRow("lines, quotes, commas") << mark + "\"槽温度 \"A\", 25℃\r\n2行目\"\r\n"
+                                           << "槽温度 \"A\", 25℃\n2行目";
+    QTest::newRow("Shift_JIS of an older system") << mark + "\"\x83\x81\x83\x82\"\r\n"
+                                                  << "メモ";
+    QTest::newRow("cut by a power cut") << mark + "\"途中まで"
+                                        << "途中まで";
+}
+
+void tst_Logging::storedMemo()
+{
+    QFETCH(QByteArray, tail);
+    QByteArray content = logLines(2, tail);
+    QBuffer buffer(&content);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    StoredLog log;
+    QVERIFY(log.read(buffer));
+    QCOMPARE(log.count(), qint64(2));
+    QTEST(log.memo(), "memo");
 }
 
 // Names by day and time; a second log in the same second gets a suffix;
