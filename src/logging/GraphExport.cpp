@@ -126,45 +126,16 @@ private:
 
 } // namespace
 
-QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
+void forEachRow(const GraphPage &page, qint64 first, qint64 last, const RowVisitor &visit)
 {
     first = std::max<qint64>(first, 0);
-    QByteArray out;
-    out.reserve(qsizetype(std::max<qint64>(0, last - first + 1)) * 80 + 64);
-    out += "index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status\r\n";
-    std::optional<IsoClock> clock;
-    if (page.start.isValid())
-        clock.emplace(page.start);
-    // Sample `index`, `elapsed` seconds in, with the readings of row `line`
-    // (none for a sample whose reply never came).
-    auto row = [&](qint64 index, qint64 elapsed, qint64 line) {
-        out += QByteArray::number(index);
-        out += ',';
-        out += QByteArray::number(elapsed);
-        out += ',';
-        if (clock)
-            out += clock->at(elapsed);
-        bool received = false;
-        bool invalid = false;
-        for (int k = 0; k < 4; ++k) {
-            const QString text = line >= 0 && page.values ? page.values(k, line) : QString();
-            out += ',';
-            received = received || !text.isEmpty();
-            double v = 0.0;
-            const SampleKind kind = sampleValue(text, &v);
-            if (kind == SampleKind::Value)
-                out += csvField(text.trimmed());
-            invalid = invalid || kind == SampleKind::Invalid;
-        }
-        out += !received ? ",missing\r\n" : invalid ? ",invalid\r\n" : ",ok\r\n";
-    };
     auto elapsedOf = [&page](qint64 i) {
         return page.elapsed ? page.elapsed(i) : i * page.interval;
     };
     if (!page.sampleOf) {
         for (qint64 i = first; i <= last; ++i)
-            row(i, elapsedOf(i), i);
-        return out;
+            visit(i, elapsedOf(i), i);
+        return;
     }
     // A stored log has a line only for each reply that came: the samples
     // between two lines are missing. A log restarts after RestartCount
@@ -184,23 +155,72 @@ QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
             n = prev + 1;
         } else {
             for (qint64 m = prev + 1; m < n; ++m)
-                row(m, m * page.sampleStep, -1);
+                visit(m, m * page.sampleStep, -1);
         }
         // A line whose stamp is no time of the log is timed by its row.
-        row(n, stamped < 0 && page.sampleStep > 0 ? n * page.sampleStep : elapsedOf(i), i);
+        visit(n, stamped < 0 && page.sampleStep > 0 ? n * page.sampleStep : elapsedOf(i), i);
         prev = n;
     }
+}
+
+QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
+{
+    first = std::max<qint64>(first, 0);
+    QByteArray out;
+    out.reserve(qsizetype(std::max<qint64>(0, last - first + 1)) * 80 + 64);
+    out += "index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status\r\n";
+    std::optional<IsoClock> clock;
+    if (page.start.isValid())
+        clock.emplace(page.start);
+    // Sample `index`, `elapsed` seconds in, with the readings of row `line`
+    // (none for a sample whose reply never came).
+    forEachRow(page, first, last, [&](qint64 index, qint64 elapsed, qint64 line) {
+        out += QByteArray::number(index);
+        out += ',';
+        out += QByteArray::number(elapsed);
+        out += ',';
+        if (clock)
+            out += clock->at(elapsed);
+        bool received = false;
+        bool invalid = false;
+        for (int k = 0; k < 4; ++k) {
+            const QString text = line >= 0 && page.values ? page.values(k, line) : QString();
+            out += ',';
+            received = received || !text.isEmpty();
+            double v = 0.0;
+            const SampleKind kind = sampleValue(text, &v);
+            if (kind == SampleKind::Value)
+                out += csvField(text.trimmed());
+            invalid = invalid || kind == SampleKind::Invalid;
+        }
+        out += !received ? ",missing\r\n" : invalid ? ",invalid\r\n" : ",ok\r\n";
+    });
     return out;
+}
+
+Ink sensorInk(Look look, int sensor)
+{
+    if (look == Look::Screen)
+        return {GraphCanvas::sensorColour(sensor), Qt::SolidLine};
+    // On paper the curves differ in darkness as well as in hue, and each has
+    // its own line style, so a grey print or a colour-blind reader still
+    // tells them apart.
+    static const Ink paper[4] = {{QColor(0, 0, 0), Qt::SolidLine},
+                                 {QColor(170, 0, 0), Qt::DashLine},
+                                 {QColor(0, 120, 255), Qt::DotLine},
+                                 {QColor(240, 150, 0), Qt::DashDotLine}};
+    return paper[sensor & 3];
 }
 
 void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSetup &setup)
 {
     g.save();
     const double px = unit(g);
-    g.fillRect(plot, GraphCanvas::backColour());
-    g.setClipRect(plot);
+    const bool paper = setup.look == Look::Paper;
+    g.fillRect(plot, paper ? QColor(Qt::white) : GraphCanvas::backColour());
+    g.setClipRect(plot.adjusted(-px, -px, px, px));
     g.setRenderHint(QPainter::Antialiasing, false);
-    g.setPen(QPen(GraphCanvas::gridColour(), px));
+    g.setPen(QPen(paper ? QColor(150, 150, 150) : GraphCanvas::gridColour(), paper ? px / 2 : px));
     for (int k = 0; k <= 4; ++k) {
         const double y = plot.top() + plot.height() * k / 4.0;
         g.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
@@ -209,9 +229,21 @@ void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const Plot
         const double x = plot.left() + plot.width() * k * DivisionTwips / PageTwips;
         g.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     }
+    if (paper) {
+        // Axes and frame: the tenth lines, where the X labels stand, darker.
+        g.setPen(QPen(QColor(90, 90, 90), px / 2));
+        for (int j = 1; j < 10; ++j) {
+            const double x = plot.left() + plot.width() * j * LabelTwips / PageTwips;
+            g.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        }
+        g.setPen(QPen(Qt::black, px));
+        g.drawRect(plot);
+    }
+    g.setClipRect(plot);
     double t = 0.0;
     if (sampleValue(setup.target, &t) == SampleKind::Value) {
-        QPen dashed(GraphCanvas::targetColour(), px, Qt::DashLine);
+        QPen dashed(paper ? QColor(110, 110, 110) : GraphCanvas::targetColour(), px,
+                    paper ? Qt::DashDotDotLine : Qt::DashLine);
         g.setPen(dashed);
         const double y = yOf(plot, setup, t);
         g.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
@@ -220,7 +252,7 @@ void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const Plot
         // The last sample the page width reaches.
         const qint64 end =
             std::min(page.last, page.first + PageTwips / std::max(1, page.xScale) + 1);
-        g.setRenderHint(QPainter::Antialiasing, px > 1.0);
+        g.setRenderHint(QPainter::Antialiasing, px > 1.0 || paper);
         for (int k = 0; k < 4; ++k) {
             QPainterPath path;
             bool joined = false;
@@ -237,7 +269,9 @@ void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const Plot
                     path.moveTo(p);
                 joined = true;
             }
-            g.setPen(QPen(GraphCanvas::sensorColour(k), px));
+            const Ink ink = sensorInk(setup.look, k);
+            g.setPen(QPen(ink.colour, paper ? px * 2 : px, ink.style,
+                          paper ? Qt::RoundCap : Qt::FlatCap));
             g.setBrush(Qt::NoBrush);
             g.drawPath(path);
         }
@@ -268,18 +302,34 @@ void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const Plot
     g.restore();
 }
 
-void drawLegend(QPainter &g, const QPointF &at)
+void drawLegend(QPainter &g, const QPointF &at, Look look)
 {
     g.save();
     const QFontMetricsF fm(g.font(), g.device());
+    const double space = fm.horizontalAdvance(QLatin1Char(' '));
     double x = at.x();
     for (int k = 0; k < 4; ++k) {
-        const QString text = QLatin1Char(' ') + QLatin1String(kSensorNames[k]) + QLatin1Char(' ');
+        const QString name = QLatin1String(kSensorNames[k]);
+        if (look == Look::Paper) {
+            // A piece of the curve as it is drawn, then the name.
+            const Ink ink = sensorInk(look, k);
+            const double len = fm.height() * 2.5;
+            const double y = at.y() + fm.height() / 2;
+            g.setRenderHint(QPainter::Antialiasing, true);
+            g.setPen(QPen(ink.colour, unit(g) * 2, ink.style, Qt::RoundCap));
+            g.drawLine(QPointF(x, y), QPointF(x + len, y));
+            x += len + space;
+            g.setPen(Qt::black);
+            g.drawText(QPointF(x, at.y() + fm.ascent()), name);
+            x += fm.horizontalAdvance(name) + 3 * space;
+            continue;
+        }
+        const QString text = QLatin1Char(' ') + name + QLatin1Char(' ');
         const QRectF box(x, at.y(), fm.horizontalAdvance(text), fm.height());
         g.fillRect(box, GraphCanvas::sensorColour(k));
         g.setPen(Qt::black);
         g.drawText(box, Qt::AlignCenter, text);
-        x = box.right() + fm.horizontalAdvance(QLatin1Char(' '));
+        x = box.right() + space;
     }
     g.restore();
 }
@@ -298,83 +348,207 @@ QString describe(const GraphPage &page, const PlotSetup &setup)
         .arg(std::max(page.first, page.last));
 }
 
-QImage image(const GraphPage &page, const PlotSetup &setup, QSize plotPixels)
-{
-    plotPixels = plotPixels.expandedTo(QSize(100, 50));
-    QImage probe(1, 1, QImage::Format_RGB32);
-    QPainter measure(&probe);
-    const QFontMetricsF fm(measure.font(), &probe);
-    measure.end();
-    const double line = fm.height();
-    const double margin = line / 2;
-    const double left =
-        margin +
-        std::max(fm.horizontalAdvance(degrees(setup.min)), fm.horizontalAdvance(degrees(-55.5))) +
-        fm.horizontalAdvance(QLatin1Char(' '));
-    const double top = margin + 2 * line + margin;
-    const double right = margin + fm.horizontalAdvance(QStringLiteral("00:00:00"));
-    const double bottom = line * 1.5 + margin + line + margin;
-    const QSize size(int(std::ceil(left + plotPixels.width() + right)),
-                     int(std::ceil(top + plotPixels.height() + bottom)));
-    QImage out(size, QImage::Format_RGB32);
-    out.fill(Qt::white);
-    QPainter g(&out);
-    const QRectF plot(left, top, plotPixels.width(), plotPixels.height());
-    QFont bold = g.font();
-    bold.setBold(true);
-    g.setFont(bold);
-    g.setPen(Qt::black);
-    g.drawText(QPointF(left, margin + fm.ascent()), page.title());
-    g.setFont(QFont());
-    g.drawText(QPointF(left, margin + line + fm.ascent()), describe(page, setup));
-    drawPlot(g, plot, page, setup);
-    drawAxes(g, plot, page, setup);
-    drawLegend(g, QPointF(left, plot.bottom() + line * 1.5 + margin));
-    return out;
-}
-
 QString reportTitle()
 {
     return QStringLiteral("温度グラフ　レポート");
+}
+
+namespace {
+
+QString fileLine(const GraphPage &page)
+{
+    return page.isLive() ? page.title() : QStringLiteral("ファイル：") + page.fileName;
+}
+
+// Room the Y labels take left of the plot, and the last X label right of it.
+double labelRoom(const QFontMetricsF &fm)
+{
+    return fm.horizontalAdvance(degrees(-55.5)) + fm.horizontalAdvance(QStringLiteral("  "));
+}
+
+// Title, file and description lines from `top`; returns the y under them.
+double drawHeading(QPainter &g, double left, double top, const GraphPage &page,
+                   const PlotSetup &setup, const QFont &text, const QFont &title)
+{
+    const QFontMetricsF tm(title, g.device());
+    const QFontMetricsF fm(text, g.device());
+    double y = top;
+    g.setPen(Qt::black);
+    g.setFont(title);
+    g.drawText(QPointF(left, y + tm.ascent()), reportTitle());
+    y += tm.height() + fm.height() / 2;
+    g.setFont(text);
+    g.drawText(QPointF(left, y + fm.ascent()), fileLine(page));
+    y += fm.height();
+    g.drawText(QPointF(left, y + fm.ascent()), describe(page, setup));
+    return y + fm.height() * 1.5;
+}
+
+// The plot with its axes and legend filling `area` (the heading above it).
+void drawFigure(QPainter &g, const QRectF &area, const GraphPage &page, const PlotSetup &setup,
+                double belowExtra)
+{
+    const QFontMetricsF fm(g.font(), g.device());
+    const double line = fm.height();
+    const double left = area.left() + labelRoom(fm);
+    const double right = area.right() - fm.horizontalAdvance(QStringLiteral("00:00:00")) / 2;
+    // Under the plot: X labels, legend (and what the caller adds).
+    const double below = line * 1.5 + line * 1.5 + belowExtra;
+    const QRectF plot(left, area.top(), right - left, area.bottom() - below - area.top());
+    drawPlot(g, plot, page, setup);
+    drawAxes(g, plot, page, setup);
+    drawLegend(g, QPointF(left, plot.bottom() + line * 1.5), setup.look);
+}
+
+void drawPageNumber(QPainter &g, const QRectF &pageRect, int pageNumber, int pageCount)
+{
+    const QFontMetricsF fm(g.font(), g.device());
+    const QString number = QStringLiteral("%1 / %2").arg(pageNumber).arg(pageCount);
+    g.setPen(Qt::black);
+    g.drawText(QPointF(pageRect.center().x() - fm.horizontalAdvance(number) / 2,
+                       pageRect.bottom() - fm.descent()),
+               number);
+}
+
+} // namespace
+
+int pictureTextPixels(QSize size)
+{
+    return int(std::ceil(size.width() / 60.0));
+}
+
+QList<QSize> pictureSizes()
+{
+    return {QSize(1600, 1000), QSize(2400, 1500), QSize(1200, 750)};
+}
+
+QImage image(const GraphPage &page, const PlotSetup &setup, QSize size)
+{
+    size = size.expandedTo(QSize(600, 375));
+    PlotSetup paper = setup;
+    paper.look = Look::Paper;
+    QImage out(size, QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter g(&out);
+    g.setRenderHint(QPainter::TextAntialiasing, true);
+    // Text at a sixtieth of the width or more, so the picture can be shrunk
+    // to a page's width and still be read.
+    const int px = pictureTextPixels(size);
+    QFont text = g.font();
+    text.setPixelSize(px);
+    QFont title = text;
+    title.setPixelSize(int(std::ceil(px * 1.3)));
+    title.setBold(true);
+    const double margin = px;
+    const QRectF inner(margin, margin, size.width() - 2 * margin, size.height() - 2 * margin);
+    const double top = drawHeading(g, inner.left(), inner.top(), page, paper, text, title);
+    g.setFont(text);
+    drawFigure(g, QRectF(inner.left(), top, inner.width(), inner.bottom() - top), page, paper, 0);
+    return out;
 }
 
 void drawReport(QPainter &g, const QRectF &pageRect, const GraphPage &page, const PlotSetup &setup,
                 int pageNumber, int pageCount)
 {
     g.save();
+    PlotSetup paper = setup;
+    paper.look = Look::Paper;
     QFont text = g.font();
     text.setPointSizeF(9);
     QFont title = text;
     title.setPointSizeF(16);
     title.setBold(true);
+    const double top = drawHeading(g, pageRect.left(), pageRect.top(), page, paper, text, title);
+    g.setFont(text);
+    const double line = QFontMetricsF(text, g.device()).height();
+    drawFigure(g, QRectF(pageRect.left(), top, pageRect.width(), pageRect.bottom() - top), page,
+               paper, line * 1.5);
+    drawPageNumber(g, pageRect, pageNumber, pageCount);
+    g.restore();
+}
+
+void drawSummary(QPainter &g, const QRectF &pageRect, const LogSummary &summary, int pageNumber,
+                 int pageCount)
+{
+    g.save();
+    QFont text = g.font();
+    text.setPointSizeF(10);
+    QFont head = text;
+    head.setPointSizeF(12);
+    head.setBold(true);
+    QFont title = text;
+    title.setPointSizeF(16);
+    title.setBold(true);
     const QFontMetricsF tm(title, g.device());
+    const QFontMetricsF hm(head, g.device());
     const QFontMetricsF fm(text, g.device());
     const double line = fm.height();
+    const double left = pageRect.left();
     double y = pageRect.top();
     g.setPen(Qt::black);
     g.setFont(title);
-    g.drawText(QPointF(pageRect.left(), y + tm.ascent()), reportTitle());
+    g.drawText(QPointF(left, y + tm.ascent()), reportTitle());
     y += tm.height() + line / 2;
-    g.setFont(text);
-    const QString file =
-        page.isLive() ? page.title() : QStringLiteral("ファイル：") + page.fileName;
-    g.drawText(QPointF(pageRect.left(), y + fm.ascent()), file);
-    y += line;
-    g.drawText(QPointF(pageRect.left(), y + fm.ascent()), describe(page, setup));
-    y += line * 1.5;
-    const double left = pageRect.left() + fm.horizontalAdvance(degrees(-55.5)) +
-                        fm.horizontalAdvance(QStringLiteral("  "));
-    const double right = pageRect.right() - fm.horizontalAdvance(QStringLiteral("00:00:00"));
-    // Under the plot: X labels, legend, page number.
-    const double below = line * 1.5 + line * 1.5 + line * 1.5;
-    const QRectF plot(left, y, right - left, pageRect.bottom() - below - y);
-    drawPlot(g, plot, page, setup);
-    drawAxes(g, plot, page, setup);
-    drawLegend(g, QPointF(left, plot.bottom() + line * 1.5));
-    const QString number = QStringLiteral("%1 / %2").arg(pageNumber).arg(pageCount);
-    g.drawText(QPointF(pageRect.center().x() - fm.horizontalAdvance(number) / 2,
-                       pageRect.bottom() - fm.descent()),
-               number);
+    auto heading = [&](const QString &t) {
+        g.setFont(head);
+        y += line / 2;
+        g.drawText(QPointF(left, y + hm.ascent()), t);
+        y += hm.height() + line / 4;
+        g.setFont(text);
+    };
+    auto cells = [&](const QStringList &row, const QList<double> &columns) {
+        for (qsizetype c = 0; c < row.size() && c < columns.size(); ++c)
+            g.drawText(QPointF(left + columns.at(c), y + fm.ascent()), row.at(c));
+        y += line;
+    };
+
+    heading(QStringLiteral("ログの概要"));
+    double labelWidth = 0;
+    const auto lines = summary.lines();
+    for (const auto &l : lines)
+        labelWidth = std::max(labelWidth, fm.horizontalAdvance(l.first + QStringLiteral("：")));
+    const double indent = fm.horizontalAdvance(QStringLiteral("　"));
+    for (const auto &l : lines)
+        cells({l.first + QStringLiteral("："), l.second}, {indent, 2 * indent + labelWidth});
+
+    heading(QStringLiteral("センサ"));
+    const double col = fm.horizontalAdvance(QStringLiteral("-000.00[℃]　　"));
+    const QList<double> columns{indent, indent + col, indent + 2 * col, indent + 3 * col,
+                                indent + 4 * col};
+    cells({QStringLiteral("センサ"), QStringLiteral("最小"), QStringLiteral("最大"),
+           QStringLiteral("平均"), QStringLiteral("読み取り数")},
+          columns);
+    g.setPen(QPen(Qt::black, unit(g) / 2));
+    g.drawLine(QPointF(left + indent, y), QPointF(left + indent + 5 * col, y));
+    for (int k = 0; k < 4; ++k) {
+        const LogSummary::Sensor &sensor = summary.sensors[size_t(k)];
+        auto value = [&sensor](double v) {
+            return sensor.readings > 0 ? QString::number(v, 'f', 2) + QStringLiteral("[℃]")
+                                       : QStringLiteral("-");
+        };
+        cells({QLatin1String(kSensorNames[k]), value(sensor.min), value(sensor.max),
+               value(sensor.mean), QString::number(sensor.readings)},
+              columns);
+    }
+
+    heading(QStringLiteral("アラーム"));
+    const QStringList alarms =
+        summary.alarms.isEmpty() ? QStringList{QStringLiteral("なし")} : summary.alarms;
+    for (const QString &a : alarms)
+        cells({a}, {indent});
+
+    heading(QStringLiteral("メモ"));
+    const double bottom = pageRect.bottom() - line * 1.5;
+    if (bottom > y) {
+        // A memo longer than the page has room for is cut at its bottom.
+        const QRectF box(left + indent, y, pageRect.width() - indent, bottom - y);
+        g.save();
+        g.setClipRect(box);
+        g.drawText(box, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
+                   summary.memo.isEmpty() ? QStringLiteral("なし") : summary.memo);
+        g.restore();
+    }
+    drawPageNumber(g, pageRect, pageNumber, pageCount);
     g.restore();
 }
 

@@ -895,12 +895,13 @@ void frmGraph::wireTools()
         m_logging.log().canvas().pixelsPerTwip());
     connect(Com_axis, &QComboBox::currentIndexChanged, this, &frmGraph::renumberLabels);
     connect(Fit_c, &QPushButton::clicked, this, &frmGraph::fitRange);
-    connect(SaveImage_c, &QPushButton::clicked, this,
-            [this] { GraphActions::saveImage(this, pageImage(), exportFolder()); });
+    connect(SaveImage_c, &QPushButton::clicked, this, [this] {
+        GraphActions::savePicture(this, currentPage(), plotSetup(), exportFolder());
+    });
     connect(SaveCsv_c, &QPushButton::clicked, this,
-            [this] { GraphActions::saveCsv(this, currentPage(), exportFolder()); });
+            [this] { GraphActions::saveCsv(this, currentPage(), exportFolder(), wholeLog()); });
     connect(Report_c, &QPushButton::clicked, this, [this] {
-        GraphActions::printReport(this, currentPage(), plotSetup(), exportFolder());
+        GraphActions::printReport(this, currentPage(), plotSetup(), exportFolder(), wholeLog());
     });
 }
 
@@ -916,6 +917,24 @@ GraphPage frmGraph::currentPage() const
     return GraphPage::stored(m_stored, m_storedName, seconds, p, p_flg, start);
 }
 
+GraphActions::WholeLog frmGraph::wholeLog() const
+{
+    GraphActions::WholeLog whole;
+    if (!m_w.state().graph.readflg || !p_flg)
+        return whole;
+    const Parameter &p = param();
+    int seconds = 0;
+    if (!m_stored.interval(&seconds))
+        seconds = 0;
+    for (int i = 0; i < Com_page->count(); ++i)
+        whole.pages << GraphPage::stored(m_stored, m_storedName, seconds, p, true,
+                                         GraphScale::pageStart(i));
+    whole.all = GraphPage::stored(m_stored, m_storedName, seconds, p, false, 0);
+    whole.memo = m_stored.memo();
+    whole.systemLogFolder = m_w.appDir() + QStringLiteral("/LOG/XSYS_LOG");
+    return whole;
+}
+
 GraphExport::PlotSetup frmGraph::plotSetup() const
 {
     GraphExport::PlotSetup setup;
@@ -929,9 +948,7 @@ GraphExport::PlotSetup frmGraph::plotSetup() const
 
 QImage frmGraph::pageImage() const
 {
-    const GraphCanvas &canvas = m_logging.log().canvas();
-    const QSize plot(int(std::lround(30000 * canvas.pixelsPerTwip())), canvas.image().height());
-    return GraphExport::image(currentPage(), plotSetup(), plot);
+    return GraphExport::image(currentPage(), plotSetup(), GraphExport::pictureSizes().constFirst());
 }
 
 void frmGraph::fitRange()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logging/GraphExport.h"
+#include "logging/GraphActions.h"
 #include "logging/StoredLog.h"
 
 #include <QPointer>
@@ -74,8 +74,11 @@ public:
     // What the viewport shows, as the exports and the read-out see it.
     GraphPage currentPage() const;
     GraphExport::PlotSetup plotSetup() const;
-    // "画像保存"'s picture: the page at the canvas's pixel size.
+    // "画像保存"'s picture at its standard size.
     QImage pageImage() const;
+    // The stored log shown, whole, for the exports; none in live mode or
+    // for a log of one page.
+    GraphActions::WholeLog wholeLog() const;
     // "範囲自動": the Y range lists set around the page's readings.
     void fitRange();
 

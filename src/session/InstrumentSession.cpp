@@ -9,6 +9,7 @@
 #include "control/StepCheck.h"
 #include "link/SerialLink.h"
 #include "link/SettingsTransfer.h"
+#include "logging/LogSummary.h"
 #include "shell/FileCopy.h"
 #include "shell/PortChoices.h"
 
@@ -317,6 +318,8 @@ void InstrumentSession::applyStatus(const StatusReport &report)
         return;
     }
     labels.nj_red = true;
+    // Stamped, so the report of the log it stops can tell when it came.
+    m_link->noteSystemLog(LogSummary::alarmNote(report.status.at(3)), QDateTime::currentDateTime());
     m_pollTimer.stop();
     // The operator sees the alarm first; the log's memo question follows.
     m_log->StopLogHoldingMemo();

@@ -3,6 +3,7 @@
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
 #include "link/SerialLink.h"
+#include "logging/LogSummary.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 
@@ -115,6 +116,8 @@ void KRM2200::applyStatus(const StatusReport &report)
         return;
     }
     labels.nj_red = true;
+    // Stamped, so the report of the log it stops can tell when it came.
+    m_link->noteSystemLog(LogSummary::alarmNote(report.status.at(3)), QDateTime::currentDateTime());
     Log_Timer->stop();
     // The operator sees the alarm first; the log's memo question follows.
     if (stopLogHoldingMemo)

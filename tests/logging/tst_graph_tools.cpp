@@ -5,11 +5,13 @@
 #include "logging/CurrentValues.h"
 #include "logging/GraphExport.h"
 #include "logging/GraphReadout.h"
+#include "logging/LogSummary.h"
 #include "logging/RangeFit.h"
 #include "logging/StoredLog.h"
 #include "shell/WindowState.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
@@ -112,8 +114,11 @@ private Q_SLOTS:
     void csvExport();
     void storedCsvRows_data();
     void storedCsvRows();
+    void pngExport_data();
     void pngExport();
+    void paperInks();
     void reportPdf();
+    void summary();
     void currentValues();
     void currentValuesNotLive_data();
     void currentValuesNotLive();
@@ -353,9 +358,18 @@ void tst_GraphTools::storedCsvRows()
     QTEST(rows, "rows");
 }
 
+void tst_GraphTools::pngExport_data()
+{
+    QTest::addColumn<QSize>("size");
+    for (const QSize &size : GraphExport::pictureSizes())
+        QTest::addRow("%dx%d", size.width(), size.height()) << size;
+}
+
+// The picture has the size chosen, is drawn on white with the four curves
+// in their paper inks, and its text is a sixtieth of its width or more.
 void tst_GraphTools::pngExport()
 {
-    // A full 1200-sample page at the canvas's scale (2000 x 267 pixels).
+    QFETCH(QSize, size);
     Parameter &p = scaled(25, 1200);
     p.LogInterval = 1;
     p.LogCount = 1200;
@@ -370,20 +384,79 @@ void tst_GraphTools::pngExport()
     GraphExport::PlotSetup setup;
     setup.max = 100;
     setup.min = 0;
-    const QSize plot(2000, 267);
-    const QImage img = GraphExport::image(page, setup, plot);
-    QVERIFY(img.width() > plot.width() && img.height() > plot.height());
-    // The plot area is the canvas's black with the grid and the four curves.
-    QHash<QRgb, int> colours;
+    const QImage img = GraphExport::image(page, setup, size);
+    QCOMPARE(img.size(), size);
+
+    qint64 white = 0;
+    std::array<qint64, 4> inked{};
     for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            ++colours[img.pixel(x, y) | 0xFF000000];
-    QVERIFY(colours.value(qRgb(0, 0, 0)) > plot.width() * plot.height() / 2);
-    for (const QRgb curve : {qRgb(255, 0, 0), qRgb(255, 255, 0), qRgb(128, 128, 255),
-                             qRgb(255, 128, 0), qRgb(0, 192, 0)})
-        QVERIFY2(colours.value(curve) > 1000, qPrintable(QString::number(curve, 16)));
-    // Title and axis texts stand outside the plot, in black on white.
-    QVERIFY(colours.value(qRgb(255, 255, 255)) > 0);
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            white += c.lightness() > 245;
+            for (int k = 0; k < 4; ++k) {
+                const QColor ink = GraphExport::sensorInk(GraphExport::Look::Paper, k).colour;
+                inked[k] += std::abs(c.red() - ink.red()) + std::abs(c.green() - ink.green()) +
+                                std::abs(c.blue() - ink.blue()) <
+                            60;
+            }
+        }
+    QVERIFY(white > qint64(size.width()) * size.height() * 8 / 10);
+    for (int k = 0; k < 4; ++k)
+        QVERIFY2(inked[k] > size.width() / 4,
+                 qPrintable(QStringLiteral("%1: %2").arg(k).arg(inked[k])));
+
+    // The rows of ink above the plot's frame: title, file, description.
+    auto bands = [](const QImage &image) {
+        QList<std::pair<int, int>> found;
+        for (int y = 0; y < image.height(); ++y) {
+            int dark = 0;
+            for (int x = 0; x < image.width(); ++x)
+                dark += qGray(image.pixel(x, y)) < 128;
+            if (dark > image.width() / 2)
+                break;
+            if (dark == 0)
+                continue;
+            if (!found.isEmpty() && found.last().second == y - 1)
+                found.last().second = y;
+            else
+                found.append({y, y});
+        }
+        return found;
+    };
+    const auto heading = bands(img);
+    QVERIFY(heading.size() >= 3);
+    // The description drawn again at exactly the size named: the picture's
+    // is as tall.
+    QImage ref(size.width(), size.width() / 10, QImage::Format_RGB32);
+    ref.fill(Qt::white);
+    {
+        QPainter g(&ref);
+        QFont f = g.font();
+        f.setPixelSize(int(std::ceil(size.width() / 60.0)));
+        g.setFont(f);
+        g.setPen(Qt::black);
+        g.drawText(QPointF(10, size.width() / 20), GraphExport::describe(page, setup));
+    }
+    const auto named = bands(ref);
+    QCOMPARE(named.size(), 1);
+    const int drawn = heading.at(2).second - heading.at(2).first;
+    QVERIFY2(drawn >= named.at(0).second - named.at(0).first,
+             qPrintable(QStringLiteral("%1 rows").arg(drawn)));
+}
+
+// On paper the four curves stay apart printed in grey: each differs from the
+// others in darkness and in line style.
+void tst_GraphTools::paperInks()
+{
+    for (int a = 0; a < 4; ++a)
+        for (int b = a + 1; b < 4; ++b) {
+            const GraphExport::Ink x = GraphExport::sensorInk(GraphExport::Look::Paper, a);
+            const GraphExport::Ink y = GraphExport::sensorInk(GraphExport::Look::Paper, b);
+            QVERIFY(std::abs(qGray(x.colour.rgb()) - qGray(y.colour.rgb())) >= 30);
+            QVERIFY(x.style != y.style);
+        }
+    // The window keeps its colours.
+    QCOMPARE(GraphExport::sensorInk(GraphExport::Look::Screen, 1).colour, QColor(255, 255, 0));
 }
 
 void tst_GraphTools::reportPdf()
@@ -412,13 +485,73 @@ void tst_GraphTools::reportPdf()
           QStringLiteral("開始：2008/01/15 12:30:45"), QStringLiteral("1Point = 5[s]"),
           QStringLiteral("40[℃]"), QStringLiteral("PT100A"), QStringLiteral("1 / 1")})
         QVERIFY2(text.contains(bare(part)), qPrintable(part + QStringLiteral(" in ") + text));
-    // The curves are paths, not a picture: PT100A's red line is stroked.
+    // The curves are paths, not a picture: PT100B's dark red line is stroked.
     const QString svg = QString::fromUtf8(run(QStringLiteral("pdftocairo"), {"-svg", path, "-"}));
     QVERIFY(!svg.isEmpty());
     QVERIFY(!svg.contains(QStringLiteral("<image")));
     static const QRegularExpression red(
-        QStringLiteral(R"(<path[^>]*stroke[:=]"?rgb\(100%, ?0%, ?0%\))"));
+        QStringLiteral(R"(<path[^>]*stroke[:=]"?rgb\(66\.\d*%, ?0%, ?0%\))"));
     QVERIFY(red.match(svg).hasMatch());
+}
+
+// The whole log in figures: samples and the ones missing, each sensor's
+// range and mean, the memo, and the alarms the system logs noted while the
+// log ran.
+void tst_GraphTools::summary()
+{
+    QByteArray content = "\"00:00:00\",\"+020.00\",\"+030.00\",\"*\",\"+010\",\"0\"\r\n"
+                         "\"00:00:05\",\"+022.00\",\"+031.00\",\"*\",\"x\",\"0\"\r\n"
+                         "\"00:00:10\",\"+024.00\",\"*\",\"*\",\"+012\",\"0\"\r\n"
+                         "\"00:00:25\",\"+026.00\",\"+033.00\",\"*\",\"+014\",\"0\"\r\n";
+    QBuffer b(&content);
+    QVERIFY(b.open(QIODevice::ReadOnly));
+    StoredLog log;
+    QVERIFY(log.read(b));
+    const GraphPage whole = GraphPage::stored(log, kFile, 5, scaled(50, 600), false, 0);
+    LogSummary s = LogSummary::of(whole, QStringLiteral("メモ"));
+    QCOMPARE(s.samples, qint64(4));
+    QCOMPARE(s.missing, qint64(2));
+    QCOMPARE(s.duration, qint64(25));
+    QCOMPARE(s.end, QDateTime(QDate(2008, 1, 15), QTime(12, 31, 10)));
+    const std::array<std::array<double, 4>, 4> sensors = {
+        {{4, 20, 26, 23}, {3, 30, 33, 94.0 / 3}, {0, 0, 0, 0}, {3, 10, 14, 12}}};
+    for (int k = 0; k < 4; ++k) {
+        const LogSummary::Sensor &got = s.sensors[size_t(k)];
+        QCOMPARE(got.readings, qint64(sensors[k][0]));
+        QCOMPARE(got.min, sensors[k][1]);
+        QCOMPARE(got.max, sensors[k][2]);
+        QCOMPARE(got.mean, sensors[k][3]);
+    }
+    const QStringList lines{"ファイル：" + kFile,
+                            "開始：2008/01/15 12:30:45",
+                            "終了：2008/01/15 12:31:10",
+                            "記録時間：00:00:25",
+                            "記録間隔：5[s]",
+                            "サンプル数：4",
+                            "欠測：2"};
+    QStringList got;
+    for (const auto &l : s.lines())
+        got << l.first + QStringLiteral("：") + l.second;
+    QCOMPARE(got, lines);
+
+    // A system log of that morning: an alarm before the log, one as it
+    // stopped, one after it; other notes and received lines are no alarms.
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("2008_01_15"))));
+    QFile sys(dir.filePath(QStringLiteral("2008_01_15/2008_01_15_12_00_00.txt")));
+    QVERIFY(sys.open(QIODevice::WriteOnly));
+    const QString stop = QStringLiteral("2008/01/15 12:31:12 ") + LogSummary::alarmNote("012");
+    sys.write(("\"STATUS\"\r\n\" 04 1 2 012 0\"\r\n2008/01/15 12:30:40 " +
+               LogSummary::alarmNote("001") +
+               "\r\n2008/01/15 12:31:00 パターン運転が終了しました。\r\n" + stop +
+               "\r\n2008/01/15 12:31:40 " + LogSummary::alarmNote("013") + "\r\n")
+                  .toUtf8());
+    sys.close();
+    QCOMPARE(s.alarmsIn(dir.path()),
+             QStringList{QStringLiteral("2008/01/15 12:31:12　") + LogSummary::alarmNote("012")});
+    QCOMPARE(LogSummary::alarmNote("012"),
+             QStringLiteral("アラーム発生：012 : ヴェルダへ過電流がながれました"));
+    QCOMPARE(LogSummary::alarmNote("999"), QStringLiteral("アラーム発生：999"));
 }
 
 void tst_GraphTools::currentValues()

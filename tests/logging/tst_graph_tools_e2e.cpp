@@ -4,6 +4,7 @@
 // during a run, the graph during a run and the report's PDF are saved there.
 
 #include "logging/GraphActions.h"
+#include "logging/LogSummary.h"
 #include "logging/LoggingWindows.h"
 #include "logging/ReadoutOverlay.h"
 #include "logging/frmCurrentValues.h"
@@ -18,7 +19,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPrinterInfo>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -107,6 +110,7 @@ private Q_SLOTS:
     void fitAndExports();
     void exportFailures();
     void reportToPdf();
+    void wholeLogReport();
     void liveReadoutAndCurrentValues();
 };
 
@@ -168,8 +172,10 @@ void tst_GraphToolsE2E::fitAndExports()
     QCOMPARE(g->Combo_min->currentText(), QStringLiteral("20"));
 
     const QString csv = r.f.appDir() + QStringLiteral("/page");
+    r.f.dialogs->answerChoice(0);
     r.f.dialogs->answerSaveFile(csv);
     g->SaveCsv_c->click();
+    QCOMPARE(r.f.dialogs->choices().at(0).options, GraphActions::csvRangeChoices());
     const QList<QByteArray> lines = fileBytes(csv + QStringLiteral(".csv")).split('\n');
     QCOMPARE(lines.size(), 1 + 401 + 1); // samples 300 ... 700, not the cut line
     QCOMPARE(lines.at(1),
@@ -178,6 +184,17 @@ void tst_GraphToolsE2E::fitAndExports()
                  ",+050.00,+024.00,,+030,ok\r");
     QVERIFY(lines.at(401).startsWith("700,3500,") &&
             lines.at(401).endsWith(",+090.00,+024.00,,+030,ok\r"));
+    // The whole log: the same header and rows, from sample 0.
+    const QString all = r.f.appDir() + QStringLiteral("/all.csv");
+    r.f.dialogs->answerChoice(1);
+    r.f.dialogs->answerSaveFile(all);
+    g->SaveCsv_c->click();
+    const QList<QByteArray> whole = fileBytes(all).split('\n');
+    QCOMPARE(whole.size(), 1 + 701 + 1);
+    QCOMPARE(whole.at(0), lines.at(0));
+    QVERIFY(whole.at(1).startsWith("0,0,"));
+    QCOMPARE(whole.at(301), lines.at(1));
+    QCOMPARE(whole.at(701), lines.at(401));
 
     // A log missing samples 100-104: their rows say so, and the samples
     // after them keep their numbers and times.
@@ -193,20 +210,25 @@ void tst_GraphToolsE2E::fitAndExports()
     QVERIFY(rows.at(106).startsWith("105,525,") &&
             rows.at(106).endsWith(",+030.50,+024.00,,+030,ok\r"));
 
+    // The picture at the size chosen (the second offered).
     const QString png = r.f.appDir() + QStringLiteral("/page.png");
+    r.f.dialogs->answerChoice(1);
     r.f.dialogs->answerSaveFile(png);
     g->SaveImage_c->click();
+    QCOMPARE(r.f.dialogs->choices().last().options, GraphActions::sizeChoices());
     QImage image;
     QVERIFY(image.load(png));
-    const GraphCanvas &canvas = LoggingWindows::of(*r.w).log().canvas();
-    QVERIFY(image.width() >= std::lround(30000 * canvas.pixelsPerTwip()));
-    QVERIFY(image.height() >= canvas.image().height());
+    QCOMPARE(image.size(), GraphExport::pictureSizes().at(1));
     if (const QString dir = qEnvironmentVariable("KRM_SHELL_SHOTS"); !dir.isEmpty())
         image.save(dir + QStringLiteral("/graph_export_page.png"));
     QVERIFY(r.f.dialogs->messages().isEmpty());
-    // Cancelled: nothing written, nothing said.
+    // Cancelled, at the size or at the file: nothing written, nothing said.
+    r.f.dialogs->answerChoice(-1);
+    g->SaveImage_c->click();
+    r.f.dialogs->answerChoice(0);
     r.f.dialogs->answerSaveFile(QString());
     g->SaveImage_c->click();
+    QCOMPARE(r.f.dialogs->pendingAnswers(), 0);
     QVERIFY(r.f.dialogs->messages().isEmpty());
 }
 
@@ -223,6 +245,7 @@ void tst_GraphToolsE2E::exportFailures()
              QStringLiteral("CSVファイルを保存できませんでした。\n") +
                  QDir::toNativeSeparators(path) + QLatin1Char('\n') + noFolder);
     const QString png = r.f.appDir() + QStringLiteral("/no such folder/page.png");
+    r.f.dialogs->answerChoice(0);
     r.f.dialogs->answerSaveFile(png);
     r.graph->SaveImage_c->click();
     QCOMPARE(r.f.dialogs->lastMessage().text, GraphActions::imageFailText(png, noFolder));
@@ -239,10 +262,14 @@ void tst_GraphToolsE2E::reportToPdf()
     QVERIFY(r.read(r.storedLog()));
     const QString pdf = r.f.appDir() + QStringLiteral("/report.pdf");
     r.f.dialogs->answerQuestion(true);
+    r.f.dialogs->answerChoice(0);
     r.f.dialogs->answerQuestion(true);
     r.f.dialogs->answerSaveFile(pdf);
     r.graph->Report_c->click();
     QCOMPARE(r.f.dialogs->questions().at(0).text, QStringLiteral("印刷しますか？"));
+    QCOMPARE(r.f.dialogs->choices().at(0).text, GraphActions::reportRangeQuestion());
+    QCOMPARE(r.f.dialogs->choices().at(0).options,
+             QStringList({"表示中のページ（1ページ）", "ログ全体（3ページ）"}));
     QCOMPARE(r.f.dialogs->questions().at(1).text,
              QStringLiteral("プリンタが見つかりません。\nPDFファイルに保存しますか？"));
     QCOMPARE(r.f.dialogs->lastMessage().title, QStringLiteral("確認"));
@@ -257,6 +284,105 @@ void tst_GraphToolsE2E::reportToPdf()
     if (!dir.isEmpty()) {
         QFile::remove(dir + QStringLiteral("/report_page.pdf"));
         QFile::copy(pdf, dir + QStringLiteral("/report_page.pdf"));
+    }
+}
+
+// The whole of a three-page log printed to a PDF: a summary of the log, then
+// one page per page of the graph, each numbered; on white paper.
+void tst_GraphToolsE2E::wholeLogReport()
+{
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        QSKIP("a printer is installed: the report would be printed on it");
+    Rig r;
+    QVERIFY(r.start());
+    // Samples 0 ... 999, 100 ... 104 missing, and a memo after them.
+    const QString log = r.storedLog(1000, 100, 104);
+    QFile memo(log);
+    QVERIFY(memo.open(QIODevice::Append));
+    memo.write("\r\n\"\r\n\"\r\n\"-MEMO-\"\r\n\"槽A 試験その1\r\n2行目\"\r\n");
+    memo.close();
+    // The system log of that morning's start: an alarm as the log stopped,
+    // and one before it began.
+    const QString day = r.f.appDir() + QStringLiteral("/LOG/XSYS_LOG/2008_01_15");
+    QVERIFY(QDir().mkpath(day));
+    QVERIFY(ShellFixture::writeText(day + QStringLiteral("/2008_01_15_12_00_00.txt"),
+                                    QStringLiteral("2008/01/15 12:00:30 ") +
+                                        LogSummary::alarmNote("001") +
+                                        QStringLiteral("\r\n\"STATUS\"\r\n2008/01/15 13:54:02 ") +
+                                        LogSummary::alarmNote("012") + QStringLiteral("\r\n")));
+    QVERIFY(r.read(log));
+    QCOMPARE(r.graph->Com_page->count(), 3);
+
+    const QString pdf = r.f.appDir() + QStringLiteral("/whole.pdf");
+    r.f.dialogs->answerQuestion(true);
+    r.f.dialogs->answerChoice(1);
+    r.f.dialogs->answerQuestion(true);
+    r.f.dialogs->answerSaveFile(pdf);
+    r.graph->Report_c->click();
+    QCOMPARE(r.f.dialogs->lastMessage().text, GraphActions::pdfSavedText(pdf));
+
+    // Text extraction changes spacing, and gives some characters back as
+    // others of the same look ("〜" for "～", radicals for kanji).
+    auto bare = [](const QString &s) {
+        return s.normalized(QString::NormalizationForm_KC)
+            .replace(QChar(0x301C), QLatin1Char('~'))
+            .remove(QRegularExpression(QStringLiteral("\\s"),
+                                       QRegularExpression::UseUnicodePropertiesOption));
+    };
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY2(text.waitForFinished(60000) && text.exitCode() == 0,
+             "pdftotext (poppler-utils) is needed");
+    QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'));
+    if (pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    QCOMPARE(pages.size(), 4);
+    const QStringList spans{"0～600", "300～900", "600～994"}; // lines: 5 are missing
+    for (int n = 1; n <= 4; ++n) {
+        const QString page = bare(pages.at(n - 1));
+        QVERIFY(page.contains(QStringLiteral("%1/4").arg(n)));
+        if (n > 1)
+            QVERIFY(page.contains(bare(QStringLiteral("サンプル：") + spans.at(n - 2))));
+    }
+    // The summary against the log: PT100A rises by 0.1 a sample from 20.
+    double sum = 0;
+    for (int i = 0; i < 1000; ++i)
+        if (i < 100 || i > 104)
+            sum += 20.0 + i / 10.0;
+    const QString summary = bare(pages.at(0));
+    for (const QString &part :
+         {QStringLiteral("ファイル：2008_01_15_12_30_45.txt"),
+          QStringLiteral("開始：2008/01/15 12:30:45"), QStringLiteral("終了：2008/01/15 13:54:00"),
+          QStringLiteral("記録時間：01:23:15"), QStringLiteral("記録間隔：5[s]"),
+          QStringLiteral("サンプル数：995"), QStringLiteral("欠測：5"), QStringLiteral("20.00[℃]"),
+          QStringLiteral("119.90[℃]"), QString::number(sum / 995, 'f', 2) + QStringLiteral("[℃]"),
+          QStringLiteral("24.00[℃]"), QStringLiteral("30.00[℃]"),
+          QStringLiteral("槽A試験その12行目"),
+          bare(QStringLiteral("2008/01/15 13:54:02　") + LogSummary::alarmNote("012"))})
+        QVERIFY2(summary.contains(bare(part)), qPrintable(part + QStringLiteral(" in ") + summary));
+    QVERIFY(!summary.contains(bare(LogSummary::alarmNote("001"))));
+
+    // A plot page rendered: white paper, not the window's black canvas (the plot
+    // fills most of the page).
+    const QString stem = r.f.appDir() + QStringLiteral("/page2");
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-f"),
+                  QStringLiteral("2"), QStringLiteral("-l"), QStringLiteral("2"),
+                  QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, stem});
+    QVERIFY(render.waitForFinished(60000) && render.exitCode() == 0);
+    const QImage page(stem + QStringLiteral(".png"));
+    QVERIFY(!page.isNull());
+    qint64 white = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            white += page.pixelColor(x, y).lightness() > 235;
+    QVERIFY2(white > qint64(page.width()) * page.height() * 8 / 10,
+             qPrintable(QString::number(white)));
+    const QString dir = qEnvironmentVariable("KRM_SHELL_SHOTS");
+    if (!dir.isEmpty()) {
+        QFile::remove(dir + QStringLiteral("/report_whole.pdf"));
+        QFile::copy(pdf, dir + QStringLiteral("/report_whole.pdf"));
     }
 }
 
