@@ -7,6 +7,7 @@
 #include "logging/GraphActions.h"
 #include "shell/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFileDialog>
@@ -108,6 +109,23 @@ Step press(QMessageBox::StandardButton button, const QString &text)
     };
 }
 
+// Presses the button named `name` of the message box whose text begins with
+// `text`.
+Step pressNamed(const QString &name, const QString &text)
+{
+    return [name, text](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        if (!box || !box->text().startsWith(text))
+            return false;
+        for (QAbstractButton *b : box->buttons())
+            if (b->text() == name) {
+                b->click();
+                return true;
+            }
+        return false;
+    };
+}
+
 GraphPage twoSamples()
 {
     GraphPage page;
@@ -142,6 +160,10 @@ void tst_Dialogs::realDialogs_data()
                              << "";
     QTest::newRow("question") << "question"
                               << "yes";
+    QTest::newRow("choice") << "choice"
+                            << "1";
+    QTest::newRow("choice cancelled") << "cancel"
+                                      << "-1";
     QTest::newRow("CSV export") << "csv"
                                 << "page.csv";
     QTest::newRow("PNG export") << "png"
@@ -196,14 +218,23 @@ void tst_Dialogs::realDialogs()
                     ? QStringLiteral("yes")
                     : QStringLiteral("no");
         });
+    } else if (kind == QLatin1String("choice") || kind == QLatin1String("cancel")) {
+        const QString text = GraphActions::csvRangeQuestion();
+        const QStringList options = GraphActions::csvRangeChoices();
+        const QString button =
+            kind == QLatin1String("cancel") ? QStringLiteral("キャンセル") : options.at(1);
+        run({pressNamed(button, text)}, [&] {
+            result = QString::number(d.choose(nullptr, text, QStringLiteral("確認"), options, 0));
+        });
     } else if (kind == QLatin1String("csv")) {
         run({typeName(QStringLiteral("page"))},
             [&] { result = inFolder(GraphActions::saveCsv(nullptr, twoSamples(), folder)); });
     } else if (kind == QLatin1String("png")) {
-        QImage image(64, 48, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        run({typeName(QStringLiteral("page"))},
-            [&] { result = inFolder(GraphActions::saveImage(nullptr, image, folder)); });
+        run({pressNamed(GraphActions::sizeChoices().at(0), GraphActions::sizeQuestion()),
+             typeName(QStringLiteral("page"))},
+            [&] {
+                result = inFolder(GraphActions::savePicture(nullptr, twoSamples(), {}, folder));
+            });
     } else if (kind == QLatin1String("pdf")) {
         run({press(QMessageBox::Yes, QStringLiteral("印刷しますか？")),
              press(QMessageBox::Yes, QStringLiteral("プリンタが見つかりません。")),
