@@ -11,6 +11,7 @@
 
 #include "link/SerialLink.h"
 #include "logging/LogFile.h"
+#include "logging/LogSummary.h"
 #include "logging/frmGraph.h"
 #include "shell/PortChoices.h"
 #include "shell/QtJapanese.h"
@@ -22,6 +23,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImageWriter>
 #include <QLabel>
@@ -438,18 +440,28 @@ void storedLogAndReadout()
         fail(QStringLiteral("start-up for the stored log"));
         return;
     }
-    // A stored log of an earlier day: every 5 s, warming from 22 to 60 degrees.
+    // A stored log of an earlier day, three pages long: every 5 s, warming
+    // from 22 to 60 degrees, with a memo after it.
     QString content;
-    for (int i = 0; i <= 540; ++i) {
+    for (int i = 0; i <= 1000; ++i) {
         const double a = 60.0 - 38.0 * std::exp(-i / 90.0);
         content += QStringLiteral("\"%1\",\"%2\",\"%3\",\"*\",\"%4\",\"+031.50\"\r\n")
                        .arg(LogFile::FormatElapsed(5LL * i), QString::asprintf("%+07.2f", a),
                             QString::asprintf("%+07.2f", a - 1.5 + 0.3 * std::sin(i / 15.0)),
                             QString::asprintf("%+04d", int(22 + i / 40)));
     }
+    content += QStringLiteral("\"\r\n\"\r\n\"-MEMO-\"\r\n\"試料A 昇温試験（60℃到達まで）\r\n"
+                              "ファン：使用\"\r\n");
     const QString path =
         b.f.appDir() + QStringLiteral("/LOG/TXT_DATA/2008_01_15/2008_01_15_12_30_45.txt");
     ShellFixture::writeText(path, content);
+    // That day's system log: the alarm that ended the log.
+    const QString sysDay = b.f.appDir() + QStringLiteral("/LOG/XSYS_LOG/2008_01_15");
+    QDir().mkpath(sysDay);
+    ShellFixture::writeText(sysDay + QStringLiteral("/2008_01_15_12_20_00.txt"),
+                            QStringLiteral("2008/01/15 13:53:58 ") +
+                                LogSummary::alarmNote(QStringLiteral("001")) +
+                                QStringLiteral("\r\n"));
     b.w->menuItem(QStringLiteral("view_graph"))->trigger();
     auto *graph = qobject_cast<frmGraph *>(b.w->loadedWindow(QStringLiteral("frmGraph")));
     if (!graph) {
@@ -488,19 +500,25 @@ void storedLogAndReadout()
     }
     QTemporaryDir work;
     const QString pdf = work.filePath(QStringLiteral("report.pdf"));
-    b.f.dialogs->answerQuestion(true); // print?
-    b.f.dialogs->answerQuestion(true); // no printer: to a PDF file?
-    b.f.dialogs->answerSaveFile(pdf);
-    if (QPushButton *report = child<QPushButton>(graph, "Report_c"))
-        report->click();
-    const QString stem = work.filePath(QStringLiteral("report"));
-    if (QProcess::execute(QStringLiteral("pdftocairo"),
-                          {QStringLiteral("-png"), QStringLiteral("-singlefile"),
-                           QStringLiteral("-scale-to"), QStringLiteral("1000"), pdf, stem}) != 0) {
-        fail(QStringLiteral("report: pdftocairo (poppler-utils) could not render the PDF"));
-        return;
+    // The page shown, then the whole log (its first page, the summary).
+    const char *names[] = {"report.png", "report_summary.png"};
+    for (int range = 0; range < 2; ++range) {
+        b.f.dialogs->answerQuestion(true); // print?
+        b.f.dialogs->answerChoice(range);  // the page shown, or the whole log
+        b.f.dialogs->answerQuestion(true); // no printer: to a PDF file?
+        b.f.dialogs->answerSaveFile(pdf);
+        if (QPushButton *report = child<QPushButton>(graph, "Report_c"))
+            report->click();
+        const QString stem = work.filePath(QStringLiteral("report"));
+        if (QProcess::execute(QStringLiteral("pdftocairo"),
+                              {QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                               QStringLiteral("-scale-to"), QStringLiteral("1000"), pdf, stem}) !=
+            0) {
+            fail(QStringLiteral("report: pdftocairo (poppler-utils) could not render the PDF"));
+            return;
+        }
+        save(QImage(stem + QStringLiteral(".png")), QLatin1String(names[range]));
     }
-    save(QImage(stem + QStringLiteral(".png")), QStringLiteral("report.png"));
 }
 
 void settingsAndMemo()
