@@ -269,6 +269,8 @@ void startAndPort()
     }
     if (QLineEdit *d = child<QLineEdit>(port, "T_device"))
         d->setText(QStringLiteral("/dev/serial/by-id/") + adapter);
+    // As it opens by itself after a start that reached no instrument.
+    port->L_hint->show();
     port->adjustSize();
     QTest::qWait(100);
     save(subWindowShot(port), QStringLiteral("port.png"));

@@ -695,12 +695,20 @@ void KRM2200::placeWindow()
     }
 }
 
-KRM2200::StartResult KRM2200::startUpFailed(StartResult result, const QString &message)
+KRM2200::StartResult KRM2200::startUpFailed(StartResult result, const QString &message,
+                                            AfterFailure after)
 {
     // The splash goes before the message so it cannot cover it.
     closeSplashStart();
     Dialogs::instance().message(this, message, errorTitle());
     LockControls();
+    // The operator is led to where the port is chosen, with the devices
+    // present listed, rather than left with a message and a locked window.
+    if (after == AfterFailure::OfferPort && !m_ended) {
+        openWindow(QStringLiteral("frmPort"));
+        if (frmPort *port = portWindow())
+            port->showStartFailure();
+    }
     m_startResult = result;
     Q_EMIT startUpFinished(result);
     return result;
@@ -808,7 +816,7 @@ KRM2200::StartResult KRM2200::startUp()
         if (m_link->forcedDevice().isEmpty()) {
             // 21
             cfg.IniWritePara(QStringLiteral("COM"), QString(), QStringLiteral("1"));
-            return startUpFailed(StartResult::PortError, checkPortText());
+            return startUpFailed(StartResult::PortError, checkPortText(), AfterFailure::OfferPort);
         }
         port = QStringLiteral("1");
         cfg.IniWritePara(QStringLiteral("COM"), QString(), port);
@@ -817,7 +825,8 @@ KRM2200::StartResult KRM2200::startUp()
     // 12
     if (!m_link->OpenPort(port))
         return startUpFailed(StartResult::PortError,
-                             PortChoices::openFailText(checkPortText(), m_link->lastOpenFailure()));
+                             PortChoices::openFailText(checkPortText(), m_link->lastOpenFailure()),
+                             AfterFailure::OfferPort);
 
     // 13
     cfg.IniWritePara(QStringLiteral("Y"), QString(), QStringLiteral("160 -60"));
@@ -872,7 +881,8 @@ KRM2200::StartResult KRM2200::startUp()
     if (!all_flg) {
         m_link->ClosePort();
         return startUpFailed(StartResult::NotConnected,
-                             QStringLiteral("読み込みに失敗しました。接続を確認してください。"));
+                             QStringLiteral("読み込みに失敗しました。接続を確認してください。"),
+                             AfterFailure::OfferPort);
     }
 
     // 18

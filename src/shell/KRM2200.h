@@ -214,7 +214,11 @@ private:
     void registerShellWindows();
     QAction *addMenuItem(QMenu *menu, const char *name, const QString &caption);
 
-    StartResult startUpFailed(StartResult result, const QString &message);
+    // How a failed start-up ends: with the message alone, or with the port
+    // window opened after it when no instrument could be reached.
+    enum class AfterFailure { MessageOnly, OfferPort };
+    StartResult startUpFailed(StartResult result, const QString &message,
+                              AfterFailure after = AfterFailure::MessageOnly);
     void placeWindow();
     void checkCsvOutput();
     void readLogInterval();

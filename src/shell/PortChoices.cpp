@@ -58,12 +58,25 @@ QList<PortChoice> PortChoices::stableNames(const QList<PortChoice> &ports,
         if (i >= 0)
             named[i] = true;
     }
+    const qsizetype stable = out.size();
     for (qsizetype i = 0; i < ports.size(); ++i)
         if (!named.at(i))
             out.append(ports.at(i));
-    std::sort(out.begin(), out.end(),
-              [](const PortChoice &a, const PortChoice &b) { return a.path < b.path; });
+    const auto byPathText = [](const PortChoice &a, const PortChoice &b) {
+        return a.path < b.path;
+    };
+    std::sort(out.begin(), out.begin() + stable, byPathText);
+    std::sort(out.begin() + stable, out.end(), byPathText);
     return out;
+}
+
+QString PortChoices::suggestion(const QList<PortChoice> &choices, const QString &byIdFolder)
+{
+    const QString folder = QDir(byIdFolder).absolutePath() + QLatin1Char('/');
+    for (const PortChoice &choice : choices)
+        if (QFileInfo(choice.path).absoluteFilePath().startsWith(folder))
+            return choice.path;
+    return QString();
 }
 
 QString PortChoices::dialoutHint()

@@ -27,7 +27,13 @@ public:
     // the name of a link in `byIdFolder` that leads to it, else by its path.
     // A link whose device is not among `ports` is a serial device the system
     // named but did not list (a virtual one): listed, without a description.
+    // The devices with a stable name come first: they are the USB adapters an
+    // instrument is plugged in by, while a numbered port such as /dev/ttyS0
+    // exists on most machines whether anything is attached or not.
     static QList<PortChoice> stableNames(const QList<PortChoice> &ports, const QString &byIdFolder);
+    // The first of `choices` with a stable name in `byIdFolder`; empty when
+    // none has one.
+    static QString suggestion(const QList<PortChoice> &choices, const QString &byIdFolder);
 
     // `first`, then a line with the device and the system's reason, and for a
     // user without the rights on the device, how to get them; for a device

@@ -12,6 +12,16 @@
 
 #include <algorithm>
 
+namespace {
+
+QString startFailureHint()
+{
+    return QStringLiteral("本体の電源とケーブルを確認し、本体がつながっているポートを選んで"
+                          "「接続」を押してください。");
+}
+
+} // namespace
+
 frmPort::frmPort(const QString &portText, const QString &device, QWidget *parent)
     : QWidget(parent), m_portText(portText.trimmed()), m_keptDevice(device.trimmed())
 {
@@ -35,6 +45,9 @@ frmPort::frmPort(const QString &portText, const QString &device, QWidget *parent
     caption->setObjectName(QStringLiteral("L_device"));
     T_device = new QLineEdit(this);
     T_device->setObjectName(QStringLiteral("T_device"));
+    // Wide enough to read a usual device name; the window grows to it.
+    T_device->setMinimumWidth(
+        T_device->fontMetrics().horizontalAdvance(QStringLiteral("/dev/ttyUSB00")) + 16);
     caption->setBuddy(T_device);
     connect(T_device, &QLineEdit::textEdited, this, &frmPort::typed);
     C_rescan = new QPushButton(QStringLiteral("再検索"), this);
@@ -49,6 +62,11 @@ frmPort::frmPort(const QString &portText, const QString &device, QWidget *parent
             [this] { Q_EMIT connectRequested(m_portText, this->device()); });
     connect(CAN, &QPushButton::clicked, this, &frmPort::cancelRequested);
 
+    L_hint = new QLabel(startFailureHint(), this);
+    L_hint->setObjectName(QStringLiteral("L_hint"));
+    L_hint->setWordWrap(true);
+    L_hint->hide();
+
     auto *entry = new QHBoxLayout;
     entry->addWidget(caption);
     entry->addWidget(T_device, 1);
@@ -57,6 +75,7 @@ frmPort::frmPort(const QString &portText, const QString &device, QWidget *parent
     buttons->addWidget(CON);
     buttons->addWidget(CAN);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(L_hint);
     layout->addWidget(frame);
     layout->addLayout(entry);
     layout->addLayout(buttons);
@@ -64,6 +83,16 @@ frmPort::frmPort(const QString &portText, const QString &device, QWidget *parent
     // Select what is stored: the device when one was chosen, else the number.
     T_device->setText(m_keptDevice);
     rescan();
+}
+
+void frmPort::showStartFailure()
+{
+    L_hint->show();
+    const QString suggested = PortChoices::suggestion(m_devices, PortChoices::byIdFolder());
+    if (!suggested.isEmpty() && suggested != device()) {
+        T_device->setText(suggested);
+        checkMatchingOption();
+    }
 }
 
 QString frmPort::device() const

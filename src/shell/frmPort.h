@@ -41,6 +41,10 @@ public:
 
     // Lists the present devices again ("再検索").
     void rescan();
+    // After a start that reached no instrument: a line on what to check, and
+    // a present USB adapter chosen in place of the port that did not answer.
+    void showStartFailure();
+    QLabel *L_hint = nullptr;
 
     static constexpr int WidthTwips = 2835;
     static constexpr int HeightTwips = 2700;

@@ -1080,13 +1080,18 @@ void tst_Shell::portWindowOptions()
     auto restore = qScopeGuard([] { PortChoices::setByIdFolder(QString()); });
 
     // A listed device is named by its link, with its description; one without
-    // a link by its path.
+    // a link by its path. Linked ones come first and are the suggestion: the
+    // machine's own /dev/ttyS0 is there whether an instrument is or not.
+    const QString builtIn = QStringLiteral("/dev/ttyS0");
     const QList<PortChoice> named = PortChoices::stableNames(
-        {{usb, QStringLiteral("FT232R USB UART")}, {acm, QString()}}, byId);
-    QCOMPARE(named.size(), 2);
+        {{builtIn, QString()}, {usb, QStringLiteral("FT232R USB UART")}, {acm, QString()}}, byId);
+    QCOMPARE(named.size(), 3);
     QCOMPARE(named.at(0).path, stable);
     QCOMPARE(named.at(0).description, QStringLiteral("FT232R USB UART"));
-    QCOMPARE(named.at(1).path, acm);
+    QCOMPARE(named.at(1).path, builtIn);
+    QCOMPARE(named.at(2).path, acm);
+    QCOMPARE(PortChoices::suggestion(named, byId), stable);
+    QCOMPARE(PortChoices::suggestion(named.mid(1), byId), QString());
 
     frmPort port(QStringLiteral("4"), QStringLiteral("/dev/pts/99"));
     QCOMPARE(port.windowTitle(), QStringLiteral("ポート設定"));

@@ -7,6 +7,7 @@
 #include "ShellFixture.h"
 #include "TransferSequences.h"
 #include "link/Reception_Show.h"
+#include "shell/PortChoices.h"
 #include "shell/frmPort.h"
 #include "shell/frmSplashStart.h"
 #include "shell/frmToppage.h"
@@ -18,6 +19,8 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -52,6 +55,8 @@ private Q_SLOTS:
     void startReady();
     void startWithSilentInstrument();
     void reconnectFromPortWindow();
+    void failedStartLeadsToPort_data();
+    void failedStartLeadsToPort();
     void newPortStartsFromCleanWindow();
     void exitStatusTellsTheOutcome_data();
     void exitStatusTellsTheOutcome();
@@ -233,6 +238,73 @@ void tst_StartupE2E::reconnectFromPortWindow()
     QVERIFY(param().UiEnabled);
     QCOMPARE(fx.dialogs->records().size(), 0);
     QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("COM"), QStringLiteral("device")), device);
+}
+
+// A start that reaches no instrument ends in the port window, with the USB
+// adapter present (here a stable name for the simulator's device) chosen, so
+// that "接続" is all that is left to do.
+void tst_StartupE2E::failedStartLeadsToPort_data()
+{
+    QTest::addColumn<QString>("configured"); // "" none, else the device tried
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("connects");
+    const QString check = QStringLiteral("通信ポートを確認してください。");
+    QTest::newRow("nothing configured") << QString() << false << check << true;
+    QTest::newRow("port cannot be opened")
+        << QStringLiteral("/dev/nonexistent") << false
+        << check + QStringLiteral("\n/dev/nonexistent：") << true;
+    QTest::newRow("nothing answers")
+        << QStringLiteral("sim") << true
+        << QStringLiteral("読み込みに失敗しました。接続を確認してください。") << false;
+}
+
+void tst_StartupE2E::failedStartLeadsToPort()
+{
+    QFETCH(QString, configured);
+    QFETCH(bool, silent);
+    QFETCH(QString, message);
+    QFETCH(bool, connects);
+    ShellFixture fx;
+    SimFaults faults;
+    faults.silent = silent;
+    QVERIFY(fx.startSim(faults));
+    QTemporaryDir byId;
+    const QString adapter = byId.filePath(QStringLiteral("usb-KRM_Bench_A1234-if00-port0"));
+    QVERIFY(QFile::link(fx.sim->devicePath(), adapter));
+    PortChoices::setByIdFolder(byId.path());
+    auto restore = qScopeGuard([] { PortChoices::setByIdFolder(QString()); });
+
+    KRM2200 *w = fx.makeWindow();
+    if (configured != QLatin1String("sim"))
+        w->link().setForcedDevice(configured);
+    QVERIFY(w->startUp() != KRM2200::StartResult::Ready);
+    QCOMPARE(fx.dialogs->messages().size(), 1);
+    QVERIFY2(fx.dialogs->lastMessage().text.startsWith(message),
+             qPrintable(fx.dialogs->lastMessage().text));
+
+    frmPort *port = w->portWindow();
+    QVERIFY(port);
+    QVERIFY(port->isVisible());
+    QVERIFY(port->L_hint->isVisible());
+    QVERIFY(port->L_hint->text().contains(QStringLiteral("「接続」")));
+    QRadioButton *chosen = nullptr;
+    for (QRadioButton *option : std::as_const(port->O_com))
+        if (option->isChecked())
+            chosen = option;
+    QVERIFY(chosen);
+    QCOMPARE(chosen->text(), adapter);
+    QCOMPARE(port->device(), adapter);
+    if (!connects)
+        return;
+
+    fx.dialogs->clear();
+    port->CON->click();
+    QCOMPARE(w->lastStartResult(), KRM2200::StartResult::Ready);
+    QVERIFY(!w->portWindow());
+    QVERIFY(w->toppage());
+    QCOMPARE(fx.dialogs->messages().size(), 0);
+    QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("COM"), QStringLiteral("device")), adapter);
 }
 
 // After a good start on one instrument, "接続" to a port where the read
