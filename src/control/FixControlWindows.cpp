@@ -2,20 +2,20 @@
 
 #include "control/frmAlarm.h"
 #include "control/frmFix_control.h"
-#include "shell/KRM2200.h"
+#include "shell/WindowHost.h"
 
-void registerFixControlWindows(KRM2200 &w)
+void registerFixControlWindows(WindowHost &w)
 {
     w.registerWindow(
         QStringLiteral("frmFix_control"),
-        [](KRM2200 &main) -> QWidget * { return new frmFix_control(main); },
+        [](WindowHost &main) -> QWidget * { return new frmFix_control(main); },
         QSize(frmFix_control::WidthTwips, frmFix_control::HeightTwips));
 
-    auto *alarm = new AlarmWindowHolder(&w);
+    auto *alarm = new AlarmWindowHolder(w.hostWidget());
     alarm->setObjectName(QStringLiteral("frmAlarm_holder"));
     w.showAlarm = [&w, alarm] { alarm->show(w.state().alarm.code); };
     // A log the alarm ended asks about its memo only now, over no alarm.
-    QObject::connect(alarm, &AlarmWindowHolder::acknowledged, &w, [&w] {
+    QObject::connect(alarm, &AlarmWindowHolder::acknowledged, alarm, [&w] {
         if (w.askHeldMemo)
             w.askHeldMemo();
     });

@@ -1,7 +1,7 @@
 #pragma once
 
-class KRM2200;
+class WindowHost;
 
 // The fixed-value control window and the alarm window: registers the one and
 // opens the other when the status poll reports an alarm.
-void registerFixControlWindows(KRM2200 &w);
+void registerFixControlWindows(WindowHost &w);

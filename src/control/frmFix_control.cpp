@@ -6,9 +6,9 @@
 #include "control/StepCheck.h"
 #include "link/SerialLink.h"
 #include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
 #include "shell/RunGuard.h"
 #include "shell/SubWindows.h"
+#include "shell/WindowHost.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -45,7 +45,7 @@ QGroupBox *optionFrame(QWidget *parent, const char *name, const QString &title,
 
 } // namespace
 
-frmFix_control::frmFix_control(KRM2200 &w, QWidget *parent) : QWidget(parent), m_w(w)
+frmFix_control::frmFix_control(WindowHost &w, QWidget *parent) : QWidget(parent), m_w(w)
 {
     setObjectName(QStringLiteral("frmFix_control"));
     setWindowTitle(QStringLiteral("定値制御"));
@@ -126,7 +126,7 @@ bool frmFix_control::eventFilter(QObject *watched, QEvent *event)
 {
     // A click would clear a selection made on focus; select once it is done.
     if (watched == M_T && event->type() == QEvent::FocusIn)
-        QTimer::singleShot(0, M_T, [this] { KRM2200::SelectAllText(M_T); });
+        QTimer::singleShot(0, M_T, [this] { WindowHost::SelectAllText(M_T); });
     return QWidget::eventFilter(watched, event);
 }
 

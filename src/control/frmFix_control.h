@@ -3,7 +3,7 @@
 #include <QList>
 #include <QWidget>
 
-class KRM2200;
+class WindowHost;
 class QLineEdit;
 class QLabel;
 class QPushButton;
@@ -16,7 +16,7 @@ class QRadioButton;
 class frmFix_control : public QWidget {
     Q_OBJECT
 public:
-    explicit frmFix_control(KRM2200 &w, QWidget *parent = nullptr);
+    explicit frmFix_control(WindowHost &w, QWidget *parent = nullptr);
 
     QList<QRadioButton *> O_S; // PT100A, PT100B
     QList<QRadioButton *> O_H; // thermal unit: not used, used
@@ -45,6 +45,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    KRM2200 &m_w;
+    WindowHost &m_w;
     bool m_placed = false;
 };

@@ -2,8 +2,8 @@
 
 #include "config/Ini_Operation.h"
 #include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
 #include "shell/SubWindows.h"
+#include "shell/WindowHost.h"
 #include "shell/WindowState.h"
 
 #include <QApplication>
@@ -406,28 +406,30 @@ bool frmOperation_setting::eventFilter(QObject *watched, QEvent *event)
         if (box && !box->isReadOnly()) {
             // After the focus change has placed the cursor.
             QMetaObject::invokeMethod(
-                box, [box] { KRM2200::SelectAllText(box); }, Qt::QueuedConnection);
+                box, [box] { WindowHost::SelectAllText(box); }, Qt::QueuedConnection);
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void registerEditorWindows(KRM2200 &w)
+void registerEditorWindows(WindowHost &w)
 {
     w.registerWindow(
         kWindowName,
-        [](KRM2200 &main) -> QWidget * {
+        [](WindowHost &main) -> QWidget * {
             auto *editor = new frmOperation_setting(main.state().operation, main.mnuPopmnu());
-            QObject::connect(editor, &frmOperation_setting::closeRequested, &main,
+            QObject::connect(editor, &frmOperation_setting::closeRequested, main.hostWidget(),
                              [&main] { main.unloadWindow(kWindowName); });
             // After the editor's own handler has finished and the window is gone.
-            QObject::connect(editor, &frmOperation_setting::writeRequested, &main, [&main] {
-                QTimer::singleShot(0, &main,
-                                   [&main] { main.Toolbar1_ButtonClick(QStringLiteral("WRITE")); });
-            });
-            QObject::connect(&main, &KRM2200::popupInsertRequested, editor,
+            QObject::connect(editor, &frmOperation_setting::writeRequested, main.hostWidget(),
+                             [&main] {
+                                 QTimer::singleShot(0, main.hostWidget(), [&main] {
+                                     main.Toolbar1_ButtonClick(QStringLiteral("WRITE"));
+                                 });
+                             });
+            QObject::connect(&main.events(), &HostEvents::popupInsertRequested, editor,
                              &frmOperation_setting::mnu1);
-            QObject::connect(&main, &KRM2200::popupDeleteRequested, editor,
+            QObject::connect(&main.events(), &HostEvents::popupDeleteRequested, editor,
                              &frmOperation_setting::mnu2);
             return editor;
         },

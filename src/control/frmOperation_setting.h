@@ -6,7 +6,7 @@
 
 #include <array>
 
-class KRM2200;
+class WindowHost;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -98,4 +98,4 @@ private:
 
 // Registers "frmOperation_setting" with the main window and routes the step
 // menu's "挿入" and "削除" to the open editor.
-void registerEditorWindows(KRM2200 &w);
+void registerEditorWindows(WindowHost &w);

@@ -5,8 +5,8 @@
 #include "control/frmStepview.h"
 #include "link/SerialLink.h"
 #include "logging/LoggingWindows.h"
-#include "shell/KRM2200.h"
 #include "shell/RunGuard.h"
+#include "shell/WindowHost.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -23,7 +23,7 @@ const QString kStepview = QStringLiteral("frmStepview");
 
 } // namespace
 
-frmPattern_control::frmPattern_control(KRM2200 &w, QWidget *parent) : QWidget(parent), m_w(w)
+frmPattern_control::frmPattern_control(WindowHost &w, QWidget *parent) : QWidget(parent), m_w(w)
 {
     setObjectName(kPatternRun);
     const QString caption = QStringLiteral("パターン制御");
@@ -70,7 +70,7 @@ void frmPattern_control::C_jikkou_Click()
     if (line.isEmpty() || refuseRunInAlarm(m_w.state(), this))
         return;
     QPointer<frmPattern_control> self(this);
-    KRM2200 &w = m_w;
+    WindowHost &w = m_w;
     w.state().graph.readflg = false;
     if (!w.logRecording() && w.startLog)
         w.startLog();
@@ -105,12 +105,12 @@ void frmPattern_control::closeEvent(QCloseEvent *event)
     m_w.unloadWindow(kStepview);
 }
 
-void registerPatternRunWindows(KRM2200 &w)
+void registerPatternRunWindows(WindowHost &w)
 {
     w.registerWindow(
-        kPatternRun, [](KRM2200 &main) -> QWidget * { return new frmPattern_control(main); },
+        kPatternRun, [](WindowHost &main) -> QWidget * { return new frmPattern_control(main); },
         QSize(frmPattern_control::WidthTwips, frmPattern_control::HeightTwips));
     w.registerWindow(
-        kStepview, [](KRM2200 &main) -> QWidget * { return new frmStepview(main); },
+        kStepview, [](WindowHost &main) -> QWidget * { return new frmStepview(main); },
         QSize(frmStepview::WidthTwips, frmStepview::HeightTwips));
 }

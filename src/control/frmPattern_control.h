@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class KRM2200;
+class WindowHost;
 class QComboBox;
 class QPushButton;
 
@@ -11,7 +11,7 @@ class QPushButton;
 class frmPattern_control : public QWidget {
     Q_OBJECT
 public:
-    explicit frmPattern_control(KRM2200 &w, QWidget *parent = nullptr);
+    explicit frmPattern_control(WindowHost &w, QWidget *parent = nullptr);
 
     QComboBox *Com_pa = nullptr;
     QPushButton *C_jikkou = nullptr;
@@ -29,9 +29,9 @@ protected:
 private:
     void patternChosen(int index);
 
-    KRM2200 &m_w;
+    WindowHost &m_w;
     bool m_placed = false;
 };
 
 // Registers the pattern-run and step-view windows with the main window.
-void registerPatternRunWindows(KRM2200 &w);
+void registerPatternRunWindows(WindowHost &w);

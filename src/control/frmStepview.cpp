@@ -1,9 +1,9 @@
 #include "control/frmStepview.h"
 
 #include "config/Ini_Operation.h"
-#include "shell/KRM2200.h"
 #include "shell/SubWindows.h"
 #include "shell/Twips.h"
+#include "shell/WindowHost.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,7 +23,7 @@ const QString kHeadTime = QStringLiteral("保持時間");
 
 } // namespace
 
-frmStepview::frmStepview(KRM2200 &w, QWidget *parent) : QWidget(parent), m_w(w), m_view(ini())
+frmStepview::frmStepview(WindowHost &w, QWidget *parent) : QWidget(parent), m_w(w), m_view(ini())
 {
     setObjectName(QStringLiteral("frmStepview"));
     setWindowTitle(QStringLiteral("登録ステップ一覧"));

@@ -5,7 +5,7 @@
 #include <QList>
 #include <QWidget>
 
-class KRM2200;
+class WindowHost;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -17,7 +17,7 @@ class QPushButton;
 class frmStepview : public QWidget {
     Q_OBJECT
 public:
-    explicit frmStepview(KRM2200 &w, QWidget *parent = nullptr);
+    explicit frmStepview(WindowHost &w, QWidget *parent = nullptr);
 
     // Shows steps first to first+9 of the pattern whose first step is first.
     void reLoad(qint16 first);
@@ -47,7 +47,7 @@ private:
     void showRows();
     void nameRow(int i, const QString &row);
 
-    KRM2200 &m_w;
+    WindowHost &m_w;
     StepView m_view;
     bool m_placed = false;
 };

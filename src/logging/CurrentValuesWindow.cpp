@@ -1,11 +1,12 @@
 #include "logging/CurrentValuesWindow.h"
 
 #include "config/Parameter.h"
+#include "link/Reception_Show.h"
 #include "link/SerialLink.h"
 #include "logging/LoggingWindows.h"
 #include "logging/frmCurrentValues.h"
-#include "shell/KRM2200.h"
 #include "shell/LinkWatchWindows.h"
+#include "shell/WindowHost.h"
 
 #include <QAction>
 #include <QMdiArea>
@@ -26,13 +27,14 @@ struct FeedTimes {
     QDateTime pollingEnded;
 };
 
-CurrentValues currentValues(KRM2200 &w, const FeedTimes &times)
+CurrentValues currentValues(WindowHost &w, const FeedTimes &times)
 {
     CurrentValues::Feed feed;
     feed.polling = w.Log_Timer->isActive() || w.logRecording();
     // The port reopens at every query and looks healthy until it times out
     // again: the instrument is back only when the link watch says so.
-    auto *watch = w.findChild<LinkWatchWindows *>(QString(), Qt::FindDirectChildrenOnly);
+    auto *watch =
+        w.hostWidget()->findChild<LinkWatchWindows *>(QString(), Qt::FindDirectChildrenOnly);
     feed.linkLost = feed.polling && (!w.link().CommOk() || (watch && watch->watch().lost()));
     feed.lastReading = times.lastReading;
     feed.pollingEnded = times.pollingEnded;
@@ -42,7 +44,7 @@ CurrentValues currentValues(KRM2200 &w, const FeedTimes &times)
 
 } // namespace
 
-void registerCurrentValuesWindow(KRM2200 &w)
+void registerCurrentValuesWindow(WindowHost &w)
 {
     auto times = std::make_shared<FeedTimes>();
     auto refresh = [&w, times] {
@@ -50,7 +52,7 @@ void registerCurrentValuesWindow(KRM2200 &w)
             window->showValues(currentValues(w, *times));
     };
 
-    w.registerWindow(kName, [times](KRM2200 &main) -> QWidget * {
+    w.registerWindow(kName, [times](WindowHost &main) -> QWidget * {
         auto *window = new frmCurrentValues;
         window->showValues(currentValues(main, *times));
         return window;
@@ -59,7 +61,7 @@ void registerCurrentValuesWindow(KRM2200 &w)
     if (QAction *view = w.menuItem(QStringLiteral("view")); view && view->menu()) {
         QAction *entry = view->menu()->addAction(QStringLiteral("現在値(&N)"));
         entry->setObjectName(QStringLiteral("view_current"));
-        QObject::connect(entry, &QAction::triggered, &w, [&w] { w.openWindow(kName); });
+        QObject::connect(entry, &QAction::triggered, w.hostWidget(), [&w] { w.openWindow(kName); });
     }
 
     auto apply = w.parsers().onStatus;
@@ -70,17 +72,17 @@ void registerCurrentValuesWindow(KRM2200 &w)
             times->lastReading = QDateTime::currentDateTime();
         refresh();
     };
-    QObject::connect(&w.link(), &SerialLink::commStateChanged, &w, refresh);
+    QObject::connect(&w.link(), &SerialLink::commStateChanged, w.hostWidget(), refresh);
 
     const LOG_Handling &log = LoggingWindows::of(w).log();
-    QObject::connect(&log, &LOG_Handling::logStopped, &w, [times, refresh] {
+    QObject::connect(&log, &LOG_Handling::logStopped, w.hostWidget(), [times, refresh] {
         times->pollingEnded = QDateTime::currentDateTime();
         refresh();
     });
     // Every log opens it, leaving the window the user works in active.
-    QObject::connect(&log, &LOG_Handling::logStarted, &w, [&w, times, refresh] {
+    QObject::connect(&log, &LOG_Handling::logStarted, w.hostWidget(), [&w, times, refresh] {
         times->lastReading = QDateTime();
-        auto *area = w.findChild<QMdiArea *>();
+        auto *area = w.hostWidget()->findChild<QMdiArea *>();
         QMdiSubWindow *active = area ? area->activeSubWindow() : nullptr;
         w.openWindow(kName);
         if (active && area)

@@ -5,15 +5,15 @@
 #include "logging/CurrentValuesWindow.h"
 #include "logging/frmGraph.h"
 #include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
 #include "shell/Twips.h"
+#include "shell/WindowHost.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QTimer>
 
-LoggingWindows::LoggingWindows(KRM2200 &w)
-    : QObject(&w), m_w(w), m_log(param(), w.link(), w.parsers(), *w.Log_Timer, this)
+LoggingWindows::LoggingWindows(WindowHost &w)
+    : QObject(w.hostWidget()), m_w(w), m_log(param(), w.link(), w.parsers(), *w.Log_Timer, this)
 {
     setObjectName(QStringLiteral("LoggingWindows"));
     m_log.canvas() = GraphCanvas(Twips::logicalDpiY() / Twips::PerInch);
@@ -28,10 +28,10 @@ LoggingWindows::~LoggingWindows()
     m_log.setView(nullptr);
 }
 
-LoggingWindows &LoggingWindows::of(KRM2200 &w)
+LoggingWindows &LoggingWindows::of(WindowHost &w)
 {
-    return *w.findChild<LoggingWindows *>(QStringLiteral("LoggingWindows"),
-                                          Qt::FindDirectChildrenOnly);
+    return *w.hostWidget()->findChild<LoggingWindows *>(QStringLiteral("LoggingWindows"),
+                                                        Qt::FindDirectChildrenOnly);
 }
 
 void LoggingWindows::setReadPrintEnabled(bool enabled)
@@ -61,8 +61,8 @@ bool LoggingWindows::askMemo(const QString &stem)
 {
     // While the alarm window stands (always on top, the main window disabled)
     // the question belongs to it, so that it is never hidden behind it.
-    QWidget *parent = &m_w;
-    if (!m_w.isEnabled()) {
+    QWidget *parent = m_w.hostWidget();
+    if (!m_w.hostWidget()->isEnabled()) {
         for (QWidget *top : QApplication::topLevelWidgets())
             if (top->objectName() == QLatin1String("frmAlarm") && top->isVisible())
                 parent = top;
@@ -87,7 +87,7 @@ void LoggingWindows::logClosed(const QString &path)
 
 void LoggingWindows::logFailed(const QString &message)
 {
-    Dialogs::instance().message(&m_w, message, QStringLiteral("error"));
+    Dialogs::instance().message(m_w.hostWidget(), message, QStringLiteral("error"));
 }
 
 void LoggingWindows::clearSensorLog()
@@ -102,7 +102,7 @@ void LoggingWindows::echoSensorLog(int sample, const QStringList &temps)
         m_w.echoSensorLog(sample, temps);
 }
 
-void makeMissingCsvCopies(KRM2200 &w, const LOG_Handling &log)
+void makeMissingCsvCopies(WindowHost &w, const LOG_Handling &log)
 {
     const QString running = log.file().isOpen() ? log.file().TxtLogPath : QString();
     const auto made =
@@ -124,11 +124,11 @@ void makeMissingCsvCopies(KRM2200 &w, const LOG_Handling &log)
         if (failed > 1)
             text +=
                 QStringLiteral("\nほかに%1件のCSVファイルを作成できませんでした。").arg(failed - 1);
-        Dialogs::instance().message(&w, text, QStringLiteral("error"));
+        Dialogs::instance().message(w.hostWidget(), text, QStringLiteral("error"));
     }
 }
 
-void registerLoggingWindows(KRM2200 &w)
+void registerLoggingWindows(WindowHost &w)
 {
     auto *logging = new LoggingWindows(w);
     LOG_Handling *log = &logging->log();
@@ -144,12 +144,13 @@ void registerLoggingWindows(KRM2200 &w)
     w.plotSample = [log](int x, int sample) { log->plotSample(x, sample); };
     w.writeLogLine = [log](const StatusReport &r) { log->writeLogLine(r); };
     QObject::connect(w.Log_Timer, &QTimer::timeout, log, &LOG_Handling::tick);
-    QObject::connect(&w, &KRM2200::startUpFinished, logging, [&w, log](KRM2200::StartResult r) {
-        if (r == KRM2200::StartResult::Ready && w.state().detailed.flg_csv)
+    QObject::connect(&w.events(), &HostEvents::startUpFinished, logging, [&w, log](bool ready) {
+        if (ready && w.state().detailed.flg_csv)
             makeMissingCsvCopies(w, *log);
     });
     w.registerWindow(
-        QStringLiteral("frmGraph"), [](KRM2200 &main) -> QWidget * { return new frmGraph(main); },
+        QStringLiteral("frmGraph"),
+        [](WindowHost &main) -> QWidget * { return new frmGraph(main); },
         QSize(frmGraph::WidthTwips, frmGraph::HeightTwips));
     registerCurrentValuesWindow(w);
 }

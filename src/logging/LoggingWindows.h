@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-class KRM2200;
+class WindowHost;
 
 // The log and the graph window inside the main window: the hooks the toolbar,
 // the status poll and the control windows call, the status timer's tick, and
@@ -12,14 +12,14 @@ class KRM2200;
 class LoggingWindows : public QObject, public LogView {
     Q_OBJECT
 public:
-    explicit LoggingWindows(KRM2200 &w);
+    explicit LoggingWindows(WindowHost &w);
     ~LoggingWindows() override;
 
     // The instance registered in `w`.
-    static LoggingWindows &of(KRM2200 &w);
+    static LoggingWindows &of(WindowHost &w);
 
     LOG_Handling &log() { return m_log; }
-    KRM2200 &window() { return m_w; }
+    WindowHost &window() { return m_w; }
 
     // The graph window's "ログ読込" and "通常使うプリンタへ印刷" (kept in the
     // graph's window state): locked while a log or a run drives the graph.
@@ -39,13 +39,13 @@ Q_SIGNALS:
     void readPrintEnabledChanged(bool enabled);
 
 private:
-    KRM2200 &m_w;
+    WindowHost &m_w;
     LOG_Handling m_log;
 };
 
 // Registers the graph window and sets the log hooks of the main window; a
 // start that reaches ready with CSV output on makes the missing CSV copies.
-void registerLoggingWindows(KRM2200 &w);
+void registerLoggingWindows(WindowHost &w);
 // Makes the CSV copy of every text log that has none (the running log
 // excepted) and notes each in the system log.
-void makeMissingCsvCopies(KRM2200 &w, const LOG_Handling &log);
+void makeMissingCsvCopies(WindowHost &w, const LOG_Handling &log);

@@ -11,11 +11,11 @@
 #include "logging/ReadoutOverlay.h"
 #include "logging/StoredLogLoader.h"
 #include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
 #include "shell/PrintTarget.h"
 #include "shell/RunGuard.h"
 #include "shell/SubWindows.h"
 #include "shell/Twips.h"
+#include "shell/WindowHost.h"
 #include "shell/frmSplashrw.h"
 
 #include <QAction>
@@ -182,7 +182,7 @@ private:
     QLabel *m_labels[10] = {};
 };
 
-frmGraph::frmGraph(KRM2200 &w, QWidget *parent)
+frmGraph::frmGraph(WindowHost &w, QWidget *parent)
     : QWidget(parent), m_w(w), m_logging(LoggingWindows::of(w))
 {
     setObjectName(QStringLiteral("frmGraph"));
@@ -232,7 +232,7 @@ frmGraph::frmGraph(KRM2200 &w, QWidget *parent)
     syncButtons();
     // 15
     if (m_w.isRegistered(QStringLiteral("frmStatuslog")))
-        QTimer::singleShot(0, &m_w, [main = &m_w] {
+        QTimer::singleShot(0, m_w.hostWidget(), [main = &m_w] {
             if (main->isLoaded(QStringLiteral("frmGraph")))
                 main->openWindow(QStringLiteral("frmStatuslog"));
         });
@@ -415,7 +415,7 @@ void frmGraph::wire()
     connect(&log, &LOG_Handling::logStarted, this, &frmGraph::logStarted);
     connect(&log, &LOG_Handling::logStopped, this, [this] { syncButtons(); });
     connect(&m_logging, &LoggingWindows::readPrintEnabledChanged, this, [this] { syncButtons(); });
-    connect(&m_w, &KRM2200::controlStateChanged, this, &frmGraph::syncButtons);
+    connect(&m_w.events(), &HostEvents::controlStateChanged, this, &frmGraph::syncButtons);
     connect(Combo_max, &QComboBox::currentIndexChanged, this, [this] { applyYRange(true); });
     connect(Combo_min, &QComboBox::currentIndexChanged, this, [this] { applyYRange(false); });
     for (int i = 0; i < 2; ++i)
@@ -606,7 +606,7 @@ void frmGraph::resizeCanvas()
 void frmGraph::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (!isMinimized() && !m_w.isMinimized())
+    if (!isMinimized() && !m_w.hostWidget()->isMinimized())
         resizeCanvas();
 }
 
@@ -664,12 +664,12 @@ void frmGraph::readStoredLog(const QString &path)
 {
     m_loader->start(path);
     if (!m_progress) {
-        m_progress = new frmSplashrw(&m_w);
+        m_progress = new frmSplashrw(m_w.hostWidget());
         m_progress->Label1->setText(loadingText());
         m_progress->RWPro->setAccessibleName(loadingText());
     }
     m_progress->RWPro->setValue(0);
-    const QRect outer = m_w.frameGeometry();
+    const QRect outer = m_w.hostWidget()->frameGeometry();
     m_progress->move(outer.center() - m_progress->rect().center());
     m_progress->show();
     m_progress->raise();
@@ -880,7 +880,7 @@ void frmGraph::closeEvent(QCloseEvent *event)
     m_w.state().graph.readflg = false;
     stopLoading();
     event->accept();
-    QTimer::singleShot(0, &m_w, [main = &m_w] {
+    QTimer::singleShot(0, m_w.hostWidget(), [main = &m_w] {
         for (const char *name : {"frmStatuslog", "frmSenlog"})
             main->unloadWindow(QLatin1String(name));
     });

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-class KRM2200;
+class WindowHost;
 class LoggingWindows;
 class QCheckBox;
 class QComboBox;
@@ -30,7 +30,7 @@ class frmSplashrw;
 class frmGraph : public QWidget {
     Q_OBJECT
 public:
-    explicit frmGraph(KRM2200 &w, QWidget *parent = nullptr);
+    explicit frmGraph(WindowHost &w, QWidget *parent = nullptr);
     ~frmGraph() override;
 
     static constexpr int WidthTwips = 13800;
@@ -142,7 +142,7 @@ private:
     int viewportWidthTwips() const;
     int xOption() const;
 
-    KRM2200 &m_w;
+    WindowHost &m_w;
     LoggingWindows &m_logging;
     AxisPanel *m_yAxis = nullptr;
     QWidget *m_xAxis = nullptr;

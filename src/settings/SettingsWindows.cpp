@@ -2,17 +2,17 @@
 
 #include "settings/StatusWindows.h"
 #include "settings/frmMemo.h"
-#include "shell/KRM2200.h"
+#include "shell/WindowHost.h"
 
 namespace {
 
-void registerMemoWindow(KRM2200 &w)
+void registerMemoWindow(WindowHost &w)
 {
     w.registerWindow(
         QStringLiteral("frmMemo"),
-        [](KRM2200 &main) -> QWidget * {
+        [](WindowHost &main) -> QWidget * {
             auto *memo = new frmMemo(main.state(), main.appDir());
-            QObject::connect(memo, &frmMemo::closeRequested, &main,
+            QObject::connect(memo, &frmMemo::closeRequested, main.hostWidget(),
                              [&main] { main.unloadWindow(QStringLiteral("frmMemo")); });
             return memo;
         },
@@ -21,7 +21,7 @@ void registerMemoWindow(KRM2200 &w)
 
 } // namespace
 
-void registerSettingsWindows(KRM2200 &w)
+void registerSettingsWindows(WindowHost &w)
 {
     registerStatusWindows(w);
     registerMemoWindow(w);

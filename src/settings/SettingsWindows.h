@@ -1,7 +1,7 @@
 #pragma once
 
-class KRM2200;
+class WindowHost;
 
 // Registers the windows of this folder that show run-time data and notes:
 // the status, status-log and sensor-log windows and the memo.
-void registerSettingsWindows(KRM2200 &w);
+void registerSettingsWindows(WindowHost &w);

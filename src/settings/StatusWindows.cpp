@@ -6,7 +6,7 @@
 #include "settings/frmSenlog.h"
 #include "settings/frmStatus.h"
 #include "settings/frmStatuslog.h"
-#include "shell/KRM2200.h"
+#include "shell/WindowHost.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -18,13 +18,13 @@ const QString kStatuslog = QStringLiteral("frmStatuslog");
 const QString kSenlog = QStringLiteral("frmSenlog");
 const QString kAlarm = QStringLiteral("frmAlarm");
 
-template <typename Window> Window *loaded(const KRM2200 &w, const QString &name)
+template <typename Window> Window *loaded(const WindowHost &w, const QString &name)
 {
     return qobject_cast<Window *>(w.loadedWindow(name));
 }
 
 // "更新": the same status query as the menu's, then the window comes forward.
-void refreshStatus(KRM2200 &w, const QPointer<frmStatus> &window)
+void refreshStatus(WindowHost &w, const QPointer<frmStatus> &window)
 {
     w.parsers().resetStatus();
     w.link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS2"), 0.05);
@@ -33,15 +33,15 @@ void refreshStatus(KRM2200 &w, const QPointer<frmStatus> &window)
         w.ShowChild(window);
 }
 
-void registerStatus(KRM2200 &w)
+void registerStatus(WindowHost &w)
 {
     w.registerWindow(
         kStatus,
-        [](KRM2200 &main) -> QWidget * {
+        [](WindowHost &main) -> QWidget * {
             auto *window = new frmStatus(main.state().status);
-            QObject::connect(window, &frmStatus::updateRequested, &main,
+            QObject::connect(window, &frmStatus::updateRequested, main.hostWidget(),
                              [&main, window] { refreshStatus(main, window); });
-            QObject::connect(window, &frmStatus::closeRequested, &main,
+            QObject::connect(window, &frmStatus::closeRequested, main.hostWidget(),
                              [&main] { main.unloadWindow(kStatus); });
             return window;
         },
@@ -57,13 +57,13 @@ void registerStatus(KRM2200 &w)
     };
 }
 
-void registerStatuslog(KRM2200 &w)
+void registerStatuslog(WindowHost &w)
 {
     w.registerWindow(
         kStatuslog,
-        [](KRM2200 &main) -> QWidget * {
+        [](WindowHost &main) -> QWidget * {
             auto *window = new frmStatuslog(main.state().statuslog);
-            QObject::connect(window, &frmStatuslog::alarmRequested, &main, [&main] {
+            QObject::connect(window, &frmStatuslog::alarmRequested, main.hostWidget(), [&main] {
                 // The alarm window shows the code last set, without blocking.
                 if (main.showAlarm)
                     main.showAlarm();
@@ -97,11 +97,11 @@ void registerStatuslog(KRM2200 &w)
     };
 }
 
-void registerSenlog(KRM2200 &w)
+void registerSenlog(WindowHost &w)
 {
     w.registerWindow(
         kSenlog,
-        [](KRM2200 &main) -> QWidget * {
+        [](WindowHost &main) -> QWidget * {
             SensorLogState &state = main.state().senlog;
             state.load(param());
             return new frmSenlog(state);
@@ -122,13 +122,13 @@ void registerSenlog(KRM2200 &w)
 
 } // namespace
 
-void refreshStatuslog(KRM2200 &w)
+void refreshStatuslog(WindowHost &w)
 {
     if (auto *window = loaded<frmStatuslog>(w, kStatuslog))
         window->showState();
 }
 
-void registerStatusWindows(KRM2200 &w)
+void registerStatusWindows(WindowHost &w)
 {
     registerStatus(w);
     registerStatuslog(w);

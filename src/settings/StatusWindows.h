@@ -1,12 +1,12 @@
 #pragma once
 
-class KRM2200;
+class WindowHost;
 
 // Registers the status, status-log and sensor-log windows with the main
 // window and connects what fills them: the status-window parser, the status
 // poll's labels, and the sensor-log hooks (clearSensorLog, echoSensorLog).
-void registerStatusWindows(KRM2200 &w);
+void registerStatusWindows(WindowHost &w);
 
 // Shows the status-log labels again after something other than the status
 // poll changed them in the state (the graph window's "not connected" text).
-void refreshStatuslog(KRM2200 &w);
+void refreshStatuslog(WindowHost &w);

@@ -4,7 +4,7 @@
 #include "config/Parameter.h"
 #include "link/SerialLink.h"
 #include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
+#include "shell/WindowHost.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -84,7 +84,7 @@ QPushButton *browseButton(QWidget *parent, const char *name, const QString &fram
 
 } // namespace
 
-frmDetailed_setting::frmDetailed_setting(KRM2200 &main, QWidget *parent)
+frmDetailed_setting::frmDetailed_setting(WindowHost &main, QWidget *parent)
     : QWidget(parent), m_main(main)
 {
     setObjectName(kName);
@@ -443,7 +443,7 @@ bool frmDetailed_setting::pressOk()
     DetailedSettingsState &st = m_main.state().detailed;
     setBusy(true);
     m_applying = true;
-    KRM2200 *main = &m_main;
+    WindowHost *main = &m_main;
     DetailedSettings::Context ctx{ini(),
                                   st,
                                   param().LogInterval,
@@ -536,7 +536,7 @@ bool frmDetailed_setting::eventFilter(QObject *watched, QEvent *event)
     } else if (event->type() == QEvent::FocusIn) {
         if (auto *box = qobject_cast<QLineEdit *>(watched)) {
             // After the click that focused it has placed the cursor.
-            QTimer::singleShot(0, box, [box] { KRM2200::SelectAllText(box); });
+            QTimer::singleShot(0, box, [box] { WindowHost::SelectAllText(box); });
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -592,9 +592,9 @@ bool frmDetailed_setting::focusNextPrevChild(bool next)
     return result;
 }
 
-void registerDetailedSettingsWindow(KRM2200 &w)
+void registerDetailedSettingsWindow(WindowHost &w)
 {
     w.registerWindow(
-        kName, [](KRM2200 &main) -> QWidget * { return new frmDetailed_setting(main); },
+        kName, [](WindowHost &main) -> QWidget * { return new frmDetailed_setting(main); },
         QSize(frmDetailed_setting::WidthTwips, frmDetailed_setting::HeightTwips));
 }

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QWidget>
 
-class KRM2200;
+class WindowHost;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -24,7 +24,7 @@ class QTabWidget;
 class frmDetailed_setting : public QWidget {
     Q_OBJECT
 public:
-    explicit frmDetailed_setting(KRM2200 &main, QWidget *parent = nullptr);
+    explicit frmDetailed_setting(WindowHost &main, QWidget *parent = nullptr);
 
     static constexpr int WidthTwips = 7845;
     static constexpr int HeightTwips = 5550;
@@ -82,7 +82,7 @@ private:
     QWidget *pageEntry(int page) const;
     void closeWindow();
 
-    KRM2200 &m_main;
+    WindowHost &m_main;
     QButtonGroup *m_fan = nullptr;
     QButtonGroup *m_preset = nullptr;
     QButtonGroup *m_beep = nullptr;
@@ -94,4 +94,4 @@ private:
 };
 
 // Registers the window with the main window.
-void registerDetailedSettingsWindow(KRM2200 &w);
+void registerDetailedSettingsWindow(WindowHost &w);

@@ -144,6 +144,14 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     Log_Timer = new QTimer(this);
     Log_Timer->setObjectName(QStringLiteral("Log_Timer"));
 
+    // Windows follow the main window through its events, not through it.
+    m_events = new HostEvents(this);
+    connect(this, &KRM2200::startUpFinished, m_events,
+            [this](StartResult r) { Q_EMIT m_events->startUpFinished(r == StartResult::Ready); });
+    connect(this, &KRM2200::controlStateChanged, m_events, &HostEvents::controlStateChanged);
+    connect(this, &KRM2200::popupInsertRequested, m_events, &HostEvents::popupInsertRequested);
+    connect(this, &KRM2200::popupDeleteRequested, m_events, &HostEvents::popupDeleteRequested);
+
     buildMenus();
     buildToolbar();
     buildStatusBar();
@@ -371,38 +379,36 @@ void KRM2200::registerShellWindows()
 {
     registerWindow(
         QStringLiteral("frmToppage"),
-        [](KRM2200 &w) -> QWidget * {
+        [this](WindowHost &) -> QWidget * {
             auto *page = new frmToppage;
             const QString status = QStringLiteral("frmStatus");
-            QObject::connect(page->Fix_c, &QPushButton::clicked, &w,
-                             [&w] { w.topPageButton({QStringLiteral("frmFix_control")}, false); });
-            QObject::connect(page->Pattern_c, &QPushButton::clicked, &w, [&w] {
-                w.topPageButton(
-                    {QStringLiteral("frmPattern_control"), QStringLiteral("frmStepview")}, false);
+            connect(page->Fix_c, &QPushButton::clicked, this,
+                    [this] { topPageButton({QStringLiteral("frmFix_control")}, false); });
+            connect(page->Pattern_c, &QPushButton::clicked, this, [this] {
+                topPageButton({QStringLiteral("frmPattern_control"), QStringLiteral("frmStepview")},
+                              false);
             });
-            QObject::connect(page->Operation_c, &QPushButton::clicked, &w, [&w] {
-                w.topPageButton({QStringLiteral("frmOperation_setting")}, false);
+            connect(page->Operation_c, &QPushButton::clicked, this,
+                    [this] { topPageButton({QStringLiteral("frmOperation_setting")}, false); });
+            connect(page->Details_c, &QPushButton::clicked, this,
+                    [this] { topPageButton({QStringLiteral("frmDetailed_setting")}, false); });
+            connect(page->Graph_c, &QPushButton::clicked, this, [this] {
+                topPageButton({QStringLiteral("frmSenlog"), QStringLiteral("frmGraph")}, false);
             });
-            QObject::connect(page->Details_c, &QPushButton::clicked, &w, [&w] {
-                w.topPageButton({QStringLiteral("frmDetailed_setting")}, false);
-            });
-            QObject::connect(page->Graph_c, &QPushButton::clicked, &w, [&w] {
-                w.topPageButton({QStringLiteral("frmSenlog"), QStringLiteral("frmGraph")}, false);
-            });
-            QObject::connect(page->Status_c, &QPushButton::clicked, &w,
-                             [&w, status] { w.topPageButton({status}, true); });
+            connect(page->Status_c, &QPushButton::clicked, this,
+                    [this, status] { topPageButton({status}, true); });
             return page;
         },
         QSize(frmToppage::WidthTwips, frmToppage::HeightTwips));
 
     registerWindow(
         QStringLiteral("frmPort"),
-        [](KRM2200 &w) -> QWidget * {
-            auto *port = new frmPort(ini().IniRead(QStringLiteral("COM"), QString()),
-                                     w.link().forcedDevice());
-            QObject::connect(port, &frmPort::connectRequested, &w, &KRM2200::connectPort);
-            QObject::connect(port, &frmPort::cancelRequested, &w,
-                             [&w] { w.unloadWindow(QStringLiteral("frmPort")); });
+        [this](WindowHost &) -> QWidget * {
+            auto *port =
+                new frmPort(ini().IniRead(QStringLiteral("COM"), QString()), link().forcedDevice());
+            connect(port, &frmPort::connectRequested, this, &KRM2200::connectPort);
+            connect(port, &frmPort::cancelRequested, this,
+                    [this] { unloadWindow(QStringLiteral("frmPort")); });
             return port;
         },
         QSize(frmPort::WidthTwips, frmPort::HeightTwips));
@@ -410,7 +416,7 @@ void KRM2200::registerShellWindows()
 
 // ---------------------------------------------------------------- windows
 
-void KRM2200::registerWindow(const QString &name, WindowFactory factory, QSize outerTwips)
+void KRM2200::addWindowFactory(const QString &name, WindowFactory factory, QSize outerTwips)
 {
     m_factories.insert(name, Registered{std::move(factory), outerTwips});
 }
@@ -495,12 +501,6 @@ void KRM2200::ShowChild(QWidget *child)
         sub->raise();
     }
     m_mdi->setActiveSubWindow(sub);
-}
-
-void KRM2200::SelectAllText(QLineEdit *box)
-{
-    if (box)
-        box->setSelection(0, int(box->text().size()));
 }
 
 frmToppage *KRM2200::toppage() const

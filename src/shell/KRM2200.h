@@ -2,6 +2,7 @@
 
 #include "link/Reception_Show.h"
 #include "link/SettingsTransfer.h"
+#include "shell/WindowHost.h"
 #include "shell/WindowState.h"
 
 #include <QHash>
@@ -34,7 +35,7 @@ class frmToppage;
 // bar, the toolbar, the menus and the status timer, runs the start-up
 // sequence and the shutdown paths, and keeps the state of windows that must
 // outlive their widgets.
-class KRM2200 : public QMainWindow, public TransferView {
+class KRM2200 : public QMainWindow, public TransferView, public WindowHost {
     Q_OBJECT
 public:
     enum class StartResult { NotRun, Ready, NotConnected, PortError };
@@ -45,10 +46,10 @@ public:
     ~KRM2200() override;
 
     // ---- shared objects ----
-    Reception_Show &parsers() { return *m_parsers; }
-    SerialLink &link() { return *m_link; }
+    Reception_Show &parsers() override { return *m_parsers; }
+    SerialLink &link() override { return *m_link; }
     SettingsTransfer &transfer() { return *m_transfer; }
-    WindowState &state() { return m_state; }
+    WindowState &state() override { return m_state; }
 
     // Awaited-command key (kept by the link).
     QString &str();
@@ -59,37 +60,32 @@ public:
     // Result of the last whole-set read.
     bool all_flg = false;
 
-    QString GetLogdirname() const { return m_logDir; }
-    void SetLogdirname(const QString &log_path) { m_logDir = log_path; }
+    QString GetLogdirname() const override { return m_logDir; }
+    void SetLogdirname(const QString &log_path) override { m_logDir = log_path; }
 
-    QString appDir() const { return m_appDir; }
+    QString appDir() const override { return m_appDir; }
     QString workingFile() const;
     // Configuration set last opened or saved; empty at start.
     QString setFilePath() const { return m_setFilePath; }
 
     // ---- child windows ----
-    // Creates a window's widget when it is opened; the main window wraps it in
-    // a sub-window that is destroyed when closed. `outerTwips`, when given, is
-    // the size of the whole sub-window.
-    using WindowFactory = std::function<QWidget *(KRM2200 &)>;
-    void registerWindow(const QString &name, WindowFactory factory, QSize outerTwips = {});
-    bool isRegistered(const QString &name) const { return m_factories.contains(name); }
+    // A registered window's widget is created when it is opened and wrapped
+    // in a sub-window that is destroyed when closed (registerWindow).
+    bool isRegistered(const QString &name) const override { return m_factories.contains(name); }
     // Names of every registered window, sorted.
     QStringList registeredWindowNames() const;
     // Loads the window if needed and shows it (ShowChild); nullptr when no
     // such window is registered.
-    QWidget *openWindow(const QString &name);
+    QWidget *openWindow(const QString &name) override;
     // The widget of a loaded window, or nullptr.
-    QWidget *loadedWindow(const QString &name) const;
-    bool isLoaded(const QString &name) const { return loadedWindow(name) != nullptr; }
+    QWidget *loadedWindow(const QString &name) const override;
     // Closes the window if loaded (its close handler may ask about pending
     // changes). Returns false when the window refused to close.
-    bool unloadWindow(const QString &name);
+    bool unloadWindow(const QString &name) override;
     void unloadAllWindows();
 
     // Restores a minimised child, otherwise brings it to the front.
-    void ShowChild(QWidget *child);
-    static void SelectAllText(QLineEdit *box);
+    void ShowChild(QWidget *child) override;
     // Disable / enable the entries the user must not use without a link.
     void LockControls();
     void UnlockControls();
@@ -109,7 +105,7 @@ public:
     // Replaces the look-up of the spreadsheet program (tests).
     void setSpreadsheetLookup(std::function<QString()> lookup) { m_lookup = std::move(lookup); }
     // Full path of the program that opens spreadsheets, or empty.
-    QString spreadsheetProgram() const { return m_lookup ? m_lookup() : QString(); }
+    QString spreadsheetProgram() const override { return m_lookup ? m_lookup() : QString(); }
     // The port window's connect: reopen and run the start-up sequence again,
     // or report and lock.
     void connectPort(const QString &portText, const QString &device);
@@ -118,16 +114,15 @@ public:
     QToolBar *Toolbar1 = nullptr;
     // Button by key (LOAD, SAVE, READ, WRITE, LOG, ACLR, STOP) or by index
     // 1-10 (3, 6 and 8 are separators).
-    QAction *toolButton(const QString &key) const;
-    QAction *toolButton(int index) const;
-    void Toolbar1_ButtonClick(const QString &key);
+    QAction *toolButton(const QString &key) const override;
+    QAction *toolButton(int index) const override;
+    void Toolbar1_ButtonClick(const QString &key) override;
     void Toolbar1_ButtonClick(int index);
-    QTimer *Log_Timer = nullptr;
 
     // ---- menus ----
     // Menu item by name (file, file_open, ..., ver, top, mnuPopmnuSub1).
-    QAction *menuItem(const QString &name) const;
-    QMenu *mnuPopmnu() const { return m_popup; }
+    QAction *menuItem(const QString &name) const override;
+    QMenu *mnuPopmnu() const override { return m_popup; }
     // Hides and disables the top menus while a transfer runs.
     void setMenuBarLocked(bool locked);
 
@@ -141,7 +136,7 @@ public:
 
     // ---- status bar ----
     // Panel 1-5 of SenStatusBar.
-    QString panelText(int panel) const;
+    QString panelText(int panel) const override;
     void setPanelText(int panel, const QString &text);
 
     // Applies an accepted status-poll reply: status-code effects on the
@@ -151,33 +146,15 @@ public:
     // What follows a stop of the control (toolbar STOP, ACLR, the graph's
     // "制御停止", an idle status reply): STOP and "制御停止" off, the control
     // menu and the graph's "実行" on; open windows follow at once.
-    void controlStopped();
+    void controlStopped() override;
     // The notice of a pattern run that ended on the instrument, not here.
     static QString patternRunEndedText();
 
-    // Hooks of the log and graph modules, called by the toolbar.
-    std::function<void()> startLog;
-    std::function<void()> stopLog;
-    std::function<void()> redrawGraph;
-    // Hooks the status poll calls: plot the sample just stored (position in
-    // the page, sample number), empty the sensor-log window, write the log
-    // line, and open the alarm window (its code is in state().alarm).
-    std::function<void(int, int)> plotSample;
-    std::function<void()> clearSensorLog;
-    std::function<void(const StatusReport &)> writeLogLine;
-    // Echo of a logged sample in the sensor-log window: sample number and the
-    // four readings as received. Called by the log module for every line it
-    // writes to the text log.
-    std::function<void(int, const QStringList &)> echoSensorLog;
-    // Opens the alarm window; once the operator acknowledges it (OK, Escape
-    // or the close box) it calls askHeldMemo.
-    std::function<void()> showAlarm;
-    // An alarm ends a log: close it holding the memo question, and ask that
-    // question once the alarm window has been acknowledged.
-    std::function<void()> stopLogHoldingMemo;
-    std::function<void()> askHeldMemo;
     // Whether a log is being recorded (button 7 reads "LOG START" otherwise).
-    bool logRecording() const;
+    bool logRecording() const override;
+
+    QWidget *hostWidget() override { return this; }
+    HostEvents &events() override { return *m_events; }
 
     // TransferView
     void setReadProgress(int value) override;
@@ -212,6 +189,7 @@ private:
     void buildToolbar();
     void buildStatusBar();
     void registerShellWindows();
+    void addWindowFactory(const QString &name, WindowFactory factory, QSize outerTwips) override;
     QAction *addMenuItem(QMenu *menu, const char *name, const QString &caption);
 
     // How a failed start-up ends: with the message alone, or with the port
@@ -258,6 +236,7 @@ private:
     QHash<QString, QPointer<QMdiSubWindow>> m_loaded;
     QHash<QString, QAction *> m_menuItems;
     QHash<QString, QAction *> m_toolButtons;
+    HostEvents *m_events = nullptr;
     QMenu *m_popup = nullptr;
     QLabel *m_panels[5] = {};
     QPointer<frmSplashStart> m_splashStart;

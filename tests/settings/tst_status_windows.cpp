@@ -274,7 +274,7 @@ void tst_StatusWindows::statuslogFollowsPollsAndAlarm()
 
     // Without an opener hook "詳細" opens the registered alarm window.
     w->showAlarm = nullptr;
-    w->registerWindow(QStringLiteral("frmAlarm"), [](KRM2200 &) { return new QWidget; });
+    w->registerWindow(QStringLiteral("frmAlarm"), [](WindowHost &) { return new QWidget; });
     window->alarm_c->click();
     QVERIFY(w->isLoaded(QStringLiteral("frmAlarm")));
 }

@@ -559,7 +559,7 @@ void tst_Shell::showChildRestoresMinimised()
     ShellFixture fx;
     KRM2200 *w = fx.makeWindow();
     int created = 0;
-    w->registerWindow(QStringLiteral("frmMemo"), [&](KRM2200 &) {
+    w->registerWindow(QStringLiteral("frmMemo"), [&](WindowHost &) {
         ++created;
         return new QWidget;
     });
@@ -970,7 +970,7 @@ void tst_Shell::openClosesConfigurationWindows()
                             QStringLiteral("frmFix_control"),
                             QStringLiteral("frmMemo")};
     for (const QString &name : names) {
-        w->registerWindow(name, [](KRM2200 &) { return new QWidget; });
+        w->registerWindow(name, [](WindowHost &) { return new QWidget; });
         QVERIFY(w->openWindow(name));
     }
     const QString set = fx.appDir() + QStringLiteral("/good.ini");

@@ -445,7 +445,7 @@ void tst_StartupE2E::statusQueries()
     QVERIFY(fx.startSim());
     KRM2200 *w = fx.readyWindow();
     int shown = 0;
-    w->registerWindow(QStringLiteral("frmStatus"), [&](KRM2200 &) {
+    w->registerWindow(QStringLiteral("frmStatus"), [&](WindowHost &) {
         ++shown;
         return new QWidget;
     });

@@ -284,11 +284,11 @@ void tst_ToolbarE2E::writeRefused()
         st.detailed.flg_i = 2;
     } else if (reason == QLatin1String("flg_d")) {
         w->registerWindow(QStringLiteral("frmOperation_setting"),
-                          [&st](KRM2200 &) { return new DecliningEditor(st.operation.flg_d); });
+                          [&st](WindowHost &) { return new DecliningEditor(st.operation.flg_d); });
         w->openWindow(QStringLiteral("frmOperation_setting"));
     } else {
         w->registerWindow(QStringLiteral("frmDetailed_setting"),
-                          [&st](KRM2200 &) { return new DecliningEditor(st.detailed.flg_s); });
+                          [&st](WindowHost &) { return new DecliningEditor(st.detailed.flg_s); });
         w->openWindow(QStringLiteral("frmDetailed_setting"));
     }
 
@@ -353,7 +353,7 @@ void tst_ToolbarE2E::alarmClear()
         return e.statusCode();
     }),
              QStringLiteral("04"));
-    w->registerWindow(QStringLiteral("frmStatuslog"), [](KRM2200 &) { return new QWidget; });
+    w->registerWindow(QStringLiteral("frmStatuslog"), [](WindowHost &) { return new QWidget; });
     w->openWindow(QStringLiteral("frmStatuslog"));
     w->toolButton(QStringLiteral("ACLR"))->setEnabled(true);
     w->toolButton(QStringLiteral("STOP"))->setEnabled(true);
