@@ -1,11 +1,12 @@
 // The graph window's tools on long logs: the read-out from a mouse move to
 // its updated label with 21 600 samples (live and stored), "範囲自動" on a
 // page of a 1 000 000-line stored log, the PNG of a 1 200-sample page and the
-// CSV of 21 600 samples, each written to a file. Prints the median, the 90th
-// percentile and the slowest of several runs; never fails on a time.
+// CSV of 21 600 samples, each written to a file, and the whole-log report. Prints the median, the
+// 90th percentile and the slowest of several runs; never fails on a time.
 //   bench_graph_tools [runs]
 
 #include "config/Parameter.h"
+#include "logging/GraphActions.h"
 #include "logging/GraphExport.h"
 #include "logging/LogFile.h"
 #include "logging/RangeFit.h"
@@ -22,6 +23,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -177,6 +179,33 @@ int main(int argc, char **argv)
                         }),
                200);
         std::printf("  PNG size %dx%d\n", written.width(), written.height());
+
+        // "レポート印刷" of the whole stored log: the summary (with the system
+        // logs searched for alarms) and one A4 page per page of the graph, into
+        // a PDF in memory. The same with only its first 24 pages, a log of
+        // about 7 500 lines.
+        GraphActions::WholeLog all = graph->wholeLog();
+        GraphActions::WholeLog first24 = all;
+        first24.pages = all.pages.mid(0, 24);
+        for (const GraphActions::WholeLog *log : {&first24, &all}) {
+            qint64 bytes = 0;
+            const auto ms = timeRuns(std::max(1, runs / 4), [&] {
+                QByteArray pdfBytes;
+                QBuffer buffer(&pdfBytes);
+                buffer.open(QIODevice::WriteOnly);
+                QPdfWriter pdf(&buffer);
+                LogSummary summary = LogSummary::of(log->all, log->memo);
+                summary.alarms = summary.alarmsIn(log->systemLogFolder);
+                GraphActions::printWholeReportTo(pdf, *log, graph->plotSetup(), summary);
+                buffer.close();
+                bytes = pdfBytes.size();
+            });
+            const QString what =
+                QStringLiteral("whole-log report: summary and %1 pages").arg(log->pages.size());
+            report(qPrintable(what), ms, 10000);
+            std::printf("  PDF %lld KB, %.1f ms a page\n", bytes / 1024,
+                        ms[ms.size() / 2] / double(log->pages.size() + 1));
+        }
         w.unloadAllWindows();
     }
 
