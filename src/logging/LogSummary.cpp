@@ -1,13 +1,12 @@
 #include "logging/LogSummary.h"
 
-#include "control/AlarmTable.h"
 #include "logging/GraphExport.h"
 #include "logging/GraphScale.h"
+#include "logging/SystemLogNotes.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
@@ -15,7 +14,6 @@
 namespace {
 
 const QString kStamp = QStringLiteral("yyyy/MM/dd HH:mm:ss");
-const QString kAlarmNote = QStringLiteral("アラーム発生：");
 
 } // namespace
 
@@ -64,9 +62,7 @@ LogSummary LogSummary::of(const GraphPage &whole, const QString &memo)
 
 QString LogSummary::alarmNote(const QString &code)
 {
-    // The alarm window's message names its code; an unknown code stands alone.
-    const QString message = LookupAlarm(code).Message;
-    return kAlarmNote + (message.isEmpty() ? code : message);
+    return SystemLogNotes::alarmNote(code);
 }
 
 QStringList LogSummary::alarmsBetween(const QString &folder, const QDateTime &from,
@@ -75,9 +71,6 @@ QStringList LogSummary::alarmsBetween(const QString &folder, const QDateTime &fr
     QStringList found;
     if (!from.isValid() || !to.isValid())
         return found;
-    static const QRegularExpression note(
-        QStringLiteral(R"(^(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}) (%1.*)$)").arg(kAlarmNote));
-    QList<std::pair<QDateTime, QString>> alarms;
     QDirIterator it(folder, {QStringLiteral("*.txt")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.nextFileInfo());
@@ -88,26 +81,11 @@ QStringList LogSummary::alarmsBetween(const QString &folder, const QDateTime &fr
         if ((opened.isValid() && opened > to) || info.lastModified() < from)
             continue;
         QFile f(info.filePath());
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        while (!f.atEnd()) {
-            const QByteArray raw = f.readLine(64 * 1024);
-            // The received lines are quoted; only the program's own notes
-            // start with their time.
-            if (raw.isEmpty() || raw.at(0) < '0' || raw.at(0) > '9')
-                continue;
-            const QRegularExpressionMatch m = note.match(QString::fromUtf8(raw).trimmed());
-            if (!m.hasMatch())
-                continue;
-            const QDateTime when = QDateTime::fromString(m.captured(1), kStamp);
-            if (when.isValid() && when >= from && when <= to)
-                alarms.append({when, m.captured(1) + QStringLiteral("　") + m.captured(2)});
-        }
+        if (f.open(QIODevice::ReadOnly))
+            found << SystemLogNotes::alarms(f, from, to);
     }
-    std::stable_sort(alarms.begin(), alarms.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (const auto &a : alarms)
-        found << a.second;
+    // Each begins with its time, so the text's order is the time's.
+    std::stable_sort(found.begin(), found.end());
     return found;
 }
 
