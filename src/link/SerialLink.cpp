@@ -246,15 +246,21 @@ void SerialLink::SendCommand(const QString &text, const QString &awaitedKey, dou
 
 SerialLink::Ack SerialLink::awaitAck()
 {
+    awaitAnswer([this] { return m_ack != Ack::None; });
+    return m_ack;
+}
+
+void SerialLink::awaitAnswer(const std::function<bool()> &answered)
+{
     for (;;) {
         drain();
-        if (m_ack != Ack::None || !m_port.isOpen() || !m_sentAt.isValid())
-            return m_ack;
+        if (answered() || !m_port.isOpen() || !m_sentAt.isValid())
+            return;
         const qint64 left = FirstByteTimeoutMs - m_sentAt.elapsed();
         if (left <= 0)
-            return m_ack;
+            return;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (m_ack != Ack::None || !m_port.isOpen())
+        if (answered() || !m_port.isOpen())
             continue;
         if (!m_port.waitForReadyRead(int(std::clamp<qint64>(left, 1, 5))) &&
             m_port.error() != QSerialPort::TimeoutError)

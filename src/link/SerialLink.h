@@ -55,6 +55,11 @@ public:
     // its echo, and the next command's discard of the input must not throw
     // that away. Returns lastAck().
     Ack awaitAck();
+    // Waits with events serviced until `answered` holds, or the first-reply
+    // limit, counted from the last command's sending, is over. A reply that a
+    // busy machine delivers after a fixed wait is still taken in, rather than
+    // the query being judged on half of it.
+    void awaitAnswer(const std::function<bool()> &answered);
     // Runs the event loop until nothing was received for quietMs, or for at
     // most maxSeconds: lets the tail of a longer reply come in before the
     // line is handed to someone else.

@@ -151,17 +151,26 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
             return {};
         return [&crCount] { return crCount >= 3; };
     };
+    // The waits stay as they are; an answer still coming in when one ends (a
+    // busy machine, a slow instrument) is waited for up to the first-reply
+    // limit, so the read is not failed for a whole answer that was merely
+    // late.
+    auto lateLineThree = [this](const int &crCount) {
+        if (m_link.CommOk() && crCount < 3)
+            m_link.awaitAnswer([&crCount] { return crCount >= 3; });
+    };
     auto progress = [this](int v) {
         if (m_view)
             m_view->setReadProgress(v);
     };
     // One single-line query: the parser's counter and buffer are reset first,
     // so an answer left over from an earlier read can never pass for this one.
-    auto single = [this, &lineThreeIn](const QString &cmd, int &crCount, QString &reply,
-                                       double delay) {
+    auto single = [this, &lineThreeIn, &lateLineThree](const QString &cmd, int &crCount,
+                                                       QString &reply, double delay) {
         crCount = 0;
         reply.clear();
         m_link.SendCommand(cmd, cmd, delay, lineThreeIn(crCount));
+        lateLineThree(crCount);
         return reply;
     };
 
@@ -177,6 +186,7 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
             m_p.SenReply.clear();
             m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06,
                                lineThreeIn(m_parsers.SenCrCount));
+            lateLineThree(m_parsers.SenCrCount);
         };
         query();
         if (fast && n == 0 && m_link.lastPollTimedOut() && m_link.isOpen()) {
@@ -271,6 +281,7 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
             reply.clear();
             m_link.SendCommand(QString::fromLatin1(query).arg(n), QString::fromLatin1(key), 0.06,
                                lineThreeIn(crCount));
+            lateLineThree(crCount);
             const QString record = reply.trimmed();
             if (reply.isEmpty() || !shaped(record))
                 return false;

@@ -69,6 +69,21 @@ QWidget *keyTarget()
     return QApplication::activeWindow();
 }
 
+QString nameOf(const QObject *o)
+{
+    return o ? QString::fromLatin1(o->metaObject()->className()) + QLatin1Char(':') +
+                   o->objectName()
+             : QStringLiteral("none");
+}
+
+// For a failure: where keys would go, and why.
+QString whereKeysGo()
+{
+    return QStringLiteral("active %1, focus %2, popup %3, focus window %4")
+        .arg(nameOf(QApplication::activeWindow()), nameOf(QApplication::focusWidget()),
+             nameOf(QApplication::activePopupWidget()), nameOf(QGuiApplication::focusWindow()));
+}
+
 bool press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     // A window that has just closed hands the keys on through the event loop.
@@ -254,9 +269,9 @@ void tst_KeyboardE2E::wholeDay()
     QVERIFY(QTest::qWaitForWindowActive(alarm));
     // A busy machine hands the focus over a little after the window becomes
     // active; the key goes where the focus is, so wait for it to arrive.
-    QTRY_VERIFY_WITH_TIMEOUT(alarm && keyTarget() &&
-                                 (keyTarget() == alarm || alarm->isAncestorOf(keyTarget())),
-                             10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(alarm && keyTarget() &&
+                                  (keyTarget() == alarm || alarm->isAncestorOf(keyTarget())),
+                              qPrintable(whereKeysGo()), 10000);
     QVERIFY(press(Qt::Key_Escape));
     QTRY_VERIFY_WITH_TIMEOUT(!alarm || !alarm->isVisible(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(w->isEnabled() && !w->logRecording(), 10000);
