@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -79,7 +80,26 @@ void frmAlarm::closeEvent(QCloseEvent *event)
 }
 
 AlarmWindowHolder::AlarmWindowHolder(QWidget *mainWindow) : QObject(mainWindow), m_main(mainWindow)
-{}
+{
+    if (m_main)
+        m_main->installEventFilter(this);
+}
+
+bool AlarmWindowHolder::eventFilter(QObject *watched, QEvent *event)
+{
+    // Whatever activates the main window while the alarm stands (the window
+    // system, a click on it, another window closing), the keys belong to the
+    // alarm: the main window takes none, and a keyboard user could otherwise
+    // never reach "OK".
+    if (watched == m_main && event->type() == QEvent::WindowActivate && m_window &&
+        m_window->isVisible()) {
+        QTimer::singleShot(0, m_window, [w = m_window] {
+            if (w && w->isVisible())
+                w->activateWindow();
+        });
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 AlarmWindowHolder::~AlarmWindowHolder()
 {

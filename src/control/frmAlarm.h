@@ -57,6 +57,11 @@ Q_SIGNALS:
     // loop once it is off the screen.
     void acknowledged();
 
+protected:
+    // The main window, disabled behind the alarm, hands the keyboard on to
+    // the alarm window whenever it becomes the active one.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QPointer<QWidget> m_main;
     QPointer<frmAlarm> m_window;

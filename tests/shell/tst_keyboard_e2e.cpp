@@ -76,12 +76,16 @@ QString nameOf(const QObject *o)
              : QStringLiteral("none");
 }
 
+QStringList g_focusHistory;
+
 // For a failure: where keys would go, and why.
 QString whereKeysGo()
 {
-    return QStringLiteral("active %1, focus %2, popup %3, focus window %4")
+    return QStringLiteral("active %1, focus %2, popup %3, focus window %4; focus windows: %5")
         .arg(nameOf(QApplication::activeWindow()), nameOf(QApplication::focusWidget()),
-             nameOf(QApplication::activePopupWidget()), nameOf(QGuiApplication::focusWindow()));
+             nameOf(QApplication::activePopupWidget()), nameOf(QGuiApplication::focusWindow()),
+             g_focusHistory.mid(std::max<qsizetype>(0, g_focusHistory.size() - 12))
+                 .join(QStringLiteral(" > ")));
 }
 
 bool press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -218,6 +222,9 @@ void tst_KeyboardE2E::wholeDay()
     QVERIFY(fx.startSim());
     MouseWatch mouse;
     qApp->installEventFilter(&mouse);
+    g_focusHistory.clear();
+    connect(qApp, &QGuiApplication::focusWindowChanged, this,
+            [](QWindow *w) { g_focusHistory.append(nameOf(w)); });
 
     // Start-up, as the program begins.
     KRM2200 *w = fx.makeWindow();
