@@ -137,7 +137,7 @@ public:
     // ---- status bar ----
     // Panel 1-5 of SenStatusBar.
     QString panelText(int panel) const override;
-    void setPanelText(int panel, const QString &text);
+    void setPanelText(int panel, const QString &text) override;
 
     // Applies an accepted status-poll reply: status-code effects on the
     // toolbar, menus and graph buttons, the sample, the step's target line,

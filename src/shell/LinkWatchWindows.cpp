@@ -1,13 +1,13 @@
 #include "shell/LinkWatchWindows.h"
 
-#include "logging/LoggingWindows.h"
 #include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
 #include "shell/StatusCells.h"
+#include "shell/WindowHost.h"
 
 #include <QTimer>
 
-LinkWatchWindows::LinkWatchWindows(KRM2200 &w) : QObject(&w), m_w(w), m_watch(w.link(), this)
+LinkWatchWindows::LinkWatchWindows(WindowHost &w)
+    : QObject(w.hostWidget()), m_w(w), m_watch(w.link(), this)
 {
     setObjectName(QStringLiteral("LinkWatchWindows"));
     m_watch.setView(this);
@@ -20,10 +20,10 @@ LinkWatchWindows::~LinkWatchWindows()
     m_watch.setView(nullptr);
 }
 
-LinkWatchWindows &LinkWatchWindows::of(KRM2200 &w)
+LinkWatchWindows &LinkWatchWindows::of(WindowHost &w)
 {
-    return *w.findChild<LinkWatchWindows *>(QStringLiteral("LinkWatchWindows"),
-                                            Qt::FindDirectChildrenOnly);
+    return *w.hostWidget()->findChild<LinkWatchWindows *>(QStringLiteral("LinkWatchWindows"),
+                                                          Qt::FindDirectChildrenOnly);
 }
 
 QString LinkWatchWindows::noticeKey()
@@ -38,7 +38,7 @@ void LinkWatchWindows::showCommState(bool ok)
 
 void LinkWatchWindows::showLossNotice()
 {
-    Dialogs::instance().showNotice(&m_w, noticeKey(), LinkWatch::noticeText(),
+    Dialogs::instance().showNotice(m_w.hostWidget(), noticeKey(), LinkWatch::noticeText(),
                                    LinkWatch::noticeTitle());
 }
 
@@ -47,9 +47,7 @@ void LinkWatchWindows::closeLossNotice()
     Dialogs::instance().closeNotice(noticeKey());
 }
 
-void registerLinkWatch(KRM2200 &w)
+LinkWatchWindows *registerLinkWatch(WindowHost &w)
 {
-    auto *watch = new LinkWatchWindows(w);
-    QObject::connect(&LoggingWindows::of(w).log(), &LOG_Handling::logStopped, &watch->watch(),
-                     &LinkWatch::pollingStopped);
+    return new LinkWatchWindows(w);
 }

@@ -4,18 +4,18 @@
 
 #include <QObject>
 
-class KRM2200;
+class WindowHost;
 
 // The link watch inside the main window: the status bar's link cell and the
 // loss notice through the dialog seam.
 class LinkWatchWindows : public QObject, public LinkWatchView {
     Q_OBJECT
 public:
-    explicit LinkWatchWindows(KRM2200 &w);
+    explicit LinkWatchWindows(WindowHost &w);
     ~LinkWatchWindows() override;
 
     // The instance registered in `w`.
-    static LinkWatchWindows &of(KRM2200 &w);
+    static LinkWatchWindows &of(WindowHost &w);
     LinkWatch &watch() { return m_watch; }
 
     // Key of the loss notice in the dialog seam.
@@ -27,9 +27,9 @@ public:
     void closeLossNotice() override;
 
 private:
-    KRM2200 &m_w;
+    WindowHost &m_w;
     LinkWatch m_watch;
 };
 
-// Watches the main window's link; call after the logging windows are registered.
-void registerLinkWatch(KRM2200 &w);
+// Watches the host's link.
+LinkWatchWindows *registerLinkWatch(WindowHost &w);

@@ -118,6 +118,7 @@ public:
     virtual void Toolbar1_ButtonClick(const QString &key) = 0;
     // Panel 1-5 of the status bar.
     virtual QString panelText(int panel) const = 0;
+    virtual void setPanelText(int panel, const QString &text) = 0;
     // What follows a stop of the control: STOP and "制御停止" off, the
     // control menu and the graph's "実行" on.
     virtual void controlStopped() = 0;
