@@ -22,7 +22,7 @@ struct StatusReport;
 class HostEvents : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit HostEvents(QObject *parent = nullptr) : QObject(parent) {}
 
 Q_SIGNALS:
     // The start-up sequence ended; `ready` when the instrument answered.
