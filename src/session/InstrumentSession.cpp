@@ -10,6 +10,7 @@
 #include "link/SerialLink.h"
 #include "link/SettingsTransfer.h"
 #include "logging/LogSummary.h"
+#include "session/StatusEffects.h"
 #include "shell/FileCopy.h"
 #include "shell/PortChoices.h"
 
@@ -244,7 +245,6 @@ void InstrumentSession::applyStatus(const StatusReport &report)
     m_lastStatus = report;
     ++m_statusCount;
     const QString code = report.code();
-    const QString text = Reception_Show::statusText(code);
 
     // Runs are refused while this holds (until the next reply or ACLR).
     m_state.alarm.standing = code == QLatin1String("04");
@@ -258,44 +258,10 @@ void InstrumentSession::applyStatus(const StatusReport &report)
     }
 
     const int n = p.LogCount;
-    if (m_keepSamples) {
-        // The sample: the store grows to hold it at its number, with two
-        // empty slots beyond it as the arrays have always had.
-        if (p.SenValues.size() < n + 3)
-            p.SenValues.resize(n + 3);
-        p.SenValues.set(n, report.temps.mid(0, 4));
-    }
-
-    // A new step is being executed: its set temperature becomes the target
-    // line. An idle instrument runs nothing: no target. Sample 0 may be the
-    // reply to the query a fixed-value run's log starts with, sent just
-    // before the run: its target stays unless a run ended. A pattern that
-    // starts at the step the idle instrument already reported takes its
-    // step's target all the same; a fixed-value run (reported as step 0)
-    // keeps its own set temperature.
-    const QString step = report.status.at(4);
-    const bool wasRunning =
-        m_state.statuslog.nj_l == Reception_Show::statusText(QStringLiteral("02"));
-    const bool patternWithoutTarget =
-        code == QLatin1String("02") && p.TargetLineText.isEmpty() && !m_state.fix.lastRunFixed;
-    if (code == QLatin1String("00")) {
-        if (!p.TargetLineText.isEmpty() && (n != 0 || wasRunning)) {
-            p.TargetLineText.clear();
-            redrawTarget();
-        }
-    } else if (code == QLatin1String("02") && n != 0 &&
-               (m_state.statuslog.js_l != step || patternWithoutTarget)) {
-        // Only a running instrument heads for its step's temperature: an
-        // alarm reports step 0 as it stops, and STEP0's is no target then.
-        const QStringList fields =
-            ini()
-                .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)
-                .split(QLatin1Char(' '));
-        if (fields.size() > 3) {
-            p.TargetLineText = fields.at(3);
-            redrawTarget();
-        }
-    }
+    if (m_keepSamples)
+        StatusEffects::storeSample(p, n, report);
+    if (StatusEffects::updateTarget(p, m_state, ini(), n, report))
+        redrawTarget();
 
     if (m_keepSamples) {
         m_log->plotSample(n - p.GraphPageStart, n);
@@ -304,27 +270,18 @@ void InstrumentSession::applyStatus(const StatusReport &report)
     }
     m_log->writeLogLine(report);
 
-    StatuslogState &labels = m_state.statuslog;
-    if (!text.isNull())
-        labels.nj_l = text;
-    labels.no_l = report.status.at(1);
-    labels.sd_l = report.status.at(2);
-    labels.sa_l = report.status.at(3);
-    labels.js_l = step;
-
+    StatusEffects::updateLabels(m_state, report);
     if (code != QLatin1String("04")) {
-        labels.nj_red = false;
         Q_EMIT statusApplied(report);
         return;
     }
-    labels.nj_red = true;
     // Stamped, so the report of the log it stops can tell when it came.
     m_link->noteSystemLog(LogSummary::alarmNote(report.status.at(3)), QDateTime::currentDateTime());
     m_pollTimer.stop();
     // The operator sees the alarm first; the log's memo question follows.
     m_log->StopLogHoldingMemo();
     m_state.alarm.code = report.status.at(3);
-    labels.alarmVisible = true;
+    m_state.statuslog.alarmVisible = true;
     Q_EMIT alarmRaised(m_state.alarm.code);
     m_log->askHeldMemo();
     Q_EMIT statusApplied(report);

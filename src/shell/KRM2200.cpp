@@ -19,6 +19,7 @@
 #include "shell/ToolbarKeys.h"
 #include "shell/Twips.h"
 #include "shell/Version.h"
+#include "shell/WindowRegistry.h"
 #include "shell/frmPort.h"
 #include "shell/frmSplashStart.h"
 #include "shell/frmSplashrw.h"
@@ -127,6 +128,7 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("MDIArea"));
     setCentralWidget(m_mdi);
+    m_windows = std::make_unique<WindowRegistry>(m_mdi);
 
     Log_Timer = new QTimer(this);
     Log_Timer->setObjectName(QStringLiteral("Log_Timer"));
@@ -249,89 +251,42 @@ void KRM2200::registerShellWindows()
 
 void KRM2200::addWindowFactory(const QString &name, WindowFactory factory, QSize outerTwips)
 {
-    m_factories.insert(name, Registered{std::move(factory), outerTwips});
+    m_windows->add(name, std::move(factory), outerTwips);
+}
+
+bool KRM2200::isRegistered(const QString &name) const
+{
+    return m_windows->contains(name);
 }
 
 QStringList KRM2200::registeredWindowNames() const
 {
-    QStringList names = m_factories.keys();
-    names.sort();
-    return names;
+    return m_windows->names();
 }
 
 QWidget *KRM2200::loadedWindow(const QString &name) const
 {
-    const QPointer<QMdiSubWindow> sub = m_loaded.value(name);
-    if (!sub || sub->isHidden())
-        return nullptr;
-    return sub->widget();
+    return m_windows->loaded(name);
 }
 
 QWidget *KRM2200::openWindow(const QString &name)
 {
-    if (QWidget *w = loadedWindow(name)) {
-        ShowChild(w);
-        return w;
-    }
-    const auto it = m_factories.constFind(name);
-    if (it == m_factories.constEnd()) {
-        qCDebug(lcShell) << "no window" << name;
-        return nullptr;
-    }
-    QWidget *widget = it->factory(*this);
-    if (!widget)
-        return nullptr;
-    if (widget->objectName().isEmpty())
-        widget->setObjectName(name);
-    QMdiSubWindow *sub = m_mdi->addSubWindow(widget);
-    sub->setObjectName(name + QStringLiteral("_sub"));
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    SubWindows::sizeNew(sub, name, it->outerTwips);
-    SubWindowPlace::keepInside(sub);
-    m_loaded.insert(name, sub);
-    sub->show();
-    ShowChild(widget);
-    SubWindows::keepOwnSize(sub, name);
-    return widget;
+    return m_windows->open(name, *this);
 }
 
 bool KRM2200::unloadWindow(const QString &name)
 {
-    const QPointer<QMdiSubWindow> sub = m_loaded.value(name);
-    if (!sub || sub->isHidden()) {
-        m_loaded.remove(name);
-        return true;
-    }
-    if (!sub->close())
-        return false;
-    m_loaded.remove(name);
-    return true;
+    return m_windows->unload(name);
 }
 
 void KRM2200::unloadAllWindows()
 {
-    const QStringList names = m_loaded.keys();
-    for (const QString &name : names)
-        unloadWindow(name);
+    m_windows->unloadAll();
 }
 
 void KRM2200::ShowChild(QWidget *child)
 {
-    if (!child)
-        return;
-    auto *sub = qobject_cast<QMdiSubWindow *>(child->parentWidget());
-    if (!sub) {
-        child->show();
-        child->raise();
-        return;
-    }
-    if (sub->isMinimized()) {
-        sub->showNormal();
-    } else {
-        sub->show();
-        sub->raise();
-    }
-    m_mdi->setActiveSubWindow(sub);
+    m_windows->showChild(child);
 }
 
 frmToppage *KRM2200::toppage() const

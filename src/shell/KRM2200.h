@@ -29,6 +29,7 @@ class frmPort;
 class frmSplashStart;
 class frmSplashrw;
 class frmToppage;
+class WindowRegistry;
 
 // The main window: the multiple-document parent of every other window. It
 // owns the serial link, the reply parsers, the settings transfer, the status
@@ -71,7 +72,7 @@ public:
     // ---- child windows ----
     // A registered window's widget is created when it is opened and wrapped
     // in a sub-window that is destroyed when closed (registerWindow).
-    bool isRegistered(const QString &name) const override { return m_factories.contains(name); }
+    bool isRegistered(const QString &name) const override;
     // Names of every registered window, sorted.
     QStringList registeredWindowNames() const;
     // Loads the window if needed and shows it (ShowChild); nullptr when no
@@ -180,10 +181,6 @@ protected:
 
 private:
     struct BusyScope;
-    struct Registered {
-        WindowFactory factory;
-        QSize outerTwips;
-    };
 
     void buildMenus();
     void buildToolbar();
@@ -232,8 +229,7 @@ private:
     std::function<QString()> m_lookup;
 
     QMdiArea *m_mdi = nullptr;
-    QHash<QString, Registered> m_factories;
-    QHash<QString, QPointer<QMdiSubWindow>> m_loaded;
+    std::unique_ptr<WindowRegistry> m_windows;
     QHash<QString, QAction *> m_menuItems;
     QHash<QString, QAction *> m_toolButtons;
     HostEvents *m_events = nullptr;

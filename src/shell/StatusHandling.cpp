@@ -4,6 +4,7 @@
 #include "config/Parameter.h"
 #include "link/SerialLink.h"
 #include "logging/LogSummary.h"
+#include "session/StatusEffects.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
 
@@ -19,7 +20,6 @@ void KRM2200::applyStatus(const StatusReport &report)
     if (!report.hasStatusLine() || report.temps.size() < 4)
         return;
     const QString code = report.code();
-    const QString text = Reception_Show::statusText(code);
 
     auto button = [this](const char *key) { return toolButton(QString::fromLatin1(key)); };
     // Runs are refused while this holds (until the next reply or ACLR).
@@ -53,48 +53,10 @@ void KRM2200::applyStatus(const StatusReport &report)
         m_state.fix.patternRun = PatternRun::None;
     }
 
-    // The sample: the store grows to hold it at its number, with two empty
-    // slots beyond it as the arrays have always had.
     const int n = p.LogCount;
-    if (p.SenValues.size() < n + 3)
-        p.SenValues.resize(n + 3);
-    p.SenValues.set(n, report.temps.mid(0, 4));
-
-    // A new step is being executed: its set temperature becomes the target line.
-    // An idle instrument runs nothing: no target (it reports step 0 then, and
-    // STEP0's temperature would stand as a target no run is heading for).
-    // Sample 0 may be the reply to the query a fixed-value run's log starts
-    // with, sent just before the run: its target stays unless a run ended.
-    const QString step = report.status.at(4);
-    const bool wasRunning =
-        m_state.statuslog.nj_l == Reception_Show::statusText(QStringLiteral("02"));
-    // A pattern that starts at the step the idle instrument already reported
-    // (step 0) changes no step: a running pattern without a target takes its
-    // step's all the same. A fixed-value run is reported as step 0 too; its
-    // target is its own set temperature.
-    const bool patternWithoutTarget =
-        code == QLatin1String("02") && p.TargetLineText.isEmpty() && !m_state.fix.lastRunFixed;
-    if (code == QLatin1String("00")) {
-        if (!p.TargetLineText.isEmpty() && (n != 0 || wasRunning)) {
-            p.TargetLineText.clear();
-            if (redrawGraph)
-                redrawGraph();
-        }
-    } else if (code == QLatin1String("02") && n != 0 &&
-               (m_state.statuslog.js_l != step || patternWithoutTarget)) {
-        // Only a running instrument heads for its step's temperature: an
-        // alarm reports step 0 as it stops, and STEP0's temperature is no
-        // target then.
-        const QStringList fields =
-            ini()
-                .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)
-                .split(QLatin1Char(' '));
-        if (fields.size() > 3) {
-            p.TargetLineText = fields.at(3);
-            if (redrawGraph)
-                redrawGraph();
-        }
-    }
+    StatusEffects::storeSample(p, n, report);
+    if (StatusEffects::updateTarget(p, m_state, ini(), n, report) && redrawGraph)
+        redrawGraph();
 
     if (plotSample)
         plotSample(n - p.GraphPageStart, n);
@@ -103,19 +65,9 @@ void KRM2200::applyStatus(const StatusReport &report)
     if (writeLogLine)
         writeLogLine(report);
 
-    StatuslogState &labels = m_state.statuslog;
-    if (!text.isNull())
-        labels.nj_l = text;
-    labels.no_l = report.status.at(1);
-    labels.sd_l = report.status.at(2);
-    labels.sa_l = report.status.at(3);
-    labels.js_l = step;
-
-    if (code != QLatin1String("04")) {
-        labels.nj_red = false;
+    StatusEffects::updateLabels(m_state, report);
+    if (code != QLatin1String("04"))
         return;
-    }
-    labels.nj_red = true;
     // Stamped, so the report of the log it stops can tell when it came.
     m_link->noteSystemLog(LogSummary::alarmNote(report.status.at(3)), QDateTime::currentDateTime());
     Log_Timer->stop();
@@ -125,7 +77,7 @@ void KRM2200::applyStatus(const StatusReport &report)
     else if (stopLog)
         stopLog();
     m_state.alarm.code = report.status.at(3);
-    labels.alarmVisible = true;
+    m_state.statuslog.alarmVisible = true;
     // The memo question waits until the operator has acknowledged the alarm
     // window: asked now, it would stand over the alarm's text.
     if (showAlarm)
