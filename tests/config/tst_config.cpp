@@ -64,7 +64,10 @@ QByteArray programSet(const QList<std::pair<QString, QString>> &edits = {}, bool
     if (!stepsLast)
         add("CSVPATH", "path", "0 C:\\");
     IniDocument doc;
-    for (const auto &[section, key, value] : keys) {
+    for (const auto &entry : keys) {
+        const QString &section = std::get<0>(entry);
+        const QString &key = std::get<1>(entry);
+        const QString &value = std::get<2>(entry);
         const auto edit = std::find_if(edits.cbegin(), edits.cend(), [&](const auto &e) {
             return e.first == key || (key == QLatin1String("para") && e.first == section);
         });

@@ -435,7 +435,7 @@ void tst_GraphTools::pngExport()
         f.setPixelSize(int(std::ceil(size.width() / 60.0)));
         g.setFont(f);
         g.setPen(Qt::black);
-        g.drawText(QPointF(10, size.width() / 20), GraphExport::describe(page, setup));
+        g.drawText(QPointF(10, size.width() / 20.0), GraphExport::describe(page, setup));
     }
     const auto named = bands(ref);
     QCOMPARE(named.size(), 1);

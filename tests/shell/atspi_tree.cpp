@@ -51,7 +51,9 @@ const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
 
 class Reader {
 public:
-    Reader(QDBusConnection bus, QString service) : m_bus(bus), m_service(std::move(service)) {}
+    Reader(QDBusConnection bus, QString service)
+        : m_bus(std::move(bus)), m_service(std::move(service))
+    {}
 
     QVariant call(const QString &path, const QString &iface, const QString &method,
                   const QVariantList &args = {}) const
