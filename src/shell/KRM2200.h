@@ -180,6 +180,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The menu entries and toolbar buttons a start-up unlocks, and the flag
+    // the windows read.
+    void setControlsEnabled(bool enabled);
     struct BusyScope;
 
     void buildMenus();

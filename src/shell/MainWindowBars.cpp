@@ -210,28 +210,25 @@ void KRM2200::buildStatusBar()
 
 void KRM2200::LockControls()
 {
-    static const char *const items[] = {"file_memo",   "file_open", "file_save",   "file_save2",
-                                        "con",         "set_dousa", "set_shousai", "view_top",
-                                        "view_status", "ver"};
-    for (const char *name : items)
-        m_menuItems.value(QLatin1String(name))->setEnabled(false);
-    static const char *const keys[] = {"LOAD", "SAVE", "READ", "WRITE", "LOG"};
-    for (const char *key : keys)
-        m_toolButtons.value(QLatin1String(key))->setEnabled(false);
-    param().UiEnabled = false;
+    setControlsEnabled(false);
 }
 
 void KRM2200::UnlockControls()
+{
+    setControlsEnabled(true);
+}
+
+void KRM2200::setControlsEnabled(bool enabled)
 {
     static const char *const items[] = {"file_memo",   "file_open", "file_save",   "file_save2",
                                         "con",         "set_dousa", "set_shousai", "view_top",
                                         "view_status", "ver"};
     for (const char *name : items)
-        m_menuItems.value(QLatin1String(name))->setEnabled(true);
+        m_menuItems.value(QLatin1String(name))->setEnabled(enabled);
     static const char *const keys[] = {"LOAD", "SAVE", "READ", "WRITE", "LOG"};
     for (const char *key : keys)
-        m_toolButtons.value(QLatin1String(key))->setEnabled(true);
-    param().UiEnabled = true;
+        m_toolButtons.value(QLatin1String(key))->setEnabled(enabled);
+    param().UiEnabled = enabled;
 }
 
 void KRM2200::setMenuBarLocked(bool locked)
