@@ -9,6 +9,7 @@
 #include "logging/GraphActions.h"
 #include "logging/GraphExport.h"
 #include "logging/LogFile.h"
+#include "logging/LogSummary.h"
 #include "logging/RangeFit.h"
 #include "logging/ReadoutOverlay.h"
 #include "logging/StoredLog.h"

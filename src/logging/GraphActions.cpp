@@ -1,4 +1,5 @@
 #include "logging/GraphActions.h"
+#include "logging/LogSummary.h"
 
 #include "shell/Dialogs.h"
 #include "shell/PrintTarget.h"

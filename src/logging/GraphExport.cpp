@@ -1,9 +1,9 @@
 #include "logging/GraphExport.h"
+#include "logging/LogSummary.h"
 
 #include "config/DiskFile.h"
 #include "logging/GraphCanvas.h"
 #include "logging/GraphScale.h"
-#include "logging/LOG_Handling.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
@@ -126,43 +126,6 @@ private:
 
 } // namespace
 
-void forEachRow(const GraphPage &page, qint64 first, qint64 last, const RowVisitor &visit)
-{
-    first = std::max<qint64>(first, 0);
-    auto elapsedOf = [&page](qint64 i) {
-        return page.elapsed ? page.elapsed(i) : i * page.interval;
-    };
-    if (!page.sampleOf) {
-        for (qint64 i = first; i <= last; ++i)
-            visit(i, elapsedOf(i), i);
-        return;
-    }
-    // A stored log has a line only for each reply that came: the samples
-    // between two lines are missing. A log restarts after RestartCount
-    // samples, so a page spanning more is not told by its stamps (a damaged
-    // or hand-made file): such a line, or one out of order, simply follows
-    // the row before it.
-    qint64 prev = -1;
-    if (first > 0 && first <= last) {
-        const qint64 n = page.sampleOf(first);
-        prev = (n >= 0 ? n : first) - 1;
-    }
-    const qint64 base = prev + 1;
-    for (qint64 i = first; i <= last; ++i) {
-        const qint64 stamped = page.sampleOf(i);
-        qint64 n = stamped;
-        if (n <= prev || n - base > LOG_Handling::RestartCount) {
-            n = prev + 1;
-        } else {
-            for (qint64 m = prev + 1; m < n; ++m)
-                visit(m, m * page.sampleStep, -1);
-        }
-        // A line whose stamp is no time of the log is timed by its row.
-        visit(n, stamped < 0 && page.sampleStep > 0 ? n * page.sampleStep : elapsedOf(i), i);
-        prev = n;
-    }
-}
-
 QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
 {
     first = std::max<qint64>(first, 0);
@@ -174,7 +137,7 @@ QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
         clock.emplace(page.start);
     // Sample `index`, `elapsed` seconds in, with the readings of row `line`
     // (none for a sample whose reply never came).
-    forEachRow(page, first, last, [&](qint64 index, qint64 elapsed, qint64 line) {
+    GraphReadout::forEachRow(page, first, last, [&](qint64 index, qint64 elapsed, qint64 line) {
         out += QByteArray::number(index);
         out += ',';
         out += QByteArray::number(elapsed);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "logging/GraphReadout.h"
-#include "logging/LogSummary.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -18,6 +17,8 @@ class QPainter;
 // The graph page as a picture, a data file or a printed report, each standing
 // on its own: titled, dated, with axes and legend. Everything is drawn again
 // as vectors from the samples, so a report is as sharp as its printer.
+struct LogSummary;
+
 namespace GraphExport {
 
 // The window's colours (a black canvas), or ink on white paper.
@@ -52,11 +53,6 @@ inline QByteArray csv(const GraphPage &page)
 {
     return csv(page, page.first, page.last);
 }
-// The rows the CSV has for lines `first` ... `last` of the page: sample
-// `index`, `elapsed` seconds in, read from line `line` of the page, or -1
-// for a sample whose reply never came.
-using RowVisitor = std::function<void(qint64 index, qint64 elapsed, qint64 line)>;
-void forEachRow(const GraphPage &page, qint64 first, qint64 last, const RowVisitor &visit);
 // "yyyy-MM-ddTHH:mm:ss+hh:mm".
 QString isoTime(const QDateTime &t);
 

@@ -53,6 +53,12 @@ struct GraphPage {
 // The read-out under the mouse and the texts of the X axis.
 namespace GraphReadout {
 
+// The rows a page has for its lines `first` ... `last`: sample `index`,
+// `elapsed` seconds in, read from line `line` of the page, or -1 for a
+// sample whose reply never came.
+using RowVisitor = std::function<void(qint64 index, qint64 elapsed, qint64 line)>;
+void forEachRow(const GraphPage &page, qint64 first, qint64 last, const RowVisitor &visit);
+
 // The start of a log from its file name "yyyy_MM_dd_HH_mm_ss[_n].txt" (the
 // name the log files get), as local time; invalid for any other name.
 QDateTime startFromFileName(const QString &fileName);

@@ -1,6 +1,5 @@
 #include "logging/LogSummary.h"
 
-#include "logging/GraphExport.h"
 #include "logging/GraphScale.h"
 #include "logging/SystemLogNotes.h"
 
@@ -29,25 +28,25 @@ LogSummary LogSummary::of(const GraphPage &whole, const QString &memo)
         sensor.min = std::numeric_limits<double>::max();
         sensor.max = std::numeric_limits<double>::lowest();
     }
-    GraphExport::forEachRow(whole, whole.first, whole.last,
-                            [&](qint64, qint64 elapsed, qint64 line) {
-                                s.duration = elapsed;
-                                if (line < 0) {
-                                    ++s.missing;
-                                    return;
-                                }
-                                ++s.samples;
-                                for (int k = 0; k < 4; ++k) {
-                                    double v = 0.0;
-                                    if (sampleValue(whole.values(k, line), &v) != SampleKind::Value)
-                                        continue;
-                                    Sensor &sensor = s.sensors[k];
-                                    ++sensor.readings;
-                                    sensor.min = std::min(sensor.min, v);
-                                    sensor.max = std::max(sensor.max, v);
-                                    sums[k] += v;
-                                }
-                            });
+    GraphReadout::forEachRow(
+        whole, whole.first, whole.last, [&](qint64, qint64 elapsed, qint64 line) {
+            s.duration = elapsed;
+            if (line < 0) {
+                ++s.missing;
+                return;
+            }
+            ++s.samples;
+            for (int k = 0; k < 4; ++k) {
+                double v = 0.0;
+                if (sampleValue(whole.values(k, line), &v) != SampleKind::Value)
+                    continue;
+                Sensor &sensor = s.sensors[k];
+                ++sensor.readings;
+                sensor.min = std::min(sensor.min, v);
+                sensor.max = std::max(sensor.max, v);
+                sums[k] += v;
+            }
+        });
     for (int k = 0; k < 4; ++k) {
         Sensor &sensor = s.sensors[k];
         if (sensor.readings == 0)
