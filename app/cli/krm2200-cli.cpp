@@ -228,7 +228,8 @@ int Cli::writeSet(const QString &file)
         printErr(QStringLiteral("書き込み失敗しました。") + r.detail);
         return CommandsRefused;
     case K::NoAnswer:
-        printErr(QStringLiteral("書き込み失敗しました。") + r.detail);
+        // A set written whole whose read-back failed was not refused.
+        printErr(r.written ? r.detail : QStringLiteral("書き込み失敗しました。") + r.detail);
         return NoAnswer;
     case K::Differs:
         printErr(r.detail);
@@ -486,6 +487,9 @@ int Cli::run(const QStringList &args)
     case InstrumentSession::OpenResult::NoPort:
     case InstrumentSession::OpenResult::PortError:
         printErr(m_session.openFailureText(InstrumentSession::checkPortText()));
+        return PortFailed;
+    case InstrumentSession::OpenResult::FilesError:
+        printErr(InstrumentSession::checkPortText());
         return PortFailed;
     }
 

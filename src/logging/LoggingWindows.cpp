@@ -2,8 +2,7 @@
 
 #include "config/Parameter.h"
 #include "link/SerialLink.h"
-#include "logging/CurrentValuesWindow.h"
-#include "logging/frmGraph.h"
+#include "session/InstrumentSession.h"
 #include "shell/Dialogs.h"
 #include "shell/Twips.h"
 #include "shell/WindowHost.h"
@@ -13,19 +12,20 @@
 #include <QTimer>
 
 LoggingWindows::LoggingWindows(WindowHost &w)
-    : QObject(w.hostWidget()), m_w(w), m_log(param(), w.link(), w.parsers(), *w.Log_Timer, this)
+    : QObject(w.hostWidget()), m_w(w), m_session(&w.session()), m_log(&w.session().log())
 {
     setObjectName(QStringLiteral("LoggingWindows"));
-    m_log.canvas() = GraphCanvas(Twips::logicalDpiY() / Twips::PerInch);
-    m_log.setView(this);
-    m_log.logDir = [&w] { return w.GetLogdirname(); };
-    m_log.csvEnabled = [&w] { return w.state().detailed.flg_csv; };
-    m_log.recording = [&w] { return w.logRecording(); };
+    m_log->canvas() = GraphCanvas(Twips::logicalDpiY() / Twips::PerInch);
+    w.session().setLogView(this);
+    // The alarm window asks the memo question once it is acknowledged.
+    w.session().setMemoAfterAlarm(true);
+    m_log->recording = [&w] { return w.logRecording(); };
 }
 
 LoggingWindows::~LoggingWindows()
 {
-    m_log.setView(nullptr);
+    if (m_session)
+        m_session->setLogView(nullptr);
 }
 
 LoggingWindows &LoggingWindows::of(WindowHost &w)
@@ -132,25 +132,13 @@ void registerLoggingWindows(WindowHost &w)
 {
     auto *logging = new LoggingWindows(w);
     LOG_Handling *log = &logging->log();
-    w.startLog = [&w, log] {
-        // As the graph window's log button: a started log shows live data.
-        w.state().graph.readflg = false;
-        log->StartLog();
-    };
-    w.stopLog = [log] { log->StopLog(); };
-    w.stopLogHoldingMemo = [log] { log->StopLogHoldingMemo(); };
+    // As the graph window's log button: a started log shows live data.
+    w.startLog = [&w] { w.session().startLog(); };
+    w.stopLog = [&w] { w.session().stopLog(); };
     w.askHeldMemo = [log] { log->askHeldMemo(); };
-    w.redrawGraph = [log] { log->redrawLive(); };
-    w.plotSample = [log](int x, int sample) { log->plotSample(x, sample); };
-    w.writeLogLine = [log](const StatusReport &r) { log->writeLogLine(r); };
-    QObject::connect(w.Log_Timer, &QTimer::timeout, log, &LOG_Handling::tick);
+    w.redrawGraph = [&w] { w.session().redrawTarget(); };
     QObject::connect(&w.events(), &HostEvents::startUpFinished, logging, [&w, log](bool ready) {
         if (ready && w.state().detailed.flg_csv)
             makeMissingCsvCopies(w, *log);
     });
-    w.registerWindow(
-        QStringLiteral("frmGraph"),
-        [](WindowHost &main) -> QWidget * { return new frmGraph(main); },
-        QSize(frmGraph::WidthTwips, frmGraph::HeightTwips));
-    registerCurrentValuesWindow(w);
 }

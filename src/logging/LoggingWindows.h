@@ -3,7 +3,9 @@
 #include "logging/LOG_Handling.h"
 
 #include <QObject>
+#include <QPointer>
 
+class InstrumentSession;
 class WindowHost;
 
 // The log and the graph window inside the main window: the hooks the toolbar,
@@ -18,7 +20,8 @@ public:
     // The instance registered in `w`.
     static LoggingWindows &of(WindowHost &w);
 
-    LOG_Handling &log() { return m_log; }
+    // The session's log, shown by these windows.
+    LOG_Handling &log() { return *m_log; }
     WindowHost &window() { return m_w; }
 
     // The graph window's "ログ読込" and "通常使うプリンタへ印刷" (kept in the
@@ -40,11 +43,14 @@ Q_SIGNALS:
 
 private:
     WindowHost &m_w;
-    LOG_Handling m_log;
+    // The session may go before the windows when the program ends.
+    QPointer<InstrumentSession> m_session;
+    QPointer<LOG_Handling> m_log;
 };
 
-// Registers the graph window and sets the log hooks of the main window; a
-// start that reaches ready with CSV output on makes the missing CSV copies.
+// Sets the log hooks of the main window; a start that reaches ready with CSV
+// output on makes the missing CSV copies. The graph window and 現在値 are
+// registered after it: they show what it keeps.
 void registerLoggingWindows(WindowHost &w);
 // Makes the CSV copy of every text log that has none (the running log
 // excepted) and notes each in the system log.

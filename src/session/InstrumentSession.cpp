@@ -13,6 +13,7 @@
 #include "session/StatusEffects.h"
 #include "shell/FileCopy.h"
 #include "shell/PortChoices.h"
+#include "shell/ProgramLookup.h"
 
 #include <QDate>
 #include <QDir>
@@ -43,6 +44,7 @@ InstrumentSession::InstrumentSession(const QString &appDir, QObject *parent)
     m_link = std::make_unique<SerialLink>(param(), *m_parsers, ini());
     m_transfer = std::make_unique<SettingsTransfer>(*m_link, *m_parsers, param(), ini());
     m_parsers->onStatus = [this](const StatusReport &r) { applyStatus(r); };
+    m_lookup = [] { return ProgramLookup().findSpreadsheetProgram(); };
 
     m_pollTimer.setObjectName(QStringLiteral("Log_Timer"));
     m_log = std::make_unique<LOG_Handling>(param(), *m_link, *m_parsers, m_pollTimer);
@@ -51,6 +53,21 @@ InstrumentSession::InstrumentSession(const QString &appDir, QObject *parent)
     m_log->csvEnabled = [this] { return m_state.detailed.flg_csv; };
     connect(&m_pollTimer, &QTimer::timeout, m_log.get(), &LOG_Handling::tick);
 
+    // Files the program writes on its own, with no command waiting for the
+    // answer: told without stopping the work.
+    auto writeNotice = [this](const QString &key, const QString &what) {
+        return [this, key, what](const QString &path, const QString &reason) {
+            if (m_view)
+                m_view->notice(key, what + QLatin1Char('\n') + path + QLatin1Char('\n') + reason,
+                               QStringLiteral("error"));
+        };
+    };
+    ini().writeFailed = writeNotice(QStringLiteral("iniWrite"),
+                                    QStringLiteral("設定ファイルに書き込めませんでした。"));
+    connect(m_link.get(), &SerialLink::systemLogFailed, this,
+            writeNotice(QStringLiteral("systemLog"),
+                        QStringLiteral("システムログに書き込めませんでした。")));
+
     m_watch = std::make_unique<LinkWatch>(*m_link);
     m_watch->setView(this);
     m_watch->polling = [this] { return m_pollTimer.isActive(); };
@@ -58,6 +75,7 @@ InstrumentSession::InstrumentSession(const QString &appDir, QObject *parent)
 
 InstrumentSession::~InstrumentSession()
 {
+    ini().writeFailed = nullptr;
     m_log->setView(nullptr);
     m_watch->setView(nullptr);
     m_transfer->setView(nullptr);
@@ -69,6 +87,12 @@ InstrumentSession::~InstrumentSession()
 void InstrumentSession::setTransferView(TransferView *view)
 {
     m_transfer->setView(view);
+}
+
+void InstrumentSession::setLogView(LogView *view)
+{
+    m_logView = view ? view : static_cast<LogView *>(this);
+    m_log->setView(m_logView);
 }
 
 QString InstrumentSession::workingFile() const
@@ -97,7 +121,7 @@ InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options
                                m_appDir + QStringLiteral("/LOG/XSYS_LOG"), dayDir}) {
         if (!QDir().mkpath(dir)) {
             qCWarning(lcSession) << "cannot create" << dir;
-            return OpenResult::PortError;
+            return OpenResult::FilesError;
         }
     }
     // A program killed in the middle of a configuration write leaves its
@@ -113,12 +137,21 @@ InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options
         cfg.IniWrite(QStringLiteral("LOGDIRPATH"), QStringLiteral("path"), m_appDir);
     }
 
+    // The folder must take files: the CSV output is written beside it.
+    {
+        QFile probe(m_appDir + QStringLiteral("/sys/CHK.xls"));
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            qCWarning(lcSession) << "cannot create" << probe.fileName() << probe.errorString();
+            return OpenResult::FilesError;
+        }
+    }
+
     const QString time = QTime::currentTime().toString(QStringLiteral("HH_mm_ss"));
     const QString sysLog =
         dayDir + QLatin1Char('/') + day + QLatin1Char('_') + time + QStringLiteral(".txt");
     if (!m_link->openSystemLog(sysLog, options.appendSystemLog)) {
         qCWarning(lcSession) << "cannot open the system log" << sysLog;
-        return OpenResult::PortError;
+        return OpenResult::FilesError;
     }
 
     m_pollTimer.stop();
@@ -127,7 +160,7 @@ InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options
     p.GraphDivCount = 4.0;
     p.GraphZeroDiv = 3.0;
     p.GraphXScale = 50;
-    p.LogInterval = logIntervalFrom(cfg.IniRead(QStringLiteral("LOG"), QString()));
+    readLogInterval();
     m_state.detailed.flg_csv = cfg.IniRead(QStringLiteral("CSVPATH"), QStringLiteral("path"))
                                    .section(QLatin1Char(' '), 0, 0) == QLatin1String("1");
 
@@ -150,6 +183,70 @@ InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options
     if (!m_link->OpenPort(port))
         return m_link->lastOpenFailure().inUse ? OpenResult::PortInUse : OpenResult::PortError;
     return OpenResult::Ready;
+}
+
+bool InstrumentSession::readAtStart()
+{
+    bool all = true;
+    m_transfer->ReadAllSettings(all);
+    m_pollTimer.stop();
+    // Eleven elapsed-time texts, whatever the instrument sent.
+    QStringList &times = param().LogTimeText;
+    while (times.size() < 11)
+        times.append(QString());
+    while (times.size() > 11)
+        times.removeLast();
+    readLogInterval();
+    return all;
+}
+
+bool InstrumentSession::choosePort(const QString &portText, const QString &device)
+{
+    Ini_Operation &cfg = ini();
+    m_link->discardInput();
+    m_link->ClosePort();
+    cfg.IniWritePara(QStringLiteral("COM"), QString(), portText);
+    m_link->setForcedDevice(device);
+    if (!device.isEmpty())
+        cfg.IniWrite(QStringLiteral("COM"), QStringLiteral("device"), device);
+    else if (cfg.IniRead(QStringLiteral("COM"), QStringLiteral("device")) != QLatin1String("ERR"))
+        cfg.IniWrite(QStringLiteral("COM"), QStringLiteral("device"), QString());
+    return m_link->OpenPort(portText);
+}
+
+void InstrumentSession::readLogInterval()
+{
+    param().LogInterval = logIntervalFrom(ini().IniRead(QStringLiteral("LOG"), QString()));
+}
+
+QString InstrumentSession::spreadsheetMissingText()
+{
+    return QStringLiteral("EXCEL.EXEを見つけることができませんでした。\n"
+                          "CSVファイルへの出力を停止します。");
+}
+
+InstrumentSession::CsvOutput InstrumentSession::checkCsvOutput()
+{
+    Ini_Operation &cfg = ini();
+    const QString section = QStringLiteral("CSVPATH");
+    const QString key = QStringLiteral("path");
+    const QString value = cfg.IniRead(section, key);
+    // Output off (or never set): the flag follows what is stored.
+    if (value.isEmpty() || value == QLatin1String("ERR") ||
+        value.section(QLatin1Char(' '), 0, 0) != QLatin1String("1")) {
+        m_state.detailed.flg_csv = false;
+        cfg.IniWrite(section, key, QStringLiteral("0 C:\\"));
+        return CsvOutput::Off;
+    }
+    const QString program = spreadsheetProgram();
+    if (program.isEmpty()) {
+        m_state.detailed.flg_csv = false;
+        cfg.IniWrite(section, key, QStringLiteral("0 ") + value.mid(2));
+        return CsvOutput::ProgramMissing;
+    }
+    m_state.detailed.flg_csv = true;
+    cfg.IniWrite(section, key, QStringLiteral("1 ") + program);
+    return CsvOutput::On;
 }
 
 QString InstrumentSession::openFailureText(const QString &first) const
@@ -197,15 +294,15 @@ InstrumentSession::WriteResult InstrumentSession::writeSet(bool verify)
         return result;
     }
     result.kind = WriteResult::Kind::Written;
+    result.written = true;
     if (!verify && !SetVerify::enabled(ini()))
         return result;
 
     const SetVerify::ReadBack check = SetVerify::checkWritten(*m_link, *m_parsers, ini());
     result.differing = check.differing;
-    if (!check.same()) {
+    result.detail = SetVerify::checkText(check);
+    if (!check.same())
         result.kind = check.read ? WriteResult::Kind::Differs : WriteResult::Kind::NoAnswer;
-        result.detail = SetVerify::checkText(check);
-    }
     return result;
 }
 
@@ -248,13 +345,31 @@ void InstrumentSession::applyStatus(const StatusReport &report)
 
     // Runs are refused while this holds (until the next reply or ACLR).
     m_state.alarm.standing = code == QLatin1String("04");
+    using PatternRun = FixControlState::PatternRun;
+    const PatternRun patternRun = m_state.fix.patternRun;
     if (code == QLatin1String("00")) {
         // Idle, whether the run ended by itself or was stopped.
         markControlStopped();
+        Q_EMIT idleReported();
+        // A pattern run nobody here stopped has ended on the instrument (its
+        // last step done, or the instrument restarted): the operator is told.
+        if (patternRun == PatternRun::Running) {
+            m_link->noteSystemLog(patternRunEndedText(), QDateTime::currentDateTime());
+            Q_EMIT patternRunEnded();
+        } else if (patternRun == PatternRun::Sent) {
+            // An idle reply to a query sent before "GO" says nothing of
+            // that run: it is still awaited.
+            m_state.fix.patternRun = PatternRun::Sent;
+        }
     } else if (code == QLatin1String("02")) {
+        if (patternRun == PatternRun::Sent)
+            m_state.fix.patternRun = PatternRun::Running;
         m_state.graph.stopEnabled = true;
         m_state.graph.goEnabled = false;
         Q_EMIT runReported();
+    } else if (code == QLatin1String("04")) {
+        // The alarm tells how this run ended.
+        m_state.fix.patternRun = PatternRun::None;
     }
 
     const int n = p.LogCount;
@@ -266,7 +381,7 @@ void InstrumentSession::applyStatus(const StatusReport &report)
     if (m_keepSamples) {
         m_log->plotSample(n - p.GraphPageStart, n);
         if (n > 0 && n % 600 == 0)
-            clearSensorLog();
+            m_logView->clearSensorLog();
     }
     m_log->writeLogLine(report);
 
@@ -283,7 +398,8 @@ void InstrumentSession::applyStatus(const StatusReport &report)
     m_state.alarm.code = report.status.at(3);
     m_state.statuslog.alarmVisible = true;
     Q_EMIT alarmRaised(m_state.alarm.code);
-    m_log->askHeldMemo();
+    if (!m_memoAfterAlarm)
+        m_log->askHeldMemo();
     Q_EMIT statusApplied(report);
 }
 
@@ -296,6 +412,7 @@ void InstrumentSession::redrawTarget()
 
 void InstrumentSession::markControlStopped()
 {
+    m_state.fix.patternRun = FixControlState::PatternRun::None;
     m_state.graph.stopEnabled = false;
     m_state.graph.goEnabled = true;
     Q_EMIT controlStopped();
@@ -320,7 +437,8 @@ void InstrumentSession::stopLog()
 
 bool InstrumentSession::logRecording() const
 {
-    return m_log->file().isOpen();
+    // The windows' log button when they show the log, else the file.
+    return m_log->recording ? m_log->recording() : m_log->file().isOpen();
 }
 
 void InstrumentSession::setLogCaptions(bool running)
@@ -402,6 +520,11 @@ void InstrumentSession::closeLossNotice()
 QString InstrumentSession::notRegisteredText(const QString &number)
 {
     return QStringLiteral("パターン%1は登録されていません。").arg(number);
+}
+
+QString InstrumentSession::patternRunEndedText()
+{
+    return QStringLiteral("パターン運転が終了しました。（本体が待機状態になりました）");
 }
 
 QString InstrumentSession::refusedText(const QString &command)
@@ -489,8 +612,11 @@ InstrumentSession::RunResult InstrumentSession::runPattern(const QString &number
     if (m_runsStartLog && !logRecording())
         startLog();
     m_state.fix.lastRunFixed = false;
+    m_state.fix.patternRun = FixControlState::PatternRun::Sent;
     RunResult result;
     result.outcome = send(line, GoSettleSeconds);
+    if (!result.started())
+        m_state.fix.patternRun = FixControlState::PatternRun::None;
     if (result.outcome == RunOutcome::InstrumentRefused) {
         result.message = refusedText(line);
         result.title = QStringLiteral("error");

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class SerialLink;
@@ -28,6 +29,13 @@ public:
     virtual bool ask(const QString &text, const QString &title, bool defaultYes) = 0;
     // A message with one OK button.
     virtual void tell(const QString &text, const QString &title) = 0;
+    // A message that must not stop the work (a file the program writes on
+    // its own failed); `key` tells repeats of the same notice apart.
+    virtual void notice(const QString &key, const QString &text, const QString &title)
+    {
+        Q_UNUSED(key);
+        tell(text, title);
+    }
 };
 
 // One instrument on its serial line and everything that talks to it without
@@ -44,6 +52,13 @@ public:
 
     void setView(SessionView *view) { m_view = view; }
     void setTransferView(TransferView *view);
+    // Windows that show the log (its captions, the memo, the sensor-log
+    // echo) instead of the session's own signals; nullptr gives them back.
+    void setLogView(LogView *view);
+    // The memo question of a log an alarm ended waits until the alarm has
+    // been acknowledged (the alarm window asks it); otherwise it is asked
+    // at once.
+    void setMemoAfterAlarm(bool wait) { m_memoAfterAlarm = wait; }
 
     Reception_Show &parsers() { return *m_parsers; }
     SerialLink &link() { return *m_link; }
@@ -60,7 +75,9 @@ public:
     void setLogDir(const QString &dir) { m_logDir = dir; }
 
     // ---- opening ----
-    enum class OpenResult { Ready, NoPort, PortError, PortInUse };
+    // FilesError: a folder, the write probe or the system log could not be
+    // made; NoPort: no port configured.
+    enum class OpenResult { Ready, NoPort, PortError, PortInUse, FilesError };
     struct OpenOptions {
         // Append to a system log of the same name instead of starting it
         // anew: short runs one after another within a second keep what the
@@ -68,15 +85,35 @@ public:
         bool appendSystemLog = false;
     };
     // What the start-up does that is not a window: the working file, the
-    // folders, the log folder's default, a new system log, the port of the
-    // configuration (or the forced device) opened, the log interval and the
-    // CSV setting as stored. The window shows its splash around it.
+    // folders, the log folder's default, the write probe, a new system log,
+    // the port of the configuration (or the forced device) opened, the log
+    // interval and the CSV setting as stored. The window shows its splash
+    // around it.
     OpenResult open(const OpenOptions &options);
     OpenResult open() { return open(OpenOptions()); }
     // The message for an open that did not reach Ready: `first` and what the
     // system said, or that another program holds the port.
     QString openFailureText(const QString &first) const;
+    // The start-up's whole-set read, and the log settings taken from what it
+    // read. True when every answer came in.
+    bool readAtStart();
+    // The port window's choice: the configuration takes the port (and the
+    // device path no port number names), and the port is opened.
+    bool choosePort(const QString &portText, const QString &device);
     static QString checkPortText();
+
+    // The log interval as the configuration stores it (1 to 60 s).
+    void readLogInterval();
+    // The CSV output setting checked at start: off as stored, on with the
+    // spreadsheet program found (its path stored), or turned off because
+    // no such program was found (the user is told).
+    enum class CsvOutput { Off, On, ProgramMissing };
+    CsvOutput checkCsvOutput();
+    static QString spreadsheetMissingText();
+    // Replaces the look-up of the spreadsheet program (tests).
+    void setSpreadsheetLookup(std::function<QString()> lookup) { m_lookup = std::move(lookup); }
+    // Full path of the program that opens spreadsheets, or empty.
+    QString spreadsheetProgram() const { return m_lookup ? m_lookup() : QString(); }
 
     // ---- whole-set transfers ----
     // The whole-set read of the toolbar's "本体読込"; true when every answer
@@ -88,8 +125,11 @@ public:
     struct WriteResult {
         enum class Kind { Written, Refused, NoAnswer, Differs };
         Kind kind = Kind::NoAnswer;
+        // The whole set reached the instrument and its "SAVE" was
+        // acknowledged; a failure after that is one of the read-back.
+        bool written = false;
         // The message after "書き込み失敗しました。" (Refused, NoAnswer), or
-        // the one naming the differing keys (Differs).
+        // the read-back's result when the set was checked (SetVerify::checkText).
         QString detail;
         QStringList refused;   // commands the instrument refused
         QStringList differing; // keys whose read-back differs
@@ -111,6 +151,10 @@ public:
     // step's target line, the log line, the status-log labels, and on an
     // alarm the stop of the log.
     void applyStatus(const StatusReport &report);
+
+    // The target line changed: the live graph is drawn again and
+    // targetChanged() follows.
+    void redrawTarget();
 
     // Whether samples are kept for a graph (the readings of every sample,
     // the drawing, the sensor-log rows). A session without a graph keeps
@@ -164,6 +208,8 @@ public:
     RunResult aclr();
 
     static QString notRegisteredText(const QString &number);
+    // The notice of a pattern run that ended on the instrument, not here.
+    static QString patternRunEndedText();
     static QString refusedText(const QString &command);
 
 Q_SIGNALS:
@@ -171,6 +217,12 @@ Q_SIGNALS:
     void statusApplied(const StatusReport &report);
     // The instrument runs a pattern ("02").
     void runReported();
+    // A status reply said idle ("00").
+    void idleReported();
+    // A pattern run turned idle on the instrument without a stop from here
+    // (its last step done, or the instrument restarted); noted in the
+    // system log.
+    void patternRunEnded();
     // The control stopped: by STOP, ACLR or an idle status reply.
     void controlStopped();
     // A status reply carried an alarm; the log has been stopped.
@@ -211,7 +263,6 @@ private:
 
     // Sends `command` and tells whether the instrument acknowledged it.
     RunOutcome send(const QString &command, double delaySeconds);
-    void redrawTarget();
     void markControlStopped();
 
     QString m_appDir;
@@ -230,4 +281,7 @@ private:
     bool m_keepSamples = true;
     bool m_runsStartLog = true;
     bool m_fastRead = false;
+    bool m_memoAfterAlarm = false;
+    std::function<QString()> m_lookup;
+    LogView *m_logView = this;
 };

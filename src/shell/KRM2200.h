@@ -2,6 +2,7 @@
 
 #include "link/Reception_Show.h"
 #include "link/SettingsTransfer.h"
+#include "session/InstrumentSession.h"
 #include "shell/WindowHost.h"
 #include "shell/WindowState.h"
 
@@ -36,7 +37,7 @@ class WindowRegistry;
 // bar, the toolbar, the menus and the status timer, runs the start-up
 // sequence and the shutdown paths, and keeps the state of windows that must
 // outlive their widgets.
-class KRM2200 : public QMainWindow, public TransferView, public WindowHost {
+class KRM2200 : public QMainWindow, public TransferView, public WindowHost, private SessionView {
     Q_OBJECT
 public:
     enum class StartResult { NotRun, Ready, NotConnected, PortError };
@@ -47,10 +48,11 @@ public:
     ~KRM2200() override;
 
     // ---- shared objects ----
-    Reception_Show &parsers() override { return *m_parsers; }
-    SerialLink &link() override { return *m_link; }
-    SettingsTransfer &transfer() { return *m_transfer; }
-    WindowState &state() override { return m_state; }
+    InstrumentSession &session() override { return *m_session; }
+    Reception_Show &parsers() override { return m_session->parsers(); }
+    SerialLink &link() override { return m_session->link(); }
+    SettingsTransfer &transfer() { return m_session->transfer(); }
+    WindowState &state() override { return m_session->state(); }
 
     // Awaited-command key (kept by the link).
     QString &str();
@@ -61,8 +63,8 @@ public:
     // Result of the last whole-set read.
     bool all_flg = false;
 
-    QString GetLogdirname() const override { return m_logDir; }
-    void SetLogdirname(const QString &log_path) override { m_logDir = log_path; }
+    QString GetLogdirname() const override { return m_session->logDir(); }
+    void SetLogdirname(const QString &log_path) override { m_session->setLogDir(log_path); }
 
     QString appDir() const override { return m_appDir; }
     QString workingFile() const;
@@ -104,9 +106,12 @@ public:
     void sessionEnding();
     StartResult lastStartResult() const { return m_startResult; }
     // Replaces the look-up of the spreadsheet program (tests).
-    void setSpreadsheetLookup(std::function<QString()> lookup) { m_lookup = std::move(lookup); }
+    void setSpreadsheetLookup(std::function<QString()> lookup)
+    {
+        m_session->setSpreadsheetLookup(std::move(lookup));
+    }
     // Full path of the program that opens spreadsheets, or empty.
-    QString spreadsheetProgram() const override { return m_lookup ? m_lookup() : QString(); }
+    QString spreadsheetProgram() const override { return m_session->spreadsheetProgram(); }
     // The port window's connect: reopen and run the start-up sequence again,
     // or report and lock.
     void connectPort(const QString &portText, const QString &device);
@@ -140,10 +145,6 @@ public:
     QString panelText(int panel) const override;
     void setPanelText(int panel, const QString &text) override;
 
-    // Applies an accepted status-poll reply: status-code effects on the
-    // toolbar, menus and graph buttons, the sample, the step's target line,
-    // the status-log labels and, on an alarm, the stop of the log.
-    void applyStatus(const StatusReport &report);
     // What follows a stop of the control (toolbar STOP, ACLR, the graph's
     // "制御停止", an idle status reply): STOP and "制御停止" off, the control
     // menu and the graph's "実行" on; open windows follow at once.
@@ -156,6 +157,11 @@ public:
 
     QWidget *hostWidget() override { return this; }
     HostEvents &events() override { return *m_events; }
+
+    // SessionView: the session's questions and messages.
+    bool ask(const QString &text, const QString &title, bool defaultYes) override;
+    void tell(const QString &text, const QString &title) override;
+    void notice(const QString &key, const QString &text, const QString &title) override;
 
     // TransferView
     void setReadProgress(int value) override;
@@ -183,8 +189,17 @@ private:
     // The menu entries and toolbar buttons a start-up unlocks, and the flag
     // the windows read.
     void setControlsEnabled(bool enabled);
-    struct BusyScope;
+    // Counts the nested operations that run event loops (start-up,
+    // transfers); a quit asked for meanwhile is carried out when the
+    // outermost one ends.
+    struct BusyScope {
+        explicit BusyScope(KRM2200 &w) : m_w(w) { ++m_w.m_busyDepth; }
+        ~BusyScope() { m_w.leaveBusy(); }
+        KRM2200 &m_w;
+    };
 
+    // The toolbar, menus and notices follow the session's replies and stops.
+    void connectSession();
     void buildMenus();
     void buildToolbar();
     void buildStatusBar();
@@ -198,8 +213,6 @@ private:
     StartResult startUpFailed(StartResult result, const QString &message,
                               AfterFailure after = AfterFailure::MessageOnly);
     void placeWindow();
-    void checkCsvOutput();
-    void readLogInterval();
     void openSplashStart();
     void closeSplashStart();
     void openSplashrw(const QString &label);
@@ -210,7 +223,7 @@ private:
     void toolbarWrite();
     void toolbarAclr();
     void toolbarStop();
-    void patternRunEnded();
+    void tellRefused(const InstrumentSession::RunResult &result);
     void topPageButton(const QStringList &windows, bool statusQuery);
     void discardAndOpen(const QStringList &windows);
 
@@ -221,15 +234,11 @@ private:
     void restoreStartState();
 
     QString m_appDir;
-    QString m_logDir;
     QString m_setFilePath;
     StartResult m_startResult = StartResult::NotRun;
-    WindowState m_state;
 
-    std::unique_ptr<Reception_Show> m_parsers;
-    std::unique_ptr<SerialLink> m_link;
-    std::unique_ptr<SettingsTransfer> m_transfer;
-    std::function<QString()> m_lookup;
+    // The instrument, its transfers, the status poll, the log and the runs.
+    std::unique_ptr<InstrumentSession> m_session;
 
     QMdiArea *m_mdi = nullptr;
     std::unique_ptr<WindowRegistry> m_windows;

@@ -1,5 +1,6 @@
 #include "shell/LinkWatchWindows.h"
 
+#include "session/InstrumentSession.h"
 #include "shell/Dialogs.h"
 #include "shell/StatusCells.h"
 #include "shell/WindowHost.h"
@@ -7,17 +8,18 @@
 #include <QTimer>
 
 LinkWatchWindows::LinkWatchWindows(WindowHost &w)
-    : QObject(w.hostWidget()), m_w(w), m_watch(w.link(), this)
+    : QObject(w.hostWidget()), m_w(w), m_watch(&w.session().linkWatch())
 {
     setObjectName(QStringLiteral("LinkWatchWindows"));
-    m_watch.setView(this);
+    m_watch->setView(this);
     // A run always polls through the log's timer.
-    m_watch.polling = [&w] { return w.Log_Timer->isActive() || w.logRecording(); };
+    m_watch->polling = [&w] { return w.Log_Timer->isActive() || w.logRecording(); };
 }
 
 LinkWatchWindows::~LinkWatchWindows()
 {
-    m_watch.setView(nullptr);
+    if (m_watch)
+        m_watch->setView(nullptr);
 }
 
 LinkWatchWindows &LinkWatchWindows::of(WindowHost &w)

@@ -3,6 +3,7 @@
 #include "shell/LinkWatch.h"
 
 #include <QObject>
+#include <QPointer>
 
 class WindowHost;
 
@@ -16,7 +17,8 @@ public:
 
     // The instance registered in `w`.
     static LinkWatchWindows &of(WindowHost &w);
-    LinkWatch &watch() { return m_watch; }
+    // The session's watch, shown by these windows.
+    LinkWatch &watch() { return *m_watch; }
 
     // Key of the loss notice in the dialog seam.
     static QString noticeKey();
@@ -28,7 +30,8 @@ public:
 
 private:
     WindowHost &m_w;
-    LinkWatch m_watch;
+    // The session may go before the windows when the program ends.
+    QPointer<LinkWatch> m_watch;
 };
 
 // Watches the host's link.

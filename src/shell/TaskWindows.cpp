@@ -5,7 +5,9 @@
 #include "control/FixControlWindows.h"
 #include "control/frmOperation_setting.h"
 #include "control/frmPattern_control.h"
+#include "logging/CurrentValuesWindow.h"
 #include "logging/LoggingWindows.h"
+#include "logging/frmGraph.h"
 #include "settings/SettingsWindows.h"
 #include "settings/frmDetailed_setting.h"
 #include "shell/LinkWatchWindows.h"
@@ -15,6 +17,10 @@ void registerTaskWindows(WindowHost &host)
 {
     registerPatternRunWindows(host);
     registerLoggingWindows(host);
+    host.registerWindow(
+        QStringLiteral("frmGraph"), [](WindowHost &w) -> QWidget * { return new frmGraph(w); },
+        QSize(frmGraph::WidthTwips, frmGraph::HeightTwips));
+    registerCurrentValuesWindow(host);
     registerDetailedSettingsWindow(host);
     registerEditorWindows(host);
     registerSettingsWindows(host);

@@ -106,7 +106,7 @@ bool ToolbarKeys::tabKey(QWidget *from, bool forward)
                 open << b;
         if (open.isEmpty() || from != (forward ? open.last() : open.first()))
             return false;
-        QMdiSubWindow *sub = m_area->activeSubWindow();
+        QMdiSubWindow *sub = m_area ? m_area->activeSubWindow() : nullptr;
         QWidget *inside = sub && sub->widget() ? sub->widget()->focusWidget() : nullptr;
         if (!inside && sub && sub->widget()) {
             sub->widget()->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 class QMdiArea;
 class QToolBar;
@@ -28,5 +29,6 @@ private:
     bool focusBar(bool first);
 
     QToolBar *m_bar;
-    QMdiArea *m_area;
+    // The work area goes before the bar when the main window is destroyed.
+    QPointer<QMdiArea> m_area;
 };

@@ -14,6 +14,7 @@ class QLineEdit;
 class QMenu;
 class QTimer;
 class QWidget;
+class InstrumentSession;
 class Reception_Show;
 class SerialLink;
 struct StatusReport;
@@ -41,11 +42,8 @@ struct LogHooks {
     std::function<void()> startLog;
     std::function<void()> stopLog;
     std::function<void()> redrawGraph;
-    // Plot the sample just stored (position in the page, sample number),
-    // empty the sensor-log window, write the log line.
-    std::function<void(int, int)> plotSample;
+    // Empty the sensor-log window.
     std::function<void()> clearSensorLog;
-    std::function<void(const StatusReport &)> writeLogLine;
     // Echo of a logged sample in the sensor-log window: sample number and the
     // four readings as received. Called by the log module for every line it
     // writes to the text log.
@@ -54,9 +52,8 @@ struct LogHooks {
     // operator acknowledges it (OK, Escape or the close box) it calls
     // askHeldMemo.
     std::function<void()> showAlarm;
-    // An alarm ends a log: close it holding the memo question, and ask that
-    // question once the alarm window has been acknowledged.
-    std::function<void()> stopLogHoldingMemo;
+    // The memo question of the log an alarm ended, asked once the alarm
+    // window has been acknowledged.
     std::function<void()> askHeldMemo;
     // The timer of the status poll, which a log and a run share.
     QTimer *Log_Timer = nullptr;
@@ -75,6 +72,9 @@ public:
     virtual ~WindowHost() = default;
 
     // ---- the instrument and the state ----
+    // The session the main window drives: its link, parsers, state, log and
+    // link watch are the ones below.
+    virtual InstrumentSession &session() = 0;
     virtual Reception_Show &parsers() = 0;
     virtual SerialLink &link() = 0;
     virtual WindowState &state() = 0;

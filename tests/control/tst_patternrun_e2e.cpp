@@ -134,11 +134,10 @@ void tst_PatternRunE2E::patternRunsToTheEnd()
     };
     // The target line each time it changes.
     QStringList targets;
-    w->redrawGraph = [&, redraw = w->redrawGraph] {
+    QObject::connect(&w->session(), &InstrumentSession::targetChanged, w, [&] {
         if (!p.TargetLineText.isEmpty() && targets.value(targets.size() - 1) != p.TargetLineText)
             targets.append(p.TargetLineText);
-        redraw();
-    };
+    });
 
     w->menuItem(QStringLiteral("con_pattern"))->trigger();
     auto *run = qobject_cast<frmPattern_control *>(w->loadedWindow(kRun));
@@ -287,11 +286,10 @@ void tst_PatternRunE2E::targetFollowsTheRun()
     const StatuslogState &status = w->state().statuslog;
     // The target line each time it changes while the instrument runs.
     QStringList targets;
-    w->redrawGraph = [&, redraw = w->redrawGraph] {
+    QObject::connect(&w->session(), &InstrumentSession::targetChanged, w, [&] {
         if (!p.TargetLineText.isEmpty() && targets.value(targets.size() - 1) != p.TargetLineText)
             targets.append(p.TargetLineText);
-        redraw();
-    };
+    });
 
     if (pattern) {
         w->menuItem(QStringLiteral("con_pattern"))->trigger();

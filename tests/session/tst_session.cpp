@@ -24,8 +24,13 @@ public:
         return false;
     }
     void tell(const QString &text, const QString &) override { told.append(text); }
+    void notice(const QString &key, const QString &text, const QString &) override
+    {
+        noticed.append(key + QLatin1Char(' ') + text.section(QLatin1Char('\n'), 0, 0));
+    }
     QStringList asked;
     QStringList told;
+    QStringList noticed;
 };
 
 } // namespace
@@ -36,6 +41,7 @@ private Q_SLOTS:
     void readBackComparesWhatTheInstrumentTakes_data();
     void readBackComparesWhatTheInstrumentTakes();
     void wholeRunThroughTheSession();
+    void failedWritesOfItsOwnAreTold();
 };
 
 void tst_Session::readBackComparesWhatTheInstrumentTakes_data()
@@ -163,6 +169,29 @@ void tst_Session::wholeRunThroughTheSession()
     QVERIFY(s.logRecording()); // STOP leaves a recorded log running
     s.stopLog();
     QVERIFY(!s.pollTimer().isActive());
+    QVERIFY(view.told.isEmpty());
+}
+
+// Files the session writes with no command waiting for the answer: a failure
+// is a notice, not a silent loss, with or without a window.
+void tst_Session::failedWritesOfItsOwnAreTold()
+{
+    QTemporaryDir home;
+    RecordingView view;
+    InstrumentSession s(home.path());
+    s.setView(&view);
+    // The settings file under a "folder" that is a file.
+    QFile plain(home.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    ini().setWorkingFile(home.filePath(QStringLiteral("plain/KRM.ini")));
+    ini().IniWrite(QStringLiteral("BEEP"), QString(), QStringLiteral("1"));
+    // The system log on a device that is always full.
+    QVERIFY(s.link().openSystemLog(QStringLiteral("/dev/full"), true));
+    s.link().noteSystemLog(QStringLiteral("probe"));
+    QCOMPARE(view.noticed,
+             QStringList({QStringLiteral("iniWrite 設定ファイルに書き込めませんでした。"),
+                          QStringLiteral("systemLog システムログに書き込めませんでした。")}));
     QVERIFY(view.told.isEmpty());
 }
 

@@ -112,7 +112,9 @@ void tst_StatusE2E::alarmStopsTheLogOnce()
     // alarm window to be acknowledged.
     QStringList events;
     w->stopLog = [&] { events << QStringLiteral("stop asking"); };
-    w->stopLogHoldingMemo = [&] { events << QStringLiteral("stop"); };
+    QObject stopWatch;
+    QObject::connect(&w->session().log(), &LOG_Handling::logStopped, &stopWatch,
+                     [&] { events << QStringLiteral("stop"); });
     w->showAlarm = [&] { events << QStringLiteral("alarm"); };
     w->askHeldMemo = [&] { events << QStringLiteral("memo"); };
     const QStringList once{QStringLiteral("stop"), QStringLiteral("alarm")};
@@ -212,7 +214,7 @@ void tst_StatusE2E::newStepSetsTheTargetLine()
     ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP0"),
                    QStringLiteral("0 0 0 +040.00 00:00:30"));
     int redraws = 0;
-    w->redrawGraph = [&] { ++redraws; };
+    QObject::connect(&w->session(), &InstrumentSession::targetChanged, w, [&] { ++redraws; });
     // A run at step 0.
     f.sim->withEngine([](SimEngine &e) {
         e.setStatusOverride(QStringLiteral("02"));

@@ -399,10 +399,10 @@ void tst_ToolbarE2E::stopControl()
     w->state().graph.goEnabled = false;
     param().TargetLineText = QStringLiteral("40.0");
     int redraws = 0;
-    w->redrawGraph = [&] {
+    QObject::connect(&w->session(), &InstrumentSession::targetChanged, w, [&] {
         QCOMPARE(param().TargetLineText, QString());
         ++redraws;
-    };
+    });
 
     w->toolButton(10)->trigger();
 
