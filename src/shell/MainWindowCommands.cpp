@@ -147,15 +147,22 @@ bool saveCopy(QWidget *parent, const QString &target)
     return false;
 }
 
+// The save dialog, then the copy: the path saved to, or empty.
+QString saveChosen(QWidget *parent)
+{
+    const QString chosen = Dialogs::instance().saveFile(parent, configSetFilter(), QString());
+    if (chosen.isEmpty())
+        return {};
+    const QString path = QDir::fromNativeSeparators(chosen);
+    return saveCopy(parent, path) ? path : QString();
+}
+
 } // namespace
 
 void KRM2200::file_save()
 {
-    const QString chosen = Dialogs::instance().saveFile(this, configSetFilter(), QString());
-    if (chosen.isEmpty())
-        return;
-    const QString path = QDir::fromNativeSeparators(chosen);
-    if (!saveCopy(this, path))
+    const QString path = saveChosen(this);
+    if (path.isEmpty())
         return;
     m_setFilePath = path;
     Dialogs::instance().message(this, QStringLiteral("保存しました。"), confirmTitle());
@@ -169,11 +176,8 @@ void KRM2200::file_save2()
                                         confirmTitle());
         return;
     }
-    const QString chosen = Dialogs::instance().saveFile(this, configSetFilter(), QString());
-    if (chosen.isEmpty())
-        return;
-    const QString path = QDir::fromNativeSeparators(chosen);
-    if (!saveCopy(this, path))
+    const QString path = saveChosen(this);
+    if (path.isEmpty())
         return;
     m_setFilePath = path;
     Dialogs::instance().message(this, QStringLiteral("保存しました。\n") + path, confirmTitle());
