@@ -4,9 +4,8 @@
 #include "config/Parameter.h"
 #include "control/FixControl.h"
 #include "control/StepCheck.h"
-#include "link/SerialLink.h"
+#include "session/InstrumentSession.h"
 #include "shell/Dialogs.h"
-#include "shell/RunGuard.h"
 #include "shell/SubWindows.h"
 #include "shell/WindowHost.h"
 
@@ -142,67 +141,33 @@ void frmFix_control::showEvent(QShowEvent *event)
 
 void frmFix_control::RUN_C_Click()
 {
-    if (refuseRunInAlarm(m_w.state(), this))
-        return;
-    Parameter &p = param();
-    p.TargetLineText.clear();
-    // Full-width digits count as the editor counts them, and the box shows
-    // what was taken.
-    const QString typed = StepCheck::toHalfWidth(M_T->text());
-    if (typed != M_T->text())
-        M_T->setText(typed);
-    const SetTempCheck check = checkSetTemp(typed);
-    if (!check.valid) {
-        Dialogs::instance().message(this, setTempErrorText(), QStringLiteral("error"));
-        return;
+    InstrumentSession::FixedRun run;
+    run.sensor = SensorChoice;
+    run.heater = HeaterChoice;
+    run.fan = FanChoice;
+    run.reach = ReachChoice;
+    run.temperature = M_T->text();
+    const InstrumentSession::RunResult result = m_w.session().runFixed(run);
+    using Outcome = InstrumentSession::RunOutcome;
+    if (result.outcome != Outcome::AlarmStanding) {
+        // Full-width digits count as the editor counts them, and the box
+        // shows what was taken.
+        const QString typed = StepCheck::toHalfWidth(M_T->text());
+        if (typed != M_T->text())
+            M_T->setText(typed);
     }
-    // The instrument raises an alarm seconds after a run beyond its sensor's
-    // limits: ask before sending one.
-    const size_t sensor = size_t(SensorChoice);
-    QString record = sensor < p.SenPara.size() ? p.SenPara.at(sensor) : QString();
-    if (record.isEmpty())
-        record = ini().IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(SensorChoice));
-    if (beyondSensorLimits(record, check.value) &&
-        !Dialogs::instance().question(this, sensorLimitQuestion(), QStringLiteral("確認"), false))
+    if (!result.message.isEmpty())
+        Dialogs::instance().message(this, result.message, result.title);
+    // A run that was sent (whatever the instrument made of it) is watched on
+    // the graph; one refused here sent nothing.
+    if (!result.started() && result.outcome != Outcome::InstrumentRefused &&
+        result.outcome != Outcome::NoAnswer)
         return;
-    const QString temp = shortestDecimal(check.value);
-    WindowState &state = m_w.state();
-
-    state.graph.readflg = false;
-    p.TargetLineText = temp;
-    if (m_w.redrawGraph)
-        m_w.redrawGraph();
-    if (!m_w.logRecording() && m_w.startLog)
-        m_w.startLog();
-
-    // The run's choices are what the memo reports as the last run.
-    FixControlState &fix = state.fix;
-    fix.SensorChoice = SensorChoice;
-    fix.HeaterChoice = HeaterChoice;
-    fix.FanChoice = FanChoice;
-    fix.ReachChoice = ReachChoice;
-    fix.SetTemp = check.value;
-    fix.lastRunFixed = true;
-    fix.patternRun = FixControlState::PatternRun::None;
-    const QString run = QStringLiteral("RUN ") + fix.GetFixpara();
-
-    state.graph.readflg = false;
-    p.FixTemp = temp;
-    SerialLink &link = m_w.link();
-    link.SendCommand(QStringLiteral("STOP"), QString(), 0.05);
-    link.SendCommand(run, QString(), 0.5);
-
-    // Reading or printing a stored log and starting a pattern wait until the
-    // run ends.
-    state.graph.readEnabled = false;
-    state.graph.printEnabled = false;
-    state.graph.goEnabled = false;
     if (QWidget *graph = m_w.loadedWindow(QStringLiteral("frmGraph"))) {
         for (const char *name : {"C_read", "Print_c", "C_go"}) {
             if (auto *control = graph->findChild<QWidget *>(QLatin1String(name)))
                 control->setEnabled(false);
         }
-        // The run is watched on the graph.
         m_w.ShowChild(graph);
     }
     m_w.unloadWindow(QStringLiteral("frmFix_control"));

@@ -135,6 +135,10 @@ void registerLoggingWindows(WindowHost &w)
     // As the graph window's log button: a started log shows live data.
     w.startLog = [&w] { w.session().startLog(); };
     w.stopLog = [&w] { w.session().stopLog(); };
+    w.session().startLogForRun = [&w] {
+        if (w.startLog)
+            w.startLog();
+    };
     w.askHeldMemo = [log] { log->askHeldMemo(); };
     w.redrawGraph = [&w] { w.session().redrawTarget(); };
     QObject::connect(&w.events(), &HostEvents::startUpFinished, logging, [&w, log](bool ready) {

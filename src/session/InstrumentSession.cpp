@@ -548,6 +548,14 @@ InstrumentSession::RunOutcome InstrumentSession::send(const QString &command, do
     return RunOutcome::Started;
 }
 
+void InstrumentSession::startRunLog()
+{
+    if (startLogForRun)
+        startLogForRun();
+    else
+        startLog();
+}
+
 InstrumentSession::RunResult InstrumentSession::runFixed(const FixedRun &run)
 {
     RunResult result;
@@ -573,7 +581,7 @@ InstrumentSession::RunResult InstrumentSession::runFixed(const FixedRun &run)
     p.TargetLineText = temp;
     redrawTarget();
     if (m_runsStartLog && !logRecording())
-        startLog();
+        startRunLog();
 
     // The run's choices are what the memo reports as the last run.
     FixControlState &fix = m_state.fix;
@@ -583,6 +591,7 @@ InstrumentSession::RunResult InstrumentSession::runFixed(const FixedRun &run)
     fix.ReachChoice = run.reach;
     fix.SetTemp = check.value;
     fix.lastRunFixed = true;
+    fix.patternRun = FixControlState::PatternRun::None;
     const QString line = QStringLiteral("RUN ") + fix.GetFixpara();
     m_state.graph.readflg = false;
     p.FixTemp = temp;
@@ -610,7 +619,7 @@ InstrumentSession::RunResult InstrumentSession::runPattern(const QString &number
         return {RunOutcome::AlarmStanding, alarmStandingText(), QStringLiteral("確認")};
     m_state.graph.readflg = false;
     if (m_runsStartLog && !logRecording())
-        startLog();
+        startRunLog();
     m_state.fix.lastRunFixed = false;
     m_state.fix.patternRun = FixControlState::PatternRun::Sent;
     RunResult result;

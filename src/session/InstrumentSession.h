@@ -172,6 +172,9 @@ public:
     // Whether a run started while no log is recorded starts one, as the
     // control windows do.
     void setRunsStartLog(bool on) { m_runsStartLog = on; }
+    // How a run starts that log; the windows set their log button's routine.
+    // Empty: startLog().
+    std::function<void()> startLogForRun;
 
     // ---- runs ----
     enum class RunOutcome {
@@ -263,6 +266,7 @@ private:
 
     // Sends `command` and tells whether the instrument acknowledged it.
     RunOutcome send(const QString &command, double delaySeconds);
+    void startRunLog();
     void markControlStopped();
 
     QString m_appDir;

@@ -17,6 +17,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -305,7 +307,10 @@ void KRM2200::toolbarStop()
 
 bool KRM2200::ask(const QString &text, const QString &title, bool defaultYes)
 {
-    return Dialogs::instance().question(this, text, title, defaultYes);
+    // Over the window whose command asks (the fixed-value run's limits).
+    QMdiSubWindow *sub = m_mdi->activeSubWindow();
+    QWidget *parent = sub && sub->widget() ? sub->widget() : this;
+    return Dialogs::instance().question(parent, text, title, defaultYes);
 }
 
 void KRM2200::tell(const QString &text, const QString &title)

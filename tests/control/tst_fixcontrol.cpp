@@ -83,6 +83,8 @@ private Q_SLOTS:
     void runsRefusedWhileAlarmStands_data();
     void runsRefusedWhileAlarmStands();
     void badTemperatureSendsNothing();
+    void refusedCommandsAreTold_data();
+    void refusedCommandsAreTold();
     void alarmStopsTheLogAndOpensTheWindow();
 };
 
@@ -401,6 +403,47 @@ void tst_FixControl::runsRefusedWhileAlarmStands()
     run->click();
     QCOMPARE(starts, 1);
     QCOMPARE(f.commands().filter(QRegularExpression(QStringLiteral("^(RUN|GO) "))).size(), 1);
+}
+
+// An "NG" to a command the operator gave is told, naming the command; the
+// controls still follow what was asked.
+void tst_FixControl::refusedCommandsAreTold_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("fixed-value run") << "ng:RUN"
+                                     << "RUN 0 0 0 25 1";
+    QTest::newRow("toolbar STOP") << "ng:STOP"
+                                  << "STOP";
+    QTest::newRow("toolbar ACLR") << "ng:ACLR"
+                                  << "ACLR";
+}
+
+void tst_FixControl::refusedCommandsAreTold()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, command);
+    ShellFixture f;
+    SimFaults faults;
+    QVERIFY(SimFaults::apply(fault, faults));
+    QVERIFY(f.startSim(faults));
+    KRM2200 *w = f.readyWindow();
+    w->startLog = [] {};
+    if (command.startsWith(QLatin1String("RUN"))) {
+        w->menuItem(QStringLiteral("con_teiti"))->trigger();
+        auto *fix =
+            qobject_cast<frmFix_control *>(w->loadedWindow(QStringLiteral("frmFix_control")));
+        QVERIFY(fix);
+        fix->M_T->setText(QStringLiteral("25"));
+        fix->RUN_C->click();
+        QVERIFY(!w->isLoaded(QStringLiteral("frmFix_control")));
+    } else {
+        w->Toolbar1_ButtonClick(command);
+        QVERIFY(!w->toolButton(QStringLiteral("STOP"))->isEnabled());
+    }
+    QCOMPARE(f.dialogs->lastMessage().text,
+             QStringLiteral("本体が受け付けなかったコマンド：\n") + command);
+    QCOMPARE(f.dialogs->lastMessage().title, QStringLiteral("error"));
 }
 
 void tst_FixControl::badTemperatureSendsNothing()
