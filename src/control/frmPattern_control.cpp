@@ -3,9 +3,9 @@
 #include "config/Ini_Operation.h"
 #include "control/PatternRun.h"
 #include "control/frmStepview.h"
-#include "link/SerialLink.h"
 #include "logging/LoggingWindows.h"
-#include "shell/RunGuard.h"
+#include "session/InstrumentSession.h"
+#include "shell/Dialogs.h"
 #include "shell/WindowHost.h"
 
 #include <QAction>
@@ -66,17 +66,17 @@ void frmPattern_control::patternChosen(int index)
 
 void frmPattern_control::C_jikkou_Click()
 {
-    const QString line = goLine(Com_pa->currentText());
-    if (line.isEmpty() || refuseRunInAlarm(m_w.state(), this))
+    if (goLine(Com_pa->currentText()).isEmpty())
         return;
     QPointer<frmPattern_control> self(this);
     WindowHost &w = m_w;
-    w.state().graph.readflg = false;
-    if (!w.logRecording() && w.startLog)
-        w.startLog();
-    w.state().fix.lastRunFixed = false;
-    w.state().fix.patternRun = FixControlState::PatternRun::Sent;
-    w.link().SendCommand(line, QString(), GoSettleSeconds);
+    const InstrumentSession::RunResult result = w.session().runPattern(Com_pa->currentText());
+    if (!result.message.isEmpty())
+        Dialogs::instance().message(this, result.message, result.title);
+    // Refused here: nothing was sent. An "NG" was sent and is watched.
+    using Outcome = InstrumentSession::RunOutcome;
+    if (result.outcome == Outcome::AlarmStanding || result.outcome == Outcome::NotRegistered)
+        return;
     w.menuItem(QStringLiteral("con"))->setEnabled(false);
     w.unloadWindow(QStringLiteral("frmOperation_setting"));
     // The graph follows the run; reading or printing a stored log and a

@@ -3,6 +3,7 @@
 
 #include "control/AlarmTable.h"
 #include "control/FixControl.h"
+#include "control/PatternRun.h"
 #include "control/StepCheck.h"
 #include "control/frmAlarm.h"
 #include "control/frmFix_control.h"
@@ -413,6 +414,8 @@ void tst_FixControl::refusedCommandsAreTold_data()
     QTest::addColumn<QString>("command");
     QTest::newRow("fixed-value run") << "ng:RUN"
                                      << "RUN 0 0 0 25 1";
+    QTest::newRow("pattern run") << "ng:GO"
+                                 << "GO";
     QTest::newRow("toolbar STOP") << "ng:STOP"
                                   << "STOP";
     QTest::newRow("toolbar ACLR") << "ng:ACLR"
@@ -437,6 +440,15 @@ void tst_FixControl::refusedCommandsAreTold()
         fix->M_T->setText(QStringLiteral("25"));
         fix->RUN_C->click();
         QVERIFY(!w->isLoaded(QStringLiteral("frmFix_control")));
+    } else if (command == QLatin1String("GO")) {
+        w->menuItem(QStringLiteral("con_pattern"))->trigger();
+        auto *run = qobject_cast<frmPattern_control *>(
+            w->loadedWindow(QStringLiteral("frmPattern_control")));
+        QVERIFY(run);
+        run->Com_pa->setCurrentIndex(0);
+        command = goLine(run->Com_pa->currentText());
+        run->C_jikkou->click();
+        QVERIFY(w->isLoaded(QStringLiteral("frmGraph")));
     } else {
         w->Toolbar1_ButtonClick(command);
         QVERIFY(!w->toolButton(QStringLiteral("STOP"))->isEnabled());
