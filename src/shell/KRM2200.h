@@ -32,11 +32,12 @@ class frmSplashrw;
 class frmToppage;
 class WindowRegistry;
 
-// The main window: the multiple-document parent of every other window. It
-// owns the serial link, the reply parsers, the settings transfer, the status
-// bar, the toolbar, the menus and the status timer, runs the start-up
-// sequence and the shutdown paths, and keeps the state of windows that must
-// outlive their widgets.
+// The main window: the multiple-document parent of every other window, with
+// the status bar, the toolbar and the menus. It owns the instrument session
+// (the link, the transfers, the status poll, the log, the runs and the state
+// of windows that must outlive their widgets) and drives it: the start-up
+// sequence and the shutdown paths around it, the commands of its menus and
+// toolbar, and what the session reports.
 class KRM2200 : public QMainWindow, public TransferView, public WindowHost, private SessionView {
     Q_OBJECT
 public:

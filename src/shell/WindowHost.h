@@ -55,7 +55,8 @@ struct LogHooks {
     // The memo question of the log an alarm ended, asked once the alarm
     // window has been acknowledged.
     std::function<void()> askHeldMemo;
-    // The timer of the status poll, which a log and a run share.
+    // The timer of the status poll, which a log and a run share (the
+    // session's).
     QTimer *Log_Timer = nullptr;
 };
 
