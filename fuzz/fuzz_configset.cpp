@@ -236,10 +236,21 @@ const char *const kSections[] = {"COM",  "FASTREAD", "Y",   "CSVPATH", "LOGDIRPA
                                  "JUNK", "STEP",     "sen", "com",     ""};
 const char *const kKeys[] = {"para", "device", "path", "STEP100", "SEN0", "k", "Para", ""};
 
+bool ownSection(const QString &section)
+{
+    const QString s = section.toUpper();
+    return s == QLatin1String("COM") || s == QLatin1String("FASTREAD") || s == QLatin1String("Y") ||
+           s == QLatin1String("CSVPATH") || s == QLatin1String("LOGDIRPATH");
+}
+
+// A section line alone is the program's own when its section is: a key
+// removed from the program's file leaves its section behind.
 bool ownKey(const QString &section, const QString &key)
 {
     const QString s = section.toUpper();
     const QString k = key.toLower();
+    if (k.isEmpty())
+        return ownSection(s);
     return (s == QLatin1String("COM") &&
             (k == QLatin1String("para") || k == QLatin1String("device"))) ||
            ((s == QLatin1String("FASTREAD") || s == QLatin1String("Y")) &&
@@ -247,6 +258,7 @@ bool ownKey(const QString &section, const QString &key)
            ((s == QLatin1String("CSVPATH") || s == QLatin1String("LOGDIRPATH")) &&
             k == QLatin1String("path"));
 }
+
 // Two values of one key that the write sends alike: the same fields, each
 // the same text or the same number.
 bool sameMeaning(const QString &section, const QString &a, const QString &b)
