@@ -10,6 +10,7 @@
 #include "logging/RangeFit.h"
 #include "logging/ReadoutOverlay.h"
 #include "logging/StoredLogLoader.h"
+#include "session/InstrumentSession.h"
 #include "shell/Dialogs.h"
 #include "shell/PrintTarget.h"
 #include "shell/RunGuard.h"
@@ -782,6 +783,17 @@ void frmGraph::Log_c_Click()
     syncButtons();
 }
 
+namespace {
+
+// An "NG" is told; silence is the link watch's to tell.
+void tellRefused(QWidget *parent, const InstrumentSession::RunResult &sent)
+{
+    if (sent.outcome == InstrumentSession::RunOutcome::InstrumentRefused)
+        Dialogs::instance().message(parent, sent.message, sent.title);
+}
+
+} // namespace
+
 void frmGraph::C_go_Click()
 {
     const QString line = goLine(Com_go->currentText());
@@ -801,7 +813,9 @@ void frmGraph::C_go_Click()
         Log_c_Click();
     m_w.state().fix.lastRunFixed = false;
     m_w.state().fix.patternRun = FixControlState::PatternRun::Sent;
-    m_w.link().SendCommand(line, QString(), 0);
+    const InstrumentSession::RunResult sent = m_w.session().command(line);
+    if (!sent.started())
+        m_w.state().fix.patternRun = FixControlState::PatternRun::None;
     m_w.state().graph.goEnabled = false;
     if (QAction *con = m_w.menuItem(QStringLiteral("con")))
         con->setEnabled(false);
@@ -809,13 +823,14 @@ void frmGraph::C_go_Click()
         m_w.unloadWindow(name);
     m_logging.setReadPrintEnabled(false);
     syncButtons();
+    tellRefused(this, sent);
 }
 
 void frmGraph::Stop_c_Click()
 {
     param().TargetLineText.clear();
     m_logging.log().redrawLive();
-    m_w.link().SendCommand(QStringLiteral("STOP"), QString(), 0);
+    const InstrumentSession::RunResult sent = m_w.session().command(QStringLiteral("STOP"));
     m_w.state().graph.readflg = false;
     for (const char *name : {"frmOperation_setting", "frmFix_control"})
         m_w.unloadWindow(QLatin1String(name));
@@ -824,6 +839,7 @@ void frmGraph::Stop_c_Click()
         m_logging.setReadPrintEnabled(true);
     }
     m_w.controlStopped();
+    tellRefused(this, sent);
 }
 
 void frmGraph::Print_c_Click()

@@ -652,6 +652,21 @@ InstrumentSession::RunResult InstrumentSession::stop()
     return result;
 }
 
+InstrumentSession::RunResult InstrumentSession::command(const QString &command)
+{
+    RunResult result;
+    m_link->SendCommand(command, QString(), 0);
+    const SerialLink::Ack ack = m_link->awaitAck();
+    if (ack == SerialLink::Ack::Ok) {
+        result.outcome = RunOutcome::Started;
+    } else if (ack == SerialLink::Ack::Ng) {
+        result.outcome = RunOutcome::InstrumentRefused;
+        result.message = refusedText(command);
+        result.title = QStringLiteral("error");
+    }
+    return result;
+}
+
 InstrumentSession::RunResult InstrumentSession::aclr()
 {
     RunResult result;

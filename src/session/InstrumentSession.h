@@ -209,6 +209,9 @@ public:
     RunResult stop();
     // "ACLR": the alarm is cleared.
     RunResult aclr();
+    // `command` as the graph window sends it, without a settling wait: done
+    // once the instrument acknowledged it.
+    RunResult command(const QString &command);
 
     static QString notRegisteredText(const QString &number);
     // The notice of a pattern run that ended on the instrument, not here.

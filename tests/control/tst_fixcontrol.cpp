@@ -412,27 +412,43 @@ void tst_FixControl::refusedCommandsAreTold_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("fromGraph");
     QTest::newRow("fixed-value run") << "ng:RUN"
-                                     << "RUN 0 0 0 25 1";
+                                     << "RUN 0 0 0 25 1" << false;
     QTest::newRow("pattern run") << "ng:GO"
-                                 << "GO";
+                                 << "GO" << false;
     QTest::newRow("toolbar STOP") << "ng:STOP"
-                                  << "STOP";
+                                  << "STOP" << false;
     QTest::newRow("toolbar ACLR") << "ng:ACLR"
-                                  << "ACLR";
+                                  << "ACLR" << false;
+    QTest::newRow("graph run") << "ng:GO"
+                               << "GO" << true;
+    QTest::newRow("graph stop") << "ng:STOP"
+                                << "STOP" << true;
 }
 
 void tst_FixControl::refusedCommandsAreTold()
 {
     QFETCH(QString, fault);
     QFETCH(QString, command);
+    QFETCH(bool, fromGraph);
     ShellFixture f;
     SimFaults faults;
     QVERIFY(SimFaults::apply(fault, faults));
     QVERIFY(f.startSim(faults));
     KRM2200 *w = f.readyWindow();
     w->startLog = [] {};
-    if (command.startsWith(QLatin1String("RUN"))) {
+    if (fromGraph) {
+        auto *graph = qobject_cast<frmGraph *>(w->openWindow(QStringLiteral("frmGraph")));
+        QVERIFY(graph);
+        graph->Com_go->setCurrentIndex(0);
+        QPushButton *button = command == QLatin1String("GO") ? graph->C_go : graph->Stop_c;
+        if (command == QLatin1String("GO"))
+            command = goLine(graph->Com_go->currentText());
+        button->setEnabled(true);
+        button->click();
+        QCOMPARE(w->state().fix.patternRun, FixControlState::PatternRun::None);
+    } else if (command.startsWith(QLatin1String("RUN"))) {
         w->menuItem(QStringLiteral("con_teiti"))->trigger();
         auto *fix =
             qobject_cast<frmFix_control *>(w->loadedWindow(QStringLiteral("frmFix_control")));
