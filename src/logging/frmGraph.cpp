@@ -3,7 +3,6 @@
 #include "config/Ini_Operation.h"
 #include "config/Parameter.h"
 #include "control/PatternRun.h"
-#include "link/SerialLink.h"
 #include "logging/GraphActions.h"
 #include "logging/GraphScale.h"
 #include "logging/LoggingWindows.h"
