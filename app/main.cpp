@@ -1,10 +1,10 @@
 // The KRM-2200 companion program.
 
-#include "link/SerialLink.h"
-#include "shell/AppHome.h"
+#include "core/app/AppHome.h"
+#include "core/app/QtJapanese.h"
+#include "core/link/SerialLink.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"
-#include "shell/QtJapanese.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

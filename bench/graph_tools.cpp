@@ -5,14 +5,14 @@
 // 90th percentile and the slowest of several runs; never fails on a time.
 //   bench_graph_tools [runs]
 
-#include "config/Parameter.h"
+#include "core/config/Parameter.h"
+#include "core/logging/GraphExport.h"
+#include "core/logging/LogFile.h"
+#include "core/logging/LogSummary.h"
+#include "core/logging/RangeFit.h"
+#include "core/logging/StoredLog.h"
 #include "logging/GraphActions.h"
-#include "logging/GraphExport.h"
-#include "logging/LogFile.h"
-#include "logging/LogSummary.h"
-#include "logging/RangeFit.h"
 #include "logging/ReadoutOverlay.h"
-#include "logging/StoredLog.h"
 #include "logging/frmGraph.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"

@@ -2,11 +2,11 @@
 // full-set check and one read; the check "開く" makes of a set; and how soon a
 // 200 MB file that is neither a set nor a log is refused by "開く" and by the
 // graph's stored-log read. Prints figures only; nothing passes or fails.
-#include "config/IniDocument.h"
-#include "config/IniFile.h"
-#include "config/Ini_Operation.h"
-#include "logging/StoredLog.h"
-#include "shell/ConfigSet.h"
+#include "core/app/ConfigSet.h"
+#include "core/config/IniDocument.h"
+#include "core/config/IniFile.h"
+#include "core/config/Ini_Operation.h"
+#include "core/logging/StoredLog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,9 +5,9 @@
 //   bench_link_loss [TICK_MS [LOST_TICKS]]   (default 2 ms a tick, 5000 ticks)
 
 #include "PtyInstrument.h"
-#include "config/Ini_Operation.h"
-#include "config/Parameter.h"
-#include "link/SerialLink.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/link/SerialLink.h"
 #include "logging/LoggingWindows.h"
 #include "shell/KRM2200.h"
 #include "shell/ScriptedDialogs.h"

@@ -5,12 +5,12 @@
 //    and its first page drawn, with the peak memory of the process doing it.
 //   bench_logging [--stored LINES]   (the second form runs one stored-log case)
 
-#include "config/Parameter.h"
-#include "link/Reception_Show.h"
-#include "logging/GraphCanvas.h"
-#include "logging/GraphScale.h"
-#include "logging/LogFile.h"
-#include "logging/StoredLog.h"
+#include "core/config/Parameter.h"
+#include "core/link/Reception_Show.h"
+#include "core/logging/GraphCanvas.h"
+#include "core/logging/GraphScale.h"
+#include "core/logging/LogFile.h"
+#include "core/logging/StoredLog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -7,9 +7,9 @@
 //   bench_logging_live [TICK_MS [RESTARTS]]   (default 3 ms a sample, 3)
 
 #include "PtyInstrument.h"
-#include "config/Ini_Operation.h"
-#include "config/Parameter.h"
-#include "link/SerialLink.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/link/SerialLink.h"
 #include "logging/LoggingWindows.h"
 #include "shell/Dialogs.h"
 #include "shell/KRM2200.h"

@@ -3,8 +3,8 @@
 // them. Prints the median and the slowest of several openings, and the
 // refill's share; never fails on a time.
 
-#include "config/Parameter.h"
-#include "settings/SensorLog.h"
+#include "core/config/Parameter.h"
+#include "core/settings/SensorLog.h"
 #include "shell/KRM2200.h"
 
 #include <QApplication>

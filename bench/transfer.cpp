@@ -4,11 +4,11 @@
 // exchanged. Prints figures; never fails on a time.
 
 #include "PtyInstrument.h"
-#include "config/Ini_Operation.h"
-#include "config/Parameter.h"
-#include "link/Reception_Show.h"
-#include "link/SerialLink.h"
-#include "link/SettingsTransfer.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/link/Reception_Show.h"
+#include "core/link/SerialLink.h"
+#include "core/link/SettingsTransfer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // accepted must be a value the readers of the record can take apart: one
 // line, single spaces, the record's field count.
 
-#include "link/AnswerShape.h"
+#include "core/link/AnswerShape.h"
 
 #include <QStringList>
 

@@ -7,11 +7,11 @@
 // list of the program's own keys; a set cut inside one of its values must
 // not pass with another value than it held.
 
-#include "config/IniDocument.h"
-#include "config/IniFile.h"
-#include "config/Ini_Operation.h"
-#include "config/SettingRanges.h"
-#include "shell/ConfigSet.h"
+#include "core/app/ConfigSet.h"
+#include "core/config/IniDocument.h"
+#include "core/config/IniFile.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/SettingRanges.h"
 
 #include <QStringList>
 

@@ -7,8 +7,8 @@
 // Input (FuzzedDataProvider): the file content, whether the file exists, up
 // to four (section, key) queries, then the section, key and value written.
 
-#include "config/IniDocument.h"
-#include "config/IniFile.h"
+#include "core/config/IniDocument.h"
+#include "core/config/IniFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -13,8 +13,8 @@
 //   21      a received 0xFF
 // A lone trailing 0xFF is ignored.
 
-#include "config/Parameter.h"
-#include "link/Reception_Show.h"
+#include "core/config/Parameter.h"
+#include "core/link/Reception_Show.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // input is read as a step record, a pattern record, a temperature and a hold
 // time. What the readers accept must be something the editor can show.
 
-#include "control/StepCheck.h"
+#include "core/control/StepCheck.h"
 
 #include <QString>
 #include <QStringList>

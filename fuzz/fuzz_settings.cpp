@@ -7,7 +7,7 @@
 // Input (FuzzedDataProvider): one text for each stored value the window
 // reads, then texts for the decimal reading.
 
-#include "settings/DetailedSettings.h"
+#include "core/settings/DetailedSettings.h"
 
 #include <QHash>
 

@@ -5,8 +5,8 @@
 // fields), no double quote in any field, nothing taken from a memo on, the
 // same step between samples, and sensible page arithmetic.
 
-#include "logging/GraphScale.h"
-#include "logging/StoredLog.h"
+#include "core/logging/GraphScale.h"
+#include "core/logging/StoredLog.h"
 
 #include <QBuffer>
 #include <QList>

@@ -4,7 +4,7 @@
 // reading: a whole line of the content, stamped inside the time asked for,
 // found in the file's order, and no more of them than the content has lines.
 
-#include "logging/SystemLogNotes.h"
+#include "core/logging/SystemLogNotes.h"
 
 #include <QBuffer>
 

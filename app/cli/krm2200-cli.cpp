@@ -2,20 +2,20 @@
 // program folder, port, checks and texts as krm2200; messages on stderr,
 // data on stdout.
 
-#include "config/Ini_Operation.h"
-#include "config/Parameter.h"
-#include "control/AlarmTable.h"
-#include "control/FixControl.h"
-#include "link/SerialLink.h"
-#include "logging/GraphExport.h"
-#include "logging/GraphScale.h"
-#include "session/InstrumentSession.h"
-#include "shell/AppHome.h"
-#include "shell/ConfigSet.h"
-#include "shell/FileCopy.h"
-#include "shell/PortChoices.h"
-#include "shell/QtJapanese.h"
-#include "shell/Version.h"
+#include "core/app/AppHome.h"
+#include "core/app/ConfigSet.h"
+#include "core/app/FileCopy.h"
+#include "core/app/PortChoices.h"
+#include "core/app/QtJapanese.h"
+#include "core/app/Version.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/control/AlarmTable.h"
+#include "core/control/FixControl.h"
+#include "core/link/SerialLink.h"
+#include "core/logging/GraphExport.h"
+#include "core/logging/GraphScale.h"
+#include "core/session/InstrumentSession.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -9,12 +9,12 @@
 // its PNG is under 100 KB; the program fails when a scene does not come about
 // or a picture cannot be kept that small.
 
-#include "link/SerialLink.h"
-#include "logging/LogFile.h"
-#include "logging/LogSummary.h"
+#include "core/app/PortChoices.h"
+#include "core/app/QtJapanese.h"
+#include "core/link/SerialLink.h"
+#include "core/logging/LogFile.h"
+#include "core/logging/LogSummary.h"
 #include "logging/frmGraph.h"
-#include "shell/PortChoices.h"
-#include "shell/QtJapanese.h"
 #include "shell/ShellFixture.h"
 #include "shell/frmPort.h"
 

@@ -1,7 +1,7 @@
 #include "control/frmAlarm.h"
 
-#include "control/AlarmTable.h"
-#include "shell/Twips.h"
+#include "core/app/Twips.h"
+#include "core/control/AlarmTable.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

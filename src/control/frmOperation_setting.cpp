@@ -1,10 +1,10 @@
 #include "control/frmOperation_setting.h"
 
-#include "config/Ini_Operation.h"
+#include "core/app/WindowState.h"
+#include "core/config/Ini_Operation.h"
 #include "shell/Dialogs.h"
 #include "shell/SubWindows.h"
 #include "shell/WindowHost.h"
-#include "shell/WindowState.h"
 
 #include <QApplication>
 #include <QButtonGroup>

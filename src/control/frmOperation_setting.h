@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/PatternEditor.h"
+#include "core/control/PatternEditor.h"
 
 #include <QWidget>
 

@@ -1,10 +1,10 @@
 #include "control/frmPattern_control.h"
 
-#include "config/Ini_Operation.h"
-#include "control/PatternRun.h"
 #include "control/frmStepview.h"
+#include "core/config/Ini_Operation.h"
+#include "core/control/PatternRun.h"
+#include "core/session/InstrumentSession.h"
 #include "logging/LoggingWindows.h"
-#include "session/InstrumentSession.h"
 #include "shell/Dialogs.h"
 #include "shell/WindowHost.h"
 

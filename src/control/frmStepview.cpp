@@ -1,8 +1,8 @@
 #include "control/frmStepview.h"
 
-#include "config/Ini_Operation.h"
+#include "core/app/Twips.h"
+#include "core/config/Ini_Operation.h"
 #include "shell/SubWindows.h"
-#include "shell/Twips.h"
 #include "shell/WindowHost.h"
 
 #include <QCloseEvent>

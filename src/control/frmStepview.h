@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/StepView.h"
+#include "core/control/StepView.h"
 
 #include <QList>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "logging/CurrentValuesWindow.h"
 
-#include "config/Parameter.h"
-#include "link/Reception_Show.h"
-#include "link/SerialLink.h"
+#include "core/config/Parameter.h"
+#include "core/link/Reception_Show.h"
+#include "core/link/SerialLink.h"
 #include "logging/LoggingWindows.h"
 #include "logging/frmCurrentValues.h"
 #include "shell/LinkWatchWindows.h"

@@ -1,5 +1,5 @@
 #include "logging/GraphActions.h"
-#include "logging/LogSummary.h"
+#include "core/logging/LogSummary.h"
 
 #include "shell/Dialogs.h"
 #include "shell/PrintTarget.h"

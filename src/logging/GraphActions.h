@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logging/GraphExport.h"
+#include "core/logging/GraphExport.h"
 
 #include <QList>
 #include <QStringList>

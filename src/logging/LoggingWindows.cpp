@@ -1,10 +1,10 @@
 #include "logging/LoggingWindows.h"
 
-#include "config/Parameter.h"
-#include "link/SerialLink.h"
-#include "session/InstrumentSession.h"
+#include "core/app/Twips.h"
+#include "core/config/Parameter.h"
+#include "core/link/SerialLink.h"
+#include "core/session/InstrumentSession.h"
 #include "shell/Dialogs.h"
-#include "shell/Twips.h"
 #include "shell/WindowHost.h"
 
 #include <QAction>

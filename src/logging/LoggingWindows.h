@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logging/LOG_Handling.h"
+#include "core/logging/LOG_Handling.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logging/GraphReadout.h"
+#include "core/logging/GraphReadout.h"
 
 #include <QObject>
 

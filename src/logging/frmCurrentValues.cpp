@@ -1,7 +1,7 @@
 #include "logging/frmCurrentValues.h"
 
-#include "logging/GraphCanvas.h"
-#include "settings/StatusLabels.h"
+#include "core/logging/GraphCanvas.h"
+#include "core/settings/StatusLabels.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>

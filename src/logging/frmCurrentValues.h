@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logging/CurrentValues.h"
+#include "core/logging/CurrentValues.h"
 #include "shell/SubWindows.h"
 
 #include <QWidget>

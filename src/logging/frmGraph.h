@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/logging/StoredLog.h"
 #include "logging/GraphActions.h"
-#include "logging/StoredLog.h"
 
 #include <QPointer>
 #include <QWidget>

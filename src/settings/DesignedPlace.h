@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Twips.h"
+#include "core/app/Twips.h"
 
 #include <QMdiSubWindow>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "settings/StatusWindows.h"
 
-#include "config/Parameter.h"
-#include "link/Reception_Show.h"
-#include "link/SerialLink.h"
+#include "core/config/Parameter.h"
+#include "core/link/Reception_Show.h"
+#include "core/link/SerialLink.h"
 #include "settings/frmSenlog.h"
 #include "settings/frmStatus.h"
 #include "settings/frmStatuslog.h"

@@ -1,8 +1,8 @@
 #include "settings/frmDetailed_setting.h"
 
-#include "config/Ini_Operation.h"
-#include "config/Parameter.h"
-#include "link/SerialLink.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/link/SerialLink.h"
 #include "shell/Dialogs.h"
 #include "shell/WindowHost.h"
 

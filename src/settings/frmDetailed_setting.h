@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/DetailedSettings.h"
+#include "core/settings/DetailedSettings.h"
 
 #include <QList>
 #include <QString>

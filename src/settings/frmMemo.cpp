@@ -1,11 +1,11 @@
 #include "settings/frmMemo.h"
 
-#include "config/Parameter.h"
+#include "core/app/WindowState.h"
+#include "core/config/Parameter.h"
+#include "core/settings/MemoBlocks.h"
 #include "settings/DesignedPlace.h"
-#include "settings/MemoBlocks.h"
 #include "shell/Dialogs.h"
 #include "shell/PrintTarget.h"
-#include "shell/WindowState.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "settings/frmSenlog.h"
 
-#include "config/Parameter.h"
+#include "core/config/Parameter.h"
 #include "shell/SubWindows.h"
 
 #include <QAbstractListModel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/SensorLog.h"
+#include "core/settings/SensorLog.h"
 
 #include <QWidget>
 

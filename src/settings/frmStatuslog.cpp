@@ -1,7 +1,7 @@
 #include "settings/frmStatuslog.h"
 
+#include "core/app/WindowState.h"
 #include "shell/SubWindows.h"
-#include "shell/WindowState.h"
 
 #include <QGridLayout>
 #include <QLabel>

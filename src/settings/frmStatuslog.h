@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/StatusLabels.h"
+#include "core/settings/StatusLabels.h"
 
 #include <QWidget>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "link/Reception_Show.h"
-#include "link/SettingsTransfer.h"
-#include "session/InstrumentSession.h"
+#include "core/app/WindowState.h"
+#include "core/link/Reception_Show.h"
+#include "core/link/SettingsTransfer.h"
+#include "core/session/InstrumentSession.h"
 #include "shell/WindowHost.h"
-#include "shell/WindowState.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #include "shell/LinkWatchWindows.h"
 
-#include "session/InstrumentSession.h"
+#include "core/session/InstrumentSession.h"
 #include "shell/Dialogs.h"
 #include "shell/StatusCells.h"
 #include "shell/WindowHost.h"

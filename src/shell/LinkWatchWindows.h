@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/LinkWatch.h"
+#include "core/app/LinkWatch.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // The main window's menus, toolbar and status bar: how they are built and
 // which of their entries the user may use.
 
-#include "config/Parameter.h"
+#include "core/config/Parameter.h"
 #include "shell/KRM2200.h"
 #include "shell/StatusCells.h"
 #include "shell/ToolbarKeys.h"

@@ -2,14 +2,14 @@
 // menus and the toolbar. Each asks and tells through the dialog seam and
 // leaves the instrument to the session.
 
-#include "config/Ini_Operation.h"
-#include "link/SerialLink.h"
-#include "shell/ConfigSet.h"
+#include "core/app/ConfigSet.h"
+#include "core/app/FileCopy.h"
+#include "core/app/Version.h"
+#include "core/config/Ini_Operation.h"
+#include "core/link/SerialLink.h"
 #include "shell/Dialogs.h"
-#include "shell/FileCopy.h"
 #include "shell/KRM2200.h"
 #include "shell/MainWindowTexts.h"
-#include "shell/Version.h"
 #include "shell/frmPort.h"
 #include "shell/frmSplashrw.h"
 #include "shell/frmToppage.h"

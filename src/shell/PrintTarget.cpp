@@ -1,6 +1,6 @@
 #include "shell/PrintTarget.h"
 
-#include "config/DiskFile.h"
+#include "core/config/DiskFile.h"
 #include "shell/Dialogs.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 #include "shell/RunGuard.h"
 
+#include "core/app/WindowState.h"
 #include "shell/Dialogs.h"
-#include "shell/WindowState.h"
 
 bool refuseRunInAlarm(const WindowState &state, QWidget *parent)
 {

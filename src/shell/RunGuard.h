@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/RunRules.h"
+#include "core/control/RunRules.h"
 
 class QWidget;
 struct WindowState;

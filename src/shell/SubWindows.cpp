@@ -1,7 +1,7 @@
 #include "shell/SubWindows.h"
 
-#include "shell/Twips.h"
-#include "shell/WindowArrangement.h"
+#include "core/app/Twips.h"
+#include "core/app/WindowArrangement.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/WindowState.h"
+#include "core/app/WindowState.h"
 
 #include <QObject>
 #include <QSize>

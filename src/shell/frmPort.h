@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/PortChoices.h"
+#include "core/app/PortChoices.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "shell/frmSplashStart.h"
 
-#include "shell/Twips.h"
-#include "shell/Version.h"
+#include "core/app/Twips.h"
+#include "core/app/Version.h"
 
 #include <QFont>
 #include <QLabel>

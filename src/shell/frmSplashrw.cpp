@@ -1,6 +1,6 @@
 #include "shell/frmSplashrw.h"
 
-#include "shell/Twips.h"
+#include "core/app/Twips.h"
 
 #include <QLabel>
 #include <QProgressBar>

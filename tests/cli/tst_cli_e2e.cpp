@@ -4,12 +4,12 @@
 
 #include "shell/ShellFixture.h"
 
-#include "control/AlarmTable.h"
-#include "control/FixControl.h"
-#include "control/RunRules.h"
-#include "shell/ConfigSet.h"
-#include "shell/LinkWatch.h"
-#include "shell/PortChoices.h"
+#include "core/app/ConfigSet.h"
+#include "core/app/LinkWatch.h"
+#include "core/app/PortChoices.h"
+#include "core/control/AlarmTable.h"
+#include "core/control/FixControl.h"
+#include "core/control/RunRules.h"
 
 #include <QDate>
 #include <QJsonDocument>

@@ -4,10 +4,10 @@
 // with a fresh program folder and a fresh shared state for every test.
 
 #include "PtyInstrument.h"
-#include "config/Ini_Operation.h"
-#include "config/Parameter.h"
-#include "link/Reception_Show.h"
-#include "link/SerialLink.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/link/Reception_Show.h"
+#include "core/link/SerialLink.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
-#include "config/IniDocument.h"
-#include "config/IniFile.h"
-#include "config/Ini_Operation.h"
-#include "shell/ConfigSet.h"
+#include "core/app/ConfigSet.h"
+#include "core/config/IniDocument.h"
+#include "core/config/IniFile.h"
+#include "core/config/Ini_Operation.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,9 +5,9 @@
 //
 // With KRM_EDITOR_SHOTS=<folder> set, the window is saved there with marks.
 
-#include "control/PatternEditor.h"
-#include "control/StepCheck.h"
 #include "control/frmOperation_setting.h"
+#include "core/control/PatternEditor.h"
+#include "core/control/StepCheck.h"
 #include "shell/ShellFixture.h"
 
 #include <QAction>

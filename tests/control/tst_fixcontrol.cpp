@@ -1,15 +1,15 @@
 // Fixed-value control and the alarm window: the set-temperature rule, the run
 // sent to the simulated instrument, and an alarm reported by it.
 
-#include "control/AlarmTable.h"
-#include "control/FixControl.h"
-#include "control/PatternRun.h"
-#include "control/StepCheck.h"
 #include "control/frmAlarm.h"
 #include "control/frmFix_control.h"
 #include "control/frmPattern_control.h"
-#include "logging/GraphCanvas.h"
-#include "logging/LOG_Handling.h"
+#include "core/control/AlarmTable.h"
+#include "core/control/FixControl.h"
+#include "core/control/PatternRun.h"
+#include "core/control/StepCheck.h"
+#include "core/logging/GraphCanvas.h"
+#include "core/logging/LOG_Handling.h"
 #include "logging/LoggingWindows.h"
 #include "logging/frmGraph.h"
 #include "shell/ShellFixture.h"

@@ -1,9 +1,9 @@
 // The pattern-run logic without a window: which patterns can be started, and
 // what the step view shows and how it pages.
 
-#include "config/Ini_Operation.h"
-#include "control/PatternRun.h"
-#include "control/StepView.h"
+#include "core/config/Ini_Operation.h"
+#include "core/control/PatternRun.h"
+#include "core/control/StepView.h"
 
 #include <QFile>
 #include <QTemporaryDir>

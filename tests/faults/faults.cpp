@@ -12,8 +12,8 @@
 // hung or stored a malformed value.
 
 #include "PtyInstrument.h"
-#include "config/IniFile.h"
-#include "link/AnswerShape.h"
+#include "core/config/IniFile.h"
+#include "core/link/AnswerShape.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -3,8 +3,8 @@
 
 #include "LinkFixture.h"
 #include "TransferSequences.h"
-#include "link/AnswerShape.h"
-#include "link/SettingsTransfer.h"
+#include "core/link/AnswerShape.h"
+#include "core/link/SettingsTransfer.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "config/Parameter.h"
-#include "link/AnswerShape.h"
-#include "link/Reception_Show.h"
+#include "core/config/Parameter.h"
+#include "core/link/AnswerShape.h"
+#include "core/link/Reception_Show.h"
 
 #include <QtTest>
 

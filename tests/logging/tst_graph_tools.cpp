@@ -1,14 +1,14 @@
 // The graph's read-out, X labels, range fit and exports, and the live
 // read-out window's values: all computed or drawn without a window.
 
-#include "config/Parameter.h"
-#include "logging/CurrentValues.h"
-#include "logging/GraphExport.h"
-#include "logging/GraphReadout.h"
-#include "logging/LogSummary.h"
-#include "logging/RangeFit.h"
-#include "logging/StoredLog.h"
-#include "shell/WindowState.h"
+#include "core/app/WindowState.h"
+#include "core/config/Parameter.h"
+#include "core/logging/CurrentValues.h"
+#include "core/logging/GraphExport.h"
+#include "core/logging/GraphReadout.h"
+#include "core/logging/LogSummary.h"
+#include "core/logging/RangeFit.h"
+#include "core/logging/StoredLog.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -3,8 +3,8 @@
 // With KRM_SHELL_SHOTS=<folder> set, the read-out over a stored log, "現在値"
 // during a run, the graph during a run and the report's PDF are saved there.
 
+#include "core/logging/LogSummary.h"
 #include "logging/GraphActions.h"
-#include "logging/LogSummary.h"
 #include "logging/LoggingWindows.h"
 #include "logging/ReadoutOverlay.h"
 #include "logging/frmCurrentValues.h"

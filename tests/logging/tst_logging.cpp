@@ -1,11 +1,11 @@
 // The graph's arithmetic and drawing, the log file format and names, and the
 // reading of stored logs: everything of the log module that needs no window.
 
-#include "config/Parameter.h"
-#include "logging/GraphCanvas.h"
-#include "logging/GraphScale.h"
-#include "logging/LogFile.h"
-#include "logging/StoredLog.h"
+#include "core/config/Parameter.h"
+#include "core/logging/GraphCanvas.h"
+#include "core/logging/GraphScale.h"
+#include "core/logging/LogFile.h"
+#include "core/logging/StoredLog.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -2,9 +2,9 @@
 // replies, the alarm stop, the CSV copy, failures told to the user, and the
 // graph window with stored logs, printing and its closing question.
 
-#include "logging/GraphScale.h"
+#include "core/logging/GraphScale.h"
+#include "core/logging/StoredLogLoader.h"
 #include "logging/LoggingWindows.h"
-#include "logging/StoredLogLoader.h"
 #include "logging/frmGraph.h"
 #include "settings/frmDetailed_setting.h"
 #include "shell/ShellFixture.h"

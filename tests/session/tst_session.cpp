@@ -3,11 +3,11 @@
 // simulated instrument.
 
 #include "PtyInstrument.h"
-#include "config/Ini_Operation.h"
-#include "config/Parameter.h"
-#include "control/RunRules.h"
-#include "link/SerialLink.h"
-#include "session/InstrumentSession.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/control/RunRules.h"
+#include "core/link/SerialLink.h"
+#include "core/session/InstrumentSession.h"
 
 #include <QFile>
 #include <QSignalSpy>

@@ -5,9 +5,9 @@
 //
 // With KRM_SETTINGS_SHOTS=<folder> set, the three pages are saved there.
 
-#include "settings/DetailedSettings.h"
+#include "core/app/ConfigSet.h"
+#include "core/settings/DetailedSettings.h"
 #include "settings/frmDetailed_setting.h"
-#include "shell/ConfigSet.h"
 #include "shell/ShellFixture.h"
 
 #include <QCheckBox>

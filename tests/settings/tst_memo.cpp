@@ -1,8 +1,8 @@
 // The memo: its ready-made blocks byte for byte, the append of a registered
 // memo to the log just closed, keeping the memo across closing, and printing.
 
-#include "logging/StoredLog.h"
-#include "settings/MemoBlocks.h"
+#include "core/logging/StoredLog.h"
+#include "core/settings/MemoBlocks.h"
 #include "settings/frmMemo.h"
 #include "shell/ShellFixture.h"
 

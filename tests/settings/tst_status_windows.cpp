@@ -2,12 +2,12 @@
 // their refill, the labels a status reply fills, and the windows themselves
 // against the simulated instrument.
 
-#include "settings/SensorLog.h"
+#include "core/app/Twips.h"
+#include "core/settings/SensorLog.h"
 #include "settings/frmSenlog.h"
 #include "settings/frmStatus.h"
 #include "settings/frmStatuslog.h"
 #include "shell/ShellFixture.h"
-#include "shell/Twips.h"
 
 #include <QLabel>
 #include <QListView>

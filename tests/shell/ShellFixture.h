@@ -4,9 +4,9 @@
 // pseudo-terminal, and every dialog answered by script.
 
 #include "PtyInstrument.h"
-#include "config/Ini_Operation.h"
-#include "config/Parameter.h"
-#include "link/SerialLink.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/link/SerialLink.h"
 #include "shell/KRM2200.h"
 #include "shell/ScriptedDialogs.h"
 

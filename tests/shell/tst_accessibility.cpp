@@ -11,7 +11,7 @@
 // their own (atspi-session.sh), and elsewhere they are skipped.
 
 #include "ShellFixture.h"
-#include "shell/LinkWatch.h"
+#include "core/app/LinkWatch.h"
 #include "shell/LinkWatchWindows.h"
 #include "shell/frmSplashStart.h"
 #include "shell/frmSplashrw.h"

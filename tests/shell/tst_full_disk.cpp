@@ -5,12 +5,12 @@
 // goes through DiskFile's one fault seam.
 
 #include "ShellFixture.h"
-#include "config/DiskFile.h"
+#include "core/app/FileCopy.h"
+#include "core/config/DiskFile.h"
+#include "core/logging/LOG_Handling.h"
+#include "core/logging/LogFile.h"
+#include "core/settings/MemoBlocks.h"
 #include "logging/GraphActions.h"
-#include "logging/LOG_Handling.h"
-#include "logging/LogFile.h"
-#include "settings/MemoBlocks.h"
-#include "shell/FileCopy.h"
 
 #include <QPrinterInfo>
 #include <QProcess>

@@ -3,12 +3,12 @@
 // configuration sets, the port window, and the small core helpers.
 
 #include "ShellFixture.h"
-#include "shell/AppHome.h"
-#include "shell/FileCopy.h"
-#include "shell/LinkWatch.h"
-#include "shell/PortChoices.h"
-#include "shell/ProgramLookup.h"
-#include "shell/Twips.h"
+#include "core/app/AppHome.h"
+#include "core/app/FileCopy.h"
+#include "core/app/LinkWatch.h"
+#include "core/app/PortChoices.h"
+#include "core/app/ProgramLookup.h"
+#include "core/app/Twips.h"
 #include "shell/frmPort.h"
 #include "shell/frmToppage.h"
 

@@ -6,8 +6,8 @@
 
 #include "ShellFixture.h"
 #include "TransferSequences.h"
-#include "link/Reception_Show.h"
-#include "shell/PortChoices.h"
+#include "core/app/PortChoices.h"
+#include "core/link/Reception_Show.h"
 #include "shell/frmPort.h"
 #include "shell/frmSplashStart.h"
 #include "shell/frmToppage.h"

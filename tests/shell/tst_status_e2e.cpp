@@ -5,10 +5,10 @@
 
 #include "ShellFixture.h"
 #include "control/frmAlarm.h"
-#include "link/Reception_Show.h"
+#include "core/app/LinkWatch.h"
+#include "core/link/Reception_Show.h"
 #include "logging/LoggingWindows.h"
 #include "logging/frmGraph.h"
-#include "shell/LinkWatch.h"
 #include "shell/LinkWatchWindows.h"
 
 #include <QAction>

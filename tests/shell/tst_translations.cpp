@@ -1,8 +1,8 @@
 // Qt's own texts speak Japanese whatever the locale: the buttons of the
 // seam's question box and Qt's file dialog, built as the seam builds them.
 
+#include "core/app/QtJapanese.h"
 #include "shell/Dialogs.h"
-#include "shell/QtJapanese.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,7 +1,0 @@
-#include "control/RunRules.h"
-
-QString alarmStandingText()
-{
-    return QStringLiteral("アラームが発生しています。\n"
-                          "ACLRでアラームを解除してから実行してください。");
-}

@@ -1,0 +1,129 @@
+#include "core/link/AnswerShape.h"
+
+#include "core/config/SettingRanges.h"
+#include "core/control/StepCheck.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace {
+
+bool matches(const QString &pattern, const QString &text)
+{
+    // Anchored, so a field never passes on a matching part.
+    const QRegularExpression re(QRegularExpression::anchoredPattern(pattern));
+    return re.match(text).hasMatch();
+}
+
+// A field of digits only whose value lies in lo...hi (leading zeros are
+// only zeros).
+bool countIn(const QString &digits, int lo, int hi)
+{
+    qsizetype first = 0;
+    while (first + 1 < digits.size() && digits.at(first) == QLatin1Char('0'))
+        ++first;
+    bool ok = false;
+    const int v = digits.size() - first <= 9 ? digits.mid(first).toInt(&ok) : -1;
+    return ok && v >= lo && v <= hi;
+}
+
+const QString kTemperature = QStringLiteral(R"(\*|[+-]\d{3}\.\d{2})");
+// SENSOR1 and SENSOR2 report whole degrees ("+080"); the decimal form is
+// taken too, as configuration files hold it.
+const QString kWholeOrTemperature = QStringLiteral(R"(\*|[+-]\d{3}(\.\d{2})?)");
+const QString kResistance = QStringLiteral(R"(\*|\d{3}\.\d{2})");
+const QString kNumber = QStringLiteral(R"(\d+(\.\d+)?)");
+
+// The number in `key` after `prefix` (case as the file's keys are matched:
+// without regard to case), or -1.
+int slotOf(const QString &key, const QString &prefix, int count)
+{
+    if (!key.startsWith(prefix, Qt::CaseInsensitive))
+        return -1;
+    const QString digits = key.mid(prefix.size());
+    if (digits.isEmpty() || digits.size() > 2 || !matches(QStringLiteral(R"(\d+)"), digits))
+        return -1;
+    const int n = digits.toInt();
+    return n < count && QString::number(n) == digits ? n : -1;
+}
+
+} // namespace
+
+bool AnswerShape::sensorReply(int n, const QString &reply)
+{
+    return reply.size() > 2 && reply.at(0) == QChar(u'0' + n) && reply.at(1) == QLatin1Char(' ') &&
+           sensorRecord(n, reply.mid(2));
+}
+
+bool AnswerShape::sensorRecord(int n, const QString &record)
+{
+    if (n < 0 || n > 3)
+        return false;
+    const QStringList f = record.split(QLatin1Char(' '));
+    if (f.size() != (n < 2 ? 5 : 4))
+        return false;
+    if (f[0] != QLatin1String("0") && f[0] != QLatin1String("1"))
+        return false;
+    for (int i = 1; i <= 3; ++i) {
+        if (!matches(n < 2 ? kTemperature : kWholeOrTemperature, f[i]))
+            return false;
+    }
+    return (n >= 2 || matches(kResistance, f[4])) && SettingRanges::sensorRecord(n, record);
+}
+
+bool AnswerShape::unit(const QString &value)
+{
+    return matches(kNumber + QLatin1Char(' ') + kNumber, value) && SettingRanges::unit(value);
+}
+
+bool AnswerShape::switchValue(const QString &section, const QString &value)
+{
+    return SettingRanges::option(section, value);
+}
+
+bool AnswerShape::pattern(const QString &record)
+{
+    if (record.isEmpty())
+        return true;
+    if (!matches(QStringLiteral(R"(\d+ \d+ \d+ \d+)"), record))
+        return false;
+    // In range too: a dropped digit leaves a number of the right shape.
+    const QStringList f = record.split(QLatin1Char(' '));
+    return countIn(f[0], 0, 50) && countIn(f[2], 0, 99) && countIn(f[3], 0, 99) &&
+           f[2].toInt() <= f[3].toInt();
+}
+
+bool AnswerShape::step(const QString &record)
+{
+    if (matches(QStringLiteral(R"(\* \* \* \* \*)"), record))
+        return true;
+    if (!matches(QStringLiteral(R"([0-3] [01] [01] [+-]?\d+(\.\d+)? (\d+:\d+:\d+|\d+))"), record))
+        return false;
+    // A dropped digit keeps the shape ("+02575" for "+025.75"): the
+    // temperature must be a set temperature, the hold time at most ten
+    // hours by the editor's own rule, which takes "0:0:90" too.
+    const QStringList f = record.split(QLatin1Char(' '));
+    return StepCheck::checkTemperature(f[3]) == StepCheck::TempResult::Valid &&
+           StepCheck::timeValid(f[4]);
+}
+
+bool AnswerShape::storedValue(const QString &section, const QString &key, const QString &value)
+{
+    auto is = [&](const char *name) {
+        return section.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    };
+    const bool para = key.compare(QLatin1String("para"), Qt::CaseInsensitive) == 0;
+    if (is("SEN")) {
+        const int n = slotOf(key, QStringLiteral("SEN"), 4);
+        return n < 0 || sensorRecord(n, value);
+    }
+    if (is("UNI"))
+        return !para || unit(value);
+    if (is("BEEP") || is("LIT") || is("FAN"))
+        return !para || switchValue(section, value);
+    if (is("PATTERN"))
+        return slotOf(key, QStringLiteral("PATTERN"), 10) < 0 || pattern(value);
+    if (is("STEP"))
+        return slotOf(key, QStringLiteral("STEP"), 100) < 0 || step(value);
+    return true;
+}

@@ -1,0 +1,495 @@
+#include "core/link/SettingsTransfer.h"
+
+#include "core/config/DiskFile.h"
+#include "core/config/IniFile.h"
+#include "core/config/Ini_Operation.h"
+#include "core/config/Parameter.h"
+#include "core/link/AnswerShape.h"
+#include "core/link/Reception_Show.h"
+#include "core/link/SerialLink.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <functional>
+
+Q_LOGGING_CATEGORY(lcTransfer, "krm.link.transfer")
+
+namespace {
+
+const QString kEmpty;
+
+bool isNumericZero(const QString &field)
+{
+    bool ok = false;
+    const double v = field.toDouble(&ok);
+    return ok && v == 0.0;
+}
+
+QString panelText(int n, const QString &use, const QString &upper, const QString &lower)
+{
+    if (isNumericZero(use))
+        return sensorName(n) + QStringLiteral("使用不可");
+    return sensorName(n) + QStringLiteral("上限：") + upper + QStringLiteral("下限：") + lower;
+}
+
+} // namespace
+
+SettingsTransfer::SettingsTransfer(SerialLink &link, Reception_Show &parsers, Parameter &p,
+                                   Ini_Operation &ini)
+    : m_link(link), m_parsers(parsers), m_p(p), m_ini(ini)
+{}
+
+QString SettingsTransfer::sensorPanelText(int n, const QString &record)
+{
+    const QStringList f = record.split(QLatin1Char(' '));
+    if (record.isEmpty() || f.size() < 3)
+        return {};
+    return panelText(n, f[0], f[1], f[2]);
+}
+
+QString SettingsTransfer::sensorCommand(int n, const QString &record)
+{
+    const QStringList f = record.split(QLatin1Char(' '));
+    if (record.isEmpty() || f.size() < 4)
+        return {};
+    const QString head = QStringLiteral("SEN %1 ").arg(n);
+    // The instrument wants numbers: an offset or resistance that is not set
+    // ("*") goes out as 0 and 100, while the stored record keeps its "*".
+    if (n >= 2) {
+        const QString off = f[3] == QLatin1String("*") ? QStringLiteral("0") : f[3];
+        return head + QStringList{f[0], f[1], f[2], off}.join(QLatin1Char(' '));
+    }
+    if (f[3] == QLatin1String("*")) {
+        if (f.size() < 5)
+            return {};
+        const QString res = f[4] == QLatin1String("*") ? QStringLiteral("100") : f[4];
+        return head +
+               QStringList{f[0], f[1], f[2], QStringLiteral("0"), res}.join(QLatin1Char(' '));
+    }
+    return head + record;
+}
+
+void SettingsTransfer::failRead(bool &all_flg)
+{
+    SerialLink::WaitSeconds(1.0);
+    all_flg = false;
+}
+
+bool SettingsTransfer::fastReadOn() const
+{
+    return m_fastRead || m_ini.IniRead(QLatin1String(FastReadSection),
+                                       QLatin1String(FastReadKey)) == QLatin1String("1");
+}
+
+void SettingsTransfer::ReadAllSettings(bool &all_flg)
+{
+    if (fastReadOn()) {
+        ReadAnswers answers;
+        if (readOnce(true, answers)) {
+            if (!storeRead(answers))
+                failRead(all_flg);
+            return;
+        }
+        // Whatever made the fast read fail, the normal read runs at once and
+        // only its failure counts: the fast read may end no worse. It starts
+        // as a first read would, on the open port with the link healthy.
+        m_link.markHealthy();
+    }
+    ReadAnswers answers;
+    if (!readOnce(false, answers) || !storeRead(answers))
+        failRead(all_flg);
+}
+
+bool SettingsTransfer::storeRead(const ReadAnswers &answers)
+{
+    // One replacement of the file for the whole set, on top of whatever the
+    // file holds now (events ran during the read).
+    const QString path = m_ini.workingFile();
+    std::optional<IniDocument> doc = IniFile::load(path);
+    if (!doc) {
+        if (path.isEmpty() || QFileInfo::exists(path)) {
+            qCWarning(lcTransfer) << "cannot read" << path << "to store the instrument's settings";
+            return false;
+        }
+        doc = IniDocument::parse(QByteArray());
+    }
+    for (const auto &[section, key, value] : answers.keys) {
+        if (!doc->setValue(section, key, value))
+            return false;
+    }
+    QString reason;
+    if (!IniFile::save(path, *doc, &reason)) {
+        qCWarning(lcTransfer) << "cannot store the instrument's settings in" << path << reason;
+        if (m_ini.writeFailed)
+            m_ini.writeFailed(path, reason);
+        return false;
+    }
+    std::copy(answers.sensors.begin(), answers.sensors.end(), m_p.SenPara.begin());
+    m_p.UniPara = answers.unit;
+    std::copy(answers.patterns.begin(), answers.patterns.end(), m_p.PatternPara.begin());
+    std::copy(answers.steps.begin(), answers.steps.end(), m_p.StepPara.begin());
+    // The file now holds what the instrument holds: there is no set of the
+    // user's left to write again.
+    clearUnfinishedWrite();
+    return true;
+}
+
+bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
+{
+    auto keep = [&answers](const QString &section, const QString &key, const QString &value) {
+        answers.keys.append({section, key, value});
+    };
+    // In the fast read a query's wait ends once its parser has seen the end
+    // of line 3, the line that holds the answer.
+    auto lineThreeIn = [fast](const int &crCount) -> std::function<bool()> {
+        if (!fast)
+            return {};
+        return [&crCount] { return crCount >= 3; };
+    };
+    // The waits stay as they are; an answer still coming in when one ends (a
+    // busy machine, a slow instrument) is waited for up to the first-reply
+    // limit, so the read is not failed for a whole answer that was merely
+    // late.
+    auto lateLineThree = [this](const int &crCount) {
+        if (m_link.CommOk() && crCount < 3)
+            m_link.awaitAnswer([&crCount] { return crCount >= 3; });
+    };
+    auto progress = [this](int v) {
+        if (m_view)
+            m_view->setReadProgress(v);
+    };
+    // One single-line query: the parser's counter and buffer are reset first,
+    // so an answer left over from an earlier read can never pass for this one.
+    auto single = [this, &lineThreeIn, &lateLineThree](const QString &cmd, int &crCount,
+                                                       QString &reply, double delay) {
+        crCount = 0;
+        reply.clear();
+        m_link.SendCommand(cmd, cmd, delay, lineThreeIn(crCount));
+        lateLineThree(crCount);
+        return reply;
+    };
+
+    // The pause before the first query is one more fixed wait the fast read
+    // does without: the first query still has its whole first-byte timeout,
+    // and anything the instrument sent before its echo is not parsed.
+    if (!fast)
+        SerialLink::WaitSeconds(0.5);
+
+    for (int n = 0; n < 4; ++n) {
+        auto query = [&] {
+            m_parsers.resetSen();
+            m_p.SenReply.clear();
+            m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06,
+                               lineThreeIn(m_parsers.SenCrCount));
+            lateLineThree(m_parsers.SenCrCount);
+        };
+        query();
+        if (fast && n == 0 && m_link.lastPollTimedOut() && m_link.isOpen()) {
+            // An instrument may need a moment after the port opens, which
+            // the pause skipped above gave it: make that pause now and ask
+            // once more, on the same open port.
+            SerialLink::WaitSeconds(0.5);
+            m_link.markHealthy();
+            query();
+        }
+        const QString reply = m_p.SenReply;
+        // An answer without the shape of a sensor record (noise on the line,
+        // a cut reply) is as good as no answer: storing it would corrupt the
+        // record that the next write sends.
+        if (!AnswerShape::sensorReply(n, reply)) {
+            return false;
+        }
+        const QStringList f = reply.split(QLatin1Char(' '));
+        if (m_view)
+            m_view->setSensorPanel(n, panelText(n, f[1], f[2], f[3]));
+        const QString record = reply.mid(2);
+        keep(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n), record);
+        answers.sensors[size_t(n)] = record;
+        m_parsers.resetSen();
+        m_p.SenReply.clear();
+    }
+    progress(1);
+
+    const QString para = QStringLiteral("para");
+    const QString uni = single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06);
+    if (!AnswerShape::unit(uni)) {
+        return false;
+    }
+    keep(QStringLiteral("UNI"), para, uni);
+    answers.unit = uni;
+
+    const QString beep = single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05);
+    if (!AnswerShape::switchValue(QStringLiteral("BEEP"), beep)) {
+        return false;
+    }
+    keep(QStringLiteral("BEEP"), para, beep);
+    progress(2);
+
+    const QString lit = single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06);
+    if (!AnswerShape::switchValue(QStringLiteral("LIT"), lit)) {
+        return false;
+    }
+    keep(QStringLiteral("LIT"), para, lit);
+    progress(3);
+
+    const QString log = single(QStringLiteral("LOG"), m_parsers.LogCrCount, m_p.LogReply, 0.06);
+    if (log.isEmpty()) {
+        return false;
+    }
+    // The program always has the instrument log this way; the answer itself
+    // is not kept. The fast read ends the wait on its acknowledgement, as
+    // the queries end theirs on the answer; either read takes a late one in
+    // before the next command discards the input.
+    const std::function<bool()> acknowledged = [this] {
+        return m_link.lastAck() != SerialLink::Ack::None;
+    };
+    m_link.SendCommand(QStringLiteral("LOG 0 1"), kEmpty, 0.06,
+                       fast ? acknowledged : std::function<bool()>());
+    m_link.awaitAck();
+    keep(QStringLiteral("LOG"), para, QStringLiteral("1 1"));
+
+    single(QStringLiteral("FAN"), m_parsers.FanCrCount, m_p.FanReply, 0.06);
+    if (m_p.FanReply == QLatin1String("0")) {
+        // The fan must run: switch it on and keep "1".
+        m_p.FanReply = QStringLiteral("1");
+        m_link.SendCommand(QStringLiteral("FAN 1"), kEmpty, 0);
+        // Only the first character of its answer has arrived: let the rest
+        // come in, a late acknowledgement included, before discarding it, or
+        // it would be counted as lines of the first pattern query and corrupt
+        // that record.
+        SerialLink::WaitSeconds(0.025);
+        m_link.awaitAck();
+        m_link.discardInput();
+    }
+    if (!AnswerShape::switchValue(QStringLiteral("FAN"), m_p.FanReply)) {
+        return false;
+    }
+    keep(QStringLiteral("FAN"), para, m_p.FanReply);
+    progress(4);
+
+    // Patterns and steps: one query per slot; the reply, trimmed, is the record.
+    auto records = [&](const char *query, const char *key, const char *section, int count,
+                       void (Reception_Show::*reset)(), int &crCount, QString &reply,
+                       QString *stored, bool (*shaped)(const QString &), auto progressOf) {
+        for (int n = 0; n < count; ++n) {
+            (m_parsers.*reset)();
+            reply.clear();
+            m_link.SendCommand(QString::fromLatin1(query).arg(n), QString::fromLatin1(key), 0.06,
+                               lineThreeIn(crCount));
+            lateLineThree(crCount);
+            const QString record = reply.trimmed();
+            if (reply.isEmpty() || !shaped(record))
+                return false;
+            keep(QString::fromLatin1(section), QString::fromLatin1(section) + QString::number(n),
+                 record);
+            stored[n] = record;
+            (m_parsers.*reset)();
+            reply.clear();
+            progress(progressOf(n));
+        }
+        return true;
+    };
+    if (!records("LP %1 0", "LP", "PATTERN", 10, &Reception_Show::resetLp, m_parsers.LpCrCount,
+                 m_p.LpReply, answers.patterns.data(), &AnswerShape::pattern,
+                 [](int n) { return 5 + 5 * n; }) ||
+        !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_parsers.LsCrCount,
+                 m_p.LsReply, answers.steps.data(), &AnswerShape::step,
+                 [](int n) { return 50 + n; }))
+        return false;
+
+    // The last answer's wait ended at its line 3: let anything after it come
+    // in now, so it cannot reach the next command's parser.
+    if (fast)
+        m_link.waitQuiet(SerialLink::QuietGapMs, 0.06);
+    m_link.str.clear();
+    return true;
+}
+
+QString SettingsTransfer::writeFailureDetail(const QString &retryHint) const
+{
+    QString text;
+    if (!m_saved)
+        text = QStringLiteral("\n本体には一部の設定だけが書き込まれ、保存されていません。");
+    if (!m_refused.isEmpty()) {
+        text += QStringLiteral("\n本体が受け付けなかったコマンド：");
+        for (qsizetype i = 0; i < std::min<qsizetype>(m_refused.size(), MaxRefusedNamed); ++i) {
+            // Shown as sent, but one line of printable text whatever the
+            // file held.
+            QString shown = m_refused.at(i).left(60);
+            for (QChar &c : shown) {
+                if (!c.isPrint())
+                    c = QLatin1Char('?');
+            }
+            text += QLatin1Char('\n') + shown;
+        }
+        if (m_refused.size() > MaxRefusedNamed)
+            text += QStringLiteral("\nほか%1件").arg(m_refused.size() - MaxRefusedNamed);
+    }
+    if (m_refused.isEmpty() || m_writeStopped)
+        text += QStringLiteral("\n") + retryHint;
+    return text;
+}
+
+QString SettingsTransfer::unfinishedWritePath() const
+{
+    const QString working = m_ini.workingFile();
+    if (working.isEmpty())
+        return {};
+    return QFileInfo(working).dir().filePath(QLatin1String(UnfinishedWriteName));
+}
+
+bool SettingsTransfer::unfinishedWrite() const
+{
+    const QString path = unfinishedWritePath();
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+void SettingsTransfer::clearUnfinishedWrite()
+{
+    const QString path = unfinishedWritePath();
+    if (!path.isEmpty() && QFileInfo::exists(path) && !QFile::remove(path))
+        qCWarning(lcTransfer) << "cannot remove" << path;
+}
+
+bool SettingsTransfer::markUnfinishedWrite()
+{
+    const QString path = unfinishedWritePath();
+    if (path.isEmpty())
+        return false;
+    const QByteArray text =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() +
+        QStringLiteral("本体書込開始").toUtf8() + "\r\n";
+    QString reason;
+    if (!DiskFile::replace(path, text, &reason)) {
+        qCWarning(lcTransfer) << "cannot record the write in" << path << reason;
+        return false;
+    }
+    return true;
+}
+
+bool SettingsTransfer::WriteAllSettings()
+{
+    m_refused.clear();
+    m_writeStopped = true;
+    m_saved = false;
+    // Kept until "SAVE" is acknowledged; the write goes on without it when
+    // it cannot be made, as it did before there was a record.
+    markUnfinishedWrite();
+    auto progress = [this](int v) {
+        if (m_view)
+            m_view->setWriteProgress(v);
+    };
+    auto finish = [this](bool completed) {
+        if (m_view)
+            m_view->closeProgressWindow();
+        return completed && m_refused.isEmpty();
+    };
+    // Every answer is read: a command the instrument refuses ("NG", or no
+    // "OK" within the first-reply limit) does not stop the write, but the
+    // write has then failed and the command is named. A command with no
+    // answer at all stops it.
+    auto send = [&](const QString &text, double delay) {
+        m_link.SendCommand(text, kEmpty, delay);
+        if (!m_link.CommOk())
+            return SerialLink::Ack::None;
+        const SerialLink::Ack ack = m_link.awaitAck();
+        if (m_link.CommOk() && ack != SerialLink::Ack::Ok)
+            m_refused.append(text);
+        return ack;
+    };
+    auto para = [this](const char *section) {
+        return m_ini.IniRead(QString::fromLatin1(section), kEmpty);
+    };
+
+    send(QStringLiteral("BEEP ") + para("BEEP"), 0.025);
+    progress(5);
+    if (!m_link.CommOk())
+        return finish(false);
+    send(QStringLiteral("LIT ") + para("LIT"), 0.025);
+    progress(10);
+    if (!m_link.CommOk())
+        return finish(false);
+    send(QStringLiteral("LOG 0 1"), 0.025);
+    progress(15);
+    if (!m_link.CommOk())
+        return finish(false);
+    send(QStringLiteral("FAN ") + para("FAN"), 0.025);
+    progress(20);
+    if (!m_link.CommOk())
+        return finish(false);
+    const QString uni = para("UNI");
+    send(QStringLiteral("UNI ") + uni, 0.025);
+    m_p.UniPara = uni;
+    progress(25);
+    if (!m_link.CommOk())
+        return finish(false);
+
+    for (int n = 0; n < 4; ++n) {
+        const QString record = m_ini.IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n));
+        m_p.SenPara[size_t(n)] = record;
+        // A sensor record that cannot be sent (empty, or too few fields) is a
+        // fault: stop here rather than leave the instrument half-written and
+        // unsaved while the caller believes the write went through.
+        const QString cmd = sensorCommand(n, record);
+        const QString panel = sensorPanelText(n, record);
+        if (cmd.isNull() || panel.isNull())
+            return finish(false);
+        send(cmd, 0.05);
+        if (m_view)
+            m_view->setSensorPanel(n, panel);
+        progress(25 + 3 * n);
+        if (!m_link.CommOk())
+            return finish(false);
+    }
+
+    // Patterns and steps: a registered record is made, an unregistered ("*"
+    // in field 2) or empty one removed.
+    auto records = [&](const char *section, const char *key, const char *make, const char *remove,
+                       int count, QString *stored, int progressBase) {
+        for (int n = 0; n < count; ++n) {
+            const QString record = m_ini.IniRead(QString::fromLatin1(section),
+                                                 QString::fromLatin1(key) + QString::number(n));
+            QString cmd;
+            if (record.isEmpty()) {
+                cmd = QString::fromLatin1(remove) + QString::number(n);
+            } else {
+                stored[n] = record;
+                const QStringList f = record.split(QLatin1Char(' '));
+                if (f.size() < 2)
+                    return false;
+                if (f[1] != QLatin1String("*"))
+                    cmd =
+                        QString::fromLatin1(make) + QString::number(n) + QLatin1Char(' ') + record;
+                else
+                    cmd = QString::fromLatin1(remove) + QString::number(n);
+            }
+            send(cmd, 0.05);
+            progress(progressBase + n);
+            if (!m_link.CommOk())
+                return false;
+        }
+        return true;
+    };
+
+    if (!records("PATTERN", "PATTERN", "MKP ", "RP ", 10, m_p.PatternPara.data(), 34))
+        return finish(false);
+    SerialLink::WaitSeconds(0.05);
+    if (!records("STEP", "STEP", "MKS ", "RS ", 100, m_p.StepPara.data(), 43))
+        return finish(false);
+
+    const bool acknowledged = send(QStringLiteral("SAVE"), 6.0) == SerialLink::Ack::Ok;
+    const bool answered = m_link.CommOk();
+    m_writeStopped = !answered;
+    if (answered && acknowledged) {
+        m_saved = true;
+        clearUnfinishedWrite();
+    }
+    if (answered)
+        progress(149);
+    return finish(answered);
+}
