@@ -3,8 +3,8 @@
 #include "core/app/AppHome.h"
 #include "core/app/QtJapanese.h"
 #include "core/link/SerialLink.h"
-#include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
+#include "ui/shell/Dialogs.h"
+#include "ui/shell/KRM2200.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -11,11 +11,11 @@
 #include "core/logging/LogSummary.h"
 #include "core/logging/RangeFit.h"
 #include "core/logging/StoredLog.h"
-#include "logging/GraphActions.h"
-#include "logging/ReadoutOverlay.h"
-#include "logging/frmGraph.h"
-#include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
+#include "ui/logging/GraphActions.h"
+#include "ui/logging/ReadoutOverlay.h"
+#include "ui/logging/frmGraph.h"
+#include "ui/shell/Dialogs.h"
+#include "ui/shell/KRM2200.h"
 
 #include <QApplication>
 #include <QBuffer>

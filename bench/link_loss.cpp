@@ -8,9 +8,9 @@
 #include "core/config/Ini_Operation.h"
 #include "core/config/Parameter.h"
 #include "core/link/SerialLink.h"
-#include "logging/LoggingWindows.h"
-#include "shell/KRM2200.h"
-#include "shell/ScriptedDialogs.h"
+#include "ui/logging/LoggingWindows.h"
+#include "ui/shell/KRM2200.h"
+#include "ui/shell/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>

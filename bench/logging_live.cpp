@@ -10,9 +10,9 @@
 #include "core/config/Ini_Operation.h"
 #include "core/config/Parameter.h"
 #include "core/link/SerialLink.h"
-#include "logging/LoggingWindows.h"
-#include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
+#include "ui/logging/LoggingWindows.h"
+#include "ui/shell/Dialogs.h"
+#include "ui/shell/KRM2200.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 
 #include "core/config/Parameter.h"
 #include "core/settings/SensorLog.h"
-#include "shell/KRM2200.h"
+#include "ui/shell/KRM2200.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

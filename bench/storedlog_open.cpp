@@ -4,9 +4,9 @@
 // fails on a time.
 //   bench_storedlog_open [LINES]    (default 10 000 000 lines, about 560 MB)
 
-#include "logging/frmGraph.h"
-#include "shell/Dialogs.h"
-#include "shell/KRM2200.h"
+#include "ui/logging/frmGraph.h"
+#include "ui/shell/Dialogs.h"
+#include "ui/shell/KRM2200.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -14,9 +14,9 @@
 #include "core/link/SerialLink.h"
 #include "core/logging/LogFile.h"
 #include "core/logging/LogSummary.h"
-#include "logging/frmGraph.h"
 #include "shell/ShellFixture.h"
-#include "shell/frmPort.h"
+#include "ui/logging/frmGraph.h"
+#include "ui/shell/frmPort.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,10 +5,10 @@
 //
 // With KRM_EDITOR_SHOTS=<folder> set, the window is saved there with marks.
 
-#include "control/frmOperation_setting.h"
 #include "core/control/PatternEditor.h"
 #include "core/control/StepCheck.h"
 #include "shell/ShellFixture.h"
+#include "ui/control/frmOperation_setting.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,18 +1,18 @@
 // Fixed-value control and the alarm window: the set-temperature rule, the run
 // sent to the simulated instrument, and an alarm reported by it.
 
-#include "control/frmAlarm.h"
-#include "control/frmFix_control.h"
-#include "control/frmPattern_control.h"
 #include "core/control/AlarmTable.h"
 #include "core/control/FixControl.h"
 #include "core/control/PatternRun.h"
 #include "core/control/StepCheck.h"
 #include "core/logging/GraphCanvas.h"
 #include "core/logging/LOG_Handling.h"
-#include "logging/LoggingWindows.h"
-#include "logging/frmGraph.h"
 #include "shell/ShellFixture.h"
+#include "ui/control/frmAlarm.h"
+#include "ui/control/frmFix_control.h"
+#include "ui/control/frmPattern_control.h"
+#include "ui/logging/LoggingWindows.h"
+#include "ui/logging/frmGraph.h"
 
 #include <QAction>
 #include <QComboBox>

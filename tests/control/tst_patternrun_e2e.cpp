@@ -2,10 +2,10 @@
 // simulated instrument: the list of registered patterns, the step view
 // following the choice, and a whole pattern run at an accelerated pace.
 
-#include "control/frmFix_control.h"
-#include "control/frmPattern_control.h"
-#include "control/frmStepview.h"
 #include "shell/ShellFixture.h"
+#include "ui/control/frmFix_control.h"
+#include "ui/control/frmPattern_control.h"
+#include "ui/control/frmStepview.h"
 
 #include <QAction>
 #include <QComboBox>

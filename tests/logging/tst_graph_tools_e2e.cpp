@@ -4,12 +4,12 @@
 // during a run, the graph during a run and the report's PDF are saved there.
 
 #include "core/logging/LogSummary.h"
-#include "logging/GraphActions.h"
-#include "logging/LoggingWindows.h"
-#include "logging/ReadoutOverlay.h"
-#include "logging/frmCurrentValues.h"
-#include "logging/frmGraph.h"
 #include "shell/ShellFixture.h"
+#include "ui/logging/GraphActions.h"
+#include "ui/logging/LoggingWindows.h"
+#include "ui/logging/ReadoutOverlay.h"
+#include "ui/logging/frmCurrentValues.h"
+#include "ui/logging/frmGraph.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -4,11 +4,11 @@
 
 #include "core/logging/GraphScale.h"
 #include "core/logging/StoredLogLoader.h"
-#include "logging/LoggingWindows.h"
-#include "logging/frmGraph.h"
-#include "settings/frmDetailed_setting.h"
 #include "shell/ShellFixture.h"
-#include "shell/frmSplashrw.h"
+#include "ui/logging/LoggingWindows.h"
+#include "ui/logging/frmGraph.h"
+#include "ui/settings/frmDetailed_setting.h"
+#include "ui/shell/frmSplashrw.h"
 
 #include <QAction>
 #include <QApplication>

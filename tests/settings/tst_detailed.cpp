@@ -7,8 +7,8 @@
 
 #include "core/app/ConfigSet.h"
 #include "core/settings/DetailedSettings.h"
-#include "settings/frmDetailed_setting.h"
 #include "shell/ShellFixture.h"
+#include "ui/settings/frmDetailed_setting.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 
 #include "core/logging/StoredLog.h"
 #include "core/settings/MemoBlocks.h"
-#include "settings/frmMemo.h"
 #include "shell/ShellFixture.h"
+#include "ui/settings/frmMemo.h"
 
 #include <QComboBox>
 #include <QPlainTextEdit>

@@ -4,10 +4,10 @@
 
 #include "core/app/Twips.h"
 #include "core/settings/SensorLog.h"
-#include "settings/frmSenlog.h"
-#include "settings/frmStatus.h"
-#include "settings/frmStatuslog.h"
 #include "shell/ShellFixture.h"
+#include "ui/settings/frmSenlog.h"
+#include "ui/settings/frmStatus.h"
+#include "ui/settings/frmStatuslog.h"
 
 #include <QLabel>
 #include <QListView>

@@ -7,8 +7,8 @@
 #include "core/config/Ini_Operation.h"
 #include "core/config/Parameter.h"
 #include "core/link/SerialLink.h"
-#include "shell/KRM2200.h"
-#include "shell/ScriptedDialogs.h"
+#include "ui/shell/KRM2200.h"
+#include "ui/shell/ScriptedDialogs.h"
 
 #include <QDir>
 #include <QFile>

@@ -12,9 +12,9 @@
 
 #include "ShellFixture.h"
 #include "core/app/LinkWatch.h"
-#include "shell/LinkWatchWindows.h"
-#include "shell/frmSplashStart.h"
-#include "shell/frmSplashrw.h"
+#include "ui/shell/LinkWatchWindows.h"
+#include "ui/shell/frmSplashStart.h"
+#include "ui/shell/frmSplashrw.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>

@@ -4,8 +4,8 @@
 // A dialog that does not show is a fault: whatever is open is closed, so the
 // test fails instead of blocking.
 
-#include "logging/GraphActions.h"
-#include "shell/Dialogs.h"
+#include "ui/logging/GraphActions.h"
+#include "ui/shell/Dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

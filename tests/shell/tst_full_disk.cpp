@@ -10,7 +10,7 @@
 #include "core/logging/LOG_Handling.h"
 #include "core/logging/LogFile.h"
 #include "core/settings/MemoBlocks.h"
-#include "logging/GraphActions.h"
+#include "ui/logging/GraphActions.h"
 
 #include <QPrinterInfo>
 #include <QProcess>

@@ -9,8 +9,8 @@
 #include "core/app/PortChoices.h"
 #include "core/app/ProgramLookup.h"
 #include "core/app/Twips.h"
-#include "shell/frmPort.h"
-#include "shell/frmToppage.h"
+#include "ui/shell/frmPort.h"
+#include "ui/shell/frmToppage.h"
 
 #include <QAction>
 #include <QApplication>

@@ -8,9 +8,9 @@
 #include "TransferSequences.h"
 #include "core/app/PortChoices.h"
 #include "core/link/Reception_Show.h"
-#include "shell/frmPort.h"
-#include "shell/frmSplashStart.h"
-#include "shell/frmToppage.h"
+#include "ui/shell/frmPort.h"
+#include "ui/shell/frmSplashStart.h"
+#include "ui/shell/frmToppage.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -4,12 +4,12 @@
 // loss of the instrument during a log does.
 
 #include "ShellFixture.h"
-#include "control/frmAlarm.h"
 #include "core/app/LinkWatch.h"
 #include "core/link/Reception_Show.h"
-#include "logging/LoggingWindows.h"
-#include "logging/frmGraph.h"
-#include "shell/LinkWatchWindows.h"
+#include "ui/control/frmAlarm.h"
+#include "ui/logging/LoggingWindows.h"
+#include "ui/logging/frmGraph.h"
+#include "ui/shell/LinkWatchWindows.h"
 
 #include <QAction>
 #include <QLabel>

@@ -7,7 +7,7 @@
 
 #include "ShellFixture.h"
 #include "TransferSequences.h"
-#include "shell/frmSplashrw.h"
+#include "ui/shell/frmSplashrw.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -2,7 +2,7 @@
 // seam's question box and Qt's file dialog, built as the seam builds them.
 
 #include "core/app/QtJapanese.h"
-#include "shell/Dialogs.h"
+#include "ui/shell/Dialogs.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

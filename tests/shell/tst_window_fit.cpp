@@ -6,8 +6,8 @@
 // Also run under a real window manager (see CMakeLists.txt).
 
 #include "ShellFixture.h"
-#include "shell/frmSplashStart.h"
-#include "shell/frmSplashrw.h"
+#include "ui/shell/frmSplashStart.h"
+#include "ui/shell/frmSplashrw.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>

@@ -1,9 +1,0 @@
-#include "shell/WindowHost.h"
-
-#include <QLineEdit>
-
-void WindowHost::SelectAllText(QLineEdit *box)
-{
-    if (box)
-        box->setSelection(0, int(box->text().size()));
-}

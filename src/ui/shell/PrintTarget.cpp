@@ -1,0 +1,79 @@
+#include "ui/shell/PrintTarget.h"
+
+#include "core/config/DiskFile.h"
+#include "ui/shell/Dialogs.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace PrintTarget {
+
+Job::Job() = default;
+Job::~Job() = default;
+
+QPagedPaintDevice &Job::device()
+{
+    if (m_pdf)
+        return *m_pdf;
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+bool choose(QWidget *parent, Job &job, const QString &folder)
+{
+    if (!QPrinterInfo::defaultPrinter().isNull() || !QPrinterInfo::availablePrinters().isEmpty())
+        return true;
+    Dialogs &d = Dialogs::instance();
+    if (!d.question(parent,
+                    QStringLiteral("プリンタが見つかりません。\nPDFファイルに保存しますか？"),
+                    QStringLiteral("確認"), true))
+        return false;
+    const QString path = d.saveFile(parent, QStringLiteral("PDFファイル (*.pdf)"), folder);
+    if (path.isEmpty())
+        return false;
+    job.m_pdfPath = path;
+    job.m_buffer = std::make_unique<QBuffer>(&job.m_pdfBytes);
+    job.m_buffer->open(QIODevice::WriteOnly);
+    // The printer's resolution, so the pages come out alike on both.
+    job.m_pdf = std::make_unique<QPdfWriter>(job.m_buffer.get());
+    job.m_pdf->setResolution(1200);
+    return true;
+}
+
+bool finish(QWidget *parent, Job &job)
+{
+    if (job.m_pdfPath.isEmpty())
+        return true;
+    // The writer finishes the file when its painter ends; an empty buffer
+    // means nothing was painted.
+    QString reason;
+    const bool written =
+        !job.m_pdfBytes.isEmpty() && DiskFile::replace(job.m_pdfPath, job.m_pdfBytes, &reason);
+    if (!written)
+        Dialogs::instance().message(parent, pdfFailText(job.m_pdfPath, reason),
+                                    QStringLiteral("error"));
+    return written;
+}
+
+void setTitle(QPagedPaintDevice &device, const QString &title)
+{
+    if (auto *printer = dynamic_cast<QPrinter *>(&device))
+        printer->setDocName(title);
+    else if (auto *pdf = dynamic_cast<QPdfWriter *>(&device))
+        pdf->setTitle(title);
+}
+
+QString pdfFailText(const QString &path, const QString &reason)
+{
+    QString text =
+        QStringLiteral("PDFファイルを保存できませんでした。\n") + QDir::toNativeSeparators(path);
+    if (!reason.isEmpty())
+        text += QLatin1Char('\n') + reason;
+    return text;
+}
+
+} // namespace PrintTarget

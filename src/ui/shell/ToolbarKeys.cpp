@@ -1,0 +1,173 @@
+#include "ui/shell/ToolbarKeys.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+// The bar's buttons in their order, whether they can take the focus now or not.
+QList<QToolButton *> buttonsOf(QToolBar *bar)
+{
+    QList<QToolButton *> buttons;
+    for (QAction *a : bar->actions()) {
+        if (auto *b = qobject_cast<QToolButton *>(bar->widgetForAction(a)))
+            buttons << b;
+    }
+    return buttons;
+}
+
+bool reachable(const QToolButton *b)
+{
+    return b->isEnabled() && b->isVisible();
+}
+
+bool takesTab(const QWidget *w, const QWidget *within)
+{
+    return (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && !w->focusProxy() &&
+           w->isEnabled() && w->isVisibleTo(within);
+}
+
+// Whether Tab (or Shift+Tab) from `focus` would go round to the start (or
+// end) of `sub`: the focus chain runs through the sub-window itself just
+// before its first control.
+bool goesRound(QWidget *focus, QMdiSubWindow *sub, bool forward)
+{
+    QWidget *w = focus;
+    for (int guard = 0; guard < 100000; ++guard) {
+        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (w == sub)
+            return true;
+        if (w == focus)
+            return false;
+        if (sub->isAncestorOf(w) && takesTab(w, sub))
+            return false;
+    }
+    return false;
+}
+
+// Tab is text in an edit box that does not hand it on.
+bool typesTab(const QWidget *w)
+{
+    if (const auto *e = qobject_cast<const QPlainTextEdit *>(w))
+        return !e->tabChangesFocus() && !e->isReadOnly();
+    if (const auto *e = qobject_cast<const QTextEdit *>(w))
+        return !e->tabChangesFocus() && !e->isReadOnly();
+    return false;
+}
+
+} // namespace
+
+ToolbarKeys::ToolbarKeys(QToolBar *bar, QMdiArea *area) : QObject(bar), m_bar(bar), m_area(area) {}
+
+void ToolbarKeys::attach(QToolBar *bar, QMdiArea *area)
+{
+    auto *keys = new ToolbarKeys(bar, area);
+    // A toolbar's buttons are made to stay out of the focus chain; a user
+    // without a mouse has no other way to some of these commands.
+    for (QToolButton *b : buttonsOf(bar))
+        b->setFocusPolicy(Qt::TabFocus);
+    // Tab is handled before the focused control sees it, wherever it is.
+    qApp->installEventFilter(keys);
+}
+
+bool ToolbarKeys::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    auto *widget = static_cast<QWidget *>(watched);
+    if (widget->window() != m_bar->window())
+        return QObject::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if ((key->key() == Qt::Key_Tab && mods == Qt::NoModifier) ||
+        (key->key() == Qt::Key_Backtab && (mods & ~Qt::ShiftModifier) == Qt::NoModifier))
+        return tabKey(widget, key->key() == Qt::Key_Tab) || QObject::eventFilter(watched, event);
+    if (mods == Qt::NoModifier && qobject_cast<QToolButton *>(widget) &&
+        widget->parentWidget() == m_bar)
+        return arrowKey(widget, key->key()) || QObject::eventFilter(watched, event);
+    return QObject::eventFilter(watched, event);
+}
+
+bool ToolbarKeys::tabKey(QWidget *from, bool forward)
+{
+    if (from->parentWidget() == m_bar) {
+        // From the bar's last button on, into the work.
+        const QList<QToolButton *> buttons = buttonsOf(m_bar);
+        QList<QToolButton *> open;
+        for (QToolButton *b : buttons)
+            if (reachable(b))
+                open << b;
+        if (open.isEmpty() || from != (forward ? open.last() : open.first()))
+            return false;
+        QMdiSubWindow *sub = m_area ? m_area->activeSubWindow() : nullptr;
+        QWidget *inside = sub && sub->widget() ? sub->widget()->focusWidget() : nullptr;
+        if (!inside && sub && sub->widget()) {
+            sub->widget()->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+        if (!inside)
+            return false;
+        inside->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    QMdiSubWindow *sub = nullptr;
+    for (QWidget *w = from; w; w = w->parentWidget()) {
+        if ((sub = qobject_cast<QMdiSubWindow *>(w)))
+            break;
+    }
+    if (!sub || sub->mdiArea() != m_area || typesTab(from) || !goesRound(from, sub, forward))
+        return false;
+    return focusBar(forward);
+}
+
+bool ToolbarKeys::focusBar(bool first)
+{
+    const QList<QToolButton *> buttons = buttonsOf(m_bar);
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        QToolButton *b = buttons.at(first ? i : buttons.size() - 1 - i);
+        if (reachable(b)) {
+            b->setFocus(first ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ToolbarKeys::arrowKey(QObject *button, int key)
+{
+    const bool rightToLeft = m_bar->layoutDirection() == Qt::RightToLeft;
+    int step = 0;
+    switch (key) {
+    case Qt::Key_Left:
+        step = rightToLeft ? 1 : -1;
+        break;
+    case Qt::Key_Right:
+        step = rightToLeft ? -1 : 1;
+        break;
+    case Qt::Key_Home:
+        return focusBar(true);
+    case Qt::Key_End:
+        return focusBar(false);
+    default:
+        return false;
+    }
+    const QList<QToolButton *> buttons = buttonsOf(m_bar);
+    const qsizetype n = buttons.size();
+    qsizetype at = buttons.indexOf(button);
+    // Along the bar, round from one end to the other.
+    for (qsizetype tries = 0; tries < n; ++tries) {
+        at = (at + step + n) % n;
+        if (reachable(buttons.at(at))) {
+            buttons.at(at)->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+    return true;
+}
