@@ -2,7 +2,8 @@
 # Static checks; exits non-zero when anything is found.
 #  1. clang-format --dry-run on every tracked .cpp/.h (style: .clang-format);
 #  2. the project's own rules: connections by function pointer, no `using` in
-#     headers, `#pragma once` in every header;
+#     headers, `#pragma once` in every header, and no file under src/core/ that
+#     includes one under src/ui/ or a Qt Widgets header;
 #  3. clang-tidy (checks: .clang-tidy) on the sources of src/, app/, sim/,
 #     tests/ (and fuzz/ when build-fuzz/ exists), with the normal build's
 #     compile_commands.json, two files at a time.
@@ -52,6 +53,18 @@ for f in "${sources[@]}"; do
             | sed "s|^|$f:|; s|$|  [no using in headers]|" >>"$out/rules.txt"
         ;;
     esac
+done
+# The core never reaches up into the windows: no file under src/core/ includes
+# one under src/ui/, a Qt Widgets or Print Support header (every name those
+# modules install, read from Qt's own include folder).
+qt_inc=$(qmake6 -query QT_INSTALL_HEADERS 2>/dev/null || echo /usr/include/x86_64-linux-gnu/qt6)
+widget_headers=$( (ls "$qt_inc/QtWidgets" "$qt_inc/QtPrintSupport" 2>/dev/null; echo QtWidgets; echo QtPrintSupport) \
+    | grep -E '^Q[A-Za-z0-9_]*$' | sort -u | paste -sd'|')
+for f in "${sources[@]}"; do
+    case "$f" in src/core/*) ;; *) continue ;; esac
+    [ -f "$f" ] || continue
+    grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*[<\"](ui/|(QtWidgets|QtPrintSupport)/|(${widget_headers})[>\"])" "$f" \
+        | sed "s|^|$f:|; s|$|  [the core includes no window]|" >>"$out/rules.txt"
 done
 rules_count=$(wc -l <"$out/rules.txt")
 cat "$out/rules.txt"
