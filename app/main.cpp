@@ -104,7 +104,7 @@ int main(int argc, char *argv[])
         resolveAppHome(parser.value(homeOption), QCoreApplication::applicationDirPath());
     KRM2200 window(home);
     if (parser.isSet(portOption))
-        window.link().setForcedDevice(parser.value(portOption));
+        window.session().setForcedDevice(parser.value(portOption));
     if (parser.isSet(fastReadOption))
         window.transfer().setFastRead(true);
 

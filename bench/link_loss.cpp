@@ -71,16 +71,16 @@ int main(int argc, char **argv)
     int rc = 1;
     {
         KRM2200 w(home.path());
-        w.link().setForcedDevice(name);
+        w.session().link().setForcedDevice(name);
         ini().setWorkingFile(home.filePath(QStringLiteral("sys/KRM.ini")));
         Parameter &p = param();
         p.CommOk = true;
-        w.link().OpenPort(QStringLiteral("1"));
+        w.session().link().OpenPort(QStringLiteral("1"));
         w.UnlockControls();
         p.LogInterval = 1;
         w.SetLogdirname(home.path());
         w.startLog();
-        w.Log_Timer->setInterval(tickMs);
+        w.session().pollTimer().setInterval(tickMs);
         const QString path = LoggingWindows::of(w).log().file().TxtLogPath;
         auto lines = [&path] {
             QFile f(path);
@@ -107,7 +107,7 @@ int main(int argc, char **argv)
         QFile::link(sim.devicePath(), name);
         const bool back = runUntil([&] { return dialogs.openNotices().isEmpty(); }, 30000) &&
                           runUntil([&] { return lines() >= linesLost + 100; }, 60000);
-        w.Log_Timer->stop();
+        w.session().pollTimer().stop();
         dialogs.answerQuestion(false);
         w.stopLog();
 

@@ -60,12 +60,12 @@ int main(int argc, char **argv)
     int rc = 0;
     {
         KRM2200 w(home.path());
-        w.link().setForcedDevice(sim.devicePath());
+        w.session().link().setForcedDevice(sim.devicePath());
         ini().setWorkingFile(home.filePath(QStringLiteral("sys/KRM.ini")));
         w.show();
         Parameter &p = param();
         p.CommOk = true;
-        w.link().OpenPort(QStringLiteral("1"));
+        w.session().link().OpenPort(QStringLiteral("1"));
         w.UnlockControls();
         p.LogInterval = 1;
         p.GraphPagePoints = 600;
@@ -78,8 +78,8 @@ int main(int argc, char **argv)
         w.openWindow(QStringLiteral("frmGraph"));
         LOG_Handling &log = LoggingWindows::of(w).log();
         // Every log, the restarted ones too, is sped up.
-        QObject::connect(&log, &LOG_Handling::logStarted, w.Log_Timer,
-                         [&w, tickMs] { w.Log_Timer->setInterval(tickMs); });
+        QObject::connect(&log, &LOG_Handling::logStarted, &w.session().pollTimer(),
+                         [&w, tickMs] { w.session().pollTimer().setInterval(tickMs); });
         w.startLog();
 
         const int restarts = argc > 2 ? std::clamp(QByteArray(argv[2]).toInt(), 1, 10) : 3;
@@ -117,7 +117,7 @@ int main(int argc, char **argv)
                 std::fflush(stdout);
             }
         }
-        w.Log_Timer->stop();
+        w.session().pollTimer().stop();
         QElapsedTimer settle;
         settle.start();
         while (settle.elapsed() < 200)

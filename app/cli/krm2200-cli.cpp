@@ -482,7 +482,7 @@ int Cli::run(const QStringList &args)
     case InstrumentSession::OpenResult::Ready:
         break;
     case InstrumentSession::OpenResult::PortInUse:
-        printErr(PortChoices::inUseText(m_session.link().lastOpenFailure().device));
+        printErr(PortChoices::inUseText(m_session.lastOpenFailure().device));
         return PortFailed;
     case InstrumentSession::OpenResult::NoPort:
     case InstrumentSession::OpenResult::PortError:
@@ -556,6 +556,6 @@ int main(int argc, char *argv[])
     // A run is logged by "log", which holds the port while it runs.
     session.setRunsStartLog(false);
     if (parser.isSet(QStringLiteral("port")))
-        session.link().setForcedDevice(parser.value(QStringLiteral("port")));
+        session.setForcedDevice(parser.value(QStringLiteral("port")));
     return Cli(parser, session, view).run(parser.positionalArguments());
 }

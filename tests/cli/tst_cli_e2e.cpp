@@ -142,14 +142,14 @@ void tst_CliE2E::portTakenByTheOtherProgram()
     const QString taken = PortChoices::inUseText(f.sim->devicePath());
     // The window holds the port: the tool says so and leaves it.
     KRM2200 *w = f.readyWindow();
-    QVERIFY(w->link().isOpen());
+    QVERIFY(w->session().link().isOpen());
     CliRun r = cli({QStringLiteral("status")});
     QCOMPARE(r.code, 3);
     QCOMPARE(r.err.trimmed(), taken);
     QVERIFY(f.commands().isEmpty());
 
     // The tool holds it: the window's start reports it.
-    w->link().ClosePort();
+    w->session().link().ClosePort();
     std::unique_ptr<QProcess> log(startCli({QStringLiteral("log")}));
     QVERIFY(log->waitForReadyRead(20000));
     QCOMPARE(w->startUp(), KRM2200::StartResult::PortError);

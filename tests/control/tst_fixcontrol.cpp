@@ -30,9 +30,9 @@ namespace {
 // One status poll as the timer sends it; returns once the reply was applied.
 bool poll(KRM2200 &w)
 {
-    w.parsers().resetStatus();
-    w.link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0.05);
-    return QTest::qWaitFor([&] { return w.parsers().StatusParsed > 0; }, 5000);
+    w.session().parsers().resetStatus();
+    w.session().link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0.05);
+    return QTest::qWaitFor([&] { return w.session().parsers().StatusParsed > 0; }, 5000);
 }
 
 // Whether the canvas shows the dashed target line at `temperature`.
@@ -278,7 +278,7 @@ void tst_FixControl::runFromTheWindow()
     // The log started with the first run goes on through the second.
     QCOMPARE(started.count(), 1);
     QVERIFY(w->logRecording());
-    QVERIFY(w->Log_Timer->isActive());
+    QVERIFY(w->session().pollTimer().isActive());
 
     // The instrument runs it: the status poll sees the control running.
     QVERIFY(poll(*w));
@@ -534,7 +534,7 @@ void tst_FixControl::alarmStopsTheLogAndOpensTheWindow()
         QCOMPARE(w->state().alarm.code, code);
         QCOMPARE(stopped.count(), ++alarms);
         QVERIFY(!w->logRecording());
-        QVERIFY(!w->Log_Timer->isActive());
+        QVERIFY(!w->session().pollTimer().isActive());
         QVERIFY(w->state().statuslog.nj_red);
         frmAlarm *alarm = alarmWindow(*w);
         QVERIFY(alarm->isVisible());

@@ -199,7 +199,7 @@ void tst_PatternRunE2E::restartedInstrumentEndsTheRun()
     QVERIFY(f.startSim());
     KRM2200 *w = f.readyWindow();
     const QString sysLog = f.home.filePath(QStringLiteral("system.txt"));
-    QVERIFY(w->link().openSystemLog(sysLog));
+    QVERIFY(w->session().link().openSystemLog(sysLog));
     const QString step = QStringLiteral("0 0 0 +040.00 01:00:00");
     ini().IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN2"),
                    QStringLiteral("1 0 20 20"));

@@ -120,7 +120,7 @@ void tst_LoggingE2E::logFileByteForByte()
     param().LogInterval = interval;
     r.w->startLog();
     QCOMPARE(r.w->toolButton(QStringLiteral("LOG"))->text(), QStringLiteral("　LOG STOP"));
-    QCOMPARE(r.w->Log_Timer->interval(), interval * 1000);
+    QCOMPARE(r.w->session().pollTimer().interval(), interval * 1000);
     QVERIFY(!r.w->toolButton(QStringLiteral("READ"))->isEnabled());
     auto *graph = qobject_cast<frmGraph *>(r.w->openWindow(QStringLiteral("frmGraph")));
     QVERIFY(graph);
@@ -145,7 +145,7 @@ void tst_LoggingE2E::logFileByteForByte()
             "ログ出力中のため、グラフ更新間隔の変更は次のログ開始から有効になります。\n")));
         const int now = param().LogCount;
         QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= now + 3, 8000);
-        QCOMPARE(r.w->Log_Timer->interval(), interval * 1000);
+        QCOMPARE(r.w->session().pollTimer().interval(), interval * 1000);
     }
 
     int missed = -1;
@@ -180,7 +180,7 @@ void tst_LoggingE2E::logFileByteForByte()
     QCOMPARE(q.last().text, QStringLiteral("ファイル名") + QFileInfo(path).completeBaseName() +
                                 QStringLiteral("\n上記のファイルにメモを含めますか？"));
     QCOMPARE(r.w->toolButton(QStringLiteral("LOG"))->text(), QStringLiteral("LOG START"));
-    QVERIFY(!r.w->Log_Timer->isActive());
+    QVERIFY(!r.w->session().pollTimer().isActive());
     QVERIFY(r.w->toolButton(QStringLiteral("READ"))->isEnabled());
     QCOMPARE(graph->Log_c->text(), QStringLiteral("ログ開始"));
     QVERIFY(graph->C_read->isEnabled());
@@ -213,7 +213,7 @@ void tst_LoggingE2E::alarmStopsTheLogAndCsvCopies()
     alarmWindow()->reject();
     QTRY_COMPARE(r.f.dialogs->questions().size(), 1);
     QVERIFY(!alarmShownAtQuestion);
-    QVERIFY(!r.w->Log_Timer->isActive());
+    QVERIFY(!r.w->session().pollTimer().isActive());
     QVERIFY(r.w->state().memo.MemoWithLog);
     const QByteArray txt = fileBytes(r.log().file().TxtLogFinal);
     QVERIFY(txt.startsWith(stamped("00:00:00")));
@@ -231,7 +231,7 @@ void tst_LoggingE2E::fullLogRestarts()
     param().LogCount = LOG_Handling::RestartCount - 2;
     QTRY_VERIFY_WITH_TIMEOUT(r.logPath() != first, 8000);
     QVERIFY(r.w->logRecording());
-    QVERIFY(r.w->Log_Timer->isActive());
+    QVERIFY(r.w->session().pollTimer().isActive());
     QVERIFY(r.f.dialogs->questions().isEmpty());
     QCOMPARE(r.w->state().memo.logFile, first);
     QVERIFY(r.lines(1));
@@ -260,7 +260,7 @@ void tst_LoggingE2E::failuresAreTold()
             ShellFixture::writeText(r.f.appDir() + QStringLiteral("/LOG"), QStringLiteral("x")));
         r.w->startLog();
         QVERIFY(!r.w->logRecording());
-        QVERIFY(!r.w->Log_Timer->isActive());
+        QVERIFY(!r.w->session().pollTimer().isActive());
         QVERIFY(r.w->toolButton(QStringLiteral("READ"))->isEnabled());
     } else {
         r.w->state().detailed.flg_csv = true;
@@ -304,7 +304,7 @@ void tst_LoggingE2E::writeErrorStopsTheLog()
     std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY(stopped);
-    QVERIFY(!r.w->Log_Timer->isActive());
+    QVERIFY(!r.w->session().pollTimer().isActive());
     QVERIFY(r.f.dialogs->questions().isEmpty());
     bool told = false;
     for (const auto &m : r.f.dialogs->messages())
@@ -549,7 +549,7 @@ void tst_LoggingE2E::closingWhileLogging()
     r.f.dialogs->answerQuestion(false); // no memo
     QVERIFY(r.w->unloadWindow(QStringLiteral("frmGraph")));
     QVERIFY(!r.w->logRecording());
-    QVERIFY(!r.w->Log_Timer->isActive());
+    QVERIFY(!r.w->session().pollTimer().isActive());
     QCOMPARE(ini().IniRead(QStringLiteral("Y"), QStringLiteral("para")), QStringLiteral("100 -60"));
 }
 

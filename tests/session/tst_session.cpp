@@ -108,9 +108,15 @@ void tst_Session::wholeRunThroughTheSession()
     RecordingView view;
     InstrumentSession s(home.path());
     s.setView(&view);
-    s.link().setForcedDevice(sim.devicePath());
+    s.setForcedDevice(sim.devicePath());
     QCOMPARE(s.open(), InstrumentSession::OpenResult::Ready);
     QVERIFY(s.readSet(true));
+    // What the windows ask of the instrument, asked of the session alone.
+    QVERIFY(s.askVersion().contains(QStringLiteral("KRM-2200")));
+    QSignalSpy statusWindowReplies(&s, &InstrumentSession::status2Received);
+    s.askStatus(0.05, true);
+    QCOMPARE(statusWindowReplies.count(), 1);
+    QVERIFY(!statusWindowReplies.at(0).at(0).value<Status2Report>().text.isEmpty());
     QCOMPARE(ini().IniRead(QStringLiteral("LOG"), QString()), QStringLiteral("1 1"));
     // Pattern 4 in the configuration and in the instrument, as a write
     // would leave them.
@@ -124,11 +130,18 @@ void tst_Session::wholeRunThroughTheSession()
     });
     s.setPollIntervalMs(150);
     QSignalSpy samples(&s, &InstrumentSession::sampleLogged);
+    QSignalSpy live(&s, &InstrumentSession::liveDataResumed);
+    QSignalSpy requested(&s, &InstrumentSession::runRequested);
 
     // A fixed-value run starts the log it is watched in.
     sim.clearReceivedCommands();
     QVERIFY(s.runFixed({0, 0, 0, 1, QStringLiteral("30")}).started());
     QVERIFY(s.logRecording());
+    QVERIFY(s.polling());
+    QVERIFY(!live.isEmpty());
+    QCOMPARE(requested.count(), 1);
+    // Without a window nothing is drawn: the log goes on without a canvas.
+    QVERIFY(!s.log().hasCanvas());
     QCOMPARE(param().TargetLineText, QStringLiteral("30"));
     QCOMPARE(sim.receivedCommands().mid(0, 3),
              QStringList({QStringLiteral("STATUS"), QStringLiteral("STOP"),
@@ -145,7 +158,7 @@ void tst_Session::wholeRunThroughTheSession()
     QTRY_COMPARE_WITH_TIMEOUT(alarms.count(), 1, 20000);
     QCOMPARE(alarms.at(0).at(0).toString(), QStringLiteral("001"));
     QVERIFY(!s.logRecording());
-    QVERIFY(!s.pollTimer().isActive());
+    QVERIFY(!s.polling());
     QCOMPARE(view.asked.size(), 1); // the memo question, answered No
     const InstrumentSession::RunResult refused = s.runPattern(QStringLiteral("4"));
     QCOMPARE(refused.outcome, InstrumentSession::RunOutcome::AlarmStanding);
@@ -168,7 +181,7 @@ void tst_Session::wholeRunThroughTheSession()
     QVERIFY(param().TargetLineText.isEmpty());
     QVERIFY(s.logRecording()); // STOP leaves a recorded log running
     s.stopLog();
-    QVERIFY(!s.pollTimer().isActive());
+    QVERIFY(!s.polling());
     QVERIFY(view.told.isEmpty());
 }
 

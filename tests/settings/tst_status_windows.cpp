@@ -39,9 +39,9 @@ SampleStore samples(int count)
 // One status poll as the timer sends it; returns once the reply was applied.
 bool poll(KRM2200 &w)
 {
-    w.parsers().resetStatus();
-    w.link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0.05);
-    return QTest::qWaitFor([&] { return w.parsers().StatusParsed > 0; }, 5000);
+    w.session().parsers().resetStatus();
+    w.session().link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0.05);
+    return QTest::qWaitFor([&] { return w.session().parsers().StatusParsed > 0; }, 5000);
 }
 
 QString labelText(QWidget *window, const char *name)

@@ -54,7 +54,7 @@ struct ShellFixture {
         window = std::make_unique<KRM2200>(appDir());
         window->setSpreadsheetLookup([spreadsheet] { return spreadsheet; });
         if (sim)
-            window->link().setForcedDevice(sim->devicePath());
+            window->session().link().setForcedDevice(sim->devicePath());
         window->show();
         return window.get();
     }
@@ -67,7 +67,7 @@ struct ShellFixture {
         KRM2200 *w = makeWindow();
         ini().setWorkingFile(iniPath());
         param().CommOk = true;
-        w->link().OpenPort(QStringLiteral("1"));
+        w->session().link().OpenPort(QStringLiteral("1"));
         w->UnlockControls();
         return w;
     }

@@ -248,10 +248,10 @@ void tst_FullDisk::writerRefusesAndKeepsFile_data()
 
     QTest::newRow("system log") << Writer([](Rig &r) {
         const QString path = r.disk + QStringLiteral("/system.txt");
-        r.w->link().openSystemLog(path);
-        r.w->link().noteSystemLog(QString(::sysconf(_SC_PAGESIZE) - 40, u'o'));
+        r.w->session().link().openSystemLog(path);
+        r.w->session().link().noteSystemLog(QString(::sysconf(_SC_PAGESIZE) - 40, u'o'));
         r.fill(path);
-        r.w->link().noteSystemLog(QString(100, u'x'));
+        r.w->session().link().noteSystemLog(QString(100, u'x'));
         return r.fx.dialogs->notices().value(0).text;
     }) << 0;
 }

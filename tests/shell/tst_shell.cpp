@@ -452,8 +452,7 @@ void tst_Shell::windowStructure()
         QCOMPARE(w->panelText(i + 1), panels.at(i));
     QVERIFY(w->statusBar()->findChild<QLabel *>(QStringLiteral("COMM")));
 
-    QVERIFY(w->Log_Timer);
-    QVERIFY(!w->Log_Timer->isActive());
+    QVERIFY(!w->session().pollTimer().isActive());
 }
 
 void tst_Shell::menuTree()
@@ -640,7 +639,7 @@ void tst_Shell::startWithoutPortKey()
     QVERIFY(QFileInfo::exists(fx.appDir() + QStringLiteral("/sys/CHK.xls")));
     const QDir dayDir(fx.appDir() + QStringLiteral("/LOG/XSYS_LOG/") + day);
     QCOMPARE(dayDir.entryList({day + QStringLiteral("_*.txt")}, QDir::Files).size(), 1);
-    QCOMPARE(w->link().systemLogPath().left(dayDir.path().size()), dayDir.path());
+    QCOMPARE(w->session().link().systemLogPath().left(dayDir.path().size()), dayDir.path());
     QCOMPARE(param().GraphPagePoints, 600);
     QCOMPARE(param().GraphXScale, 50);
 }
@@ -666,7 +665,7 @@ void tst_Shell::startRemovesUnfinishedWrites()
     const QString stray = fx.appDir() + QStringLiteral("/sys/") + name;
     QVERIFY(fx.writeText(stray, QStringLiteral("[SEN]\nSEN0=half")));
     KRM2200 *w = fx.makeWindow();
-    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    w->session().link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
     w->startUp();
     QCOMPARE(QFileInfo::exists(stray), !removed);
     QVERIFY(fx.text(fx.iniPath()).contains(QStringLiteral("SEN0=1 +150.00")));
@@ -677,11 +676,11 @@ void tst_Shell::startWithPortThatCannotOpen()
     ShellFixture fx;
     QVERIFY(fx.writeText(fx.iniPath(), QStringLiteral("[COM]\npara=3\n")));
     KRM2200 *w = fx.makeWindow();
-    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    w->session().link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
     QCOMPARE(w->startUp(), KRM2200::StartResult::PortError);
     QCOMPARE(fx.dialogs->messages().size(), 1);
     QCOMPARE(fx.dialogs->lastMessage().text, kCheckPort + kNoDevice);
-    QVERIFY(!w->link().isOpen());
+    QVERIFY(!w->session().link().isOpen());
     QVERIFY(!param().UiEnabled);
     QVERIFY(!w->toolButton(QStringLiteral("READ"))->isEnabled());
     // The stored port is kept as it was.
@@ -1208,8 +1207,8 @@ void tst_Shell::versionWithoutAnswer()
 {
     ShellFixture fx;
     KRM2200 *w = portlessWindow(fx);
-    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
-    w->versi() = QStringLiteral("old");
+    w->session().link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    w->session().parsers().versi = QStringLiteral("old");
     w->menuItem(QStringLiteral("ver"))->trigger();
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("バージョン情報"));
     QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("\nMZP: 1.3.1"));

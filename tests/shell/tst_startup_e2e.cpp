@@ -147,7 +147,7 @@ void tst_StartupE2E::startReady()
 
     QCOMPARE(fx.commands(), readAllSequence());
     QVERIFY(w->all_flg);
-    QVERIFY(w->link().isOpen());
+    QVERIFY(w->session().link().isOpen());
     QVERIFY(param().UiEnabled);
     QVERIFY(w->toolButton(QStringLiteral("WRITE"))->isEnabled());
     QVERIFY(w->toppage());
@@ -172,14 +172,14 @@ void tst_StartupE2E::startReady()
         QCOMPARE(fx.dialogs->records().size(), 0);
     }
     // Every received line is in the system log of this run.
-    QTRY_VERIFY(
-        ShellFixture::text(w->link().systemLogPath()).contains(QStringLiteral("\"LS 99 1\"\r\n")));
+    QTRY_VERIFY(ShellFixture::text(w->session().link().systemLogPath())
+                    .contains(QStringLiteral("\"LS 99 1\"\r\n")));
     // With CSV output on, the killed log gets its copy, byte for byte, noted in
     // the system log; a copy made at a stop stays as it was.
     QCOMPARE(QFileInfo::exists(killedCopy), flg_csv);
     if (flg_csv)
         QCOMPARE(ShellFixture::text(killedCopy), killedBytes);
-    QCOMPARE(ShellFixture::text(w->link().systemLogPath())
+    QCOMPARE(ShellFixture::text(w->session().link().systemLogPath())
                  .count(QStringLiteral(" CSVファイルを作成しました：") + killedCopy +
                         QStringLiteral("\r\n")),
              flg_csv ? 1 : 0);
@@ -204,7 +204,7 @@ void tst_StartupE2E::startWithSilentInstrument()
              QStringLiteral("読み込みに失敗しました。接続を確認してください。"));
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
     QVERIFY(!w->all_flg);
-    QVERIFY(!w->link().isOpen());
+    QVERIFY(!w->session().link().isOpen());
     QVERIFY(!param().UiEnabled);
     QVERIFY(!w->toppage());
     QCOMPARE(iniValue(fx.iniPath(), QStringLiteral("COM"), QString()), QStringLiteral("1"));
@@ -219,8 +219,8 @@ void tst_StartupE2E::reconnectFromPortWindow()
     QVERIFY(fx.writeText(fx.iniPath(), QStringLiteral("[COM]\npara=1\n")));
     KRM2200 *w = fx.makeWindow();
     // Start as if no instrument were there.
-    const QString device = w->link().forcedDevice();
-    w->link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
+    const QString device = w->session().link().forcedDevice();
+    w->session().link().setForcedDevice(QStringLiteral("/dev/nonexistent"));
     QCOMPARE(w->startUp(), KRM2200::StartResult::PortError);
     fx.dialogs->clear();
 
@@ -277,7 +277,7 @@ void tst_StartupE2E::failedStartLeadsToPort()
 
     KRM2200 *w = fx.makeWindow();
     if (configured != QLatin1String("sim"))
-        w->link().setForcedDevice(configured);
+        w->session().link().setForcedDevice(configured);
     QVERIFY(w->startUp() != KRM2200::StartResult::Ready);
     QCOMPARE(fx.dialogs->messages().size(), 1);
     QVERIFY2(fx.dialogs->lastMessage().text.startsWith(message),
@@ -324,7 +324,7 @@ void tst_StartupE2E::newPortStartsFromCleanWindow()
     SimFaults silent;
     silent.silent = true;
     fx.sim->setFaults(silent);
-    w->connectPort(QStringLiteral("1"), w->link().forcedDevice());
+    w->connectPort(QStringLiteral("1"), w->session().link().forcedDevice());
     QCOMPARE(w->lastStartResult(), KRM2200::StartResult::NotConnected);
     const QStringList design = {QStringLiteral("PT1000A"), QStringLiteral("PT1000B"),
                                 QStringLiteral("SENSOR1"), QStringLiteral("SENSOR2")};
@@ -377,9 +377,9 @@ void tst_StartupE2E::versionFromInstrument()
     QCOMPARE(fx.commands(), QStringList{QStringLiteral("VERSION")});
     const auto m = fx.dialogs->lastMessage();
     QCOMPARE(m.title, QStringLiteral("バージョン情報"));
-    QVERIFY(!w->versi().isEmpty());
-    QVERIFY(w->versi().contains(QStringLiteral("KRM-2200")));
-    QCOMPARE(m.text, w->versi() + QStringLiteral("\nMZP: 1.3.1"));
+    QVERIFY(!w->session().parsers().versi.isEmpty());
+    QVERIFY(w->session().parsers().versi.contains(QStringLiteral("KRM-2200")));
+    QCOMPARE(m.text, w->session().parsers().versi + QStringLiteral("\nMZP: 1.3.1"));
 
     QMessageBox *box = QtDialogs::makeMessageBox(w, m.text, m.title);
     box->show();
@@ -415,10 +415,10 @@ void tst_StartupE2E::quitSendsStopWhilePortOpen()
     ShellFixture fx;
     QVERIFY(fx.startSim());
     KRM2200 *w = fx.readyWindow();
-    QVERIFY(w->link().isOpen());
-    QVERIFY(w->link().openSystemLog(fx.home.filePath(QStringLiteral("sys.txt"))));
+    QVERIFY(w->session().link().isOpen());
+    QVERIFY(w->session().link().openSystemLog(fx.home.filePath(QStringLiteral("sys.txt"))));
     if (!portOpen)
-        w->link().ClosePort();
+        w->session().link().ClosePort();
     QSignalSpy endedSpy(w, &KRM2200::programEnded);
 
     if (how == QLatin1String("menu")) {
@@ -436,7 +436,7 @@ void tst_StartupE2E::quitSendsStopWhilePortOpen()
     if (stopSent)
         QVERIFY(fx.sim->waitForCommand(QStringLiteral("STOP"), 5000));
     QCOMPARE(fx.commands(), stopSent ? QStringList{QStringLiteral("STOP")} : QStringList());
-    QCOMPARE(w->link().isOpen(), !ended && portOpen);
+    QCOMPARE(w->session().link().isOpen(), !ended && portOpen);
 }
 
 void tst_StartupE2E::statusQueries()
@@ -450,11 +450,11 @@ void tst_StartupE2E::statusQueries()
         return new QWidget;
     });
     int replies = 0;
-    w->parsers().onStatus2 = [&](const Status2Report &) { ++replies; };
+    w->session().parsers().onStatus2 = [&](const Status2Report &) { ++replies; };
 
     w->menuItem(QStringLiteral("view_status"))->trigger();
     QCOMPARE(fx.commands(), QStringList{QStringLiteral("STATUS")});
-    QCOMPARE(w->str(), QStringLiteral("STATUS2"));
+    QCOMPARE(w->session().link().str, QStringLiteral("STATUS2"));
     QCOMPARE(shown, 1);
     QTRY_COMPARE(replies, 1);
 

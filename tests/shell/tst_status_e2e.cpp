@@ -24,9 +24,9 @@ namespace {
 // One status poll as the timer sends it; returns once the reply was applied.
 bool poll(KRM2200 &w)
 {
-    w.parsers().resetStatus();
-    w.link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0.05);
-    return QTest::qWaitFor([&] { return w.parsers().StatusParsed > 0; }, 5000);
+    w.session().parsers().resetStatus();
+    w.session().link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS"), 0.05);
+    return QTest::qWaitFor([&] { return w.session().parsers().StatusParsed > 0; }, 5000);
 }
 
 QString labelText(const QWidget *window, const char *name)
@@ -118,7 +118,7 @@ void tst_StatusE2E::alarmStopsTheLogOnce()
     w->showAlarm = [&] { events << QStringLiteral("alarm"); };
     w->askHeldMemo = [&] { events << QStringLiteral("memo"); };
     const QStringList once{QStringLiteral("stop"), QStringLiteral("alarm")};
-    w->Log_Timer->start(60000);
+    w->session().pollTimer().start(60000);
 
     f.sim->withEngine([](SimEngine &e) {
         e.raiseAlarm(QStringLiteral("001"));
@@ -128,7 +128,7 @@ void tst_StatusE2E::alarmStopsTheLogOnce()
     // Characters after the processed reply do not raise it again.
     SerialLink::WaitSeconds(0.05);
     QVERIFY(w->toolButton(QStringLiteral("ACLR"))->isEnabled());
-    QVERIFY(!w->Log_Timer->isActive());
+    QVERIFY(!w->session().pollTimer().isActive());
     QCOMPARE(events, once);
     QCOMPARE(w->state().alarm.code, QStringLiteral("001"));
     QVERIFY(w->state().statuslog.alarmVisible);
@@ -171,7 +171,7 @@ void tst_StatusE2E::alarmComesBeforeTheMemo()
     w->startLog();
     QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= 1, 10000);
     // The polls from here on are this test's.
-    w->Log_Timer->stop();
+    w->session().pollTimer().stop();
     QVERIFY(poll(*w));
     // Step 12 of a pattern is running towards 35 degrees.
     w->state().statuslog.js_l = QStringLiteral("12");
@@ -279,7 +279,7 @@ void tst_StatusE2E::controlsComeBackAtOnce()
     } else {
         w->Toolbar1_ButtonClick(how);
     }
-    QVERIFY(!w->Log_Timer->isActive());
+    QVERIFY(!w->session().pollTimer().isActive());
     QVERIFY(w->menuItem(QStringLiteral("con"))->isEnabled());
     QVERIFY(w->menuItem(QStringLiteral("con_pattern"))->isEnabled());
     QVERIFY(!w->toolButton(QStringLiteral("STOP"))->isEnabled());
@@ -304,11 +304,11 @@ void tst_StatusE2E::lostInstrumentIsToldAndTheLogResumes()
     const QString name = f.home.filePath(QStringLiteral("ttyKRM"));
     QVERIFY(QFile::link(f.sim->devicePath(), name));
     KRM2200 *w = f.readyWindow();
-    w->link().ClosePort();
-    w->link().setForcedDevice(name);
-    QVERIFY(w->link().OpenPort(QStringLiteral("1")));
+    w->session().link().ClosePort();
+    w->session().link().setForcedDevice(name);
+    QVERIFY(w->session().link().OpenPort(QStringLiteral("1")));
     const QString sysLog = f.home.filePath(QStringLiteral("system.txt"));
-    QVERIFY(w->link().openSystemLog(sysLog));
+    QVERIFY(w->session().link().openSystemLog(sysLog));
     f.presetLiveLog(w);
     auto *cell = w->statusBar()->findChild<QLabel *>(QStringLiteral("COMM"));
     QVERIFY(cell);

@@ -143,7 +143,7 @@ void tst_ToolbarE2E::readAll()
     QVERIFY(!w->toppage());
     QVERIFY(!w->splashrw());
     QCOMPARE(w->panelText(4), QStringLiteral("SENSOR2使用不可"));
-    QCOMPARE(w->str(), QString());
+    QCOMPARE(w->session().link().str, QString());
 }
 
 void tst_ToolbarE2E::readWithSilentInstrument()
@@ -392,7 +392,7 @@ void tst_ToolbarE2E::stopControl()
     if (logging)
         w->toolButton(QStringLiteral("LOG"))->setText(QStringLiteral("　LOG STOP"));
     QVERIFY(w->logRecording() == logging);
-    w->Log_Timer->start(60000);
+    w->session().pollTimer().start(60000);
     w->toolButton(QStringLiteral("STOP"))->setEnabled(true);
     w->toolButton(QStringLiteral("ACLR"))->setEnabled(true);
     w->state().graph.stopEnabled = true;
@@ -408,7 +408,7 @@ void tst_ToolbarE2E::stopControl()
 
     QCOMPARE(fx.commands(), QStringList{QStringLiteral("STOP")});
     QCOMPARE(redraws, 1);
-    QCOMPARE(w->Log_Timer->isActive(), logging);
+    QCOMPARE(w->session().pollTimer().isActive(), logging);
     QVERIFY(!w->toolButton(QStringLiteral("STOP"))->isEnabled());
     QVERIFY(w->toolButton(QStringLiteral("ACLR"))->isEnabled());
     QVERIFY(w->menuItem(QStringLiteral("con"))->isEnabled());

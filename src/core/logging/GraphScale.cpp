@@ -61,6 +61,15 @@ QStringList entries(int top)
 
 } // namespace
 
+void setPageDefaults(Parameter &p)
+{
+    p.GraphPagePoints = 600;
+    p.GraphDegPerDiv = 50.0;
+    p.GraphDivCount = 4.0;
+    p.GraphZeroDiv = 3.0;
+    p.GraphXScale = 50;
+}
+
 double round2(double v)
 {
     return std::round(v * 100.0) / 100.0;

@@ -17,6 +17,10 @@ namespace GraphScale {
 // "0.##": rounded to two decimals.
 double round2(double v);
 
+// The live graph as every start begins it: 600 samples a page, 50 ℃ a
+// division, four divisions with 0 ℃ at the third, 50 twips a sample.
+void setPageDefaults(Parameter &p);
+
 // Twips per degree and the 0 °C line from the canvas height and the range
 // already in the parameter set.
 void recompute(Parameter &p, double canvasHeightTwips);

@@ -148,10 +148,12 @@ void LOG_Handling::tick()
     if (m_p.GraphPagePoints > 0 && m_p.LogCount - m_p.GraphPageStart >= m_p.GraphPagePoints) {
         ++m_p.GraphPage;
         m_p.GraphPageStart = m_p.GraphPagePoints * m_p.GraphPage;
-        m_canvas.clear();
-        m_canvas.DrawGrid(m_p);
-        // The running step's target stays in view on the new page.
-        m_canvas.DrawTargetLine(m_p, m_p.TargetLineText);
+        if (m_canvas) {
+            m_canvas->clear();
+            m_canvas->DrawGrid(m_p);
+            // The running step's target stays in view on the new page.
+            m_canvas->DrawTargetLine(m_p, m_p.TargetLineText);
+        }
         Q_EMIT pageTurned();
     }
     if (m_p.LogCount < RestartCount) {
@@ -168,7 +170,9 @@ void LOG_Handling::tick()
 void LOG_Handling::plotSample(int x, int sample)
 {
     const SampleStore &sen = m_p.SenValues;
-    m_canvas.PlotSample(
+    if (!m_canvas)
+        return;
+    m_canvas->PlotSample(
         m_p, [&sen](int k, qint64 i) { return sen.text(k, i); }, x, sample);
     Q_EMIT canvasChanged();
 }
@@ -195,7 +199,9 @@ void LOG_Handling::writeLogLine(const StatusReport &report)
 
 void LOG_Handling::redrawLive()
 {
-    m_canvas.RedrawLiveGraph(m_p);
+    if (!m_canvas)
+        return;
+    m_canvas->RedrawLiveGraph(m_p);
     Q_EMIT canvasChanged();
 }
 

@@ -35,8 +35,9 @@ public:
     virtual void echoSensorLog(int sample, const QStringList &temps) = 0;
 };
 
-// Status polling and log files, and the live graph they feed. Owns the canvas
-// so that the graph is kept (and drawn into) whether its window is open or not.
+// Status polling and log files, and the live graph they feed. The windows
+// hand it their canvas, so that the graph is kept (and drawn into) whether
+// its window is open or not; without one (the command line) nothing is drawn.
 class LOG_Handling : public QObject {
     Q_OBJECT
 public:
@@ -74,7 +75,10 @@ public:
     const LogFile &file() const { return m_file; }
     QString TxtLogFinal() const { return m_file.TxtLogFinal; }
 
-    GraphCanvas &canvas() { return m_canvas; }
+    void setCanvas(GraphCanvas *canvas) { m_canvas = canvas; }
+    bool hasCanvas() const { return m_canvas != nullptr; }
+    // Only with a canvas handed over.
+    GraphCanvas &canvas() { return *m_canvas; }
 
     // Seconds between the samples shown: their log's own, otherwise the
     // setting.
@@ -111,7 +115,7 @@ private:
     QTimer &m_timer;
     LogView *m_view = nullptr;
     LogFile m_file;
-    GraphCanvas m_canvas;
+    GraphCanvas *m_canvas = nullptr;
     bool m_holdMemo = false;
     QString m_heldMemoStem;
 };

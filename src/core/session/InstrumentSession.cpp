@@ -44,6 +44,9 @@ InstrumentSession::InstrumentSession(const QString &appDir, QObject *parent)
     m_link = std::make_unique<SerialLink>(param(), *m_parsers, ini());
     m_transfer = std::make_unique<SettingsTransfer>(*m_link, *m_parsers, param(), ini());
     m_parsers->onStatus = [this](const StatusReport &r) { applyStatus(r); };
+    m_parsers->onStatus2 = [this](const Status2Report &r) { Q_EMIT status2Received(r); };
+    connect(m_link.get(), &SerialLink::commStateChanged, this,
+            &InstrumentSession::linkStateChanged);
     m_lookup = [] { return ProgramLookup().findSpreadsheetProgram(); };
 
     m_pollTimer.setObjectName(QStringLiteral("Log_Timer"));
@@ -80,6 +83,7 @@ InstrumentSession::~InstrumentSession()
     m_watch->setView(nullptr);
     m_transfer->setView(nullptr);
     m_parsers->onStatus = nullptr;
+    m_parsers->onStatus2 = nullptr;
     m_link->ClosePort();
     m_link->closeSystemLog();
 }
@@ -155,11 +159,6 @@ InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options
     }
 
     m_pollTimer.stop();
-    p.GraphPagePoints = 600;
-    p.GraphDegPerDiv = 50.0;
-    p.GraphDivCount = 4.0;
-    p.GraphZeroDiv = 3.0;
-    p.GraphXScale = 50;
     readLogInterval();
     m_state.detailed.flg_csv = cfg.IniRead(QStringLiteral("CSVPATH"), QStringLiteral("path"))
                                    .section(QLatin1Char(' '), 0, 0) == QLatin1String("1");
@@ -364,8 +363,6 @@ void InstrumentSession::applyStatus(const StatusReport &report)
     } else if (code == QLatin1String("02")) {
         if (patternRun == PatternRun::Sent)
             m_state.fix.patternRun = PatternRun::Running;
-        m_state.graph.stopEnabled = true;
-        m_state.graph.goEnabled = false;
         Q_EMIT runReported();
     } else if (code == QLatin1String("04")) {
         // The alarm tells how this run ended.
@@ -403,6 +400,73 @@ void InstrumentSession::applyStatus(const StatusReport &report)
     Q_EMIT statusApplied(report);
 }
 
+void InstrumentSession::askStatus(double settleSeconds, bool fresh)
+{
+    if (fresh)
+        m_parsers->resetStatus();
+    m_link->SendCommand(kStatus, QStringLiteral("STATUS2"), settleSeconds);
+}
+
+QString InstrumentSession::askVersion()
+{
+    m_link->discardInput();
+    m_parsers->resetVersion();
+    m_parsers->versi.clear();
+    m_link->SendCommand(QStringLiteral("VERSION"), QStringLiteral("VERSION"), 0.05);
+    return m_parsers->versi;
+}
+
+void InstrumentSession::pause(double seconds)
+{
+    SerialLink::WaitSeconds(seconds);
+}
+
+void InstrumentSession::discardInput()
+{
+    m_link->discardInput();
+}
+
+bool InstrumentSession::linkOk() const
+{
+    return m_link->CommOk();
+}
+
+void InstrumentSession::noteSystemLog(const QString &text)
+{
+    m_link->noteSystemLog(text);
+}
+
+void InstrumentSession::setForcedDevice(const QString &device)
+{
+    m_link->setForcedDevice(device);
+}
+
+QString InstrumentSession::forcedDevice() const
+{
+    return m_link->forcedDevice();
+}
+
+const SerialLink::OpenFailure &InstrumentSession::lastOpenFailure() const
+{
+    return m_link->lastOpenFailure();
+}
+
+void InstrumentSession::closePort(bool keepSystemLog)
+{
+    m_link->ClosePort();
+    if (!keepSystemLog)
+        m_link->closeSystemLog();
+}
+
+void InstrumentSession::sendStopAndClose()
+{
+    if (m_link->isOpen()) {
+        m_link->SendCommand(QStringLiteral("STOP"), QString(), 0.1);
+        m_link->ClosePort();
+    }
+    m_link->closeSystemLog();
+}
+
 void InstrumentSession::redrawTarget()
 {
     if (m_keepSamples)
@@ -413,8 +477,6 @@ void InstrumentSession::redrawTarget()
 void InstrumentSession::markControlStopped()
 {
     m_state.fix.patternRun = FixControlState::PatternRun::None;
-    m_state.graph.stopEnabled = false;
-    m_state.graph.goEnabled = true;
     Q_EMIT controlStopped();
 }
 
@@ -423,7 +485,7 @@ void InstrumentSession::markControlStopped()
 bool InstrumentSession::startLog()
 {
     // As the graph window's log button: a started log shows live data.
-    m_state.graph.readflg = false;
+    Q_EMIT liveDataResumed();
     m_log->StartLog();
     if (m_pollMs > 0 && m_pollTimer.isActive())
         m_pollTimer.start(m_pollMs);
@@ -454,8 +516,6 @@ void InstrumentSession::setLogCaptions(bool running)
 
 void InstrumentSession::SetLogLock(bool enabled)
 {
-    m_state.graph.readEnabled = enabled;
-    m_state.graph.printEnabled = enabled;
     Q_EMIT logLockChanged(enabled);
 }
 
@@ -577,7 +637,7 @@ InstrumentSession::RunResult InstrumentSession::runFixed(const FixedRun &run)
         return {RunOutcome::Declined, {}, {}};
     const QString temp = shortestDecimal(check.value);
 
-    m_state.graph.readflg = false;
+    Q_EMIT liveDataResumed();
     p.TargetLineText = temp;
     redrawTarget();
     if (m_runsStartLog && !logRecording())
@@ -593,7 +653,7 @@ InstrumentSession::RunResult InstrumentSession::runFixed(const FixedRun &run)
     fix.lastRunFixed = true;
     fix.patternRun = FixControlState::PatternRun::None;
     const QString line = QStringLiteral("RUN ") + fix.GetFixpara();
-    m_state.graph.readflg = false;
+    Q_EMIT liveDataResumed();
     p.FixTemp = temp;
     send(QStringLiteral("STOP"), 0.05);
     result.outcome = send(line, 0.5);
@@ -603,9 +663,7 @@ InstrumentSession::RunResult InstrumentSession::runFixed(const FixedRun &run)
     }
     // Reading or printing a stored log and starting a pattern wait until the
     // run ends.
-    m_state.graph.readEnabled = false;
-    m_state.graph.printEnabled = false;
-    m_state.graph.goEnabled = false;
+    Q_EMIT runRequested();
     return result;
 }
 
@@ -617,7 +675,7 @@ InstrumentSession::RunResult InstrumentSession::runPattern(const QString &number
                 QStringLiteral("error")};
     if (m_state.alarm.standing)
         return {RunOutcome::AlarmStanding, alarmStandingText(), QStringLiteral("確認")};
-    m_state.graph.readflg = false;
+    Q_EMIT liveDataResumed();
     if (m_runsStartLog && !logRecording())
         startRunLog();
     m_state.fix.lastRunFixed = false;
@@ -630,9 +688,7 @@ InstrumentSession::RunResult InstrumentSession::runPattern(const QString &number
         result.message = refusedText(line);
         result.title = QStringLiteral("error");
     }
-    m_state.graph.goEnabled = false;
-    m_state.graph.readEnabled = false;
-    m_state.graph.printEnabled = false;
+    Q_EMIT runRequested();
     return result;
 }
 
@@ -672,7 +728,7 @@ InstrumentSession::RunResult InstrumentSession::aclr()
     RunResult result;
     result.outcome = send(QStringLiteral("ACLR"), 0.1);
     m_state.alarm.standing = false;
-    m_state.graph.readflg = false;
+    Q_EMIT liveDataResumed();
     markControlStopped();
     m_state.statuslog.alarmVisible = false;
     if (result.outcome == RunOutcome::InstrumentRefused) {

@@ -3,6 +3,7 @@
 #include "core/app/LinkWatch.h"
 #include "core/app/WindowState.h"
 #include "core/link/Reception_Show.h"
+#include "core/link/SerialLink.h"
 #include "core/logging/LOG_Handling.h"
 #include "core/session/SetVerify.h"
 
@@ -14,7 +15,6 @@
 #include <functional>
 #include <memory>
 
-class SerialLink;
 class SettingsTransfer;
 class TransferView;
 
@@ -67,6 +67,17 @@ public:
     LinkWatch &linkWatch() { return *m_watch; }
     QTimer &pollTimer() { return m_pollTimer; }
     WindowState &state() { return m_state; }
+
+    // The device the command line named instead of the configured port.
+    void setForcedDevice(const QString &device);
+    QString forcedDevice() const;
+    // What the last failed opening of the port said.
+    const SerialLink::OpenFailure &lastOpenFailure() const;
+    // The port closed; the system log too unless `keepSystemLog`.
+    void closePort(bool keepSystemLog = false);
+    // At the end of the program: "STOP" to an open port, which is closed,
+    // and the system log closed.
+    void sendStopAndClose();
 
     QString appDir() const { return m_appDir; }
     QString workingFile() const;
@@ -156,6 +167,25 @@ public:
     // targetChanged() follows.
     void redrawTarget();
 
+    // A status query of the windows ("状態表示", the status window's "更新",
+    // a top-page button), `settleSeconds` after the send. A poll-shaped
+    // answer is applied (statusApplied), a status window's comes as
+    // status2Received. `fresh`: replies half parsed before are forgotten.
+    void askStatus(double settleSeconds, bool fresh);
+    // The instrument's version text ("VERSION"); empty when it did not answer.
+    QString askVersion();
+    // A wait that keeps the program answering (the settings' pauses).
+    static void pause(double seconds);
+    // Drops what the instrument sent that no query waits for.
+    void discardInput();
+    // Whether the status poll runs (a log, a run, or both), and its stop.
+    bool polling() const { return m_pollTimer.isActive(); }
+    void stopPolling() { m_pollTimer.stop(); }
+    // The link cell: false once an exchange failed, until one succeeds.
+    bool linkOk() const;
+    // A line of the system log, stamped now.
+    void noteSystemLog(const QString &text);
+
     // Whether samples are kept for a graph (the readings of every sample,
     // the drawing, the sensor-log rows). A session without a graph keeps
     // none, so a long log takes no memory.
@@ -231,6 +261,12 @@ Q_SIGNALS:
     void patternRunEnded();
     // The control stopped: by STOP, ACLR or an idle status reply.
     void controlStopped();
+    // A log, a run or ACLR: what a graph shows follows the instrument again
+    // (a stored log it showed gives way).
+    void liveDataResumed();
+    // A run was asked for (whatever the answer): reading or printing a stored
+    // log and starting a pattern wait until the run ends.
+    void runRequested();
     // A status reply carried an alarm; the log has been stopped.
     void alarmRaised(const QString &code);
     // The target line changed (TargetLineText); a graph draws it again.
@@ -248,6 +284,11 @@ Q_SIGNALS:
     void memoRequested();
     // The link cell: healthy or failed.
     void commStateChanged(bool ok);
+    // The link's own state changed (every exchange that changes it, whoever
+    // watches the link).
+    void linkStateChanged(bool ok);
+    // A status window's reply ("STATUS2").
+    void status2Received(const Status2Report &reply);
     // The instrument stopped answering while a log polls it, and came back.
     void linkLost();
     void linkReturned();

@@ -1,8 +1,7 @@
 #include "ui/logging/CurrentValuesWindow.h"
 
 #include "core/config/Parameter.h"
-#include "core/link/Reception_Show.h"
-#include "core/link/SerialLink.h"
+#include "core/session/InstrumentSession.h"
 #include "ui/logging/LoggingWindows.h"
 #include "ui/logging/frmCurrentValues.h"
 #include "ui/shell/LinkWatchWindows.h"
@@ -30,12 +29,12 @@ struct FeedTimes {
 CurrentValues currentValues(WindowHost &w, const FeedTimes &times)
 {
     CurrentValues::Feed feed;
-    feed.polling = w.Log_Timer->isActive() || w.logRecording();
+    feed.polling = w.session().polling() || w.logRecording();
     // The port reopens at every query and looks healthy until it times out
     // again: the instrument is back only when the link watch says so.
     auto *watch =
         w.hostWidget()->findChild<LinkWatchWindows *>(QString(), Qt::FindDirectChildrenOnly);
-    feed.linkLost = feed.polling && (!w.link().CommOk() || (watch && watch->watch().lost()));
+    feed.linkLost = feed.polling && (!w.session().linkOk() || (watch && watch->watch().lost()));
     feed.lastReading = times.lastReading;
     feed.pollingEnded = times.pollingEnded;
     feed.now = QDateTime::currentDateTime();
@@ -64,15 +63,13 @@ void registerCurrentValuesWindow(WindowHost &w)
         QObject::connect(entry, &QAction::triggered, w.hostWidget(), [&w] { w.openWindow(kName); });
     }
 
-    auto apply = w.parsers().onStatus;
-    w.parsers().onStatus = [apply, times, refresh](const StatusReport &report) {
-        if (apply)
-            apply(report);
-        if (report.hasStatusLine() && report.temps.size() >= 4)
-            times->lastReading = QDateTime::currentDateTime();
-        refresh();
-    };
-    QObject::connect(&w.link(), &SerialLink::commStateChanged, w.hostWidget(), refresh);
+    QObject::connect(&w.session(), &InstrumentSession::statusApplied, w.hostWidget(),
+                     [times, refresh](const StatusReport &report) {
+                         if (report.hasStatusLine() && report.temps.size() >= 4)
+                             times->lastReading = QDateTime::currentDateTime();
+                         refresh();
+                     });
+    QObject::connect(&w.session(), &InstrumentSession::linkStateChanged, w.hostWidget(), refresh);
 
     const LOG_Handling &log = LoggingWindows::of(w).log();
     QObject::connect(&log, &LOG_Handling::logStopped, w.hostWidget(), [times, refresh] {

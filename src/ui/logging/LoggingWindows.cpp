@@ -2,7 +2,6 @@
 
 #include "core/app/Twips.h"
 #include "core/config/Parameter.h"
-#include "core/link/SerialLink.h"
 #include "core/session/InstrumentSession.h"
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/WindowHost.h"
@@ -15,7 +14,7 @@ LoggingWindows::LoggingWindows(WindowHost &w)
     : QObject(w.hostWidget()), m_w(w), m_session(&w.session()), m_log(&w.session().log())
 {
     setObjectName(QStringLiteral("LoggingWindows"));
-    m_log->canvas() = GraphCanvas(Twips::logicalDpiY() / Twips::PerInch);
+    m_log->setCanvas(&m_canvas);
     w.session().setLogView(this);
     // The alarm window asks the memo question once it is acknowledged.
     w.session().setMemoAfterAlarm(true);
@@ -26,6 +25,8 @@ LoggingWindows::~LoggingWindows()
 {
     if (m_session)
         m_session->setLogView(nullptr);
+    if (m_log)
+        m_log->setCanvas(nullptr);
 }
 
 LoggingWindows &LoggingWindows::of(WindowHost &w)
@@ -110,11 +111,11 @@ void makeMissingCsvCopies(WindowHost &w, const LOG_Handling &log)
     const LogFile::MadeCopy *firstFailed = nullptr;
     int failed = 0;
     for (const LogFile::MadeCopy &copy : made) {
-        w.link().noteSystemLog(copy.error.isEmpty()
-                                   ? QStringLiteral("CSVファイルを作成しました：") + copy.csvPath
-                                   : QStringLiteral("CSVファイルを作成できませんでした：") +
-                                         copy.csvPath + QStringLiteral("（") + copy.error +
-                                         QStringLiteral("）"));
+        w.session().noteSystemLog(copy.error.isEmpty()
+                                      ? QStringLiteral("CSVファイルを作成しました：") + copy.csvPath
+                                      : QStringLiteral("CSVファイルを作成できませんでした：") +
+                                            copy.csvPath + QStringLiteral("（") + copy.error +
+                                            QStringLiteral("）"));
         if (!copy.error.isEmpty() && !failed++)
             firstFailed = &copy;
     }

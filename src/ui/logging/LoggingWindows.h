@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app/Twips.h"
+#include "core/logging/GraphCanvas.h"
 #include "core/logging/LOG_Handling.h"
 
 #include <QObject>
@@ -46,6 +48,9 @@ private:
     // The session may go before the windows when the program ends.
     QPointer<InstrumentSession> m_session;
     QPointer<LOG_Handling> m_log;
+    // The live graph, drawn as the samples come whether its window is open
+    // or not.
+    GraphCanvas m_canvas{Twips::logicalDpiY() / Twips::PerInch};
 };
 
 // Sets the log hooks of the main window; a start that reaches ready with CSV

@@ -451,7 +451,7 @@ void frmGraph::syncButtons()
     Log_c->setText(m_w.logRecording() ? kLogStop : kLogStart);
     Stop_c->setEnabled(ui && g.stopEnabled);
     C_go->setEnabled(ui && g.goEnabled);
-    const bool idle = !m_w.Log_Timer->isActive();
+    const bool idle = !m_w.session().polling();
     C_read->setEnabled(idle && g.readEnabled);
     Print_c->setEnabled(idle && g.printEnabled);
 }
@@ -808,7 +808,7 @@ void frmGraph::C_go_Click()
     for (const QString &name : others)
         m_w.unloadWindow(name);
     Com_page->hide();
-    if (!m_w.Log_Timer->isActive())
+    if (!m_w.session().polling())
         Log_c_Click();
     m_w.state().fix.lastRunFixed = false;
     m_w.state().fix.patternRun = FixControlState::PatternRun::Sent;
@@ -834,7 +834,7 @@ void frmGraph::Stop_c_Click()
     for (const char *name : {"frmOperation_setting", "frmFix_control"})
         m_w.unloadWindow(QLatin1String(name));
     if (!m_w.logRecording()) {
-        m_w.Log_Timer->stop();
+        m_w.session().stopPolling();
         m_logging.setReadPrintEnabled(true);
     }
     m_w.controlStopped();
@@ -874,12 +874,12 @@ void frmGraph::printTo(QPagedPaintDevice &printer)
 
 void frmGraph::closeEvent(QCloseEvent *event)
 {
-    if (m_w.Log_Timer->isActive() && !m_closing) {
+    if (m_w.session().polling() && !m_closing) {
         if (!Dialogs::instance().question(this, closeQuestion(), kConfirm, true)) {
             event->ignore();
             return;
         }
-        m_w.Log_Timer->stop();
+        m_w.session().stopPolling();
         m_closing = true;
         if (m_w.stopLog)
             m_w.stopLog();
@@ -890,7 +890,7 @@ void frmGraph::closeEvent(QCloseEvent *event)
     if (QAction *conPattern = m_w.menuItem(QStringLiteral("con_pattern"));
         conPattern && conPattern->isEnabled())
         m_w.toolButton(QStringLiteral("STOP"))->setEnabled(false);
-    if (!m_w.Log_Timer->isActive())
+    if (!m_w.session().polling())
         param().LogCount = 0;
     m_w.state().graph.readflg = false;
     stopLoading();

@@ -2,7 +2,7 @@
 
 #include "core/config/Parameter.h"
 #include "core/link/Reception_Show.h"
-#include "core/link/SerialLink.h"
+#include "core/session/InstrumentSession.h"
 #include "ui/settings/frmSenlog.h"
 #include "ui/settings/frmStatus.h"
 #include "ui/settings/frmStatuslog.h"
@@ -26,8 +26,7 @@ template <typename Window> Window *loaded(const WindowHost &w, const QString &na
 // "更新": the same status query as the menu's, then the window comes forward.
 void refreshStatus(WindowHost &w, const QPointer<frmStatus> &window)
 {
-    w.parsers().resetStatus();
-    w.link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS2"), 0.05);
+    w.session().askStatus(0.05, true);
     // The user may have closed the window during the wait.
     if (window)
         w.ShowChild(window);
@@ -48,13 +47,14 @@ void registerStatus(WindowHost &w)
         QSize(frmStatus::WidthTwips, frmStatus::HeightTwips));
 
     // A status-window reply fills the labels, loaded or not.
-    w.parsers().onStatus2 = [&w](const Status2Report &reply) {
-        StatusWindowState &state = w.state().status;
-        state.values = StatusLabels::fromReply(reply);
-        state.filled = true;
-        if (auto *window = loaded<frmStatus>(w, kStatus))
-            window->showState();
-    };
+    QObject::connect(&w.session(), &InstrumentSession::status2Received, w.hostWidget(),
+                     [&w](const Status2Report &reply) {
+                         StatusWindowState &state = w.state().status;
+                         state.values = StatusLabels::fromReply(reply);
+                         state.filled = true;
+                         if (auto *window = loaded<frmStatus>(w, kStatus))
+                             window->showState();
+                     });
 }
 
 void registerStatuslog(WindowHost &w)
@@ -74,27 +74,26 @@ void registerStatuslog(WindowHost &w)
         },
         QSize(frmStatuslog::WidthTwips, frmStatuslog::HeightTwips));
 
-    // The main window applies a status-poll reply to the state; the open
-    // window then shows it. An open status window follows the poll as well:
-    // kept as the last "更新" left it, it would go on showing a state the
-    // instrument has left, an alarm's above all.
-    auto apply = w.parsers().onStatus;
-    w.parsers().onStatus = [&w, apply](const StatusReport &report) {
-        if (apply)
-            apply(report);
-        refreshStatuslog(w);
-        auto *status = loaded<frmStatus>(w, kStatus);
-        if (!status || !report.hasStatusLine() || report.temps.size() < 4)
-            return;
-        StatusWindowState &state = w.state().status;
-        Status2Report reply{report.status, report.temps, Reception_Show::statusText(report.code())};
-        // A code without a text leaves the status text as it was.
-        if (reply.text.isNull())
-            reply.text = state.values[0];
-        state.values = StatusLabels::fromReply(reply);
-        state.filled = true;
-        status->showState();
-    };
+    // The session applies a status-poll reply to the state; the open window
+    // then shows it. An open status window follows the poll as well: kept as
+    // the last "更新" left it, it would go on showing a state the instrument
+    // has left, an alarm's above all.
+    QObject::connect(&w.session(), &InstrumentSession::statusApplied, w.hostWidget(),
+                     [&w](const StatusReport &report) {
+                         refreshStatuslog(w);
+                         auto *status = loaded<frmStatus>(w, kStatus);
+                         if (!status || !report.hasStatusLine() || report.temps.size() < 4)
+                             return;
+                         StatusWindowState &state = w.state().status;
+                         Status2Report reply{report.status, report.temps,
+                                             Reception_Show::statusText(report.code())};
+                         // A code without a text leaves the status text as it was.
+                         if (reply.text.isNull())
+                             reply.text = state.values[0];
+                         state.values = StatusLabels::fromReply(reply);
+                         state.filled = true;
+                         status->showState();
+                     });
 }
 
 void registerSenlog(WindowHost &w)

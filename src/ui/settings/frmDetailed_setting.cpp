@@ -2,7 +2,7 @@
 
 #include "core/config/Ini_Operation.h"
 #include "core/config/Parameter.h"
-#include "core/link/SerialLink.h"
+#include "core/session/InstrumentSession.h"
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/WindowHost.h"
 
@@ -449,7 +449,7 @@ bool frmDetailed_setting::pressOk()
                                   param().LogInterval,
                                   [main] { return main->spreadsheetProgram(); },
                                   [main](const QString &folder) { main->SetLogdirname(folder); },
-                                  &SerialLink::WaitSeconds};
+                                  &InstrumentSession::pause};
     QPointer<frmDetailed_setting> self(this);
     const DetailedSettings::Result r = DetailedSettings::ApplySettings(values(), ctx);
     if (!self)

@@ -3,7 +3,8 @@
 #include "core/app/PortChoices.h"
 #include "core/app/Twips.h"
 #include "core/config/Ini_Operation.h"
-#include "core/link/SerialLink.h"
+#include "core/config/Parameter.h"
+#include "core/logging/GraphScale.h"
 #include "ui/shell/AccessibleWidgets.h"
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/MainWindowTexts.h"
@@ -66,8 +67,6 @@ KRM2200::KRM2200(const QString &appDir, QWidget *parent)
     setCentralWidget(m_mdi);
     m_windows = std::make_unique<WindowRegistry>(m_mdi);
 
-    Log_Timer = &m_session->pollTimer();
-
     // Windows follow the main window through its events, not through it.
     m_events = new HostEvents(this);
     connect(this, &KRM2200::startUpFinished, m_events,
@@ -105,23 +104,12 @@ KRM2200::~KRM2200()
     m_session->setView(nullptr);
     delete m_splashStart.data();
     delete m_splashrw.data();
-    link().ClosePort();
-    link().closeSystemLog();
-}
-
-QString &KRM2200::str()
-{
-    return link().str;
+    m_session->closePort();
 }
 
 QString &KRM2200::Filename()
 {
     return ini().Filename;
-}
-
-QString &KRM2200::versi()
-{
-    return parsers().versi;
 }
 
 QString KRM2200::workingFile() const
@@ -337,11 +325,15 @@ KRM2200::StartResult KRM2200::startUp()
     // The working file, the folders, the log folder, the write probe, the
     // system log and the port.
     placeWindow();
-    switch (m_session->open()) {
+    const InstrumentSession::OpenResult opened = m_session->open();
+    // The live graph's page starts as it was designed at every start.
+    if (opened != InstrumentSession::OpenResult::FilesError)
+        GraphScale::setPageDefaults(param());
+    switch (opened) {
     case InstrumentSession::OpenResult::Ready:
         break;
     case InstrumentSession::OpenResult::FilesError:
-        link().ClosePort();
+        m_session->closePort(true);
         return startUpFailed(StartResult::PortError, InstrumentSession::checkPortText());
     case InstrumentSession::OpenResult::NoPort:
         return startUpFailed(StartResult::PortError, InstrumentSession::checkPortText(),
@@ -377,7 +369,7 @@ KRM2200::StartResult KRM2200::startUp()
                 // Still unsaved: no read over the working file, so the next
                 // start can offer the same again.
                 if (transfer().unfinishedWrite()) {
-                    link().ClosePort();
+                    m_session->closePort(true);
                     return startUpFailed(StartResult::NotConnected, text);
                 }
                 Dialogs::instance().message(this, text, confirmTitle());
@@ -391,7 +383,7 @@ KRM2200::StartResult KRM2200::startUp()
         return m_startResult;
 
     if (!all_flg) {
-        link().ClosePort();
+        m_session->closePort(true);
         return startUpFailed(StartResult::NotConnected,
                              QStringLiteral("読み込みに失敗しました。接続を確認してください。"),
                              AfterFailure::OfferPort);
@@ -434,7 +426,7 @@ void KRM2200::connectPort(const QString &portText, const QString &device)
     }
     Dialogs::instance().message(this,
                                 PortChoices::openFailText(QStringLiteral("接続を確立できません。"),
-                                                          link().lastOpenFailure()),
+                                                          m_session->lastOpenFailure()),
                                 errorTitle());
     for (const char *name :
          {"frmToppage", "frmOperation_setting", "frmGraph", "frmPattern_control", "frmFix_control",
@@ -447,21 +439,16 @@ void KRM2200::connectPort(const QString &portText, const QString &device)
 
 void KRM2200::sendStopAndClosePort()
 {
-    if (link().isOpen()) {
-        link().SendCommand(QStringLiteral("STOP"), QString(), 0.1);
-        link().ClosePort();
-    }
-    link().closeSystemLog();
+    m_session->sendStopAndClose();
 }
 
 void KRM2200::unloadMainWindow()
 {
-    Log_Timer->stop();
+    m_session->stopPolling();
     unloadAllWindows();
     closeSplashrw();
     closeSplashStart();
-    link().ClosePort();
-    link().closeSystemLog();
+    m_session->closePort();
 }
 
 void KRM2200::endProgram(bool sendStop)

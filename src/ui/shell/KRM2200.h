@@ -24,8 +24,6 @@ class QMdiSubWindow;
 class QMenu;
 class QTimer;
 class QToolBar;
-class Reception_Show;
-class SerialLink;
 class frmPort;
 class frmSplashStart;
 class frmSplashrw;
@@ -50,17 +48,11 @@ public:
 
     // ---- shared objects ----
     InstrumentSession &session() override { return *m_session; }
-    Reception_Show &parsers() override { return m_session->parsers(); }
-    SerialLink &link() override { return m_session->link(); }
     SettingsTransfer &transfer() { return m_session->transfer(); }
     WindowState &state() override { return m_session->state(); }
 
-    // Awaited-command key (kept by the link).
-    QString &str();
     // The file configuration reads come from (kept by the configuration module).
     QString &Filename();
-    // Firmware version text (kept by the version parser).
-    QString &versi();
     // Result of the last whole-set read.
     bool all_flg = false;
 

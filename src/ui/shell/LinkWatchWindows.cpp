@@ -13,7 +13,7 @@ LinkWatchWindows::LinkWatchWindows(WindowHost &w)
     setObjectName(QStringLiteral("LinkWatchWindows"));
     m_watch->setView(this);
     // A run always polls through the log's timer.
-    m_watch->polling = [&w] { return w.Log_Timer->isActive() || w.logRecording(); };
+    m_watch->polling = [&w] { return w.session().polling() || w.logRecording(); };
 }
 
 LinkWatchWindows::~LinkWatchWindows()

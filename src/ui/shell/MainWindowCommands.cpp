@@ -6,7 +6,6 @@
 #include "core/app/FileCopy.h"
 #include "core/app/Version.h"
 #include "core/config/Ini_Operation.h"
-#include "core/link/SerialLink.h"
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/KRM2200.h"
 #include "ui/shell/MainWindowTexts.h"
@@ -65,8 +64,8 @@ void KRM2200::registerShellWindows()
     registerWindow(
         QStringLiteral("frmPort"),
         [this](WindowHost &) -> QWidget * {
-            auto *port =
-                new frmPort(ini().IniRead(QStringLiteral("COM"), QString()), link().forcedDevice());
+            auto *port = new frmPort(ini().IniRead(QStringLiteral("COM"), QString()),
+                                     m_session->forcedDevice());
             connect(port, &frmPort::connectRequested, this, &KRM2200::connectPort);
             connect(port, &frmPort::cancelRequested, this,
                     [this] { unloadWindow(QStringLiteral("frmPort")); });
@@ -79,7 +78,7 @@ void KRM2200::registerShellWindows()
 
 void KRM2200::discardAndOpen(const QStringList &windows)
 {
-    link().discardInput();
+    m_session->discardInput();
     for (const QString &name : windows)
         openWindow(name);
 }
@@ -89,26 +88,21 @@ void KRM2200::topPageButton(const QStringList &windows, bool statusQuery)
     for (const QString &name : windows)
         openWindow(name);
     if (statusQuery)
-        link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS2"), 0);
+        m_session->askStatus(0, false);
     unloadWindow(QStringLiteral("frmToppage"));
 }
 
 void KRM2200::statusQuery()
 {
-    link().discardInput();
-    parsers().resetStatus();
-    link().SendCommand(QStringLiteral("STATUS"), QStringLiteral("STATUS2"), 0.025);
+    m_session->discardInput();
+    m_session->askStatus(0.025, true);
     openWindow(QStringLiteral("frmStatus"));
 }
 
 void KRM2200::showVersion()
 {
-    link().discardInput();
-    parsers().resetVersion();
-    parsers().versi.clear();
-    link().SendCommand(QStringLiteral("VERSION"), QStringLiteral("VERSION"), 0.05);
-    Dialogs::instance().message(this,
-                                parsers().versi + QStringLiteral("\nMZP: ") + programVersion(),
+    const QString version = m_session->askVersion();
+    Dialogs::instance().message(this, version + QStringLiteral("\nMZP: ") + programVersion(),
                                 QStringLiteral("バージョン情報"));
 }
 
@@ -248,7 +242,7 @@ void KRM2200::toolbarWrite()
     BusyScope busy(*this);
     LockControls();
     setMenuBarLocked(true);
-    link().discardInput();
+    m_session->discardInput();
 
     // Closing either editor may ask whether to apply pending changes; a
     // refusal clears its flag.

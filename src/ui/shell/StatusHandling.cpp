@@ -14,7 +14,17 @@ void KRM2200::connectSession()
     // Idle: nothing may stay greyed from the run.
     connect(&s, &InstrumentSession::idleReported, this,
             [button] { button("ACLR")->setEnabled(false); });
+    connect(&s, &InstrumentSession::liveDataResumed, this,
+            [this] { state().graph.readflg = false; });
+    connect(&s, &InstrumentSession::runRequested, this, [this] {
+        GraphState &graph = state().graph;
+        graph.readEnabled = false;
+        graph.printEnabled = false;
+        graph.goEnabled = false;
+    });
     connect(&s, &InstrumentSession::runReported, this, [this, button] {
+        state().graph.stopEnabled = true;
+        state().graph.goEnabled = false;
         button("STOP")->setEnabled(true);
         menuItem(QStringLiteral("con_pattern"))->setEnabled(false);
         Q_EMIT controlStateChanged();

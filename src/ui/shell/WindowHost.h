@@ -15,8 +15,6 @@ class QMenu;
 class QTimer;
 class QWidget;
 class InstrumentSession;
-class Reception_Show;
-class SerialLink;
 struct StatusReport;
 
 // What happens in the window that hosts the others, for windows that follow it.
@@ -55,9 +53,6 @@ struct LogHooks {
     // The memo question of the log an alarm ended, asked once the alarm
     // window has been acknowledged.
     std::function<void()> askHeldMemo;
-    // The timer of the status poll, which a log and a run share (the
-    // session's).
-    QTimer *Log_Timer = nullptr;
 };
 
 // What a task window asks of the window that hosts it: the instrument and the
@@ -73,11 +68,9 @@ public:
     virtual ~WindowHost() = default;
 
     // ---- the instrument and the state ----
-    // The session the main window drives: its link, parsers, state, log and
-    // link watch are the ones below.
+    // The session the main window drives: the one door to the instrument
+    // (queries, the poll, the log, the runs); its state is the one below.
     virtual InstrumentSession &session() = 0;
-    virtual Reception_Show &parsers() = 0;
-    virtual SerialLink &link() = 0;
     virtual WindowState &state() = 0;
     virtual QString appDir() const = 0;
     // The folder holding LOG/ for the text logs.
