@@ -1,5 +1,8 @@
 # One place that registers a QtTest executable with CTest: label, timeout,
 # offscreen platform, and an optional resource lock for tests that share one.
+# Labels: `unit` runs in-process only (no simulator, bus or window server:
+# ./test --quick); `e2e` starts the simulator or the program; `desktop` starts
+# its own X server, window manager or accessibility bus.
 # Sanitizer options are left to the environment (scripts/sanitize.sh sets them).
 #
 # krm_add_test(NAME tst_x SOURCES a.cpp LIBS krm_core LABEL unit

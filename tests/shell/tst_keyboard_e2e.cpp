@@ -60,7 +60,10 @@ QWidget *keyTarget()
         // counts as active already and activateWindow() would do nothing.)
         QWindow *own = g_main->windowHandle();
         own->requestActivate();
-        QTest::qWaitFor([own] { return QGuiApplication::focusWindow() == own; });
+        // Keys sent before the window system hands the focus over would be
+        // lost: no target, and the press fails saying where keys would go.
+        if (!QTest::qWaitFor([own] { return QGuiApplication::focusWindow() == own; }))
+            return nullptr;
     }
     if (QWidget *popup = QApplication::activePopupWidget())
         return popup;
@@ -91,7 +94,8 @@ QString whereKeysGo()
 bool press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     // A window that has just closed hands the keys on through the event loop.
-    QTest::qWaitFor([] { return keyTarget() != nullptr; }, 10000);
+    if (!QTest::qWaitFor([] { return keyTarget() != nullptr; }, 10000))
+        return false;
     QWidget *target = keyTarget();
     if (!target)
         return false;
