@@ -18,6 +18,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -274,7 +276,19 @@ void tst_FixControl::runFromTheWindow()
         QVERIFY(targetLineDrawn(log.canvas(), param().TargetLineText.toDouble()));
         QVERIFY(!w->state().graph.goEnabled && !w->state().graph.readEnabled &&
                 !w->state().graph.printEnabled);
+        // The run is watched on the graph, whether it was open or not.
+        QVERIFY(w->isLoaded(QStringLiteral("frmGraph")));
     }
+    // While the log runs, 表示 → グラフ alone of its menu brings the graph
+    // forward; the rest waits for the log to end.
+    QVERIFY(w->menuItem(QStringLiteral("view"))->isEnabled());
+    QVERIFY(w->menuItem(QStringLiteral("view_graph"))->isEnabled());
+    QVERIFY(!w->menuItem(QStringLiteral("view_status"))->isEnabled());
+    QVERIFY(!w->menuItem(QStringLiteral("view_top"))->isEnabled());
+    w->openWindow(QStringLiteral("frmStepview"));
+    w->menuItem(QStringLiteral("view_graph"))->trigger();
+    QCOMPARE(w->findChild<QMdiArea *>()->activeSubWindow()->widget(),
+             w->loadedWindow(QStringLiteral("frmGraph")));
     // The log started with the first run goes on through the second.
     QCOMPARE(started.count(), 1);
     QVERIFY(w->logRecording());

@@ -163,7 +163,9 @@ void frmFix_control::RUN_C_Click()
     if (!result.started() && result.outcome != Outcome::InstrumentRefused &&
         result.outcome != Outcome::NoAnswer)
         return;
-    if (QWidget *graph = m_w.loadedWindow(QStringLiteral("frmGraph"))) {
+    // As a pattern run does, the run is watched on the graph: opened if it
+    // was not, brought forward if it was.
+    if (QWidget *graph = m_w.openWindow(QStringLiteral("frmGraph"))) {
         for (const char *name : {"C_read", "Print_c", "C_go"}) {
             if (auto *control = graph->findChild<QWidget *>(QLatin1String(name)))
                 control->setEnabled(false);

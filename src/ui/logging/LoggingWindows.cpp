@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QTimer>
 
 LoggingWindows::LoggingWindows(WindowHost &w)
@@ -52,9 +53,16 @@ void LoggingWindows::SetLogLock(bool enabled)
 {
     for (int index : {1, 2, 4, 5})
         m_w.toolButton(index)->setEnabled(enabled);
-    for (const char *name : {"set", "file_open", "file_save", "file_save2", "ver", "view"})
+    for (const char *name : {"set", "file_open", "file_save", "file_save2", "ver"})
         if (QAction *a = m_w.menuItem(QLatin1String(name)))
             a->setEnabled(enabled);
+    // A running log must always be watchable: 表示 → グラフ stays, the rest
+    // of the menu waits for the log to end.
+    if (QAction *view = m_w.menuItem(QStringLiteral("view")); view && view->menu()) {
+        for (QAction *entry : view->menu()->actions())
+            if (entry->objectName() != QLatin1String("view_graph"))
+                entry->setEnabled(enabled);
+    }
     setReadPrintEnabled(enabled);
 }
 

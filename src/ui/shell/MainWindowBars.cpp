@@ -91,10 +91,19 @@ void KRM2200::buildMenus()
     connect(addMenuItem(view, "view_top", QStringLiteral("初期画面(&T)")), &QAction::triggered,
             this, [this] { discardAndOpen({QStringLiteral("frmToppage")}); });
     separator(view, "mnuline4");
-    connect(addMenuItem(view, "view_graph", QStringLiteral("グラフ(&G)")), &QAction::triggered,
-            this, [this] {
-                discardAndOpen({QStringLiteral("frmSenlog"), QStringLiteral("frmGraph")});
-            });
+    connect(
+        addMenuItem(view, "view_graph", QStringLiteral("グラフ(&G)")), &QAction::triggered, this,
+        [this] {
+            const QStringList windows = {QStringLiteral("frmSenlog"), QStringLiteral("frmGraph")};
+            // While a log polls, what arrives is its reply: only bring
+            // the windows forward.
+            if (logRecording()) {
+                for (const QString &name : windows)
+                    openWindow(name);
+            } else {
+                discardAndOpen(windows);
+            }
+        });
     connect(addMenuItem(view, "view_status", QStringLiteral("ステータス(&S)")), &QAction::triggered,
             this, &KRM2200::statusQuery);
 
