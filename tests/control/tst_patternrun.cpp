@@ -2,6 +2,7 @@
 // what the step view shows and how it pages.
 
 #include "core/config/Ini_Operation.h"
+#include "core/control/PatternPlan.h"
 #include "core/control/PatternRun.h"
 #include "core/control/StepView.h"
 
@@ -49,6 +50,9 @@ QString pageState(const StepView &v)
 class tst_PatternRun : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void plan_data();
+    void plan();
+    void planWhileRunning();
     void registeredPatterns_data();
     void registeredPatterns();
     void paging_data();
@@ -207,6 +211,115 @@ void tst_PatternRun::rows()
     QCOMPARE(row.mark, mark);
     QCOMPARE(row.temp, temp);
     QCOMPARE(row.time, time);
+}
+
+// The plan of the records as the editor writes them: "step/loop sensor set
+// hold @earliest start" for every step, "gap" for one the registration drops.
+void tst_PatternRun::plan_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("steps"); // "n=record"
+    QTest::addColumn<QString>("senUse");    // SEN0 ... SEN3, first character
+    QTest::addColumn<QStringList>("plan");
+    QTest::addColumn<QString>("summary");
+
+    const QStringList three = {"20=0 0 0 +030.00 00:10:00", "21=1 0 0 +045.50 00:00:00",
+                               "22=0 0 0 -010.00 01:00:05"};
+    QTest::newRow("one loop, a zero hold")
+        << "1 0 20 22" << three << "1111"
+        << QStringList{"20/1 0 30 600 @0", "21/1 1 45.5 0 @600", "22/1 0 -10 3605 @600"}
+        << "ステップ数 3　ループ 1 回　保持時間の合計 1:10:05";
+    QTest::newRow("two loops repeat in order")
+        << "2 1 20 21" << three << "1111"
+        << QStringList{"20/1 0 30 600 @0", "21/1 1 45.5 0 @600", "20/2 0 30 600 @600",
+                       "21/2 1 45.5 0 @1200"}
+        << "ステップ数 2　ループ 2 回　保持時間の合計 0:20:00";
+    // A pattern that took the next block: steps 8 to 11.
+    QTest::newRow("several blocks")
+        << "1 0 8 11"
+        << QStringList{"8=0 0 0 +025.00 00:00:10", "9=0 0 0 +026.00 00:00:10",
+                       "10=1 0 0 +027.00 00:00:10", "11=1 0 0 +028.00 00:00:10"}
+        << "1111"
+        << QStringList{"8/1 0 25 10 @0", "9/1 0 26 10 @10", "10/1 1 27 10 @20", "11/1 1 28 10 @30"}
+        << "ステップ数 4　ループ 1 回　保持時間の合計 0:00:40";
+    // PT100B not in use: its step is a gap and holds nothing; a free step
+    // (blank sensor) as well; "*" is the instrument's step it does not hold.
+    QTest::newRow("unregistered steps are gaps")
+        << "1 0 20 23"
+        << QStringList{"20=0 0 0 +030.00 00:10:00", "21=1 0 0 +045.50 00:05:00",
+                       "22=2 0 0 +040.00 00:00:00", "23=0 * * * *"}
+        << "1011"
+        << QStringList{"20/1 0 30 600 @0", "21/1 gap @600", "22/1 gap @600", "23/1 gap @600"}
+        << "ステップ数 4　ループ 1 回　保持時間の合計 0:10:00";
+    QTest::newRow("endless plans one loop")
+        << "0 0 20 20" << three << "1111" << QStringList{"20/1 0 30 600 @0"}
+        << "ステップ数 1　ループ 無限　保持時間の合計 0:10:00（1 ループ）";
+    QTest::newRow("not registered") << "* * * *" << three << "1111" << QStringList{} << QString();
+    QTest::newRow("empty") << "" << three << "1111" << QStringList{} << QString();
+    QTest::newRow("range backwards")
+        << "1 0 22 20" << three << "1111" << QStringList{} << QString();
+}
+
+void tst_PatternRun::plan()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, senUse);
+    QFETCH(QStringList, plan);
+    QFETCH(QString, summary);
+    std::array<QString, 4> use;
+    for (size_t i = 0; i < use.size(); ++i)
+        use[i] = senUse.mid(int(i), 1);
+    const PatternPlan p = PatternPlan::fromRecords(
+        pattern,
+        [&steps](int n) {
+            for (const QString &s : steps)
+                if (s.section(QLatin1Char('='), 0, 0).toInt() == n)
+                    return s.section(QLatin1Char('='), 1);
+            return QStringLiteral("ERR");
+        },
+        use);
+    QStringList shown;
+    for (const PlannedStep &s : p.steps())
+        shown << (s.registered() ? QStringLiteral("%1/%2 %3 %4 %5 @%6")
+                                       .arg(s.step)
+                                       .arg(s.loop)
+                                       .arg(s.sensor)
+                                       .arg(s.setC)
+                                       .arg(s.holdS)
+                                       .arg(s.earliestStartS)
+                                 : QStringLiteral("%1/%2 gap @%3")
+                                       .arg(s.step)
+                                       .arg(s.loop)
+                                       .arg(s.earliestStartS));
+    QCOMPARE(shown, plan);
+    QCOMPARE(p.isValid(), !plan.isEmpty());
+    QCOMPARE(p.isValid() ? p.summaryLine() : QString(), summary);
+}
+
+// The earliest left of a run: the rest of the step's hold and every later
+// hold; from the next step when the step's start is unknown; none for loops
+// without end.
+void tst_PatternRun::planWhileRunning()
+{
+    const auto steps = [](int n) {
+        return n == 20 ? QStringLiteral("0 0 0 +030.00 00:10:00")
+                       : QStringLiteral("1 0 0 +045.00 00:05:00");
+    };
+    const std::array<QString, 4> use = {"1", "1", "1", "1"};
+    const PatternPlan p = PatternPlan::fromRecords(QStringLiteral("3 0 20 21"), steps, use);
+    QCOMPARE(p.totalHoldS(), 3 * 900);
+    QCOMPARE(p.indexOf(21, 2), 3);
+    QCOMPARE(p.indexOf(19, 1), -1);
+    QCOMPARE(p.earliestLeftS(3, qint64(60)), 240 + 900);
+    QCOMPARE(p.earliestLeftS(3, std::nullopt), 900);
+    QCOMPARE(p.earliestLeftS(0, qint64(0)), 2700);
+    // A step that took longer than its hold has nothing left, never less.
+    QCOMPARE(p.stepLeftS(5, 1000), 0);
+    QCOMPARE(p.earliestLeftS(5, qint64(1000)), 0);
+    QCOMPARE(PatternPlan::hms(36005), QStringLiteral("10:00:05"));
+    const PatternPlan endless = PatternPlan::fromRecords(QStringLiteral("0 0 20 21"), steps, use);
+    QVERIFY(!endless.earliestLeftS(0, qint64(0)));
 }
 
 QTEST_GUILESS_MAIN(tst_PatternRun)
