@@ -3,6 +3,7 @@
 // following the choice, and a whole pattern run at an accelerated pace.
 
 #include "shell/ShellFixture.h"
+#include "ui/control/PatternPlanView.h"
 #include "ui/control/frmFix_control.h"
 #include "ui/control/frmPattern_control.h"
 #include "ui/control/frmStepview.h"
@@ -87,6 +88,11 @@ void tst_PatternRunE2E::listAndStepView()
     QCOMPARE(view->hoji_t.at(1)->text(), QStringLiteral("00:01:30"));
     QCOMPARE(view->mond_t.at(3)->text(), QStringLiteral("40"));
     QVERIFY(!view->Next_c->isEnabled() && !view->Ahead_c->isEnabled());
+    // Its plan before it runs: step 31 ("×") holds nothing, two loops.
+    const QString plan = QStringLiteral("ステップ数 3　ループ 2 回　保持時間の合計 0:04:20");
+    QCOMPARE(run->Plan_l->text(), plan);
+    QCOMPARE(run->Plan->accessibleDescription(), plan);
+    QCOMPARE(run->Plan->plan().steps().size(), 6);
     // The window fits what it shows, page buttons included.
     for (QWidget *win : {static_cast<QWidget *>(run), static_cast<QWidget *>(view)}) {
         QVERIFY(win->width() >= win->minimumSizeHint().width());

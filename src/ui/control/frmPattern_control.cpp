@@ -1,8 +1,10 @@
 #include "ui/control/frmPattern_control.h"
 
 #include "core/config/Ini_Operation.h"
+#include "core/control/PatternPlan.h"
 #include "core/control/PatternRun.h"
 #include "core/session/InstrumentSession.h"
+#include "ui/control/PatternPlanView.h"
 #include "ui/control/frmStepview.h"
 #include "ui/logging/LoggingWindows.h"
 #include "ui/shell/Dialogs.h"
@@ -12,8 +14,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace {
@@ -38,11 +42,25 @@ frmPattern_control::frmPattern_control(WindowHost &w, QWidget *parent) : QWidget
     C_jikkou = new QPushButton(QStringLiteral("パターン実行"), frame);
     C_jikkou->setObjectName(QStringLiteral("C_jikkou"));
 
-    auto *frameLayout = new QVBoxLayout(frame);
-    frameLayout->addWidget(Com_pa);
-    frameLayout->addSpacing(12);
-    frameLayout->addWidget(C_jikkou);
-    frameLayout->addStretch();
+    // What the chosen pattern will do, before it runs.
+    Plan = new PatternPlanView(frame);
+    Plan_l = new QLabel(frame);
+    Plan_l->setObjectName(QStringLiteral("Plan_l"));
+    Plan_l->setWordWrap(true);
+
+    // The plan beside the choice, so that the step view below keeps its
+    // place.
+    auto *choice = new QVBoxLayout;
+    choice->addWidget(Com_pa);
+    choice->addSpacing(12);
+    choice->addWidget(C_jikkou);
+    choice->addStretch();
+    auto *planColumn = new QVBoxLayout;
+    planColumn->addWidget(Plan, 1);
+    planColumn->addWidget(Plan_l);
+    auto *frameLayout = new QHBoxLayout(frame);
+    frameLayout->addLayout(choice);
+    frameLayout->addLayout(planColumn, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frame);
     // Wide enough for the caption beside the sub-window's title buttons.
@@ -56,6 +74,8 @@ void frmPattern_control::patternChosen(int index)
 {
     if (index < 0)
         return;
+    Plan->setPlan(PatternPlan::fromIni(ini(), Com_pa->itemText(index).toInt()));
+    Plan_l->setText(Plan->summary());
     const qint16 first = qint16(Com_pa->itemText(index).toInt() * 10);
     auto *view = qobject_cast<frmStepview *>(m_w.openWindow(kStepview));
     // The step view comes forward, the choice stays with this window.

@@ -3,7 +3,9 @@
 #include <QWidget>
 
 class WindowHost;
+class PatternPlanView;
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 // "パターン制御": choose a registered pattern, look at its steps in the step
@@ -15,11 +17,15 @@ public:
 
     QComboBox *Com_pa = nullptr;
     QPushButton *C_jikkou = nullptr;
+    // The chosen pattern's plan and its summary line.
+    PatternPlanView *Plan = nullptr;
+    QLabel *Plan_l = nullptr;
 
     // "パターン実行": nothing happens while no pattern is chosen.
     void C_jikkou_Click();
 
-    static constexpr int WidthTwips = 2310;
+    // Wider than designed by the plan beside the list.
+    static constexpr int WidthTwips = 6600;
     static constexpr int HeightTwips = 3180;
 
 protected:
