@@ -4,6 +4,7 @@
 #include "core/config/Ini_Operation.h"
 #include "core/control/PatternPlan.h"
 #include "core/control/PatternRun.h"
+#include "core/control/RunProgress.h"
 #include "core/control/StepView.h"
 
 #include <QFile>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void plan_data();
     void plan();
     void planWhileRunning();
+    void progressOfARun();
     void registeredPatterns_data();
     void registeredPatterns();
     void paging_data();
@@ -320,6 +322,62 @@ void tst_PatternRun::planWhileRunning()
     QCOMPARE(PatternPlan::hms(36005), QStringLiteral("10:00:05"));
     const PatternPlan endless = PatternPlan::fromRecords(QStringLiteral("0 0 20 21"), steps, use);
     QVERIFY(!endless.earliestLeftS(0, qint64(0)));
+}
+
+// A run of 2 steps x 2 loops followed reply by reply: its place, the loop
+// counted when the first step comes back, the earliest end, and what each
+// step took; then a run found already going, and one without end.
+void tst_PatternRun::progressOfARun()
+{
+    const auto steps = [](int n) {
+        return n == 20 ? QStringLiteral("0 0 0 +030.00 00:10:00")
+                       : QStringLiteral("1 0 0 +045.00 00:05:00");
+    };
+    const std::array<QString, 4> use = {"1", "1", "1", "1"};
+    const PatternPlan plan = PatternPlan::fromRecords(QStringLiteral("2 0 20 21"), steps, use);
+    const QDateTime t0(QDate(2026, 12, 8), QTime(22, 0, 0));
+    RunProgress run;
+    run.start(plan, t0);
+    run.observe(20, t0.addSecs(5));
+    QCOMPARE(run.positionText(), QStringLiteral("ステップ 20（1 / 2）"));
+    QCOMPARE(run.loopText(), QStringLiteral("ループ 1 / 2"));
+    QCOMPARE(run.stepLeftText(t0.addSecs(65)), QStringLiteral("0:09:00"));
+    // 540 s of this hold, then 300 + 600 + 300.
+    QCOMPARE(run.earliestEnd(t0.addSecs(65)), t0.addSecs(65 + 540 + 1200));
+    QCOMPARE(run.endText(t0.addSecs(65)), QStringLiteral("22:30:05"));
+    run.observe(20, t0.addSecs(300)); // the same step again changes nothing
+    run.observe(21, t0.addSecs(700));
+    run.observe(20, t0.addSecs(1100));
+    QCOMPARE(run.loopText(), QStringLiteral("ループ 2 / 2"));
+    QCOMPARE(run.positionText(), QStringLiteral("ステップ 20（1 / 2）"));
+    // Late beyond the plan: the step has nothing left, the end follows now.
+    QCOMPARE(run.stepLeftText(t0.addSecs(2000)), QStringLiteral("0:00:00"));
+    QCOMPARE(run.earliestEnd(t0.addSecs(2000)), t0.addSecs(2000 + 300));
+    run.observe(21, t0.addSecs(1800));
+    run.finish(t0.addSecs(2200));
+    QVERIFY(!run.active());
+    QCOMPARE(QString::fromUtf8(RunProgress::rowsCsv(run.rows())),
+             QStringLiteral("step,loop,set_c,hold_s,start,end,duration_s,over_hold_s\r\n"
+                            "20,1,30.00,600,2026-12-08T22:00:05,2026-12-08T22:11:40,695,95\r\n"
+                            "21,1,45.00,300,2026-12-08T22:11:40,2026-12-08T22:18:20,400,100\r\n"
+                            "20,2,30.00,600,2026-12-08T22:18:20,2026-12-08T22:30:00,700,100\r\n"
+                            "21,2,45.00,300,2026-12-08T22:30:00,2026-12-08T22:36:40,400,100\r\n"));
+    QCOMPARE(RunProgress::rowNote(run.rows().at(1)),
+             QStringLiteral("ステップ実績：ステップ 21　ループ 1　設定 45.00℃　保持 0:05:00　"
+                            "所要 0:06:40　超過 0:01:40"));
+
+    // Found running at a start-up: the step's own start is not known.
+    run.start(plan, t0, false);
+    run.observe(21, t0);
+    QCOMPARE(run.stepLeftText(t0), QStringLiteral("不明"));
+    QCOMPARE(run.earliestEnd(t0), t0.addSecs(900));
+    run.finish(t0.addSecs(10));
+    QVERIFY(RunProgress::rowsCsv(run.rows()).endsWith(",,2026-12-08T22:00:10,,\r\n"));
+
+    run.start(PatternPlan::fromRecords(QStringLiteral("0 0 20 21"), steps, use), t0);
+    run.observe(20, t0);
+    QCOMPARE(run.loopText(), QStringLiteral("ループ 1 / 無限"));
+    QCOMPARE(run.endText(t0), QStringLiteral("なし（繰り返し）"));
 }
 
 QTEST_GUILESS_MAIN(tst_PatternRun)

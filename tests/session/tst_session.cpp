@@ -176,7 +176,19 @@ void tst_Session::wholeRunThroughTheSession()
     QVERIFY(s.logRecording());
     QTRY_VERIFY_WITH_TIMEOUT(running.count() >= 1, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(param().TargetLineText, QStringLiteral("+030.00"), 20000);
+    QCOMPARE(s.runProgress().positionText(), QStringLiteral("ステップ 40（1 / 1）"));
+    QCOMPARE(s.runProgress().loopText(), QStringLiteral("ループ 1 / 1"));
+    const QString runLog = s.log().file().TxtLogPath;
     QVERIFY(s.stop().started());
+    // What the step took, beside the run's log: written whole at the stop.
+    QVERIFY(!s.runProgress().active());
+    QFile steps(runLog.chopped(4) + QStringLiteral(".steps.csv"));
+    QVERIFY2(steps.open(QIODevice::ReadOnly), qPrintable(steps.fileName()));
+    const QList<QByteArray> rows = steps.readAll().split('\n');
+    QCOMPARE(rows.value(0),
+             QByteArray("step,loop,set_c,hold_s,start,end,duration_s,over_hold_s\r"));
+    QVERIFY2(rows.value(1).startsWith("40,1,30.00,600,"), rows.value(1).constData());
+    QVERIFY(rows.value(1).endsWith(",0\r")); // stopped within its hold
     QVERIFY(stopped.count() >= 1);
     QVERIFY(param().TargetLineText.isEmpty());
     QVERIFY(s.logRecording()); // STOP leaves a recorded log running

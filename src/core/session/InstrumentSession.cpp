@@ -3,10 +3,12 @@
 #include "core/app/FileCopy.h"
 #include "core/app/PortChoices.h"
 #include "core/app/ProgramLookup.h"
+#include "core/config/DiskFile.h"
 #include "core/config/IniFile.h"
 #include "core/config/Ini_Operation.h"
 #include "core/config/Parameter.h"
 #include "core/control/FixControl.h"
+#include "core/control/PatternPlan.h"
 #include "core/control/PatternRun.h"
 #include "core/control/RunRules.h"
 #include "core/control/StepCheck.h"
@@ -354,19 +356,25 @@ void InstrumentSession::applyStatus(const StatusReport &report)
         // last step done, or the instrument restarted): the operator is told.
         if (patternRun == PatternRun::Running) {
             m_link->noteSystemLog(patternRunEndedText(), QDateTime::currentDateTime());
+            finishRunProgress();
             Q_EMIT patternRunEnded();
         } else if (patternRun == PatternRun::Sent) {
             // An idle reply to a query sent before "GO" says nothing of
             // that run: it is still awaited.
             m_state.fix.patternRun = PatternRun::Sent;
+        } else {
+            // A run found going at the start has ended as well.
+            finishRunProgress();
         }
     } else if (code == QLatin1String("02")) {
+        followRunProgress(report.status.at(4), patternRun == PatternRun::Sent);
         if (patternRun == PatternRun::Sent)
             m_state.fix.patternRun = PatternRun::Running;
         Q_EMIT runReported();
     } else if (code == QLatin1String("04")) {
         // The alarm tells how this run ended.
         m_state.fix.patternRun = PatternRun::None;
+        finishRunProgress();
     }
 
     const int n = p.LogCount;
@@ -465,6 +473,57 @@ void InstrumentSession::sendStopAndClose()
         m_link->ClosePort();
     }
     m_link->closeSystemLog();
+}
+
+void InstrumentSession::followRunProgress(const QString &stepText, bool sentHere)
+{
+    bool ok = false;
+    const int step = stepText.toInt(&ok);
+    if (!ok)
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    if (!m_progress.active()) {
+        // A run started here is planned from the pattern it sent; one found
+        // going (the program started during it) from the pattern whose steps
+        // hold the step reported, its step's own start unknown.
+        int number = sentHere ? m_sentPattern : -1;
+        for (int k = 0; number < 0 && k < 10; ++k) {
+            const PatternPlan plan = PatternPlan::fromIni(ini(), k);
+            if (plan.isValid() && step >= plan.firstStep() && step <= plan.lastStep())
+                number = k;
+        }
+        m_progress.start(number >= 0 ? PatternPlan::fromIni(ini(), number) : PatternPlan(), now,
+                         sentHere);
+    }
+    m_progress.observe(step, now);
+    Q_EMIT runProgressChanged();
+}
+
+void InstrumentSession::finishRunProgress()
+{
+    if (!m_progress.active())
+        return;
+    m_progress.finish(QDateTime::currentDateTime());
+    Q_EMIT runProgressChanged();
+    const QList<RunProgress::StepRow> &rows = m_progress.rows();
+    if (rows.isEmpty())
+        return;
+    for (const RunProgress::StepRow &row : rows)
+        m_link->noteSystemLog(RunProgress::rowNote(row));
+    // Beside the text log of the run: what each step really took.
+    const LogFile &file = m_log->file();
+    QString txt = file.isOpen() ? file.TxtLogPath : file.TxtLogFinal;
+    if (txt.isEmpty())
+        return;
+    if (txt.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive))
+        txt.chop(4);
+    const QString path = txt + QStringLiteral(".steps.csv");
+    QString reason;
+    if (!DiskFile::replace(path, RunProgress::rowsCsv(rows), &reason) && m_view)
+        m_view->notice(QStringLiteral("stepRows"),
+                       QStringLiteral("ステップ実績のファイルを書き込めませんでした。\n") + path +
+                           QLatin1Char('\n') + reason,
+                       QStringLiteral("error"));
 }
 
 void InstrumentSession::redrawTarget()
@@ -680,6 +739,9 @@ InstrumentSession::RunResult InstrumentSession::runPattern(const QString &number
         startRunLog();
     m_state.fix.lastRunFixed = false;
     m_state.fix.patternRun = FixControlState::PatternRun::Sent;
+    m_sentPattern = number.trimmed().toInt();
+    // A run still followed (its end not yet seen) ends with this one.
+    finishRunProgress();
     RunResult result;
     result.outcome = send(line, GoSettleSeconds);
     if (!result.started())
@@ -698,6 +760,7 @@ InstrumentSession::RunResult InstrumentSession::stop()
     redrawTarget();
     RunResult result;
     result.outcome = send(QStringLiteral("STOP"), 0.1);
+    finishRunProgress();
     if (!logRecording())
         m_pollTimer.stop();
     markControlStopped();

@@ -2,6 +2,7 @@
 
 #include "core/app/LinkWatch.h"
 #include "core/app/WindowState.h"
+#include "core/control/RunProgress.h"
 #include "core/link/Reception_Show.h"
 #include "core/link/SerialLink.h"
 #include "core/logging/LOG_Handling.h"
@@ -163,6 +164,10 @@ public:
     // alarm the stop of the log.
     void applyStatus(const StatusReport &report);
 
+    // Where the pattern run is against its plan, followed from the status
+    // replies; what each step took once it ended.
+    const RunProgress &runProgress() const { return m_progress; }
+
     // The target line changed: the live graph is drawn again and
     // targetChanged() follows.
     void redrawTarget();
@@ -287,6 +292,8 @@ Q_SIGNALS:
     // The link's own state changed (every exchange that changes it, whoever
     // watches the link).
     void linkStateChanged(bool ok);
+    // The pattern run moved on (a new step, a new loop) or ended.
+    void runProgressChanged();
     // A status window's reply ("STATUS2").
     void status2Received(const Status2Report &reply);
     // The instrument stopped answering while a log polls it, and came back.
@@ -311,6 +318,11 @@ private:
     // Sends `command` and tells whether the instrument acknowledged it.
     RunOutcome send(const QString &command, double delaySeconds);
     void startRunLog();
+    // A status reply of a running pattern naming `stepText`; `sentHere`: the
+    // run is the one this program sent.
+    void followRunProgress(const QString &stepText, bool sentHere);
+    // The run ended: its step rows to the system log and beside its log.
+    void finishRunProgress();
     void markControlStopped();
 
     QString m_appDir;
@@ -324,6 +336,8 @@ private:
     std::unique_ptr<LOG_Handling> m_log;
     std::unique_ptr<LinkWatch> m_watch;
     StatusReport m_lastStatus;
+    RunProgress m_progress;
+    int m_sentPattern = -1;
     int m_statusCount = 0;
     int m_pollMs = 0;
     bool m_keepSamples = true;

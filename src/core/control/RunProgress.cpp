@@ -1,0 +1,139 @@
+#include "core/control/RunProgress.h"
+
+void RunProgress::start(const PatternPlan &plan, const QDateTime &now, bool startKnown)
+{
+    m_plan = plan;
+    m_active = true;
+    m_startKnown = startKnown;
+    m_step = -1;
+    m_loop = 1;
+    m_stepStart = now;
+    m_rows.clear();
+}
+
+void RunProgress::closeRow(const QDateTime &now)
+{
+    if (m_step < 0)
+        return;
+    StepRow row;
+    row.step = m_step;
+    row.loop = m_loop;
+    const int i = index();
+    if (i >= 0) {
+        row.setC = m_plan.steps().at(i).setC;
+        row.holdS = m_plan.steps().at(i).holdS;
+    }
+    row.start = m_stepStart;
+    row.end = now;
+    row.startKnown = m_startKnown;
+    m_rows.append(row);
+}
+
+void RunProgress::observe(int step, const QDateTime &now)
+{
+    if (!m_active || step == m_step)
+        return;
+    const bool first = m_step < 0;
+    closeRow(now);
+    // Back at the pattern's first step from another one: the next loop.
+    if (!first && step == m_plan.firstStep())
+        ++m_loop;
+    if (!first)
+        m_startKnown = true;
+    m_step = step;
+    m_stepStart = now;
+}
+
+void RunProgress::finish(const QDateTime &now)
+{
+    if (!m_active)
+        return;
+    closeRow(now);
+    m_active = false;
+    m_step = -1;
+}
+
+int RunProgress::index() const
+{
+    return m_step < 0 ? -1 : m_plan.indexOf(m_step, m_loop);
+}
+
+QString RunProgress::positionText() const
+{
+    if (m_step < 0)
+        return QString();
+    const bool inPattern = m_step >= m_plan.firstStep() && m_step <= m_plan.lastStep();
+    return inPattern ? QStringLiteral("ステップ %1（%2 / %3）")
+                           .arg(m_step)
+                           .arg(m_step - m_plan.firstStep() + 1)
+                           .arg(m_plan.stepsPerLoop())
+                     : QStringLiteral("ステップ %1").arg(m_step);
+}
+
+QString RunProgress::loopText() const
+{
+    if (m_step < 0)
+        return QString();
+    return m_plan.endless() ? QStringLiteral("ループ %1 / 無限").arg(m_loop)
+                            : QStringLiteral("ループ %1 / %2").arg(m_loop).arg(m_plan.loops());
+}
+
+QString RunProgress::stepLeftText(const QDateTime &now) const
+{
+    if (m_step < 0 || !m_startKnown || index() < 0)
+        return QStringLiteral("不明");
+    return PatternPlan::hms(m_plan.stepLeftS(index(), m_stepStart.secsTo(now)));
+}
+
+std::optional<QDateTime> RunProgress::earliestEnd(const QDateTime &now) const
+{
+    if (m_step < 0)
+        return std::nullopt;
+    const std::optional<qint64> left = m_plan.earliestLeftS(
+        index(), m_startKnown ? std::optional<qint64>(m_stepStart.secsTo(now)) : std::nullopt);
+    if (!left)
+        return std::nullopt;
+    return now.addSecs(*left);
+}
+
+QString RunProgress::endText(const QDateTime &now) const
+{
+    if (m_plan.endless())
+        return QStringLiteral("なし（繰り返し）");
+    const std::optional<QDateTime> end = earliestEnd(now);
+    if (!end)
+        return QStringLiteral("不明");
+    return end->date() == now.date() ? end->toString(QStringLiteral("HH:mm:ss"))
+                                     : end->toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+QByteArray RunProgress::rowsCsv(const QList<StepRow> &rows)
+{
+    QByteArray out = "step,loop,set_c,hold_s,start,end,duration_s,over_hold_s\r\n";
+    for (const StepRow &r : rows) {
+        // A step whose start was not seen has no duration to tell.
+        const QString duration = r.startKnown ? QString::number(r.durationS()) : QString();
+        const QString over = r.startKnown ? QString::number(r.overHoldS()) : QString();
+        out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8\r\n")
+                   .arg(r.step)
+                   .arg(r.loop)
+                   .arg(r.setC, 0, 'f', 2)
+                   .arg(r.holdS)
+                   .arg(r.startKnown ? r.start.toString(Qt::ISODate) : QString(),
+                        r.end.toString(Qt::ISODate), duration, over)
+                   .toUtf8();
+    }
+    return out;
+}
+
+QString RunProgress::rowNote(const StepRow &r)
+{
+    return QStringLiteral(
+               "ステップ実績：ステップ %1　ループ %2　設定 %3℃　保持 %4　所要 %5　超過 %6")
+        .arg(r.step)
+        .arg(r.loop)
+        .arg(r.setC, 0, 'f', 2)
+        .arg(PatternPlan::hms(r.holdS),
+             r.startKnown ? PatternPlan::hms(r.durationS()) : QStringLiteral("不明"),
+             r.startKnown ? PatternPlan::hms(r.overHoldS()) : QStringLiteral("不明"));
+}
