@@ -7,6 +7,7 @@
 #include "ui/control/frmFix_control.h"
 #include "ui/control/frmPattern_control.h"
 #include "ui/control/frmStepview.h"
+#include "ui/logging/frmCurrentValues.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -163,7 +164,15 @@ void tst_PatternRunE2E::patternRunsToTheEnd()
     QVERIFY(w->isLoaded(QStringLiteral("frmGraph")));
 
     QTRY_VERIFY_WITH_TIMEOUT(w->state().statuslog.js_l == QLatin1String("21"), 30000);
+    // 現在値 follows the run against its plan while it lasts.
+    auto *values =
+        qobject_cast<frmCurrentValues *>(w->loadedWindow(QStringLiteral("frmCurrentValues")));
+    QVERIFY(values);
+    QCOMPARE(values->runPosition_l->text(), QStringLiteral("ステップ 21（2 / 2）"));
+    QCOMPARE(values->runLoop_l->text(), QStringLiteral("ループ 1 / 1"));
+    QVERIFY(values->runEnd_l->text().contains(QLatin1Char(':')));
     QTRY_VERIFY_WITH_TIMEOUT(w->state().statuslog.nj_l == QStringLiteral("平常状態"), 30000);
+    QVERIFY(!values->runPosition_l->isVisibleTo(values));
     QCOMPARE(targets.mid(0, 2), (QStringList{"+040.00", "+030.00"}));
     QCOMPARE(logStarts, 1);
     QCOMPARE(f.commands().count(QStringLiteral("GO 2")), 1);

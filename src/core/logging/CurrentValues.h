@@ -34,6 +34,13 @@ struct CurrentValues {
     QString step;     // number of the step being executed, or "-"
     QString elapsed;  // "hh:mm:ss" of the newest sample, or "-"
     QString link;     // the status bar's link text
+    // A pattern run followed against its plan: "ステップ 23（3 / 8）",
+    // "ループ 2 / 3", the step's earliest time left and the run's earliest
+    // end; all empty when no pattern runs.
+    QString runPosition;
+    QString runLoop;
+    QString runStepLeft;
+    QString runEnd;
 
     Freshness freshness = Freshness::Live;
     // What is wrong with the readings while they are not live: the headline

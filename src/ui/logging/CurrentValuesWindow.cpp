@@ -38,7 +38,15 @@ CurrentValues currentValues(WindowHost &w, const FeedTimes &times)
     feed.lastReading = times.lastReading;
     feed.pollingEnded = times.pollingEnded;
     feed.now = QDateTime::currentDateTime();
-    return CurrentValues::from(param(), w.state().statuslog, w.panelText(5), feed);
+    CurrentValues values = CurrentValues::from(param(), w.state().statuslog, w.panelText(5), feed);
+    const RunProgress &run = w.session().runProgress();
+    if (run.active() && run.step() >= 0) {
+        values.runPosition = run.positionText();
+        values.runLoop = run.loopText();
+        values.runStepLeft = run.stepLeftText(feed.now);
+        values.runEnd = run.endText(feed.now);
+    }
+    return values;
 }
 
 } // namespace
@@ -70,6 +78,7 @@ void registerCurrentValuesWindow(WindowHost &w)
                          refresh();
                      });
     QObject::connect(&w.session(), &InstrumentSession::linkStateChanged, w.hostWidget(), refresh);
+    QObject::connect(&w.session(), &InstrumentSession::runProgressChanged, w.hostWidget(), refresh);
 
     const LOG_Handling &log = LoggingWindows::of(w).log();
     QObject::connect(&log, &LOG_Handling::logStopped, w.hostWidget(), [times, refresh] {

@@ -1,5 +1,6 @@
 #include "ui/logging/frmCurrentValues.h"
 
+#include "core/control/RunProgress.h"
 #include "core/logging/GraphCanvas.h"
 #include "core/settings/StatusLabels.h"
 
@@ -86,6 +87,23 @@ frmCurrentValues::frmCurrentValues(QWidget *parent) : QWidget(parent)
     link_l = new QLabel(QStringLiteral("-"), m_statusPage);
     link_l->setObjectName(QStringLiteral("link_l"));
 
+    m_runPage = new QWidget(this);
+    m_runPage->setObjectName(QStringLiteral("runPage"));
+    runPosition_l = new QLabel(m_runPage);
+    runPosition_l->setObjectName(QStringLiteral("runPosition_l"));
+    runLoop_l = new QLabel(m_runPage);
+    runLoop_l->setObjectName(QStringLiteral("runLoop_l"));
+    m_stepLeftCaption =
+        new QLabel(RunProgress::stepLeftCaption() + QStringLiteral("："), m_runPage);
+    runStepLeft_l = new QLabel(m_runPage);
+    runStepLeft_l->setObjectName(QStringLiteral("runStepLeft_l"));
+    m_stepLeftCaption->setBuddy(runStepLeft_l);
+    m_endCaption = new QLabel(RunProgress::endCaption() + QStringLiteral("："), m_runPage);
+    runEnd_l = new QLabel(m_runPage);
+    runEnd_l->setObjectName(QStringLiteral("runEnd_l"));
+    m_endCaption->setBuddy(runEnd_l);
+    m_runPage->hide();
+
     m_stalePage = new QWidget;
     staleWhat_l = new QLabel(m_stalePage);
     staleWhat_l->setObjectName(QStringLiteral("staleWhat_l"));
@@ -115,6 +133,7 @@ void frmCurrentValues::layOut()
     delete layout();
     delete m_statusPage->layout();
     delete m_stalePage->layout();
+    delete m_runPage->layout();
 
     auto *grid = new QGridLayout(this);
     // Tight margins: the window stands beside or under the graph, and on a
@@ -135,7 +154,31 @@ void frmCurrentValues::layOut()
     }
     const int below = m_narrow ? 4 : 2;
     grid->addWidget(m_stack, below, 0, 1, m_narrow ? 2 : 4);
-    grid->setRowStretch(below + 1, 1);
+    grid->addWidget(m_runPage, below + 1, 0, 1, m_narrow ? 2 : 4);
+    grid->setRowStretch(below + 2, 1);
+
+    // Wide: the place and loop, then both times, on two lines; narrow: one
+    // item a line.
+    auto *run = new QGridLayout(m_runPage);
+    run->setContentsMargins(0, 0, 0, 0);
+    run->setHorizontalSpacing(12);
+    run->setVerticalSpacing(2);
+    if (m_narrow) {
+        run->addWidget(runPosition_l, 0, 0, 1, 2);
+        run->addWidget(runLoop_l, 1, 0, 1, 2);
+        run->addWidget(m_stepLeftCaption, 2, 0);
+        run->addWidget(runStepLeft_l, 2, 1);
+        run->addWidget(m_endCaption, 3, 0);
+        run->addWidget(runEnd_l, 3, 1);
+    } else {
+        run->addWidget(runPosition_l, 0, 0);
+        run->addWidget(runLoop_l, 0, 1, 1, 3);
+        run->addWidget(m_stepLeftCaption, 1, 0);
+        run->addWidget(runStepLeft_l, 1, 1);
+        run->addWidget(m_endCaption, 1, 2);
+        run->addWidget(runEnd_l, 1, 3);
+    }
+    run->setColumnStretch(m_narrow ? 1 : 3, 1);
 
     auto *status = new QGridLayout(m_statusPage);
     status->setContentsMargins(0, 0, 0, 0);
@@ -201,6 +244,16 @@ void frmCurrentValues::showValues(const CurrentValues &v)
     step_l->setText(v.step);
     elapsed_l->setText(v.elapsed);
     link_l->setText(v.link);
+    runPosition_l->setText(v.runPosition);
+    runLoop_l->setText(v.runLoop);
+    runStepLeft_l->setText(v.runStepLeft);
+    runEnd_l->setText(v.runEnd);
+    const bool running = !v.runPosition.isEmpty();
+    if (running != m_runPage->isVisibleTo(this)) {
+        m_runPage->setVisible(running);
+        // The sub-window around it makes room for the lines, or gives it back.
+        updateGeometry();
+    }
 
     staleWhat_l->setText(v.staleWhat);
     setTextColour(staleWhat_l, v.freshness == CurrentValues::Freshness::LinkLost

@@ -34,6 +34,12 @@ public:
     QLabel *step_l = nullptr;
     QLabel *elapsed_l = nullptr;
     QLabel *link_l = nullptr;
+    // A pattern run's place, loop, step time left and end (earliest); shown
+    // only while a pattern runs.
+    QLabel *runPosition_l = nullptr;
+    QLabel *runLoop_l = nullptr;
+    QLabel *runStepLeft_l = nullptr;
+    QLabel *runEnd_l = nullptr;
     // Shown instead of the status line while the readings are not live.
     QLabel *staleWhat_l = nullptr;
     QLabel *staleSince_l = nullptr;
@@ -55,6 +61,9 @@ private:
 
     std::array<QWidget *, 4> m_heads{};
     std::array<QLabel *, 4> m_statusCaptions{};
+    QWidget *m_runPage = nullptr;
+    QLabel *m_stepLeftCaption = nullptr;
+    QLabel *m_endCaption = nullptr;
     QWidget *m_statusPage = nullptr;
     QWidget *m_stalePage = nullptr;
     QStackedWidget *m_stack = nullptr;
