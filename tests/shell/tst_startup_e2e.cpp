@@ -29,6 +29,12 @@
 
 namespace {
 
+// A start-up reads the whole set, then asks whether the instrument runs.
+QStringList startUpSequence()
+{
+    return readAllSequence() << QStringLiteral("STATUS");
+}
+
 QString iniValue(const QString &path, const QString &section, const QString &key)
 {
     const QString saved = ini().Filename;
@@ -66,6 +72,7 @@ private Q_SLOTS:
     void statusQueries();
     void unfinishedWriteAsksAtNextStart_data();
     void unfinishedWriteAsksAtNextStart();
+    void runningInstrumentIsLoggedAgain();
 };
 
 void tst_StartupE2E::startReady_data()
@@ -145,7 +152,7 @@ void tst_StartupE2E::startReady()
     QVERIFY(std::is_sorted(progress.begin(), progress.end()));
     QVERIFY(progress.last() >= 140);
 
-    QCOMPARE(fx.commands(), readAllSequence());
+    QCOMPARE(fx.commands(), startUpSequence());
     QVERIFY(w->all_flg);
     QVERIFY(w->session().link().isOpen());
     QVERIFY(param().UiEnabled);
@@ -232,7 +239,7 @@ void tst_StartupE2E::reconnectFromPortWindow()
     w->connectPort(QStringLiteral("1"), device);
     QCOMPARE(finished.count(), 1);
     QCOMPARE(w->lastStartResult(), KRM2200::StartResult::Ready);
-    QCOMPARE(fx.commands(), readAllSequence());
+    QCOMPARE(fx.commands(), startUpSequence());
     QVERIFY(!w->portWindow());
     QVERIFY(w->toppage());
     QVERIFY(param().UiEnabled);
@@ -439,6 +446,36 @@ void tst_StartupE2E::quitSendsStopWhilePortOpen()
     QCOMPARE(w->session().link().isOpen(), !ended && portOpen);
 }
 
+// The program started while the instrument runs a pattern (after a crash of
+// the program, say): the operator is asked, and the log follows the run from
+// the step the instrument reports, its own start unknown.
+void tst_StartupE2E::runningInstrumentIsLoggedAgain()
+{
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    const QString step = QStringLiteral("0 0 0 +040.00 01:00:00");
+    fx.sim->withEngine([&](SimEngine &e) {
+        e.setPatternRecord(2, QStringLiteral("1 0 20 20"));
+        e.setStepRecord(20, step);
+        e.execute(QStringLiteral("GO 2"));
+    });
+    QVERIFY(fx.writeText(fx.iniPath(), QStringLiteral("[COM]\npara=2\n")));
+    KRM2200 *w = fx.makeWindow();
+    fx.presetLiveLog(w);
+    fx.dialogs->answerQuestion(true);
+    QCOMPARE(w->startUp(), KRM2200::StartResult::Ready);
+    QCOMPARE(fx.dialogs->questions().size(), 1);
+    QCOMPARE(fx.dialogs->questions().first().text, KRM2200::runningInstrumentQuestion());
+    QVERIFY(fx.dialogs->questions().first().defaultYes);
+    QVERIFY(w->logRecording());
+    const RunProgress &run = w->session().runProgress();
+    QTRY_VERIFY_WITH_TIMEOUT(run.active() && run.step() == 20, 20000);
+    QCOMPARE(run.positionText(), QStringLiteral("ステップ 20（1 / 1）"));
+    QCOMPARE(run.stepLeftText(QDateTime::currentDateTime()), QStringLiteral("不明"));
+    fx.dialogs->answerQuestion(false); // no memo
+    w->Toolbar1_ButtonClick(QStringLiteral("LOG"));
+}
+
 void tst_StartupE2E::statusQueries()
 {
     ShellFixture fx;
@@ -504,7 +541,7 @@ void tst_StartupE2E::unfinishedWriteAsksAtNextStart()
     QCOMPARE(fx.dialogs->messages().size(), 0);
     const QStringList got = fx.commands();
     const qsizetype written = again ? got.indexOf(QStringLiteral("SAVE")) + 1 : 0;
-    QCOMPARE(got.mid(written), readAllSequence());
+    QCOMPARE(got.mid(written), startUpSequence());
     if (again) {
         QCOMPARE(written, 120);
         QCOMPARE(got.first(), QStringLiteral("BEEP 1"));

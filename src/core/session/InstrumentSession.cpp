@@ -367,7 +367,9 @@ void InstrumentSession::applyStatus(const StatusReport &report)
             finishRunProgress();
         }
     } else if (code == QLatin1String("02")) {
-        followRunProgress(report.status.at(4), patternRun == PatternRun::Sent);
+        // A fixed-value run reports step 0 as well; it follows no plan.
+        if (!m_state.fix.lastRunFixed)
+            followRunProgress(report.status.at(4), patternRun == PatternRun::Sent);
         if (patternRun == PatternRun::Sent)
             m_state.fix.patternRun = PatternRun::Running;
         Q_EMIT runReported();

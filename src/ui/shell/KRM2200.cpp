@@ -406,7 +406,32 @@ KRM2200::StartResult KRM2200::startUp()
     setPanelText(5, commOkText());
     m_startResult = StartResult::Ready;
     Q_EMIT startUpFinished(m_startResult);
+    offerLogOfRunningInstrument();
     return m_startResult;
+}
+
+void KRM2200::offerLogOfRunningInstrument()
+{
+    // The instrument may have gone on running while this program was away
+    // (a crash, a restart of the computer): nothing would be logged until
+    // someone pressed LOG START. Asked as the status window asks, so the
+    // answer changes nothing else.
+    QString code;
+    const QMetaObject::Connection reply =
+        connect(m_session.get(), &InstrumentSession::status2Received, this,
+                [&code](const Status2Report &r) { code = r.status.value(0); });
+    m_session->askStatus(0.05, true);
+    disconnect(reply);
+    if (code != QLatin1String("02") || m_ended || logRecording())
+        return;
+    if (Dialogs::instance().question(this, runningInstrumentQuestion(), confirmTitle(), true) &&
+        startLog)
+        startLog();
+}
+
+QString KRM2200::runningInstrumentQuestion()
+{
+    return QStringLiteral("本体は運転中です。ログを開始しますか？");
 }
 
 void KRM2200::connectPort(const QString &portText, const QString &device)

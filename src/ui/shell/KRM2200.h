@@ -53,6 +53,8 @@ public:
 
     // The file configuration reads come from (kept by the configuration module).
     QString &Filename();
+    // The question of a start-up that finds the instrument running.
+    static QString runningInstrumentQuestion();
     // Result of the last whole-set read.
     bool all_flg = false;
 
@@ -179,6 +181,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // At the end of a start-up: a run found going is offered a log.
+    void offerLogOfRunningInstrument();
     // The menu entries and toolbar buttons a start-up unlocks, and the flag
     // the windows read.
     void setControlsEnabled(bool enabled);
