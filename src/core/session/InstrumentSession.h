@@ -235,6 +235,9 @@ public:
     RunResult runFixed(const FixedRun &run);
     // "GO n" for a registered pattern.
     RunResult runPattern(const QString &number);
+    // The instrument's own record of pattern `n` ("LP n 0"), as the whole-set
+    // read stores it; empty when no record of that shape came back.
+    QString askPatternRecord(int n);
     // "STOP": the control stops; a poll without a log stops with it.
     RunResult stop();
     // "ACLR": the alarm is cleared.
