@@ -665,8 +665,16 @@ int Cli::run(const QStringList &args)
         return Usage;
 
     // The instrument and its line, as the program's start-up opens them.
+    // One system log a day for every call, each line marked with its call:
+    // a script polling every few seconds leaves one file, not thousands.
+    const QByteArray mark = QStringLiteral("[%1 %2] ")
+                                .arg(args.join(QLatin1Char(' ')))
+                                .arg(QCoreApplication::applicationPid())
+                                .toUtf8();
     const InstrumentSession::OpenResult opened =
-        m_session.open(InstrumentSession::OpenOptions{.appendSystemLog = true});
+        m_session.open(InstrumentSession::OpenOptions{.appendSystemLog = true,
+                                                      .systemLogName = QStringLiteral("cli.txt"),
+                                                      .systemLogPrefix = mark});
     switch (opened) {
     case InstrumentSession::OpenResult::Ready:
         break;

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void failedStartStoresNoPort_data();
     void failedStartStoresNoPort();
     void besideTheWindow();
+    void oneSystemLogADay();
 
 private:
     CliRun cli(const QStringList &args, int timeoutMs = 120000);
@@ -693,6 +694,31 @@ void tst_CliE2E::besideTheWindow()
     // executable: the same folder only when they lie side by side.
     QCOMPARE(QFileInfo(QStringLiteral(KRM2200_CLI_BIN)).absolutePath(),
              QFileInfo(QStringLiteral(KRM2200_BIN)).absolutePath());
+}
+
+void tst_CliE2E::oneSystemLogADay()
+{
+    ShellFixture &f = *m_f;
+    QVERIFY(f.startSim());
+    seed(f);
+    const QStringList calls{QStringLiteral("status"), QStringLiteral("status"),
+                            QStringLiteral("stop")};
+    for (const QString &call : calls)
+        QCOMPARE(cli({call}).code, 0);
+    const QDir day(f.appDir() + QStringLiteral("/LOG/XSYS_LOG/") +
+                   QDate::currentDate().toString(QStringLiteral("yyyy_MM_dd")));
+    QCOMPARE(day.entryList(QDir::Files), QStringList{QStringLiteral("cli.txt")});
+    // Every line tells the call it belongs to; each call left some.
+    const QStringList lines = ShellFixture::text(day.filePath(QStringLiteral("cli.txt")))
+                                  .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QSet<QString> marks;
+    for (const QString &line : lines) {
+        QVERIFY2(line.startsWith(QLatin1String("[status ")) ||
+                     line.startsWith(QLatin1String("[stop ")),
+                 qPrintable(line));
+        marks.insert(line.section(QLatin1Char(']'), 0, 0));
+    }
+    QCOMPARE(marks.size(), 3);
 }
 
 QTEST_MAIN(tst_CliE2E)

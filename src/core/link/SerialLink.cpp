@@ -462,10 +462,10 @@ void SerialLink::writeSystemLog(const QByteArray &line)
             QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() +
             QStringLiteral("システムログに書き込めなかった行：%1").arg(m_sysLogLost).toUtf8() +
             "\r\n";
-        if (m_sysLog.write(note, &reason))
+        if (m_sysLog.write(m_sysLogPrefix + note, &reason))
             m_sysLogLost = 0;
     }
-    if (m_sysLogLost == 0 && m_sysLog.write(line, &reason))
+    if (m_sysLogLost == 0 && m_sysLog.write(m_sysLogPrefix + line, &reason))
         return;
     if (m_sysLogLost++ == 0)
         Q_EMIT systemLogFailed(m_sysLog.fileName(), reason);

@@ -153,7 +153,10 @@ InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options
 
     const QString time = QTime::currentTime().toString(QStringLiteral("HH_mm_ss"));
     const QString sysLog =
-        dayDir + QLatin1Char('/') + day + QLatin1Char('_') + time + QStringLiteral(".txt");
+        dayDir + QLatin1Char('/') +
+        (options.systemLogName.isEmpty() ? day + QLatin1Char('_') + time + QStringLiteral(".txt")
+                                         : options.systemLogName);
+    m_link->setSystemLogPrefix(options.systemLogPrefix);
     if (!m_link->openSystemLog(sysLog, options.appendSystemLog)) {
         qCWarning(lcSession) << "cannot open the system log" << sysLog;
         return OpenResult::FilesError;

@@ -94,6 +94,11 @@ public:
         // anew: short runs one after another within a second keep what the
         // earlier one received.
         bool appendSystemLog = false;
+        // The system log's file name in the day's folder instead of one of
+        // its own for this run ("<day>_<time>.txt"), and what each of its
+        // lines starts with.
+        QString systemLogName;
+        QByteArray systemLogPrefix;
     };
     // What the start-up does that is not a window: the working file, the
     // folders, the log folder's default, the write probe, a new system log,
