@@ -88,13 +88,68 @@ const char *const kHelp =
     "Exit status: 0 done; 1 a file could not be written; 2 wrong arguments; 3 no port,\n"
     "the port cannot be opened or another program holds it; 4 the instrument did not\n"
     "answer; 5 the set was refused (the key is named); 6 the instrument refused commands\n"
-    "(named: of the write, or STATUS); 7 the set read back differs (the keys are named); 8 the "
-    "run\n"
-    "was refused; 9 an alarm stopped the log.\n"
+    "(named: of the write, or STATUS); 7 the set read back differs (the keys are named);\n"
+    "8 the run was refused; 9 an alarm stopped the log.\n"
     "\n"
     "status --json prints, when it fails, {\"error\": ID, \"exit\": N, \"message\": TEXT} on\n"
-    "stdout; ID is one of \"usage\" (2), \"port\" (3), \"no-answer\" (4), \"refused\" (6: the\n"
-    "instrument answered NG).\n";
+    "stdout; ID is one of \"port\" (3), \"no-answer\" (4), \"refused\" (6: the instrument\n"
+    "answered NG).\n"
+    "\n"
+    "Messages and this text are in Japanese unless LANG (LC_ALL, LC_MESSAGES) names English.\n";
+
+// The same, for a Japanese reader: the default, as the window's.
+const char *const kHelpJa =
+    "使い方: krm2200-cli [--home DIR] [--port DEVICE] コマンド [引数]\n"
+    "\n"
+    "ウィンドウなしのKRM-2200：krm2200と同じプログラムフォルダとポートを使います\n"
+    "（--home、--portも同じ）。メッセージは標準エラー、データは標準出力へ出します。\n"
+    "\n"
+    "コマンド:\n"
+    "  read-set FILE [--fast]          本体の設定をすべて読み込みFILEへ保存する\n"
+    "  write-set FILE [--verify]       FILEを「開く」と同じく確認し、本体へ書き込む\n"
+    "  status [--json]                 状態を一度問い合わせる：温度、状態、ステップ、目標温度、\n"
+    "                                  アラーム、通信。本体が応答しないあいだは問い合わせを\n"
+    "                                  繰り返す（合わせて最大10秒）\n"
+    "  log [--interval S] [--count N] [--format csv|jsonl] [--until idle|alarm]\n"
+    "      [--no-answer S]             サンプルごとに1行出力する（csv：見出しと1行ずつ、\n"
+    "                                  jsonl：JSONオブジェクト1つずつ）。N行、シグナル、指定の\n"
+    "                                  終わり（idle：見ていた運転が終わった、alarm：アラーム\n"
+    "                                  発生、終了状態9、どのログも同じ）、またはS秒応答なし\n"
+    "                                  （既定60秒、終了状態4）で終わる\n"
+    "  run fixed --sensor N --temp T   定値制御（--heater、--fan 0|1、--reach 0で到達時に終了）\n"
+    "  run pattern N                   パターンNを実行する：構成ファイルの登録、なければ本体の\n"
+    "                                  登録（\"LP N 0\"で問い合わせる）。どちらを使ったかを\n"
+    "                                  標準エラーに出す\n"
+    "  stop                            制御を停止する\n"
+    "  aclr                            アラームを解除する\n"
+    "\n"
+    "オプション:\n"
+    "  --home DIR      プログラムフォルダ（構成 sys/KRM.ini、ログ LOG/）\n"
+    "  --port DEVICE   本体のシリアルデバイス（指定がなければ構成のポート）\n"
+    "  -h, --help      この説明\n"
+    "  -v, --version   プログラムのバージョン\n"
+    "\n"
+    "終了状態: 0 完了、1 ファイルを書き込めなかった、2 引数の誤り、3 ポートがない、開けない、\n"
+    "または他のプログラムが使用中、4 本体が応答しない、5 構成を受け付けない（キーを示す）、\n"
+    "6 本体がコマンドを受け付けなかった（書き込みのコマンドまたはSTATUSを示す）、7 読み戻した\n"
+    "構成が異なる（キーを示す）、8 運転を受け付けなかった、9 アラームでログが止まった。\n"
+    "\n"
+    "status --json は失敗したとき標準出力に {\"error\": ID, \"exit\": N, \"message\": TEXT} を\n"
+    "出す。IDは \"port\"（3）、\"no-answer\"（4）、\"refused\"（6：本体がNGを返した）。\n"
+    "\n"
+    "LANG（LC_ALL、LC_MESSAGES）が英語のとき、この説明は英語になります。\n";
+
+// English only when the user's locale asks for it; Japanese otherwise, as
+// the window.
+bool english()
+{
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QByteArray v = qgetenv(name);
+        if (!v.isEmpty())
+            return v.startsWith("en");
+    }
+    return false;
+}
 
 int signalPipe[2] = {-1, -1};
 
@@ -230,8 +285,8 @@ private:
 
     bool takeOptions(const QString &command);
     bool instrumentAnswers();
-    // A failed "status": the message on stderr, and with --json the error
-    // object on stdout.
+    // A failure: the message on stderr, and with --json (status only) the
+    // error object on stdout.
     int statusFailed(const char *id, int code, const QString &message);
     int runResult(const InstrumentSession::RunResult &r);
     // An option's whole-number value within lo ... hi, or nothing (and the
@@ -257,7 +312,7 @@ std::optional<int> Cli::number(const QString &option, int lo, int hi, int fallba
     const int v = m_parser.value(option).toInt(&ok);
     if (ok && v >= lo && v <= hi)
         return v;
-    printErr(QStringLiteral("krm2200-cli: --%1 takes a whole number from %2 to %3")
+    printErr(QStringLiteral("krm2200-cli: --%1 には %2 から %3 までの整数を指定してください。")
                  .arg(option)
                  .arg(lo)
                  .arg(hi));
@@ -544,12 +599,14 @@ bool Cli::takeOptions(const QString &command)
         m_until = m_parser.value(QStringLiteral("until"));
         if (!format.isEmpty() && format != QLatin1String("csv") &&
             format != QLatin1String("jsonl")) {
-            printErr(QStringLiteral("krm2200-cli: --format takes csv or jsonl"));
+            printErr(
+                QStringLiteral("krm2200-cli: --format には csv か jsonl を指定してください。"));
             return false;
         }
         if (m_parser.isSet(QStringLiteral("until")) && m_until != QLatin1String("idle") &&
             m_until != QLatin1String("alarm")) {
-            printErr(QStringLiteral("krm2200-cli: --until takes idle or alarm"));
+            printErr(
+                QStringLiteral("krm2200-cli: --until には idle か alarm を指定してください。"));
             return false;
         }
         m_jsonl = format == QLatin1String("jsonl");
@@ -558,7 +615,7 @@ bool Cli::takeOptions(const QString &command)
     if (command != QLatin1String("run fixed"))
         return true;
     if (!m_parser.isSet(QStringLiteral("temp"))) {
-        printErr(QStringLiteral("krm2200-cli: run fixed needs --temp T"));
+        printErr(QStringLiteral("krm2200-cli: run fixed には --temp T が必要です。"));
         return false;
     }
     const std::optional<int> sensor = number(QStringLiteral("sensor"), 0, 1, 0);
@@ -644,21 +701,28 @@ int Cli::run(const QStringList &args)
         : shape ? shape->positional
                 : 0;
     if (!shape || args.size() != positional + 1) {
-        printErr(QStringLiteral("krm2200-cli: %1 (see --help)")
-                     .arg(shape ? QStringLiteral("wrong arguments for ") + command
-                                : QStringLiteral("unknown command ") + command));
+        printErr(
+            command.isEmpty()
+                ? QStringLiteral("krm2200-cli: コマンドがありません。（--help を参照）")
+            : shape
+                ? QStringLiteral("krm2200-cli: %1 の引数が正しくありません。（--help を参照）")
+                      .arg(command)
+                : QStringLiteral("krm2200-cli: %1 というコマンドはありません。（--help を参照）")
+                      .arg(command));
         return Usage;
     }
     for (const QString &option : m_parser.optionNames()) {
         if (option != QLatin1String("home") && option != QLatin1String("port") &&
             !shape->options.contains(option)) {
-            printErr(QStringLiteral("krm2200-cli: %1 takes no --%2").arg(command, option));
+            printErr(
+                QStringLiteral("krm2200-cli: %1 に --%2 は指定できません。").arg(command, option));
             return Usage;
         }
     }
     if (command == QLatin1String("run") && kind != QLatin1String("fixed") &&
         kind != QLatin1String("pattern")) {
-        printErr(QStringLiteral("krm2200-cli: run fixed or run pattern N (see --help)"));
+        printErr(QStringLiteral(
+            "krm2200-cli: run fixed か run pattern N を指定してください。（--help を参照）"));
         return Usage;
     }
     if (!takeOptions(command == QLatin1String("run") ? command + QLatin1Char(' ') + kind : command))
@@ -675,19 +739,19 @@ int Cli::run(const QStringList &args)
         m_session.open(InstrumentSession::OpenOptions{.appendSystemLog = true,
                                                       .systemLogName = QStringLiteral("cli.txt"),
                                                       .systemLogPrefix = mark});
+    // "status --json" tells a script why on stdout too.
     switch (opened) {
     case InstrumentSession::OpenResult::Ready:
         break;
     case InstrumentSession::OpenResult::PortInUse:
-        printErr(PortChoices::inUseText(m_session.lastOpenFailure().device));
-        return PortFailed;
+        return statusFailed("port", PortFailed,
+                            PortChoices::inUseText(m_session.lastOpenFailure().device));
     case InstrumentSession::OpenResult::NoPort:
     case InstrumentSession::OpenResult::PortError:
-        printErr(m_session.openFailureText(InstrumentSession::checkPortText()));
-        return PortFailed;
+        return statusFailed("port", PortFailed,
+                            m_session.openFailureText(InstrumentSession::checkPortText()));
     case InstrumentSession::OpenResult::FilesError:
-        printErr(InstrumentSession::checkPortText());
-        return PortFailed;
+        return statusFailed("port", PortFailed, InstrumentSession::checkPortText());
     }
 
     if (command == QLatin1String("read-set"))
@@ -732,12 +796,13 @@ int main(int argc, char *argv[])
                        QCommandLineOption(QStringLiteral("verify")),
                        QCommandLineOption(QStringLiteral("json"))});
     if (!parser.parse(QCoreApplication::arguments())) {
+        // Qt's own text, in Japanese with its catalogue installed.
         printErr(QStringLiteral("krm2200-cli: ") + parser.errorText() +
-                 QStringLiteral(" (see --help)"));
+                 QStringLiteral("（--help を参照）"));
         return Usage;
     }
     if (parser.isSet(help)) {
-        std::fputs(kHelp, stdout);
+        std::fputs(english() ? kHelp : kHelpJa, stdout);
         return Ok;
     }
     if (parser.isSet(version)) {
