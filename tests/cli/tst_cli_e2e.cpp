@@ -166,6 +166,12 @@ void tst_CliE2E::portTakenByTheOtherProgram()
     CliRun r = cli({QStringLiteral("status")});
     QCOMPARE(r.code, 3);
     QCOMPARE(r.err.trimmed(), taken);
+    // Nor through a link to the same device, as /dev/serial/by-id/ holds.
+    const QString link = f.home.filePath(QStringLiteral("by-id-link"));
+    QVERIFY(QFile::link(f.sim->devicePath(), link));
+    r = cli({QStringLiteral("status"), QStringLiteral("--port"), link});
+    QCOMPARE(r.code, 3);
+    QCOMPARE(r.err.trimmed(), PortChoices::inUseText(link));
     QVERIFY(f.commands().isEmpty());
 
     // The tool holds it: the window's start reports it.

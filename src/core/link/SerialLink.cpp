@@ -119,7 +119,10 @@ bool SerialLink::reopen()
     if (m_port.isOpen())
         m_port.close();
     const QString device = deviceFor(m_portText);
-    m_port.setPortName(device);
+    // The port's lock is named after the device: a link to it
+    // (/dev/serial/by-id/...) must meet the lock of the device itself.
+    const QString real = QFileInfo(device).canonicalFilePath();
+    m_port.setPortName(real.isEmpty() ? device : real);
     m_port.setBaudRate(57600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
