@@ -70,7 +70,8 @@ const char *const kHelp =
     "                                  line each; jsonl: one JSON object each) until N rows, a\n"
     "                                  signal, the end asked for (idle: a run the log saw has\n"
     "                                  ended; alarm: an alarm stands, exit 9, as every log\n"
-    "                                  does), or no answer for S seconds (default 60, exit 4)\n"
+    "                                  does), or no answer for S seconds (default 60, at least\n"
+    "                                  two polls and a second; exit 4)\n"
     "  run fixed --sensor N --temp T   fixed-value run (--heater, --fan 0|1; --reach 0 ends "
     "there)\n"
     "  run pattern N                   run pattern N: the configuration's record, else the\n"
@@ -115,7 +116,8 @@ const char *const kHelpJa =
     "                                  jsonl：JSONオブジェクト1つずつ）。N行、シグナル、指定の\n"
     "                                  終わり（idle：見ていた運転が終わった、alarm：アラーム\n"
     "                                  発生、終了状態9、どのログも同じ）、またはS秒応答なし\n"
-    "                                  （既定60秒、終了状態4）で終わる\n"
+    "                                  （既定60秒、少なくとも2回の問い合わせと1秒、終了状態4）\n"
+    "                                  で終わる\n"
     "  run fixed --sensor N --temp T   定値制御（--heater、--fan 0|1、--reach 0で到達時に終了）\n"
     "  run pattern N                   パターンNを実行する：構成ファイルの登録、なければ本体の\n"
     "                                  登録（\"LP N 0\"で問い合わせる）。どちらを使ったかを\n"
@@ -521,7 +523,12 @@ int Cli::log()
     // An instrument silent for longer than a script waits ends the log.
     QTimer silence;
     silence.setSingleShot(true);
-    silence.setInterval(m_noAnswer * 1000);
+    // Never before two polls went unanswered: a log polled once a minute is
+    // not given up between two answered polls.
+    const int pollMs = qEnvironmentVariableIntValue("KRM_POLL_MS") > 0
+                           ? qEnvironmentVariableIntValue("KRM_POLL_MS")
+                           : param().LogInterval * 1000;
+    silence.setInterval(std::max(m_noAnswer * 1000, 2 * pollMs + 1000));
     QObject::connect(&silence, &QTimer::timeout, &scope, [&] {
         printErr(noAnswerText());
         exitCode = NoAnswer;
