@@ -12,18 +12,23 @@
 #include "core/config/Parameter.h"
 #include "core/control/AlarmTable.h"
 #include "core/control/FixControl.h"
+#include "core/control/PatternRun.h"
 #include "core/link/SerialLink.h"
 #include "core/logging/GraphExport.h"
 #include "core/logging/GraphScale.h"
+#include "core/logging/LOG_Handling.h"
 #include "core/session/InstrumentSession.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <climits>
 #include <csignal>
@@ -57,12 +62,21 @@ const char *const kHelp =
     "Commands:\n"
     "  read-set FILE [--fast]          read the instrument's whole set into FILE\n"
     "  write-set FILE [--verify]       check FILE as \"開く\" does, write it to the instrument\n"
-    "  status [--json]                 one status poll: readings, state, step, alarm, link\n"
-    "  log [--interval S] [--count N]  poll and print one CSV row a sample until N rows or a "
-    "signal\n"
+    "  status [--json]                 one status query: readings, state, step, target, alarm,\n"
+    "                                  link; asked again while the instrument is silent, for\n"
+    "                                  at most 10 s in all\n"
+    "  log [--interval S] [--count N] [--format csv|jsonl] [--until idle|alarm]\n"
+    "      [--no-answer S]             poll and print one row a sample (csv: a header and one\n"
+    "                                  line each; jsonl: one JSON object each) until N rows, a\n"
+    "                                  signal, the end asked for (idle: a run the log saw has\n"
+    "                                  ended; alarm: an alarm stands, exit 9, as every log\n"
+    "                                  does), or no answer for S seconds (default 60, at least\n"
+    "                                  two polls and a second; exit 4)\n"
     "  run fixed --sensor N --temp T   fixed-value run (--heater, --fan 0|1; --reach 0 ends "
     "there)\n"
-    "  run pattern N                   run the registered pattern N\n"
+    "  run pattern N                   run pattern N: the configuration's record, else the\n"
+    "                                  instrument's own (asked with \"LP N 0\"); stderr says\n"
+    "                                  which was used\n"
     "  stop                            stop the running control\n"
     "  aclr                            clear the alarm\n"
     "\n"
@@ -75,8 +89,69 @@ const char *const kHelp =
     "Exit status: 0 done; 1 a file could not be written; 2 wrong arguments; 3 no port,\n"
     "the port cannot be opened or another program holds it; 4 the instrument did not\n"
     "answer; 5 the set was refused (the key is named); 6 the instrument refused commands\n"
-    "of the write (named); 7 the set read back differs (the keys are named); 8 the run\n"
-    "was refused; 9 an alarm stopped the log.\n";
+    "(named: of the write, or STATUS); 7 the set read back differs (the keys are named);\n"
+    "8 the run was refused; 9 an alarm stopped the log.\n"
+    "\n"
+    "status --json prints, when it fails, {\"error\": ID, \"exit\": N, \"message\": TEXT} on\n"
+    "stdout; ID is one of \"port\" (3), \"no-answer\" (4), \"refused\" (6: the instrument\n"
+    "answered NG).\n"
+    "\n"
+    "Messages and this text are in Japanese unless LANG (LC_ALL, LC_MESSAGES) names English.\n";
+
+// The same, for a Japanese reader: the default, as the window's.
+const char *const kHelpJa =
+    "使い方: krm2200-cli [--home DIR] [--port DEVICE] コマンド [引数]\n"
+    "\n"
+    "ウィンドウなしのKRM-2200：krm2200と同じプログラムフォルダとポートを使います\n"
+    "（--home、--portも同じ）。メッセージは標準エラー、データは標準出力へ出します。\n"
+    "\n"
+    "コマンド:\n"
+    "  read-set FILE [--fast]          本体の設定をすべて読み込みFILEへ保存する\n"
+    "  write-set FILE [--verify]       FILEを「開く」と同じく確認し、本体へ書き込む\n"
+    "  status [--json]                 状態を一度問い合わせる：温度、状態、ステップ、目標温度、\n"
+    "                                  アラーム、通信。本体が応答しないあいだは問い合わせを\n"
+    "                                  繰り返す（合わせて最大10秒）\n"
+    "  log [--interval S] [--count N] [--format csv|jsonl] [--until idle|alarm]\n"
+    "      [--no-answer S]             サンプルごとに1行出力する（csv：見出しと1行ずつ、\n"
+    "                                  jsonl：JSONオブジェクト1つずつ）。N行、シグナル、指定の\n"
+    "                                  終わり（idle：見ていた運転が終わった、alarm：アラーム\n"
+    "                                  発生、終了状態9、どのログも同じ）、またはS秒応答なし\n"
+    "                                  （既定60秒、少なくとも2回の問い合わせと1秒、終了状態4）\n"
+    "                                  で終わる\n"
+    "  run fixed --sensor N --temp T   定値制御（--heater、--fan 0|1、--reach 0で到達時に終了）\n"
+    "  run pattern N                   パターンNを実行する：構成ファイルの登録、なければ本体の\n"
+    "                                  登録（\"LP N 0\"で問い合わせる）。どちらを使ったかを\n"
+    "                                  標準エラーに出す\n"
+    "  stop                            制御を停止する\n"
+    "  aclr                            アラームを解除する\n"
+    "\n"
+    "オプション:\n"
+    "  --home DIR      プログラムフォルダ（構成 sys/KRM.ini、ログ LOG/）\n"
+    "  --port DEVICE   本体のシリアルデバイス（指定がなければ構成のポート）\n"
+    "  -h, --help      この説明\n"
+    "  -v, --version   プログラムのバージョン\n"
+    "\n"
+    "終了状態: 0 完了、1 ファイルを書き込めなかった、2 引数の誤り、3 ポートがない、開けない、\n"
+    "または他のプログラムが使用中、4 本体が応答しない、5 構成を受け付けない（キーを示す）、\n"
+    "6 本体がコマンドを受け付けなかった（書き込みのコマンドまたはSTATUSを示す）、7 読み戻した\n"
+    "構成が異なる（キーを示す）、8 運転を受け付けなかった、9 アラームでログが止まった。\n"
+    "\n"
+    "status --json は失敗したとき標準出力に {\"error\": ID, \"exit\": N, \"message\": TEXT} を\n"
+    "出す。IDは \"port\"（3）、\"no-answer\"（4）、\"refused\"（6：本体がNGを返した）。\n"
+    "\n"
+    "LANG（LC_ALL、LC_MESSAGES）が英語のとき、この説明は英語になります。\n";
+
+// English only when the user's locale asks for it; Japanese otherwise, as
+// the window.
+bool english()
+{
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QByteArray v = qgetenv(name);
+        if (!v.isEmpty())
+            return v.startsWith("en");
+    }
+    return false;
+}
 
 int signalPipe[2] = {-1, -1};
 
@@ -101,6 +176,81 @@ void printOut(const QByteArray &bytes)
 QString noAnswerText()
 {
     return QStringLiteral("通信異常：KRM-2200から応答がありません。");
+}
+
+// How long "status" keeps asking a silent instrument, as --help says.
+constexpr double kStatusBudgetSeconds = 10.0;
+
+// A reading as a number, or null for none ("----") and for what is no number.
+QJsonValue reading(const QString &text)
+{
+    double v = 0;
+    if (sampleValue(text, &v) == SampleKind::Value)
+        return v;
+    return QJsonValue::Null;
+}
+
+QJsonObject alarmObject(const QString &code)
+{
+    const AlarmText alarm = LookupAlarm(code);
+    return QJsonObject{{QStringLiteral("code"), code},
+                       {QStringLiteral("message"), alarm.Message},
+                       {QStringLiteral("advice"), alarm.Advice}};
+}
+
+// What a status reply says, as "status --json" and "log --format jsonl" print
+// it: the readings, internal temperature, current, state, step, the target
+// the instrument heads for and the alarm while it stands.
+QJsonObject statusObject(const StatusReport &r, const QString &target)
+{
+    QJsonObject readings;
+    for (int k = 0; k < 4; ++k)
+        readings.insert(sensorName(k), reading(r.temps.at(k)));
+    const bool standing = r.code() == QLatin1String("04");
+    double t = 0;
+    return QJsonObject{
+        {QStringLiteral("readings"), readings},
+        {QStringLiteral("internal"), reading(r.status.at(1))},
+        {QStringLiteral("current"), reading(r.status.at(2))},
+        {QStringLiteral("state"),
+         QJsonObject{{QStringLiteral("code"), r.code()},
+                     {QStringLiteral("text"), Reception_Show::statusText(r.code())}}},
+        {QStringLiteral("step"), r.status.at(4).toInt()},
+        {QStringLiteral("target"), sampleValue(target, &t) == SampleKind::Value
+                                       ? QJsonValue(t)
+                                       : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("alarm"),
+         standing ? QJsonValue(alarmObject(r.status.at(3))) : QJsonValue(QJsonValue::Null)},
+    };
+}
+
+// The registered pattern of the configuration whose steps hold `step`, when
+// exactly one does: the status reply names the step only.
+QJsonValue patternOfStep(int step)
+{
+    QJsonValue found = QJsonValue::Null;
+    int matches = 0;
+    for (int n = 0; n <= 9; ++n) {
+        const QString record =
+            ini().IniRead(QStringLiteral("PATTERN"), QStringLiteral("PATTERN%1").arg(n));
+        const QStringList f = record.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (!isRegisteredPattern(record) || f.size() != 4)
+            continue;
+        if (f.at(2).toInt() <= step && step <= f.at(3).toInt()) {
+            found = n;
+            ++matches;
+        }
+    }
+    return matches == 1 ? found : QJsonValue(QJsonValue::Null);
+}
+
+// The set temperature of `step` as the configuration stores it.
+QString stepTarget(const QString &step)
+{
+    return ini()
+        .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)
+        .split(QLatin1Char(' '))
+        .value(3);
 }
 
 // Nobody sits at a terminal to answer: a question takes No, which refuses
@@ -137,6 +287,9 @@ private:
 
     bool takeOptions(const QString &command);
     bool instrumentAnswers();
+    // A failure: the message on stderr, and with --json (status only) the
+    // error object on stdout.
+    int statusFailed(const char *id, int code, const QString &message);
     int runResult(const InstrumentSession::RunResult &r);
     // An option's whole-number value within lo ... hi, or nothing (and the
     // reason printed).
@@ -147,6 +300,9 @@ private:
     TerminalView &m_view;
     int m_interval = 0;
     int m_count = 0;
+    int m_noAnswer = 60;
+    bool m_jsonl = false;
+    QString m_until;
     InstrumentSession::FixedRun m_fixed;
 };
 
@@ -158,7 +314,7 @@ std::optional<int> Cli::number(const QString &option, int lo, int hi, int fallba
     const int v = m_parser.value(option).toInt(&ok);
     if (ok && v >= lo && v <= hi)
         return v;
-    printErr(QStringLiteral("krm2200-cli: --%1 takes a whole number from %2 to %3")
+    printErr(QStringLiteral("krm2200-cli: --%1 には %2 から %3 までの整数を指定してください。")
                  .arg(option)
                  .arg(lo)
                  .arg(hi));
@@ -238,49 +394,59 @@ int Cli::writeSet(const QString &file)
     return Failed;
 }
 
+int Cli::statusFailed(const char *id, int code, const QString &message)
+{
+    printErr(message);
+    if (m_parser.isSet(QStringLiteral("json")))
+        printOut(QJsonDocument(QJsonObject{{QStringLiteral("error"), QLatin1String(id)},
+                                           {QStringLiteral("exit"), code},
+                                           {QStringLiteral("message"), message}})
+                     .toJson(QJsonDocument::Compact) +
+                 '\n');
+    return code;
+}
+
 int Cli::status()
 {
-    if (!instrumentAnswers())
-        return NoAnswer;
+    if (!m_session.pollStatus(kStatusBudgetSeconds)) {
+        // An instrument that answers "NG" is there; it refused.
+        if (m_session.link().lastAck() == SerialLink::Ack::Ng)
+            return statusFailed("refused", CommandsRefused,
+                                InstrumentSession::refusedText(QStringLiteral("STATUS")));
+        return statusFailed("no-answer", NoAnswer, noAnswerText());
+    }
     const StatusReport &r = m_session.lastStatus();
-    const AlarmText alarm = LookupAlarm(r.status.at(3));
-    const QString stateText = Reception_Show::statusText(r.code());
+    const QString code = r.code();
+    const bool running = code == QLatin1String("02");
+    // The target of a running step; a fixed-value run's is not stored.
+    const QString target = running ? stepTarget(r.status.at(4)) : QString();
+    const QString lastAlarm = r.status.at(3);
+    const bool anyAlarm = !lastAlarm.isEmpty() && lastAlarm.toInt() != 0;
     if (!m_parser.isSet(QStringLiteral("json"))) {
         QString out;
         for (int k = 0; k < 4; ++k)
             out += sensorName(k) + QLatin1Char(' ') + r.temps.at(k) + QLatin1Char('\n');
         out += QStringLiteral("internal ") + r.status.at(1) + QLatin1Char('\n');
         out += QStringLiteral("current ") + r.status.at(2) + QLatin1Char('\n');
-        out +=
-            QStringLiteral("state ") + r.code() + QLatin1Char(' ') + stateText + QLatin1Char('\n');
+        out += QStringLiteral("state ") + code + QLatin1Char(' ') +
+               Reception_Show::statusText(code) + QLatin1Char('\n');
         out += QStringLiteral("step ") + r.status.at(4) + QLatin1Char('\n');
-        out += QStringLiteral("alarm ") + r.status.at(3) + QLatin1Char(' ') + alarm.Message +
-               QLatin1Char('\n');
+        out += QStringLiteral("alarm ") + lastAlarm + QLatin1Char(' ') +
+               LookupAlarm(lastAlarm).Message + QLatin1Char('\n');
         out += QStringLiteral("link ok\n");
         printOut(out.toUtf8());
         return Ok;
     }
-    auto value = [](const QString &text) -> QJsonValue {
-        double v = 0;
-        if (sampleValue(text, &v) == SampleKind::Value)
-            return v;
-        return QJsonValue::Null;
-    };
-    QJsonObject readings;
-    for (int k = 0; k < 4; ++k)
-        readings.insert(sensorName(k), value(r.temps.at(k)));
-    const QJsonObject o{
-        {QStringLiteral("readings"), readings},
-        {QStringLiteral("internal"), value(r.status.at(1))},
-        {QStringLiteral("current"), value(r.status.at(2))},
-        {QStringLiteral("state"),
-         QJsonObject{{QStringLiteral("code"), r.code()}, {QStringLiteral("text"), stateText}}},
-        {QStringLiteral("step"), r.status.at(4).toInt()},
-        {QStringLiteral("alarm"), QJsonObject{{QStringLiteral("code"), r.status.at(3)},
-                                              {QStringLiteral("message"), alarm.Message},
-                                              {QStringLiteral("advice"), alarm.Advice}}},
-        {QStringLiteral("link"), QStringLiteral("ok")},
-    };
+    QJsonObject o = statusObject(r, target);
+    o.insert(QStringLiteral("time"), GraphExport::isoTime(QDateTime::currentDateTime()));
+    o.insert(QStringLiteral("units"),
+             QJsonObject{{QStringLiteral("temperature"), QStringLiteral("°C")},
+                         {QStringLiteral("current"), QStringLiteral("A")}});
+    o.insert(QStringLiteral("pattern"),
+             running ? patternOfStep(r.status.at(4).toInt()) : QJsonValue(QJsonValue::Null));
+    o.insert(QStringLiteral("last_alarm"),
+             anyAlarm ? QJsonValue(alarmObject(lastAlarm)) : QJsonValue(QJsonValue::Null));
+    o.insert(QStringLiteral("link"), QStringLiteral("ok"));
     printOut(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
     return Ok;
 }
@@ -313,19 +479,70 @@ int Cli::log()
         QMetaObject::invokeMethod(
             &m_session, [this] { m_session.stopLog(); }, Qt::QueuedConnection);
     };
-    QObject::connect(&m_session, &InstrumentSession::sampleLogged, &scope,
-                     [&](int sample, const QStringList &temps) {
-                         if (count > 0 && rows >= count)
-                             return;
-                         // One row of the graph's "CSV保存", whole and flushed.
-                         GraphPage page;
-                         page.values = [&temps](int k, qint64) { return temps.value(k); };
-                         page.start = m_session.log().tstart;
-                         page.interval = param().LogRunInterval;
-                         const QByteArray csv = GraphExport::csv(page, sample, sample);
-                         printOut(headerDone ? csv.mid(csv.indexOf('\n') + 1) : csv);
-                         headerDone = true;
-                         if (count > 0 && ++rows >= count)
+    // One stream however many log files the run fills: a full log starts
+    // its samples at 0 again, the stream goes on counting.
+    qint64 base = 0;
+    int lastSample = -1;
+    QDateTime streamStart;
+    QObject::connect(
+        &m_session, &InstrumentSession::sampleLogged, &scope,
+        [&](int sample, const QStringList &temps) {
+            if (count > 0 && rows >= count)
+                return;
+            if (sample <= lastSample)
+                base += std::max(lastSample + 1, LOG_Handling::RestartCount);
+            lastSample = sample;
+            if (!streamStart.isValid())
+                streamStart = m_session.log().tstart;
+            const qint64 index = base + sample;
+            // The columns of the graph's "CSV保存", a row whole and flushed.
+            GraphPage page;
+            page.values = [&temps](int k, qint64) { return temps.value(k); };
+            page.start = streamStart;
+            page.interval = param().LogRunInterval;
+            const QByteArray csv = GraphExport::csv(page, index, index);
+            if (!m_jsonl) {
+                // Files keep CRLF; a terminal and a script's last field want
+                // none of the CR.
+                QByteArray lines = headerDone ? csv.mid(csv.indexOf('\n') + 1) : csv;
+                printOut(lines.replace("\r\n", "\n"));
+            } else {
+                const QList<QByteArray> f = csv.mid(csv.indexOf('\n') + 1).trimmed().split(',');
+                QJsonObject o = statusObject(m_session.lastStatus(), param().TargetLineText);
+                o.insert(QStringLiteral("index"), index);
+                o.insert(QStringLiteral("elapsed_s"), f.value(1).toLongLong());
+                o.insert(QStringLiteral("time"), QString::fromLatin1(f.value(2)));
+                o.insert(QStringLiteral("link"),
+                         m_session.linkOk() ? QStringLiteral("ok") : QStringLiteral("no-answer"));
+                printOut(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+            }
+            headerDone = true;
+            if (count > 0 && ++rows >= count)
+                stopLater();
+        });
+    // An instrument silent for longer than a script waits ends the log.
+    QTimer silence;
+    silence.setSingleShot(true);
+    // Never before two polls went unanswered: a log polled once a minute is
+    // not given up between two answered polls.
+    const int pollMs = qEnvironmentVariableIntValue("KRM_POLL_MS") > 0
+                           ? qEnvironmentVariableIntValue("KRM_POLL_MS")
+                           : param().LogInterval * 1000;
+    silence.setInterval(std::max(m_noAnswer * 1000, 2 * pollMs + 1000));
+    QObject::connect(&silence, &QTimer::timeout, &scope, [&] {
+        printErr(noAnswerText());
+        exitCode = NoAnswer;
+        m_session.stopLog();
+    });
+    // "--until idle": a run seen running, then the instrument idle.
+    bool sawRun = false;
+    QObject::connect(&m_session, &InstrumentSession::statusApplied, &scope,
+                     [&](const StatusReport &report) {
+                         silence.start();
+                         if (report.code() == QLatin1String("02"))
+                             sawRun = true;
+                         else if (sawRun && report.code() == QLatin1String("00") &&
+                                  m_until == QLatin1String("idle"))
                              stopLater();
                      });
     QObject::connect(&m_session, &InstrumentSession::linkLost, &scope,
@@ -356,8 +573,10 @@ int Cli::log()
     });
 
     const int toldBefore = m_view.told;
-    if (m_session.startLog())
+    if (m_session.startLog()) {
+        silence.start();
         QCoreApplication::exec();
+    }
     // A log file that could not be made or written was told of.
     if (exitCode == Ok && m_view.told > toldBefore)
         exitCode = Failed;
@@ -377,16 +596,33 @@ bool Cli::takeOptions(const QString &command)
     if (command == QLatin1String("log")) {
         const std::optional<int> interval = number(QStringLiteral("interval"), 1, 60, 0);
         const std::optional<int> count = number(QStringLiteral("count"), 1, INT_MAX, 0);
-        if (!interval || !count)
+        const std::optional<int> noAnswer = number(QStringLiteral("no-answer"), 1, 86400, 60);
+        if (!interval || !count || !noAnswer)
             return false;
         m_interval = *interval;
         m_count = *count;
+        m_noAnswer = *noAnswer;
+        const QString format = m_parser.value(QStringLiteral("format"));
+        m_until = m_parser.value(QStringLiteral("until"));
+        if (!format.isEmpty() && format != QLatin1String("csv") &&
+            format != QLatin1String("jsonl")) {
+            printErr(
+                QStringLiteral("krm2200-cli: --format には csv か jsonl を指定してください。"));
+            return false;
+        }
+        if (m_parser.isSet(QStringLiteral("until")) && m_until != QLatin1String("idle") &&
+            m_until != QLatin1String("alarm")) {
+            printErr(
+                QStringLiteral("krm2200-cli: --until には idle か alarm を指定してください。"));
+            return false;
+        }
+        m_jsonl = format == QLatin1String("jsonl");
         return true;
     }
     if (command != QLatin1String("run fixed"))
         return true;
     if (!m_parser.isSet(QStringLiteral("temp"))) {
-        printErr(QStringLiteral("krm2200-cli: run fixed needs --temp T"));
+        printErr(QStringLiteral("krm2200-cli: run fixed には --temp T が必要です。"));
         return false;
     }
     const std::optional<int> sensor = number(QStringLiteral("sensor"), 0, 1, 0);
@@ -407,6 +643,20 @@ int Cli::runPattern(const QString &number)
 {
     if (!instrumentAnswers())
         return NoAnswer;
+    // A pattern the configuration does not hold may be the instrument's: a
+    // fresh program folder has read nothing yet.
+    bool isNumber = false;
+    const int n = number.toInt(&isNumber);
+    if (registeredPatternList(ini()).contains(number)) {
+        printErr(QStringLiteral("パターン%1：構成ファイルの登録で実行します。").arg(number));
+    } else if (isNumber && n >= 0 && n <= 9 && number == QString::number(n)) {
+        const QString record = m_session.askPatternRecord(n);
+        if (isRegisteredPattern(record)) {
+            ini().IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN") + number, record);
+            printErr(
+                QStringLiteral("パターン%1：本体の登録（%2）で実行します。").arg(number, record));
+        }
+    }
     return runResult(m_session.runPattern(number));
 }
 
@@ -437,7 +687,10 @@ int Cli::run(const QStringList &args)
         {QStringLiteral("read-set"), 1, {QStringLiteral("fast")}},
         {QStringLiteral("write-set"), 1, {QStringLiteral("verify")}},
         {QStringLiteral("status"), 0, {QStringLiteral("json")}},
-        {QStringLiteral("log"), 0, {QStringLiteral("interval"), QStringLiteral("count")}},
+        {QStringLiteral("log"),
+         0,
+         {QStringLiteral("interval"), QStringLiteral("count"), QStringLiteral("format"),
+          QStringLiteral("until"), QStringLiteral("no-answer")}},
         {QStringLiteral("run"),
          1,
          {QStringLiteral("sensor"), QStringLiteral("temp"), QStringLiteral("heater"),
@@ -455,42 +708,57 @@ int Cli::run(const QStringList &args)
         : shape ? shape->positional
                 : 0;
     if (!shape || args.size() != positional + 1) {
-        printErr(QStringLiteral("krm2200-cli: %1 (see --help)")
-                     .arg(shape ? QStringLiteral("wrong arguments for ") + command
-                                : QStringLiteral("unknown command ") + command));
+        printErr(
+            command.isEmpty()
+                ? QStringLiteral("krm2200-cli: コマンドがありません。（--help を参照）")
+            : shape
+                ? QStringLiteral("krm2200-cli: %1 の引数が正しくありません。（--help を参照）")
+                      .arg(command)
+                : QStringLiteral("krm2200-cli: %1 というコマンドはありません。（--help を参照）")
+                      .arg(command));
         return Usage;
     }
     for (const QString &option : m_parser.optionNames()) {
         if (option != QLatin1String("home") && option != QLatin1String("port") &&
             !shape->options.contains(option)) {
-            printErr(QStringLiteral("krm2200-cli: %1 takes no --%2").arg(command, option));
+            printErr(
+                QStringLiteral("krm2200-cli: %1 に --%2 は指定できません。").arg(command, option));
             return Usage;
         }
     }
     if (command == QLatin1String("run") && kind != QLatin1String("fixed") &&
         kind != QLatin1String("pattern")) {
-        printErr(QStringLiteral("krm2200-cli: run fixed or run pattern N (see --help)"));
+        printErr(QStringLiteral(
+            "krm2200-cli: run fixed か run pattern N を指定してください。（--help を参照）"));
         return Usage;
     }
     if (!takeOptions(command == QLatin1String("run") ? command + QLatin1Char(' ') + kind : command))
         return Usage;
 
     // The instrument and its line, as the program's start-up opens them.
+    // One system log a day for every call, each line marked with its call:
+    // a script polling every few seconds leaves one file, not thousands.
+    const QByteArray mark = QStringLiteral("[%1 %2] ")
+                                .arg(args.join(QLatin1Char(' ')))
+                                .arg(QCoreApplication::applicationPid())
+                                .toUtf8();
     const InstrumentSession::OpenResult opened =
-        m_session.open(InstrumentSession::OpenOptions{.appendSystemLog = true});
+        m_session.open(InstrumentSession::OpenOptions{.appendSystemLog = true,
+                                                      .systemLogName = QStringLiteral("cli.txt"),
+                                                      .systemLogPrefix = mark});
+    // "status --json" tells a script why on stdout too.
     switch (opened) {
     case InstrumentSession::OpenResult::Ready:
         break;
     case InstrumentSession::OpenResult::PortInUse:
-        printErr(PortChoices::inUseText(m_session.lastOpenFailure().device));
-        return PortFailed;
+        return statusFailed("port", PortFailed,
+                            PortChoices::inUseText(m_session.lastOpenFailure().device));
     case InstrumentSession::OpenResult::NoPort:
     case InstrumentSession::OpenResult::PortError:
-        printErr(m_session.openFailureText(InstrumentSession::checkPortText()));
-        return PortFailed;
+        return statusFailed("port", PortFailed,
+                            m_session.openFailureText(InstrumentSession::checkPortText()));
     case InstrumentSession::OpenResult::FilesError:
-        printErr(InstrumentSession::checkPortText());
-        return PortFailed;
+        return statusFailed("port", PortFailed, InstrumentSession::checkPortText());
     }
 
     if (command == QLatin1String("read-set"))
@@ -513,7 +781,9 @@ int Cli::run(const QStringList &args)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("krm2200-cli"));
+    // The window's name, not the tool's: an installed program's folder is
+    // named after it, and both programs share that folder.
+    QCoreApplication::setApplicationName(QStringLiteral("krm2200"));
     QCoreApplication::setApplicationVersion(programVersion());
     QtJapanese::install(app);
     // Its stderr carries the program's messages only; QT_LOGGING_RULES still
@@ -528,16 +798,18 @@ int main(int argc, char *argv[])
     };
     parser.addOptions({help, version, valued("home"), valued("port"), valued("interval"),
                        valued("count"), valued("sensor"), valued("temp"), valued("heater"),
-                       valued("fan"), valued("reach"), QCommandLineOption(QStringLiteral("fast")),
+                       valued("fan"), valued("reach"), valued("format"), valued("until"),
+                       valued("no-answer"), QCommandLineOption(QStringLiteral("fast")),
                        QCommandLineOption(QStringLiteral("verify")),
                        QCommandLineOption(QStringLiteral("json"))});
     if (!parser.parse(QCoreApplication::arguments())) {
+        // Qt's own text, in Japanese with its catalogue installed.
         printErr(QStringLiteral("krm2200-cli: ") + parser.errorText() +
-                 QStringLiteral(" (see --help)"));
+                 QStringLiteral("（--help を参照）"));
         return Usage;
     }
     if (parser.isSet(help)) {
-        std::fputs(kHelp, stdout);
+        std::fputs(english() ? kHelp : kHelpJa, stdout);
         return Ok;
     }
     if (parser.isSet(version)) {

@@ -60,6 +60,13 @@ private Q_SLOTS:
     void runCommands();
     void logRowsWhole();
     void logThroughALostLink();
+    void logEnds_data();
+    void logEnds();
+    void overnightRunEndsByItself();
+    void failedStartStoresNoPort_data();
+    void failedStartStoresNoPort();
+    void besideTheWindow();
+    void oneSystemLogADay();
 
 private:
     CliRun cli(const QStringList &args, int timeoutMs = 120000);
@@ -104,7 +111,9 @@ void tst_CliE2E::helpAndArguments_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("out");
-    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "  run pattern N ";
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "使い方";
+    QTest::newRow("help in English")
+        << QStringList{QStringLiteral("--help"), QStringLiteral("en")} << 0 << "\"LP N 0\"";
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
                              << "krm2200-cli 1.3.1\n";
     QTest::newRow("no command") << QStringList() << 2 << "";
@@ -112,6 +121,9 @@ void tst_CliE2E::helpAndArguments_data()
     QTest::newRow("missing file") << QStringList{QStringLiteral("read-set")} << 2 << "";
     QTest::newRow("option of another command")
         << QStringList{QStringLiteral("status"), QStringLiteral("--verify")} << 2 << "";
+    QTest::newRow("unknown format")
+        << QStringList{QStringLiteral("log"), QStringLiteral("--format"), QStringLiteral("xml")}
+        << 2 << "";
     QTest::newRow("sensor out of range")
         << QStringList{QStringLiteral("run"), QStringLiteral("fixed"),  QStringLiteral("--sensor"),
                        QStringLiteral("2"),   QStringLiteral("--temp"), QStringLiteral("25")}
@@ -123,7 +135,12 @@ void tst_CliE2E::helpAndArguments()
     QFETCH(QStringList, args);
     QFETCH(int, code);
     QFETCH(QString, out);
+    // The help's language follows the locale.
+    const bool english = args.removeAll(QStringLiteral("en")) > 0;
+    const QByteArray locale = qgetenv("LC_ALL");
+    qputenv("LC_ALL", english ? "en_US.UTF-8" : "C.UTF-8");
     const CliRun r = cli(args);
+    qputenv("LC_ALL", locale);
     QCOMPARE(r.code, code);
     QVERIFY2(r.out.contains(out), qPrintable(r.out));
     if (args.contains(QStringLiteral("--help"))) {
@@ -131,8 +148,11 @@ void tst_CliE2E::helpAndArguments()
              {"read-set", "write-set", "status", "log", "run fixed", "run pattern", "stop", "aclr"})
             QVERIFY(r.out.contains(QStringLiteral("\n  ") + QLatin1String(command)));
     }
+    // Usage errors in Japanese, as every other message.
     if (code == 2)
-        QVERIFY(!r.err.isEmpty());
+        QVERIFY2(
+            std::any_of(r.err.begin(), r.err.end(), [](QChar c) { return c.unicode() >= 0x3000; }),
+            qPrintable(r.err));
 }
 
 void tst_CliE2E::portTakenByTheOtherProgram()
@@ -146,6 +166,12 @@ void tst_CliE2E::portTakenByTheOtherProgram()
     CliRun r = cli({QStringLiteral("status")});
     QCOMPARE(r.code, 3);
     QCOMPARE(r.err.trimmed(), taken);
+    // Nor through a link to the same device, as /dev/serial/by-id/ holds.
+    const QString link = f.home.filePath(QStringLiteral("by-id-link"));
+    QVERIFY(QFile::link(f.sim->devicePath(), link));
+    r = cli({QStringLiteral("status"), QStringLiteral("--port"), link});
+    QCOMPARE(r.code, 3);
+    QCOMPARE(r.err.trimmed(), PortChoices::inUseText(link));
     QVERIFY(f.commands().isEmpty());
 
     // The tool holds it: the window's start reports it.
@@ -227,8 +253,11 @@ void tst_CliE2E::status_data()
     QTest::newRow("text") << "none" << false << "" << 0;
     QTest::newRow("json") << "none" << true << "" << 0;
     QTest::newRow("alarm standing") << "none" << true << "001" << 0;
+    QTest::newRow("alarm cleared") << "none" << true << "006 cleared" << 0;
     QTest::newRow("deaf for a moment after the open") << "deaf:1200" << false << "" << 0;
     QTest::newRow("silent") << "silent" << false << "" << 4;
+    QTest::newRow("silent, json") << "silent" << true << "" << 4;
+    QTest::newRow("NG, json") << "ng:STATUS" << true << "" << 6;
 }
 
 void tst_CliE2E::status()
@@ -246,7 +275,10 @@ void tst_CliE2E::status()
         e.setTemperature(0, 25.0);
         e.setTemperature(1, 24.98);
         if (!alarm.isEmpty())
-            e.raiseAlarm(alarm);
+            e.raiseAlarm(alarm.left(3));
+        // An instrument that keeps the last alarm's code once it is cleared.
+        if (alarm.endsWith(QLatin1String("cleared")))
+            e.setStatusOverride(QStringLiteral("00"));
     });
     seed(f);
     QStringList args{QStringLiteral("status")};
@@ -255,11 +287,23 @@ void tst_CliE2E::status()
     const CliRun r = cli(args);
     QCOMPARE(r.code, code);
     if (code != 0) {
-        QCOMPARE(r.err.trimmed(), QStringLiteral("通信異常：KRM-2200から応答がありません。"));
-        QVERIFY(r.out.isEmpty());
+        const QString told = code == 6 ? QStringLiteral("本体が受け付けなかったコマンド：\nSTATUS")
+                                       : QStringLiteral("通信異常：KRM-2200から応答がありません。");
+        QCOMPARE(r.err.trimmed(), told);
+        if (!json) {
+            QVERIFY(r.out.isEmpty());
+            return;
+        }
+        // A script reads why from stdout as well.
+        const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(o.value(QStringLiteral("error")).toString(),
+                 code == 6 ? QStringLiteral("refused") : QStringLiteral("no-answer"));
+        QCOMPARE(o.value(QStringLiteral("exit")).toInt(), code);
+        QCOMPARE(o.value(QStringLiteral("message")).toString(), told);
         return;
     }
-    const QString state = alarm.isEmpty() ? QStringLiteral("00") : QStringLiteral("04");
+    const bool standing = alarm.size() == 3;
+    const QString state = standing ? QStringLiteral("04") : QStringLiteral("00");
     if (!json) {
         const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 10);
@@ -276,11 +320,20 @@ void tst_CliE2E::status()
         24.98);
     QCOMPARE(o.value(QStringLiteral("state")).toObject().value(QStringLiteral("code")).toString(),
              state);
-    const QJsonObject a = o.value(QStringLiteral("alarm")).toObject();
-    QCOMPARE(a.value(QStringLiteral("code")).toString(),
-             alarm.isEmpty() ? QStringLiteral("000") : alarm);
-    QCOMPARE(a.value(QStringLiteral("message")).toString(), LookupAlarm(alarm).Message);
+    // The alarm only while it stands; the last one apart.
+    QCOMPARE(o.value(QStringLiteral("alarm")).isNull(), !standing);
+    if (standing)
+        QCOMPARE(o.value(QStringLiteral("alarm")).toObject().value(QStringLiteral("message")),
+                 LookupAlarm(alarm).Message);
+    QCOMPARE(
+        o.value(QStringLiteral("last_alarm")).toObject().value(QStringLiteral("code")).toString(),
+        alarm.left(3));
     QCOMPARE(o.value(QStringLiteral("link")).toString(), QStringLiteral("ok"));
+    QVERIFY(o.value(QStringLiteral("target")).isNull());
+    QCOMPARE(o.value(QStringLiteral("units")).toObject().value(QStringLiteral("temperature")),
+             QStringLiteral("°C"));
+    QVERIFY(
+        QDateTime::fromString(o.value(QStringLiteral("time")).toString(), Qt::ISODate).isValid());
 }
 
 void tst_CliE2E::writeSet_data()
@@ -365,17 +418,25 @@ void tst_CliE2E::runCommands_data()
         << sensorLimitQuestion().section(QLatin1Char('\n'), 0, 0);
     QTest::newRow("pattern") << "run pattern 0" << none << ""
                              << "" << 0 << "GO 0"
-                             << "";
+                             << "パターン0：構成ファイルの登録で実行します。";
+    QTest::newRow("pattern the instrument holds")
+        << "run pattern 4" << none << ""
+        << "" << 0 << "LP 4 0|GO 4"
+        << "パターン4：本体の登録（1 0 1 2）で実行します。";
     QTest::newRow("pattern not registered")
         << "run pattern 3" << none << ""
-        << "" << 8 << "" << QStringLiteral("パターン3は登録されていません。");
-    QTest::newRow("pattern in a standing alarm") << "run pattern 0" << none << "001"
-                                                 << "" << 8 << "" << alarmStandingText();
+        << "" << 8 << "LP 3 0" << QStringLiteral("パターン3は登録されていません。");
+    QTest::newRow("pattern in a standing alarm")
+        << "run pattern 0" << none << "001"
+        << "" << 8 << ""
+        << QStringLiteral("パターン0：構成ファイルの登録で実行します。\n") + alarmStandingText();
     QTest::newRow("pattern refused by the instrument")
         << "run pattern 0"
         << "ng:GO"
         << ""
-        << "" << 8 << "GO 0" << QStringLiteral("本体が受け付けなかったコマンド：\nGO 0");
+        << "" << 8 << "GO 0"
+        << QStringLiteral("パターン0：構成ファイルの登録で実行します。\n本体が受け付けなかったコマ"
+                          "ンド：\nGO 0");
     QTest::newRow("stop") << "stop" << none << ""
                           << "" << 0 << "STOP"
                           << "";
@@ -402,8 +463,11 @@ void tst_CliE2E::runCommands()
     SimFaults faults;
     QVERIFY(SimFaults::apply(fault, faults));
     QVERIFY(f.startSim(faults));
-    if (!alarm.isEmpty())
-        f.sim->withEngine([&alarm](SimEngine &e) { e.raiseAlarm(alarm); });
+    f.sim->withEngine([&alarm](SimEngine &e) {
+        e.setPatternRecord(4, QStringLiteral("1 0 1 2"));
+        if (!alarm.isEmpty())
+            e.raiseAlarm(alarm);
+    });
     seed(f);
     if (!sen0.isEmpty()) {
         ini().setWorkingFile(f.iniPath());
@@ -427,7 +491,8 @@ void tst_CliE2E::logRowsWhole()
     const CliRun r = cli({QStringLiteral("log"), QStringLiteral("--count"), QStringLiteral("150")});
     qunsetenv("KRM_POLL_MS");
     QCOMPARE(r.code, 0);
-    const QStringList rows = r.out.split(QStringLiteral("\r\n"));
+    QVERIFY(!r.out.contains(QLatin1Char('\r')));
+    const QStringList rows = r.out.split(QLatin1Char('\n'));
     QCOMPARE(rows.size(), 152); // the header, 150 rows, nothing after the last line end
     QCOMPARE(rows.first(),
              QStringLiteral("index,elapsed_s,time,PT100A,PT100B,SENSOR1,SENSOR2,status"));
@@ -461,7 +526,7 @@ void tst_CliE2E::logThroughALostLink()
     auto rows = [&] {
         out += QString::fromUtf8(log->readAllStandardOutput());
         err += QString::fromUtf8(log->readAllStandardError());
-        return out.count(QStringLiteral("\r\n")) - 1;
+        return out.count(QLatin1Char('\n')) - 1;
     };
     QTRY_VERIFY_WITH_TIMEOUT(rows() >= 3, 20000);
 
@@ -485,8 +550,8 @@ void tst_CliE2E::logThroughALostLink()
     QCOMPARE(log->exitStatus(), QProcess::NormalExit);
     QCOMPARE(log->exitCode(), 0);
     rows();
-    QVERIFY(out.endsWith(QStringLiteral("\r\n")));
-    const QStringList all = out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QVERIFY(out.endsWith(QLatin1Char('\n')));
+    const QStringList all = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     int last = -1;
     int gaps = 0;
     for (qsizetype i = 1; i < all.size(); ++i) {
@@ -496,6 +561,182 @@ void tst_CliE2E::logThroughALostLink()
         last = m.captured(1).toInt();
     }
     QVERIFY(gaps >= 1);
+}
+
+void tst_CliE2E::logEnds_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("alarm");
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("a silent instrument given up")
+        << "silent"
+        << ""
+        << "log --count 3 --no-answer 2" << 4
+        << QStringLiteral("通信異常：KRM-2200から応答がありません。");
+    QTest::newRow("until idle: the run it saw ended")
+        << "none"
+        << ""
+        << "log --format jsonl --until idle" << 0 << "";
+    QTest::newRow("until alarm") << "none"
+                                 << "006"
+                                 << "log --format jsonl --until alarm" << 9
+                                 << LookupAlarm(QStringLiteral("006")).Message;
+}
+
+void tst_CliE2E::logEnds()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, alarm);
+    QFETCH(QString, args);
+    QFETCH(int, code);
+    QFETCH(QString, err);
+    ShellFixture &f = *m_f;
+    QVERIFY(f.startSim());
+    // The simulator's demonstration pattern, many times faster than real time.
+    f.sim->withEngine([](SimEngine &e) { e.setTimeScale(60); });
+    seed(f);
+    if (code == 0)
+        QCOMPARE(cli({QStringLiteral("run"), QStringLiteral("pattern"), QStringLiteral("0")}).code,
+                 0);
+    if (!alarm.isEmpty())
+        f.sim->withEngine([&alarm](SimEngine &e) { e.raiseAlarm(alarm); });
+    SimFaults faults;
+    QVERIFY(SimFaults::apply(fault, faults));
+    f.sim->setFaults(faults);
+    qputenv("KRM_POLL_MS", "200");
+    const CliRun r = cli(args.split(QLatin1Char(' ')));
+    qunsetenv("KRM_POLL_MS");
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.err.trimmed().section(QLatin1Char('\n'), -1), err);
+    if (fault != QLatin1String("none")) {
+        QVERIFY(r.out.isEmpty());
+        return;
+    }
+    QStringList states;
+    for (const QString &line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QJsonParseError e;
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8(), &e).object();
+        QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(line));
+        for (const char *key :
+             {"index", "elapsed_s", "time", "readings", "state", "step", "target", "alarm", "link"})
+            QVERIFY2(o.contains(QLatin1String(key)), key);
+        states
+            << o.value(QStringLiteral("state")).toObject().value(QStringLiteral("code")).toString();
+    }
+    QVERIFY(!states.isEmpty());
+    QCOMPARE(states.last(), code == 0 ? QStringLiteral("00") : QStringLiteral("04"));
+    if (code == 0)
+        QVERIFY(states.contains(QStringLiteral("02")));
+}
+
+void tst_CliE2E::overnightRunEndsByItself()
+{
+    // A pattern of three loops, a log that loses the instrument on the way,
+    // and nobody to stop it.
+    ShellFixture &f = *m_f;
+    QVERIFY(f.startSim());
+    f.sim->withEngine([](SimEngine &e) {
+        e.setTimeScale(40);
+        e.setPatternRecord(0, QStringLiteral("3 0 0 2"));
+    });
+    seed(f);
+    QCOMPARE(cli({QStringLiteral("run"), QStringLiteral("pattern"), QStringLiteral("0")}).code, 0);
+    qputenv("KRM_POLL_MS", "200");
+    std::unique_ptr<QProcess> log(
+        startCli({QStringLiteral("log"), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                  QStringLiteral("--until"), QStringLiteral("idle")}));
+    qunsetenv("KRM_POLL_MS");
+    QString out;
+    QString err;
+    auto rows = [&] {
+        out += QString::fromUtf8(log->readAllStandardOutput());
+        err += QString::fromUtf8(log->readAllStandardError());
+        return out.count(QLatin1Char('\n'));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(rows() >= 3, 20000);
+    SimFaults silent;
+    silent.silent = true;
+    f.sim->setFaults(silent);
+    QTRY_VERIFY_WITH_TIMEOUT((rows(), err.contains(LinkWatch::lossNote())), 20000);
+    f.sim->setFaults({});
+    QSignalSpy finished(log.get(), &QProcess::finished);
+    QVERIFY(finished.wait(300000));
+    rows();
+    QCOMPARE(log->exitCode(), 0);
+    QVERIFY(err.contains(LinkWatch::returnNote()));
+    qint64 last = -1;
+    QString state;
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        const qint64 index = o.value(QStringLiteral("index")).toInteger(-1);
+        QVERIFY2(index > last, qPrintable(line));
+        last = index;
+        state =
+            o.value(QStringLiteral("state")).toObject().value(QStringLiteral("code")).toString();
+    }
+    QCOMPARE(state, QStringLiteral("00"));
+}
+
+void tst_CliE2E::failedStartStoresNoPort_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::newRow("no port configured") << "";
+    QTest::newRow("a device that does not open") << "/nonexistent/ttyKRM";
+}
+
+void tst_CliE2E::failedStartStoresNoPort()
+{
+    QFETCH(QString, port);
+    ShellFixture &f = *m_f;
+    QString config = ShellFixture::completeConfig();
+    config.remove(QStringLiteral("[COM]\npara=1\n"));
+    QVERIFY(ShellFixture::writeText(f.iniPath(), config));
+    QStringList args{QStringLiteral("status"), QStringLiteral("--json")};
+    if (!port.isEmpty())
+        args << QStringLiteral("--port") << port;
+    const CliRun r = cli(args);
+    QCOMPARE(r.code, 3);
+    QVERIFY(r.err.startsWith(QStringLiteral("通信ポートを確認してください。")));
+    QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("error")),
+             QStringLiteral("port"));
+    // The next start would open whatever answers to the port stored here.
+    ini().setWorkingFile(f.iniPath());
+    QCOMPARE(ini().IniRead(QStringLiteral("COM"), QStringLiteral("para")), QStringLiteral("ERR"));
+}
+
+void tst_CliE2E::besideTheWindow()
+{
+    // Run where they were built, both programs keep their folder beside the
+    // executable: the same folder only when they lie side by side.
+    QCOMPARE(QFileInfo(QStringLiteral(KRM2200_CLI_BIN)).absolutePath(),
+             QFileInfo(QStringLiteral(KRM2200_BIN)).absolutePath());
+}
+
+void tst_CliE2E::oneSystemLogADay()
+{
+    ShellFixture &f = *m_f;
+    QVERIFY(f.startSim());
+    seed(f);
+    const QStringList calls{QStringLiteral("status"), QStringLiteral("status"),
+                            QStringLiteral("stop")};
+    for (const QString &call : calls)
+        QCOMPARE(cli({call}).code, 0);
+    const QDir day(f.appDir() + QStringLiteral("/LOG/XSYS_LOG/") +
+                   QDate::currentDate().toString(QStringLiteral("yyyy_MM_dd")));
+    QCOMPARE(day.entryList(QDir::Files), QStringList{QStringLiteral("cli.txt")});
+    // Every line tells the call it belongs to; each call left some.
+    const QStringList lines = ShellFixture::text(day.filePath(QStringLiteral("cli.txt")))
+                                  .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QSet<QString> marks;
+    for (const QString &line : lines) {
+        QVERIFY2(line.startsWith(QLatin1String("[status ")) ||
+                     line.startsWith(QLatin1String("[stop ")),
+                 qPrintable(line));
+        marks.insert(line.section(QLatin1Char(']'), 0, 0));
+    }
+    QCOMPARE(marks.size(), 3);
 }
 
 QTEST_MAIN(tst_CliE2E)

@@ -45,13 +45,19 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # No instrument here: the start ends at the port (exit status 3), which is a
 # start all the same; anything else is not.
 started() { local rc=0; "$@" >"$tmp/run.log" 2>&1 || rc=$?; [ "$rc" -eq 0 ] || [ "$rc" -eq 3 ]; }
-started "$bin/krm2200" || fail "installed krm2200 did not start: $(cat "$tmp/run.log")"
 user=$XDG_DATA_HOME/krm2200
+# The tool first, in a fresh home: it makes the window's folder, not one of
+# its own, and the window then finds what the tool stored there.
+started "$bin/krm2200-cli" --port "$tmp/no-device" status || fail "installed krm2200-cli did not start: $(cat "$tmp/run.log")"
+[ -f "$user/sys/KRM.ini" ] && [ -d "$user/LOG/XSYS_LOG" ] || fail "krm2200-cli kept no program folder in $user"
+[ "$(ls "$XDG_DATA_HOME")" = krm2200 ] || fail "krm2200-cli made another folder: $(ls "$XDG_DATA_HOME")"
+printf '[COM]\npara=1\ndevice=%s\n' "$tmp/window-port" >>"$user/sys/KRM.ini"
+started "$bin/krm2200-cli" status || fail "krm2200-cli status: $(cat "$tmp/run.log")"
+grep -q "window-port" "$tmp/run.log" || fail "krm2200-cli did not take the window's port: $(cat "$tmp/run.log")"
+started "$bin/krm2200" || fail "installed krm2200 did not start: $(cat "$tmp/run.log")"
 [ -f "$user/sys/KRM.ini" ] && [ -d "$user/LOG/XSYS_LOG" ] || fail "no program folder in $user"
 started "$bin/krm2200" --home "$tmp/chosen" || fail "krm2200 --home: $(cat "$tmp/run.log")"
 [ -f "$tmp/chosen/sys/KRM.ini" ] || fail "--home was not used"
-started "$bin/krm2200-cli" --port "$tmp/no-device" status || fail "installed krm2200-cli did not start: $(cat "$tmp/run.log")"
-[ -d "$user/LOG/XSYS_LOG" ] || fail "krm2200-cli kept no program folder in $user"
 ls "$bin" | sort | tr '\n' ' ' | grep -qx 'krm2200 krm2200-cli krm2200-demo krm2200-sim ' \
     || fail "files written beside the installed executable: $(ls "$bin")"
 

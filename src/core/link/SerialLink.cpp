@@ -119,7 +119,10 @@ bool SerialLink::reopen()
     if (m_port.isOpen())
         m_port.close();
     const QString device = deviceFor(m_portText);
-    m_port.setPortName(device);
+    // The port's lock is named after the device: a link to it
+    // (/dev/serial/by-id/...) must meet the lock of the device itself.
+    const QString real = QFileInfo(device).canonicalFilePath();
+    m_port.setPortName(real.isEmpty() ? device : real);
     m_port.setBaudRate(57600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -462,10 +465,10 @@ void SerialLink::writeSystemLog(const QByteArray &line)
             QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")).toUtf8() +
             QStringLiteral("システムログに書き込めなかった行：%1").arg(m_sysLogLost).toUtf8() +
             "\r\n";
-        if (m_sysLog.write(note, &reason))
+        if (m_sysLog.write(m_sysLogPrefix + note, &reason))
             m_sysLogLost = 0;
     }
-    if (m_sysLogLost == 0 && m_sysLog.write(line, &reason))
+    if (m_sysLogLost == 0 && m_sysLog.write(m_sysLogPrefix + line, &reason))
         return;
     if (m_sysLogLost++ == 0)
         Q_EMIT systemLogFailed(m_sysLog.fileName(), reason);

@@ -111,6 +111,8 @@ public:
     bool openSystemLog(const QString &path, bool append = false);
     void closeSystemLog();
     QString systemLogPath() const { return m_sysLog.fileName(); }
+    // Put before every line: runs that share one system log tell theirs apart.
+    void setSystemLogPrefix(const QByteArray &prefix) { m_sysLogPrefix = prefix; }
     // A line of the program's own in the system log, unquoted (received lines
     // are quoted) and stamped with the wall-clock time `when`.
     void noteSystemLog(const QString &text, const QDateTime &when = QDateTime::currentDateTime());
@@ -157,6 +159,7 @@ private:
     QSerialPort m_port;
     DiskFile m_sysLog;
     int m_sysLogLost = 0; // lines the system log could not take since it last took one
+    QByteArray m_sysLogPrefix;
     QString m_LineBuffer;
     QString m_portText;
     QString m_forcedDevice;

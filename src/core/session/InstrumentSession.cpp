@@ -12,6 +12,7 @@
 #include "core/control/PatternRun.h"
 #include "core/control/RunRules.h"
 #include "core/control/StepCheck.h"
+#include "core/link/AnswerShape.h"
 #include "core/link/SerialLink.h"
 #include "core/link/SettingsTransfer.h"
 #include "core/logging/LogSummary.h"
@@ -154,7 +155,10 @@ InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options
 
     const QString time = QTime::currentTime().toString(QStringLiteral("HH_mm_ss"));
     const QString sysLog =
-        dayDir + QLatin1Char('/') + day + QLatin1Char('_') + time + QStringLiteral(".txt");
+        dayDir + QLatin1Char('/') +
+        (options.systemLogName.isEmpty() ? day + QLatin1Char('_') + time + QStringLiteral(".txt")
+                                         : options.systemLogName);
+    m_link->setSystemLogPrefix(options.systemLogPrefix);
     if (!m_link->openSystemLog(sysLog, options.appendSystemLog)) {
         qCWarning(lcSession) << "cannot open the system log" << sysLog;
         return OpenResult::FilesError;
@@ -172,17 +176,23 @@ InstrumentSession::OpenResult InstrumentSession::open(const OpenOptions &options
         if (!device.isEmpty() && device != QLatin1String("ERR"))
             m_link->setForcedDevice(device);
     }
+    // A start that finds no port stores none: port 1 written here would be
+    // opened by the next start, whatever device answers to that name.
     QString port = cfg.IniRead(QStringLiteral("COM"), QString());
+    std::optional<IniDocument> withoutPort;
     if (port == QLatin1String("ERR")) {
-        if (m_link->forcedDevice().isEmpty()) {
-            cfg.IniWritePara(QStringLiteral("COM"), QString(), QStringLiteral("1"));
+        if (m_link->forcedDevice().isEmpty())
             return OpenResult::NoPort;
-        }
         port = QStringLiteral("1");
-        cfg.IniWritePara(QStringLiteral("COM"), QString(), port);
+        withoutPort = IniFile::load(workingFile());
     }
-    if (!m_link->OpenPort(port))
+    if (!m_link->OpenPort(port)) {
+        // The port is written before it is opened; a device that did not
+        // open leaves the configuration as it was.
+        if (withoutPort)
+            IniFile::save(workingFile(), *withoutPort);
         return m_link->lastOpenFailure().inUse ? OpenResult::PortInUse : OpenResult::PortError;
+    }
     return OpenResult::Ready;
 }
 
@@ -754,6 +764,20 @@ InstrumentSession::RunResult InstrumentSession::runPattern(const QString &number
     }
     Q_EMIT runRequested();
     return result;
+}
+
+QString InstrumentSession::askPatternRecord(int n)
+{
+    Parameter &p = param();
+    m_link->discardInput();
+    m_parsers->resetLp();
+    p.LpReply.clear();
+    m_link->SendCommand(QStringLiteral("LP %1 0").arg(n), QStringLiteral("LP"), 0.3,
+                        [this] { return m_parsers->LpCrCount >= 3; });
+    const QString record = p.LpReply.trimmed();
+    m_parsers->resetLp();
+    p.LpReply.clear();
+    return AnswerShape::pattern(record) ? record : QString();
 }
 
 InstrumentSession::RunResult InstrumentSession::stop()

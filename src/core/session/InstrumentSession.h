@@ -95,6 +95,11 @@ public:
         // anew: short runs one after another within a second keep what the
         // earlier one received.
         bool appendSystemLog = false;
+        // The system log's file name in the day's folder instead of one of
+        // its own for this run ("<day>_<time>.txt"), and what each of its
+        // lines starts with.
+        QString systemLogName;
+        QByteArray systemLogPrefix;
     };
     // What the start-up does that is not a window: the working file, the
     // folders, the log folder's default, the write probe, a new system log,
@@ -240,6 +245,9 @@ public:
     RunResult runFixed(const FixedRun &run);
     // "GO n" for a registered pattern.
     RunResult runPattern(const QString &number);
+    // The instrument's own record of pattern `n` ("LP n 0"), as the whole-set
+    // read stores it; empty when no record of that shape came back.
+    QString askPatternRecord(int n);
     // "STOP": the control stops; a poll without a log stops with it.
     RunResult stop();
     // "ACLR": the alarm is cleared.
