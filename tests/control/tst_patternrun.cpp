@@ -345,6 +345,12 @@ void tst_PatternRun::progressOfARun()
     // 540 s of this hold, then 300 + 600 + 300.
     QCOMPARE(run.earliestEnd(t0.addSecs(65)), t0.addSecs(65 + 540 + 1200));
     QCOMPARE(run.endText(t0.addSecs(65)), QStringLiteral("22:30:05"));
+    // What the graph draws ahead of the newest sample: the rest of this
+    // hold, then the later steps.
+    QStringList ahead;
+    for (const RunProgress::Ahead &a : run.ahead(t0.addSecs(65)))
+        ahead << QStringLiteral("%1-%2 %3").arg(a.fromS).arg(a.toS).arg(a.setC);
+    QCOMPARE(ahead, (QStringList{"0-540 30", "540-840 45", "840-1440 30", "1440-1740 45"}));
     run.observe(20, t0.addSecs(300)); // the same step again changes nothing
     run.observe(21, t0.addSecs(700));
     run.observe(20, t0.addSecs(1100));

@@ -170,6 +170,7 @@ void tst_PatternRunE2E::patternRunsToTheEnd()
     QVERIFY(values);
     QCOMPARE(values->runPosition_l->text(), QStringLiteral("ステップ 21（2 / 2）"));
     QCOMPARE(values->runLoop_l->text(), QStringLiteral("ループ 1 / 1"));
+    saveShot(w, QStringLiteral("pattern_run_ahead.png"));
     QVERIFY(values->runEnd_l->text().contains(QLatin1Char(':')));
     QTRY_VERIFY_WITH_TIMEOUT(w->state().statuslog.nj_l == QStringLiteral("平常状態"), 30000);
     QVERIFY(!values->runPosition_l->isVisibleTo(values));

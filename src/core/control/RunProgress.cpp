@@ -107,6 +107,28 @@ QString RunProgress::endText(const QDateTime &now) const
                                      : end->toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
 }
 
+QList<RunProgress::Ahead> RunProgress::ahead(const QDateTime &now) const
+{
+    QList<Ahead> out;
+    const int i = index();
+    if (i < 0)
+        return out;
+    const QList<PlannedStep> &steps = m_plan.steps();
+    // The current step from now to the end of its hold (all of it when its
+    // start is unknown), then every later step after the one before.
+    qint64 at = m_startKnown ? m_plan.stepLeftS(i, m_stepStart.secsTo(now)) : steps.at(i).holdS;
+    if (steps.at(i).registered())
+        out.append({0, at, steps.at(i).setC, steps.at(i).sensor});
+    for (qsizetype k = i + 1; k < steps.size(); ++k) {
+        const PlannedStep &s = steps.at(k);
+        if (!s.registered())
+            continue;
+        out.append({at, at + s.holdS, s.setC, s.sensor});
+        at += s.holdS;
+    }
+    return out;
+}
+
 QByteArray RunProgress::rowsCsv(const QList<StepRow> &rows)
 {
     QByteArray out = "step,loop,set_c,hold_s,start,end,duration_s,over_hold_s\r\n";

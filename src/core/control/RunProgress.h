@@ -61,6 +61,17 @@ public:
     // "なし（繰り返し）" when the loops never end, "不明" otherwise unknown.
     QString endText(const QDateTime &now) const;
 
+    // The rest of the plan from now on, each step as seconds from now (its
+    // earliest start and end) at its set temperature; a step the
+    // registration drops is left out. Empty when the place is unknown.
+    struct Ahead {
+        qint64 fromS = 0;
+        qint64 toS = 0;
+        double setC = 0;
+        int sensor = 0;
+    };
+    QList<Ahead> ahead(const QDateTime &now) const;
+
     const QList<StepRow> &rows() const { return m_rows; }
     // The rows as the file beside the text log holds them, with its header.
     static QByteArray rowsCsv(const QList<StepRow> &rows);

@@ -7,6 +7,7 @@
 #include <QBoxLayout>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QStackedWidget>
 
 namespace {
@@ -251,8 +252,14 @@ void frmCurrentValues::showValues(const CurrentValues &v)
     const bool running = !v.runPosition.isEmpty();
     if (running != m_runPage->isVisibleTo(this)) {
         m_runPage->setVisible(running);
-        // The sub-window around it makes room for the lines, or gives it back.
         updateGeometry();
+        // The window is never smaller than what it shows: it grows for the
+        // run's lines (and keeps its size once they go).
+        if (running && layout()) {
+            layout()->activate();
+            if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+                sub->resize(sub->size().expandedTo(sub->minimumSizeHint()));
+        }
     }
 
     staleWhat_l->setText(v.staleWhat);

@@ -88,6 +88,8 @@ public:
     }
     int offsetTwips() const { return m_offsetTwips; }
     QSize minimumSizeHint() const override { return {200, 160}; }
+    // The rest of a pattern run's plan, drawn ahead of the newest sample.
+    std::function<QList<RunProgress::Ahead>()> ahead;
     QSize sizeHint() const override { return {600, 300}; }
 
 protected:
@@ -96,8 +98,39 @@ protected:
         QPainter g(this);
         g.fillRect(rect(), GraphCanvas::backColour());
         g.drawImage(QPoint(-m_offsetPx, 0), m_log.canvas().image());
+        drawAhead(g);
     }
 
+private:
+    // Dashed in the target line's colour, from the newest sample on, within
+    // the page: where the run will go at the earliest.
+    void drawAhead(QPainter &g)
+    {
+        const QList<RunProgress::Ahead> rest = ahead ? ahead() : QList<RunProgress::Ahead>();
+        if (rest.isEmpty())
+            return;
+        const Parameter &p = param();
+        const double k = m_log.canvas().pixelsPerTwip();
+        const double perSample = std::max(1, m_log.interval());
+        const double newest = double(p.GraphXScale) * double(p.LogCount - p.GraphPageStart);
+        const auto x = [&](qint64 s) {
+            return (newest + double(p.GraphXScale) * double(s) / perSample) * k - m_offsetPx;
+        };
+        const auto y = [&](double c) { return (p.GraphZeroY - c * p.GraphYScale) * k; };
+        g.save();
+        g.setClipRect(QRectF(-m_offsetPx, 0, GraphCanvas::WidthTwips * k, height()));
+        g.setPen(QPen(GraphCanvas::targetColour(), 1, Qt::DashLine));
+        for (qsizetype i = 0; i < rest.size(); ++i) {
+            const RunProgress::Ahead &a = rest.at(i);
+            if (i > 0)
+                g.drawLine(QPointF(x(a.fromS), y(rest.at(i - 1).setC)),
+                           QPointF(x(a.fromS), y(a.setC)));
+            g.drawLine(QPointF(x(a.fromS), y(a.setC)), QPointF(x(a.toS), y(a.setC)));
+        }
+        g.restore();
+    }
+
+public:
 private:
     LOG_Handling &m_log;
     int m_offsetPx = 0;
@@ -262,6 +295,12 @@ void frmGraph::buildUi()
 {
     LOG_Handling &log = m_logging.log();
     P1 = new GraphViewport(log);
+    P1->ahead = [this] {
+        // Only over live data: a stored log shows no run.
+        if (m_w.state().graph.readflg)
+            return QList<RunProgress::Ahead>();
+        return m_w.session().runProgress().ahead(QDateTime::currentDateTime());
+    };
     Scroll = new QScrollBar(Qt::Horizontal);
     Scroll->setObjectName(QStringLiteral("Scroll"));
     Scroll->setAccessibleName(QStringLiteral("スクロール"));
