@@ -25,6 +25,10 @@ public:
         QString section;
         QString key;
         int line = 0;
+        // The named key is present with the fields of its kind, but a value
+        // lies outside what the program takes: told as out of range rather
+        // than as a damaged file.
+        bool outOfRange = false;
         bool names() const { return !section.isEmpty() || !key.isEmpty() || line > 0; }
     };
     // The check of a set's bytes. Patterns and steps may be empty (the

@@ -85,7 +85,7 @@ bool AnswerShape::pattern(const QString &record)
 {
     if (record.isEmpty())
         return true;
-    if (!matches(QStringLiteral(R"(\d+ \d+ \d+ \d+)"), record))
+    if (!matches(QStringLiteral(R"(\d{1,2} [01] \d{1,2} \d{1,2})"), record))
         return false;
     // In range too: a dropped digit leaves a number of the right shape.
     const QStringList f = record.split(QLatin1Char(' '));
@@ -95,16 +95,17 @@ bool AnswerShape::pattern(const QString &record)
 
 bool AnswerShape::step(const QString &record)
 {
-    if (matches(QStringLiteral(R"(\* \* \* \* \*)"), record))
+    if (record == QLatin1String("* * * * *"))
         return true;
-    if (!matches(QStringLiteral(R"([0-3] [01] [01] [+-]?\d+(\.\d+)? (\d+:\d+:\d+|\d+))"), record))
+    if (!matches(QStringLiteral(R"([01] [01] [01] [+-]\d{3}\.\d{2} \d{2}:[0-5]\d:[0-5]\d)"),
+                 record))
         return false;
-    // A dropped digit keeps the shape ("+02575" for "+025.75"): the
-    // temperature must be a set temperature, the hold time at most ten
-    // hours by the editor's own rule, which takes "0:0:90" too.
+    // A garbled digit keeps the shape: the temperature must still be a set
+    // temperature and the hold time at most ten hours.
     const QStringList f = record.split(QLatin1Char(' '));
-    return StepCheck::checkTemperature(f[3]) == StepCheck::TempResult::Valid &&
-           StepCheck::timeValid(f[4]);
+    const QStringList t = f[4].split(QLatin1Char(':'));
+    const int seconds = t[0].toInt() * 3600 + t[1].toInt() * 60 + t[2].toInt();
+    return StepCheck::checkTemperature(f[3]) == StepCheck::TempResult::Valid && seconds <= 36000;
 }
 
 bool AnswerShape::storedValue(const QString &section, const QString &key, const QString &value)

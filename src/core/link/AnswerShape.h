@@ -24,15 +24,17 @@ public:
     // Beeper, backlight and fan (`section` "BEEP", "LIT" or "FAN"): the
     // option's index.
     static bool switchValue(const QString &section, const QString &value);
-    // Pattern record as stored (trimmed): four whole numbers, the loop count
-    // 0-50 and the start and end steps 0-99, start not after end; or empty
-    // for a pattern the instrument does not hold (its "*" fields are not
-    // kept).
+    // Pattern record as stored (trimmed) and as the editor writes it: four
+    // whole numbers of one or two digits, the loop count 0-50, the action 0
+    // (end) or 1 (continue), and the start and end steps 0-99, start not
+    // after end; or empty for a pattern the instrument does not hold (its
+    // "*" fields are not kept).
     static bool pattern(const QString &record);
-    // Step record as stored (trimmed): sensor 0-3, heater and fan 0 or 1, a
-    // temperature from -50 to 150 on the 0.05 grid, a hold time (h:m:s or
-    // whole seconds) of at most ten hours; or "*" in all five fields for a
-    // step the instrument does not hold.
+    // Step record as stored (trimmed) and as the editor writes it: sensor 0
+    // (PT100A) or 1 (PT100B), heater and fan 0 or 1, a temperature in the
+    // instrument's width ("+040.00") from -50 to 150 on the 0.05 grid, a
+    // hold time "hh:mm:ss" of at most ten hours; or "*" in all five fields
+    // for a step the instrument does not hold.
     static bool step(const QString &record);
 
     // The check for a value the read stores under `key` of `section`; true
