@@ -128,3 +128,114 @@ bool AnswerShape::storedValue(const QString &section, const QString &key, const 
         return slotOf(key, QStringLiteral("STEP"), 100) < 0 || step(value);
     return true;
 }
+
+bool AnswerShape::wholeAnswer(const QString &command, const QString &raw, QString *valueLine)
+{
+    const QStringList lines = raw.split(QLatin1Char('\r'));
+    // Three CRs at least: echo, acknowledgement and value line all ended.
+    if (lines.size() < 4 || lines[0] != command || lines[1] != QLatin1String("OK"))
+        return false;
+    *valueLine = lines[2];
+    return true;
+}
+
+bool AnswerShape::sensorLine(int n, const QString &line, QString *record)
+{
+    static const QRegularExpression pt(QRegularExpression::anchoredPattern(QStringLiteral(
+        R"([01] (\*|[+-]\d{3}\.\d{2}) (\*|[+-]\d{3}\.\d{2}) (\*|[+-]\d{3}\.\d{2}):(\*|\d{3}\.\d{2}))")));
+    static const QRegularExpression whole(QRegularExpression::anchoredPattern(
+        QStringLiteral(R"([01] (\*|[+-]\d{3}) (\*|[+-]\d{3}) (\*|[+-]\d{3}))")));
+    if (n < 0 || n > 3 || line.size() < 2 || line.at(0) != QChar(u'0' + n) ||
+        line.at(1) != QLatin1Char(' '))
+        return false;
+    const QString rest = line.mid(2);
+    if (!(n < 2 ? pt : whole).match(rest).hasMatch())
+        return false;
+    QString r = rest;
+    r.replace(QLatin1Char(':'), QLatin1Char(' '));
+    if (!sensorRecord(n, r))
+        return false;
+    *record = r;
+    return true;
+}
+
+namespace {
+
+// "<letter><n> " and the rest of the line.
+bool slotLine(QChar letter, int n, const QString &line, QString *rest)
+{
+    const QString head = letter + QString::number(n) + QLatin1Char(' ');
+    if (!line.startsWith(head))
+        return false;
+    *rest = line.mid(head.size());
+    return true;
+}
+
+} // namespace
+
+bool AnswerShape::patternLine(int n, const QString &line, QString *record)
+{
+    QString rest;
+    if (!slotLine(QLatin1Char('P'), n, line, &rest))
+        return false;
+    if (rest == QLatin1String("* * * *")) {
+        record->clear();
+        return true;
+    }
+    if (rest.isEmpty() || !pattern(rest))
+        return false;
+    *record = rest;
+    return true;
+}
+
+bool AnswerShape::stepLine(int n, const QString &line, QString *record)
+{
+    QString rest;
+    if (!slotLine(QLatin1Char('S'), n, line, &rest) || !step(rest))
+        return false;
+    *record = rest;
+    return true;
+}
+
+bool AnswerShape::switchLine(const QString &section, const QString &line)
+{
+    const bool known = section == QLatin1String("BEEP") || section == QLatin1String("LIT") ||
+                       section == QLatin1String("FAN");
+    return known && matches(QStringLiteral(R"(\d)"), line) && switchValue(section, line);
+}
+
+bool AnswerShape::unitLine(const QString &line)
+{
+    // The resistance with one decimal, as the settings window writes it;
+    // the current a whole number of one or two digits.
+    return matches(QStringLiteral(R"(\d\.\d \d{1,2})"), line) && unit(line);
+}
+
+bool AnswerShape::logLine(const QString &line)
+{
+    return matches(QStringLiteral(R"(\d \d)"), line);
+}
+
+bool AnswerShape::answerValue(const QString &command, const QString &raw, QString *value)
+{
+    QString line;
+    if (!wholeAnswer(command, raw, &line))
+        return false;
+    const QStringList f = command.split(QLatin1Char(' '));
+    const int n = f.size() > 1 ? f[1].toInt() : -1;
+    const QString &head = f[0];
+    if (head == QLatin1String("SEN") && f.size() == 2)
+        return sensorLine(n, line, value);
+    if (head == QLatin1String("LP") && f.size() == 3)
+        return patternLine(n, line, value);
+    if (head == QLatin1String("LS") && f.size() == 3)
+        return stepLine(n, line, value);
+    if (f.size() != 1)
+        return false;
+    *value = line;
+    if (head == QLatin1String("UNI"))
+        return unitLine(line);
+    if (head == QLatin1String("LOG"))
+        return logLine(line);
+    return switchLine(head, line);
+}

@@ -37,6 +37,32 @@ public:
     // for a step the instrument does not hold.
     static bool step(const QString &record);
 
+    // A whole answer to the query `command` as the instrument sends it: the
+    // echo of the command exactly, "OK", and the value line, each ended by
+    // CR; lines after the value line are not part of the value. Fills
+    // `valueLine` and returns true only for that shape.
+    static bool wholeAnswer(const QString &command, const QString &raw, QString *valueLine);
+    // The value lines of the queries, exactly as the instrument writes them,
+    // with what the read stores for each: the sensor record of slot n ("n
+    // use upper lower offset:resistance" for slots 0 and 1, whole degrees
+    // "n use upper lower offset" for 2 and 3), the pattern record of slot n
+    // ("P<n> " and a pattern, or "* * * *" stored empty), the step record
+    // of slot n ("S<n> " and a step, "* * * * *" included). No character of
+    // the line is dropped or mended: a line of any other shape is refused.
+    static bool sensorLine(int n, const QString &line, QString *record);
+    static bool patternLine(int n, const QString &line, QString *record);
+    static bool stepLine(int n, const QString &line, QString *record);
+    // The unit, a switch (`section` "BEEP", "LIT" or "FAN") and the
+    // instrument log's setting: the whole line is the value.
+    static bool unitLine(const QString &line);
+    static bool switchLine(const QString &section, const QString &line);
+    static bool logLine(const QString &line);
+
+    // The whole answer to one of the whole-set read's queries ("SEN n",
+    // "UNI", "BEEP", "LIT", "LOG", "FAN", "LP n 0", "LS n 1") checked as
+    // above, and the value the read stores from it.
+    static bool answerValue(const QString &command, const QString &raw, QString *value);
+
     // The check for a value the read stores under `key` of `section`; true
     // for keys the read does not write.
     static bool storedValue(const QString &section, const QString &key, const QString &value);

@@ -163,15 +163,42 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         if (m_view)
             m_view->setReadProgress(v);
     };
+    // One query, its whole answer checked against the instrument's exact
+    // shape before anything of it is taken: `take` gets the value line and
+    // says whether it is a value of that query. A line garbled by noise is
+    // not a lost instrument: the query is asked again, up to MaxQueryRetries
+    // more times, each noted in the system log; the read fails when the
+    // last try fails, or at once when no answer came at all. `ask` sends the
+    // query with the parser's state reset and returns the counter of lines.
+    auto checked = [this](const QString &cmd, const std::function<void()> &ask,
+                          const std::function<bool(const QString &)> &take) {
+        for (int attempt = 0;; ++attempt) {
+            if (attempt > 0)
+                m_link.noteSystemLog(QStringLiteral("再問合せ：") + cmd);
+            m_parsers.resetRaw();
+            ask();
+            QString line;
+            if (AnswerShape::wholeAnswer(cmd, m_parsers.RawReply, &line) && take(line))
+                return true;
+            if (!m_link.CommOk() || attempt >= MaxQueryRetries)
+                return false;
+            ++m_retries;
+        }
+    };
     // One single-line query: the parser's counter and buffer are reset first,
     // so an answer left over from an earlier read can never pass for this one.
-    auto single = [this, &lineThreeIn, &lateLineThree](const QString &cmd, int &crCount,
-                                                       QString &reply, double delay) {
-        crCount = 0;
-        reply.clear();
-        m_link.SendCommand(cmd, cmd, delay, lineThreeIn(crCount));
-        lateLineThree(crCount);
-        return reply;
+    auto single = [this, &lineThreeIn, &lateLineThree,
+                   &checked](const QString &cmd, int &crCount, QString &reply, double delay,
+                             const std::function<bool(const QString &)> &take) {
+        return checked(
+            cmd,
+            [&] {
+                crCount = 0;
+                reply.clear();
+                m_link.SendCommand(cmd, cmd, delay, lineThreeIn(crCount));
+                lateLineThree(crCount);
+            },
+            take);
     };
 
     // The pause before the first query is one more fixed wait the fast read
@@ -181,33 +208,37 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         SerialLink::WaitSeconds(0.5);
 
     for (int n = 0; n < 4; ++n) {
+        const QString cmd = QStringLiteral("SEN %1").arg(n);
         auto query = [&] {
             m_parsers.resetSen();
             m_p.SenReply.clear();
-            m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06,
-                               lineThreeIn(m_parsers.SenCrCount));
+            m_link.SendCommand(cmd, QStringLiteral("SEN"), 0.06, lineThreeIn(m_parsers.SenCrCount));
             lateLineThree(m_parsers.SenCrCount);
+            if (fast && n == 0 && m_link.lastPollTimedOut() && m_link.isOpen()) {
+                // An instrument may need a moment after the port opens, which
+                // the pause skipped above gave it: make that pause now and
+                // ask once more, on the same open port.
+                SerialLink::WaitSeconds(0.5);
+                m_link.markHealthy();
+                m_parsers.resetRaw();
+                m_parsers.resetSen();
+                m_p.SenReply.clear();
+                m_link.SendCommand(cmd, QStringLiteral("SEN"), 0.06,
+                                   lineThreeIn(m_parsers.SenCrCount));
+                lateLineThree(m_parsers.SenCrCount);
+            }
         };
-        query();
-        if (fast && n == 0 && m_link.lastPollTimedOut() && m_link.isOpen()) {
-            // An instrument may need a moment after the port opens, which
-            // the pause skipped above gave it: make that pause now and ask
-            // once more, on the same open port.
-            SerialLink::WaitSeconds(0.5);
-            m_link.markHealthy();
-            query();
-        }
-        const QString reply = m_p.SenReply;
         // An answer without the shape of a sensor record (noise on the line,
         // a cut reply) is as good as no answer: storing it would corrupt the
         // record that the next write sends.
-        if (!AnswerShape::sensorReply(n, reply)) {
+        QString record;
+        if (!checked(cmd, query, [&](const QString &line) {
+                return AnswerShape::sensorLine(n, line, &record);
+            }))
             return false;
-        }
-        const QStringList f = reply.split(QLatin1Char(' '));
+        const QStringList f = record.split(QLatin1Char(' '));
         if (m_view)
-            m_view->setSensorPanel(n, panelText(n, f[1], f[2], f[3]));
-        const QString record = reply.mid(2);
+            m_view->setSensorPanel(n, panelText(n, f[0], f[1], f[2]));
         keep(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n), record);
         answers.sensors[size_t(n)] = record;
         m_parsers.resetSen();
@@ -216,31 +247,39 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
     progress(1);
 
     const QString para = QStringLiteral("para");
-    const QString uni = single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06);
-    if (!AnswerShape::unit(uni)) {
+    QString uni;
+    if (!single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06,
+                [&uni](const QString &line) {
+                    uni = line;
+                    return AnswerShape::unitLine(line);
+                }))
         return false;
-    }
     keep(QStringLiteral("UNI"), para, uni);
     answers.unit = uni;
 
-    const QString beep = single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05);
-    if (!AnswerShape::switchValue(QStringLiteral("BEEP"), beep)) {
+    auto switchAnswer = [](const char *section, QString *value) {
+        return [section, value](const QString &line) {
+            *value = line;
+            return AnswerShape::switchLine(QString::fromLatin1(section), line);
+        };
+    };
+    QString beep;
+    if (!single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05,
+                switchAnswer("BEEP", &beep)))
         return false;
-    }
     keep(QStringLiteral("BEEP"), para, beep);
     progress(2);
 
-    const QString lit = single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06);
-    if (!AnswerShape::switchValue(QStringLiteral("LIT"), lit)) {
+    QString lit;
+    if (!single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06,
+                switchAnswer("LIT", &lit)))
         return false;
-    }
     keep(QStringLiteral("LIT"), para, lit);
     progress(3);
 
-    const QString log = single(QStringLiteral("LOG"), m_parsers.LogCrCount, m_p.LogReply, 0.06);
-    if (log.isEmpty()) {
+    if (!single(QStringLiteral("LOG"), m_parsers.LogCrCount, m_p.LogReply, 0.06,
+                &AnswerShape::logLine))
         return false;
-    }
     // The program always has the instrument log this way; the answer itself
     // is not kept. The fast read ends the wait on its acknowledgement, as
     // the queries end theirs on the answer; either read takes a late one in
@@ -253,8 +292,12 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
     m_link.awaitAck();
     keep(QStringLiteral("LOG"), para, QStringLiteral("1 1"));
 
-    single(QStringLiteral("FAN"), m_parsers.FanCrCount, m_p.FanReply, 0.06);
-    if (m_p.FanReply == QLatin1String("0")) {
+    QString fan;
+    if (!single(QStringLiteral("FAN"), m_parsers.FanCrCount, m_p.FanReply, 0.06,
+                switchAnswer("FAN", &fan)))
+        return false;
+    m_p.FanReply = fan;
+    if (fan == QLatin1String("0")) {
         // The fan must run: switch it on and keep "1".
         m_p.FanReply = QStringLiteral("1");
         m_link.SendCommand(QStringLiteral("FAN 1"), kEmpty, 0);
@@ -266,24 +309,28 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         m_link.awaitAck();
         m_link.discardInput();
     }
-    if (!AnswerShape::switchValue(QStringLiteral("FAN"), m_p.FanReply)) {
-        return false;
-    }
     keep(QStringLiteral("FAN"), para, m_p.FanReply);
     progress(4);
 
-    // Patterns and steps: one query per slot; the reply, trimmed, is the record.
+    // Patterns and steps: one query per slot; the value line, exactly of the
+    // instrument's shape, gives the record.
+    using Line = bool (*)(int, const QString &, QString *);
     auto records = [&](const char *query, const char *key, const char *section, int count,
                        void (Reception_Show::*reset)(), int &crCount, QString &reply,
-                       QString *stored, bool (*shaped)(const QString &), auto progressOf) {
+                       QString *stored, Line shaped, auto progressOf) {
         for (int n = 0; n < count; ++n) {
-            (m_parsers.*reset)();
-            reply.clear();
-            m_link.SendCommand(QString::fromLatin1(query).arg(n), QString::fromLatin1(key), 0.06,
-                               lineThreeIn(crCount));
-            lateLineThree(crCount);
-            const QString record = reply.trimmed();
-            if (reply.isEmpty() || !shaped(record))
+            const QString cmd = QString::fromLatin1(query).arg(n);
+            QString record;
+            if (!checked(
+                    cmd,
+                    [&] {
+                        (m_parsers.*reset)();
+                        reply.clear();
+                        m_link.SendCommand(cmd, QString::fromLatin1(key), 0.06,
+                                           lineThreeIn(crCount));
+                        lateLineThree(crCount);
+                    },
+                    [&](const QString &line) { return shaped(n, line, &record); }))
                 return false;
             keep(QString::fromLatin1(section), QString::fromLatin1(section) + QString::number(n),
                  record);
@@ -295,10 +342,10 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         return true;
     };
     if (!records("LP %1 0", "LP", "PATTERN", 10, &Reception_Show::resetLp, m_parsers.LpCrCount,
-                 m_p.LpReply, answers.patterns.data(), &AnswerShape::pattern,
+                 m_p.LpReply, answers.patterns.data(), &AnswerShape::patternLine,
                  [](int n) { return 5 + 5 * n; }) ||
         !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_parsers.LsCrCount,
-                 m_p.LsReply, answers.steps.data(), &AnswerShape::step,
+                 m_p.LsReply, answers.steps.data(), &AnswerShape::stepLine,
                  [](int n) { return 50 + n; }))
         return false;
 

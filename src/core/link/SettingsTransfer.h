@@ -55,6 +55,13 @@ public:
     // were, never a mix of the instrument's values and the file's.
     void ReadAllSettings(bool &all_flg);
 
+    // A query whose answer is not of the instrument's exact shape is asked
+    // again, at most this many more times (queries only: a setting or
+    // "SAVE" is never sent twice).
+    static constexpr int MaxQueryRetries = 2;
+    // Queries asked again since construction (for benches and tests).
+    int retries() const { return m_retries; }
+
     // Sends every setting, pattern and step of the configuration file and
     // ends with "SAVE". Returns true only when every command was sent and
     // acknowledged "OK", "SAVE" included. A command refused ("NG", or no
@@ -117,4 +124,5 @@ private:
     QStringList m_refused;
     bool m_writeStopped = false;
     bool m_saved = true;
+    int m_retries = 0;
 };
