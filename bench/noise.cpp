@@ -120,6 +120,7 @@ int main(int argc, char **argv)
     for (const double share : {1.0 / 2000, 1.0 / 1000, 3.0 / 1000}) {
         int whole = 0, failed = 0, wrongValues = 0, wrongReads = 0;
         const int retriesBefore = transfer.retries();
+        const int confirmationsBefore = transfer.confirmations();
         for (int seed = 1; seed <= runs; ++seed) {
             SimFaults faults;
             faults.noiseShare = share;
@@ -148,10 +149,10 @@ int main(int argc, char **argv)
             wrongValues += wrong;
             wrongReads += wrong > 0 ? 1 : 0;
         }
-        std::printf("noise 1/%.0f: reads whole %d, reads failed %d, queries asked again %d, "
-                    "wrong values stored %d (in %d reads)\n",
-                    1.0 / share, whole, failed, transfer.retries() - retriesBefore, wrongValues,
-                    wrongReads);
+        std::printf("noise 1/%.0f: reads whole %d, reads failed %d, queries asked again %d "
+                    "(answer refused) + %d (to confirm), wrong values stored %d (in %d reads)\n",
+                    1.0 / share, whole, failed, transfer.retries() - retriesBefore,
+                    transfer.confirmations() - confirmationsBefore, wrongValues, wrongReads);
         std::fflush(stdout);
     }
     return 0;

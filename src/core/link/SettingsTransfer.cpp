@@ -88,6 +88,7 @@ bool SettingsTransfer::fastReadOn() const
 
 void SettingsTransfer::ReadAllSettings(bool &all_flg)
 {
+    m_storeFailed = false;
     if (fastReadOn()) {
         ReadAnswers answers;
         if (readOnce(true, answers)) {
@@ -125,6 +126,7 @@ bool SettingsTransfer::storeRead(const ReadAnswers &answers)
     QString reason;
     if (!IniFile::save(path, *doc, &reason)) {
         qCWarning(lcTransfer) << "cannot store the instrument's settings in" << path << reason;
+        m_storeFailed = true;
         if (m_ini.writeFailed)
             m_ini.writeFailed(path, reason);
         return false;
@@ -170,20 +172,77 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
     // more times, each noted in the system log; the read fails when the
     // last try fails, or at once when no answer came at all. `ask` sends the
     // query with the parser's state reset and returns the counter of lines.
-    auto checked = [this](const QString &cmd, const std::function<void()> &ask,
-                          const std::function<bool(const QString &)> &take) {
+    // Every value line taken, with its query, for the confirmation below.
+    QList<std::pair<QString, QString>> taken;
+    bool noisy = false;
+    auto checked = [this, &taken, &noisy](const QString &cmd, const std::function<void()> &ask,
+                                          const std::function<bool(const QString &)> &take) {
         for (int attempt = 0;; ++attempt) {
             if (attempt > 0)
                 m_link.noteSystemLog(QStringLiteral("再問合せ：") + cmd);
             m_parsers.resetRaw();
             ask();
             QString line;
-            if (AnswerShape::wholeAnswer(cmd, m_parsers.RawReply, &line) && take(line))
+            if (AnswerShape::wholeAnswer(cmd, m_parsers.RawReply, &line) && take(line)) {
+                taken.append({cmd, line});
                 return true;
+            }
             if (!m_link.CommOk() || attempt >= MaxQueryRetries)
                 return false;
+            noisy = true;
             ++m_retries;
         }
+    };
+    // A query asked again on its own, for the confirmation.
+    auto askAgain = [&](const QString &cmd) {
+        const QString head = cmd.section(QLatin1Char(' '), 0, 0);
+        const bool slot = cmd.contains(QLatin1Char(' '));
+        int &crCount = head == QLatin1String("SEN")    ? m_parsers.SenCrCount
+                       : head == QLatin1String("LP")   ? m_parsers.LpCrCount
+                       : head == QLatin1String("LS")   ? m_parsers.LsCrCount
+                       : head == QLatin1String("UNI")  ? m_parsers.UniCrCount
+                       : head == QLatin1String("BEEP") ? m_parsers.BeepCrCount
+                       : head == QLatin1String("LIT")  ? m_parsers.LitCrCount
+                                                       : m_parsers.FanCrCount;
+        m_parsers.resetSen();
+        m_parsers.resetLp();
+        m_parsers.resetLs();
+        crCount = 0;
+        m_parsers.resetRaw();
+        m_link.SendCommand(cmd, slot ? head : cmd, head == QLatin1String("BEEP") ? 0.05 : 0.06,
+                           lineThreeIn(crCount));
+        lateLineThree(crCount);
+        QString line;
+        return AnswerShape::wholeAnswer(cmd, m_parsers.RawReply, &line) ? line : QString();
+    };
+    // On a line that garbled an answer in this read, a digit may as well
+    // have been turned into another digit, which no check of one answer can
+    // see. Every answer that carries digits is then asked once more and kept
+    // only when a later answer is the very same line; the read fails when
+    // none is within the tries.
+    auto confirmed = [&] {
+        if (!noisy)
+            return true;
+        for (const auto &[cmd, line] : std::as_const(taken)) {
+            // A pattern's or step's slot number ("P3", "S31") is no value.
+            const QString value =
+                cmd.startsWith(QLatin1String("LP ")) || cmd.startsWith(QLatin1String("LS "))
+                    ? line.section(QLatin1Char(' '), 1)
+                    : line;
+            if (!std::any_of(value.cbegin(), value.cend(), [](QChar c) { return c.isDigit(); }))
+                continue;
+            bool same = false;
+            for (int attempt = 0; attempt <= MaxQueryRetries && !same; ++attempt) {
+                m_link.noteSystemLog(QStringLiteral("再問合せ：") + cmd);
+                ++m_confirmations;
+                same = askAgain(cmd) == line;
+                if (!m_link.CommOk())
+                    return false;
+            }
+            if (!same)
+                return false;
+        }
+        return true;
     };
     // One single-line query: the parser's counter and buffer are reset first,
     // so an answer left over from an earlier read can never pass for this one.
@@ -310,6 +369,15 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         m_link.discardInput();
     }
     keep(QStringLiteral("FAN"), para, m_p.FanReply);
+    // The log's answer is not kept, and a fan switched on is kept as "1",
+    // not as it answered: neither is confirmed.
+    const bool switched = fan == QLatin1String("0");
+    taken.erase(std::remove_if(taken.begin(), taken.end(),
+                               [switched](const auto &t) {
+                                   return t.first == QLatin1String("LOG") ||
+                                          (switched && t.first == QLatin1String("FAN"));
+                               }),
+                taken.end());
     progress(4);
 
     // Patterns and steps: one query per slot; the value line, exactly of the
@@ -349,6 +417,9 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
                  [](int n) { return 50 + n; }))
         return false;
 
+    if (!confirmed())
+        return false;
+
     // The last answer's wait ended at its line 3: let anything after it come
     // in now, so it cannot reach the next command's parser.
     if (fast)
@@ -362,21 +433,24 @@ QString SettingsTransfer::writeFailureDetail(const QString &retryHint) const
     QString text;
     if (!m_saved)
         text = QStringLiteral("\n本体には一部の設定だけが書き込まれ、保存されていません。");
-    if (!m_refused.isEmpty()) {
-        text += QStringLiteral("\n本体が受け付けなかったコマンド：");
-        for (qsizetype i = 0; i < std::min<qsizetype>(m_refused.size(), MaxRefusedNamed); ++i) {
-            // Shown as sent, but one line of printable text whatever the
-            // file held.
-            QString shown = m_refused.at(i).left(60);
+    // Shown as sent, but one line of printable text whatever the file held.
+    auto list = [&text](const QString &heading, const QStringList &commands) {
+        if (commands.isEmpty())
+            return;
+        text += QLatin1Char('\n') + heading;
+        for (qsizetype i = 0; i < std::min<qsizetype>(commands.size(), MaxRefusedNamed); ++i) {
+            QString shown = commands.at(i).left(60);
             for (QChar &c : shown) {
                 if (!c.isPrint())
                     c = QLatin1Char('?');
             }
             text += QLatin1Char('\n') + shown;
         }
-        if (m_refused.size() > MaxRefusedNamed)
-            text += QStringLiteral("\nほか%1件").arg(m_refused.size() - MaxRefusedNamed);
-    }
+        if (commands.size() > MaxRefusedNamed)
+            text += QStringLiteral("\nほか%1件").arg(commands.size() - MaxRefusedNamed);
+    };
+    list(QStringLiteral("本体が受け付けなかったコマンド："), m_refused);
+    list(QStringLiteral("応答がありませんでした："), m_unanswered);
     if (m_refused.isEmpty() || m_writeStopped)
         text += QStringLiteral("\n") + retryHint;
     return text;
@@ -422,6 +496,7 @@ bool SettingsTransfer::markUnfinishedWrite()
 bool SettingsTransfer::WriteAllSettings()
 {
     m_refused.clear();
+    m_unanswered.clear();
     m_writeStopped = true;
     m_saved = false;
     // Kept until "SAVE" is acknowledged; the write goes on without it when
@@ -434,19 +509,22 @@ bool SettingsTransfer::WriteAllSettings()
     auto finish = [this](bool completed) {
         if (m_view)
             m_view->closeProgressWindow();
-        return completed && m_refused.isEmpty();
+        return completed && m_refused.isEmpty() && m_unanswered.isEmpty();
     };
-    // Every answer is read: a command the instrument refuses ("NG", or no
-    // "OK" within the first-reply limit) does not stop the write, but the
-    // write has then failed and the command is named. A command with no
-    // answer at all stops it.
+    // Every answer is read: a command the instrument refuses ("NG") or does
+    // not acknowledge within the first-reply limit does not stop the write,
+    // but the write has then failed and the command is named, as refused or
+    // as unanswered: an "OK" that came too late is no refusal. A command with
+    // no answer at all stops it.
     auto send = [&](const QString &text, double delay) {
         m_link.SendCommand(text, kEmpty, delay);
         if (!m_link.CommOk())
             return SerialLink::Ack::None;
         const SerialLink::Ack ack = m_link.awaitAck();
-        if (m_link.CommOk() && ack != SerialLink::Ack::Ok)
+        if (m_link.CommOk() && ack == SerialLink::Ack::Ng)
             m_refused.append(text);
+        else if (m_link.CommOk() && ack == SerialLink::Ack::None)
+            m_unanswered.append(text);
         return ack;
     };
     auto para = [this](const char *section) {
