@@ -218,7 +218,8 @@ ConfigSet::Result ConfigSet::open(const QString &path, const QString &workingFil
         return Result{false,
                       kFailed + QStringLiteral("構成設定を作業ファイルへコピーできませんでした。"
                                                "（%1）")
-                                    .arg(reason)};
+                                    .arg(reason),
+                      true};
     }
     return Result{true, {}};
 }

@@ -40,6 +40,9 @@ public:
         bool opened = false;
         // The message for the user when the set was not opened.
         QString message;
+        // The set was sound but the working file could not be written (a
+        // full disk): the disk's fault, not the set's.
+        bool diskFailed = false;
     };
     // Reads `path`, checks it and, when it passes, writes the very bytes
     // checked over `workingFile` (temporary file and rename). Anything but a
