@@ -110,6 +110,8 @@ bool plainSetting(const QString &section, const QString &v)
     return v.size() == 1 && digitsOnly(v) && number(v) < options;
 }
 
+// Only the instrument's widths, as the editor and the read write a step:
+// sensor 0 or 1, "+040.00", "hh:mm:ss" of at most ten hours.
 bool plainStep(const QString &v)
 {
     if (v == QLatin1String("* * * * *"))
@@ -117,20 +119,26 @@ bool plainStep(const QString &v)
     const QStringList f = v.split(u' ');
     if (f.size() != 5)
         return false;
-    const QStringList sensors{"0", "1", "2", "3"};
     const QStringList flags{"0", "1"};
+    const QString &temp = f[3];
+    if (!flags.contains(f[0]) || !flags.contains(f[1]) || !flags.contains(f[2]) ||
+        temp.size() != 7 || (temp[0] != u'+' && temp[0] != u'-') || temp[4] != u'.' ||
+        !digitsOnly(temp.mid(1, 3)) || !digitsOnly(temp.mid(5, 2)))
+        return false;
     long long h = 0;
-    if (!sensors.contains(f[0]) || !flags.contains(f[1]) || !flags.contains(f[2]) ||
-        !hundredths(f[3], &h) || h < -5000 || h > 15000 || h % 5 != 0)
+    if (!hundredths(temp, &h) || h < -5000 || h > 15000 || h % 5 != 0)
         return false;
     const QStringList t = f[4].split(u':');
-    if ((t.size() != 1 && t.size() != 3) || !std::all_of(t.cbegin(), t.cend(), digitsOnly))
+    if (t.size() != 3 || !std::all_of(t.cbegin(), t.cend(), [](const QString &p) {
+            return p.size() == 2 && digitsOnly(p);
+        }))
         return false;
-    const long long seconds =
-        t.size() == 1 ? number(t[0]) : number(t[0]) * 3600 + number(t[1]) * 60 + number(t[2]);
-    return seconds <= 36000;
+    const long long m = number(t[1]), s = number(t[2]);
+    return m < 60 && s < 60 && number(t[0]) * 3600 + m * 60 + s <= 36000;
 }
 
+// Numbers of one or two digits; the action 0 or 1, or "*" for a pattern
+// the write removes (its other fields then numbers or "*").
 bool plainPattern(const QString &v)
 {
     if (v.isEmpty())
@@ -138,11 +146,17 @@ bool plainPattern(const QString &v)
     const QStringList f = v.split(u' ');
     if (f.size() != 4)
         return false;
-    if (!std::all_of(f.cbegin(), f.cend(), digitsOnly))
+    auto small = [](const QString &t) { return t.size() <= 2 && digitsOnly(t); };
+    if (f[1] == QLatin1String("*"))
+        return std::all_of(f.cbegin(), f.cend(), [&small](const QString &t) {
+            return t == QLatin1String("*") || small(t);
+        });
+    if (!std::all_of(f.cbegin(), f.cend(), small) ||
+        (f[1] != QLatin1String("0") && f[1] != QLatin1String("1")))
         return false;
     const long long start = number(f[2]);
     const long long end = number(f[3]);
-    return number(f[0]) <= 50 && start <= 99 && end <= 99 && start <= end;
+    return number(f[0]) <= 50 && start <= end;
 }
 
 bool printableLine(const QString &v)
@@ -200,7 +214,7 @@ QString validValue(const QString &section, const QString &key, int form)
     if (section == QLatin1String("PATTERN"))
         return typed ? QString() : QStringLiteral("1 0 0 2");
     if (section == QLatin1String("STEP"))
-        return typed ? QStringLiteral("1 0 0 40.5 90") : QStringLiteral("* * * * *");
+        return typed ? QStringLiteral("1 0 0 +040.50 00:01:30") : QStringLiteral("* * * * *");
     if (section == QLatin1String("LOG"))
         return QStringLiteral("1 1");
     return typed ? QStringLiteral("0") : QStringLiteral("1");
@@ -222,10 +236,16 @@ QString nearValue(const QString &section, const QString &key, FuzzedDataProvider
     if (section == QLatin1String("UNI"))
         return decimal(in, 50, 650, 10) + u' ' + n(2, 17);
     if (section == QLatin1String("PATTERN"))
-        return QStringList{n(0, 60), n(0, 2), n(0, 110), n(0, 110)}.join(u' ');
+        return QStringList{n(0, 60),
+                           in.ConsumeIntegralInRange(0, 3) == 0 ? QStringLiteral("*") : n(0, 2),
+                           n(0, 110), n(0, 110)}
+            .join(u' ');
     if (section == QLatin1String("STEP")) {
+        auto two = [&in](int hi) {
+            return QString::number(in.ConsumeIntegralInRange(0, hi)).rightJustified(2, u'0');
+        };
         const QString time =
-            in.ConsumeBool() ? n(0, 40000) : QStringList{n(0, 11), n(0, 99), n(0, 99)}.join(u':');
+            in.ConsumeBool() ? n(0, 40000) : QStringList{two(11), two(99), two(99)}.join(u':');
         return QStringList{n(0, 4), n(0, 2), n(0, 2), temperature(in), time}.join(u' ');
     }
     return n(0, 3) + (section == QLatin1String("LOG") ? QStringLiteral(" 1") : QString());

@@ -117,7 +117,7 @@ const QString NgLine = QStringLiteral("NG");
 
 bool SimFaults::any() const
 {
-    return silent || lateFirstCharMs > 0 || dropShare > 0 || garbleShare > 0 ||
+    return silent || lateFirstCharMs > 0 || dropShare > 0 || garbleShare > 0 || noiseShare > 0 ||
            cutAfterLines >= 0 || hangUpAfterCommands >= 0 || answerPauseMs > 0 || extraLines > 0 ||
            deafAfterOpenMs > 0 || badEchoEvery > 0 || !refusedCommand.isEmpty() || lateAckMs > 0;
 }
@@ -175,6 +175,8 @@ bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
         return share(faults.dropShare);
     if (mode == QLatin1String("garble"))
         return share(faults.garbleShare);
+    if (mode == QLatin1String("noise"))
+        return share(faults.noiseShare);
     if (mode == QLatin1String("cut"))
         return count(faults.cutAfterLines, -1);
     if (mode == QLatin1String("hangup"))
@@ -323,7 +325,7 @@ QByteArray SimEngine::applyFaults(const QByteArray &reply)
         }
         out.truncate(end);
     }
-    if (m_faults.dropShare <= 0 && m_faults.garbleShare <= 0)
+    if (m_faults.dropShare <= 0 && m_faults.garbleShare <= 0 && m_faults.noiseShare <= 0)
         return out;
     std::uniform_real_distribution<double> chance(0.0, 1.0);
     std::uniform_int_distribution<int> printable(0x21, 0x7e);
@@ -337,6 +339,11 @@ QByteArray SimEngine::applyFaults(const QByteArray &reply)
             while (other == c)
                 other = char(printable(m_rng));
             c = other;
+        }
+        if (m_faults.noiseShare > 0 && chance(m_rng) < m_faults.noiseShare) {
+            std::uniform_int_distribution<int> anyByte(1, 255);
+            // Any other byte: added to the value, modulo 256, never 0.
+            c = char((static_cast<unsigned char>(c) + anyByte(m_rng)) % 256);
         }
         disturbed.append(c);
     }

@@ -22,6 +22,10 @@ struct SimFaults {
     double dropShare = 0.0;
     // Share (0..1) of reply characters, CR excepted, replaced by another one.
     double garbleShare = 0.0;
+    // Share (0..1) of every character sent, CR included, replaced by another
+    // byte of any value: noise on the line (a driver switching current
+    // beside it), which no character class is spared.
+    double noiseShare = 0.0;
     // Only this many lines of each reply are sent; -1 for whole replies.
     int cutAfterLines = -1;
     // The line hangs up (the pty master is closed) when a command arrives after
@@ -55,7 +59,7 @@ struct SimFaults {
     bool lateAckFor(const QString &command) const;
     // Whether `command` is `pattern`, or `pattern` followed by a blank and more.
     static bool commandMatches(const QString &command, const QString &pattern);
-    // Applies one option text: "silent", "late:MS", "drop:SHARE", "garble:SHARE",
+    // Applies one option text: "silent", "late:MS", "drop:SHARE", "garble:SHARE", "noise:SHARE",
     // "cut:LINES", "hangup[:COMMANDS]", "pause:MS", "lateok:MS[:COMMAND]", "extra:LINES",
     // "deaf:MS", "badecho:N", "ng:COMMAND", "seed:N", "none". A share above 1 is read as a
     // percentage. Returns false (and a reason) for an unknown or bad text.

@@ -43,6 +43,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
         QStringLiteral("Fault mode (repeatable): silent, late:MS, drop:SHARE, garble:SHARE, "
+                       "noise:SHARE (any character, CR too, to any byte), "
                        "cut:LINES, hangup[:COMMANDS], pause:MS (before the answer line), "
                        "lateok:MS[:COMMAND] (between the echo and OK), "
                        "extra:LINES (after every reply), deaf:MS (after the device is opened), "

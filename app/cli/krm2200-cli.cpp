@@ -14,6 +14,7 @@
 #include "core/control/FixControl.h"
 #include "core/control/PatternRun.h"
 #include "core/link/SerialLink.h"
+#include "core/link/SettingsTransfer.h"
 #include "core/logging/GraphExport.h"
 #include "core/logging/GraphScale.h"
 #include "core/logging/LOG_Handling.h"
@@ -27,6 +28,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
+#include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -263,8 +265,20 @@ public:
         printErr(text);
         ++told;
     }
+    // A notice is told once a run: a full disk refuses every write of the
+    // one operation the run makes, and one account of it is enough.
+    void notice(const QString &key, const QString &text, const QString &title) override
+    {
+        if (m_noticed.contains(key))
+            return;
+        m_noticed.insert(key);
+        tell(text, title);
+    }
     // Messages so far: the session tells only of failures.
     int told = 0;
+
+private:
+    QSet<QString> m_noticed;
 };
 
 class Cli {
@@ -350,6 +364,10 @@ int Cli::runResult(const InstrumentSession::RunResult &r)
 int Cli::readSet(const QString &file)
 {
     if (!m_session.readSet(m_parser.isSet(QStringLiteral("fast")))) {
+        // The instrument answered but the file could not take its set: the
+        // disk's reason was told once, by the configuration file's notice.
+        if (m_session.transfer().storeFailed())
+            return Failed;
         printErr(
             QStringLiteral("読み込み失敗しました。本体との接続を確認し、再度実行してください。"));
         return NoAnswer;
@@ -370,7 +388,7 @@ int Cli::writeSet(const QString &file)
     const ConfigSet::Result opened = ConfigSet::open(file, m_session.workingFile());
     if (!opened.opened) {
         printErr(opened.message);
-        return SetRefused;
+        return opened.diskFailed ? Failed : SetRefused;
     }
     if (!instrumentAnswers())
         return NoAnswer;

@@ -12,12 +12,16 @@
 #include "core/control/RunRules.h"
 
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +60,8 @@ private Q_SLOTS:
     void status();
     void writeSet_data();
     void writeSet();
+    void fullDiskIsTold_data();
+    void fullDiskIsTold();
     void runCommands_data();
     void runCommands();
     void logRowsWhole();
@@ -395,6 +401,51 @@ void tst_CliE2E::writeSet()
     ini().setWorkingFile(f.iniPath());
     QCOMPARE(ini().IniRead(QStringLiteral("STEP"), QStringLiteral("STEP1")),
              QStringLiteral("0 0 0 +040.00 00:00:30"));
+}
+
+// A full disk under the configuration file is the disk's fault: told once
+// with its reason, never as a lost instrument, exit status 1.
+void tst_CliE2E::fullDiskIsTold_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("read-set") << "read-set";
+    QTest::newRow("write-set") << "write-set";
+}
+
+void tst_CliE2E::fullDiskIsTold()
+{
+    QFETCH(QString, command);
+    ShellFixture &f = *m_f;
+    const QString sys = QFileInfo(f.iniPath()).absolutePath();
+    QDir().mkpath(sys);
+    if (::geteuid() != 0 ||
+        QProcess::execute(QStringLiteral("mount"),
+                          {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                           QStringLiteral("size=64k"), QStringLiteral("tmpfs"), sys}) != 0)
+        QSKIP("a small tmpfs cannot be mounted here (it needs root): the full disk is not shown");
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), path}); }
+    } unmount{sys};
+    QVERIFY(f.startSim());
+    seed(f);
+    const QString set = f.home.filePath(QStringLiteral("set.ini"));
+    QVERIFY(ShellFixture::writeText(set, ShellFixture::completeConfig(QStringLiteral("0"))));
+    QFile filler(sys + QStringLiteral("/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'f')) > 0) {
+    }
+    while (filler.write("f", 1) == 1) {
+    }
+    const QByteArray before = ShellFixture::text(f.iniPath()).toUtf8();
+
+    const CliRun r = cli({command, command == QLatin1String("read-set")
+                                       ? f.home.filePath(QStringLiteral("read.ini"))
+                                       : set});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err.count(QStringLiteral("ディスクの空き容量が不足しています。")), 1);
+    QVERIFY2(!r.err.contains(QStringLiteral("接続")), qPrintable(r.err));
+    QCOMPARE(ShellFixture::text(f.iniPath()).toUtf8(), before);
 }
 
 void tst_CliE2E::runCommands_data()

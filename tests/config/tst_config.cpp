@@ -650,9 +650,13 @@ void tst_config::openSet_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("named"); // empty: opens
+    QTest::addColumn<bool>("outOfRange");
     using Edits = QList<std::pair<QString, QString>>;
     auto row = [](const char *name, const QByteArray &content, const QString &named = {}) {
-        QTest::newRow(name) << content << named;
+        QTest::newRow(name) << content << named << false;
+    };
+    auto range = [](const char *name, const QByteArray &content, const QString &named) {
+        QTest::newRow(name) << content << named << true;
     };
     row("written by the program", programSet());
     // Typed forms: "*" limits, an empty offset stored as 0, whole numbers.
@@ -667,12 +671,28 @@ void tst_config::openSet_data()
     QByteArray ownKeys = programSet();
     ownKeys.replace("[COM]\r\npara=1\r\n", "[com]\r\npara=1\r\nDevice=/dev/ttyUSB0\r\n");
     row("the program's own keys", ownKeys + "[FASTREAD]\r\npara=1\r\n");
-    row("unit 99 A", programSet(Edits{{"UNI", "2.0 99"}}), "[UNI] para");
-    row("sensor limits 999.99", programSet(Edits{{"SEN0", "1 +999.99 -999.99 +000.00 100.00"}}),
-        "[SEN] SEN0");
-    row("lower above upper", programSet(Edits{{"SEN3", "1 +050 +060 +000"}}), "[SEN] SEN3");
-    row("beep far out", programSet(Edits{{"BEEP", "99999999999999999999"}}), "[BEEP] para");
-    row("fan 7", programSet(Edits{{"FAN", "7"}}), "[FAN] para");
+    range("unit 99 A", programSet(Edits{{"UNI", "2.0 99"}}), "[UNI] para");
+    range("sensor limits 999.99", programSet(Edits{{"SEN0", "1 +999.99 -999.99 +000.00 100.00"}}),
+          "[SEN] SEN0");
+    range("lower above upper", programSet(Edits{{"SEN3", "1 +050 +060 +000"}}), "[SEN] SEN3");
+    range("beep far out", programSet(Edits{{"BEEP", "99999999999999999999"}}), "[BEEP] para");
+    range("fan 7", programSet(Edits{{"FAN", "7"}}), "[FAN] para");
+    // Records the editor never writes: each value named with its reason.
+    range("pattern action far out", programSet(Edits{{"PATTERN0", "5 99999999999999999999 0 2"}}),
+          "[PATTERN] PATTERN0");
+    range("step on sensor 3", programSet(Edits{{"STEP5", "3 0 0 +025.00 00:10:00"}}),
+          "[STEP] STEP5");
+    range("step held 00:99:99", programSet(Edits{{"STEP5", "0 0 0 +025.00 00:99:99"}}),
+          "[STEP] STEP5");
+    range("step in typed widths", programSet(Edits{{"STEP5", "0 0 0 25 600"}}), "[STEP] STEP5");
+    range("step held over ten hours", programSet(Edits{{"STEP5", "0 0 0 +025.00 10:00:01"}}),
+          "[STEP] STEP5");
+    row("step with letters", programSet(Edits{{"STEP5", "0 0 0 +025.00 ab:cd:ef"}}),
+        "[STEP] STEP5");
+    row("as the editor writes",
+        programSet(Edits{{"PATTERN0", "50 1 0 9"}, {"STEP5", "1 0 0 -010.05 10:00:00"}}));
+    row("pattern marked not registered", programSet(Edits{{"PATTERN0", "* * * *"}}));
+    row("verify after write", programSet() + "[WRITEVERIFY]\r\npara=1\r\n");
     row("sensor missing", programSet(Edits{{"SEN2", QString()}}), "[SEN] SEN2");
     QByteArray junk = programSet() + "[JUNK]\r\n";
     for (int i = 0; i < 90000; ++i)
@@ -701,6 +721,7 @@ void tst_config::openSet()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, named);
+    QFETCH(bool, outOfRange);
     const QByteArray working = programSet(QList<std::pair<QString, QString>>{{"BEEP", "0"}});
     writeBytes(path(), working);
     writeBytes(path(QStringLiteral("set.ini")), content);
@@ -708,10 +729,11 @@ void tst_config::openSet()
     QCOMPARE(r.message,
              named.isEmpty()
                  ? QString()
-                 : QStringLiteral("ファイルの読み込みに失敗しました。\n"
-                                  "ファイルが破損しているか存在しない可能性があります。\n"
-                                  "問題のある項目：") +
-                       named);
+                 : QStringLiteral("ファイルの読み込みに失敗しました。\n") +
+                       (outOfRange ? QStringLiteral("設定値が範囲外です。")
+                                   : QStringLiteral("ファイルが破損しているか存在しない可能性が"
+                                                    "あります。")) +
+                       QStringLiteral("\n問題のある項目：") + named);
     QCOMPARE(r.opened, named.isEmpty());
     QCOMPARE(readBytes(path()), r.opened ? content : working);
 }

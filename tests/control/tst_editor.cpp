@@ -74,8 +74,13 @@ QString stepToken(const QString &record)
 {
     if (record.isEmpty())
         return kFree;
+    // Registration writes the instrument's width ("+010.00" for "10").
     const QString temp = record.section(QLatin1Char(' '), 3, 3);
-    return temp == QLatin1String("40.03") ? QStringLiteral("x") : temp;
+    bool number = false;
+    const double v = temp.toDouble(&number);
+    return temp == QLatin1String("40.03") ? QStringLiteral("x")
+           : number                       ? QString::number(v)
+                                          : temp;
 }
 
 // A program folder with a configuration holding the given sensor-use
@@ -610,8 +615,9 @@ void tst_editor::oneDigitHourKept()
     QCOMPARE(e.row(1).mark, QStringLiteral("○"));
     QVERIFY(registers(e));
     QVERIFY(!view.questionTitles.contains(QStringLiteral("登録確認")));
+    // In the instrument's widths, as "開く" takes a set back.
     QCOMPARE(EditorFile::value(QStringLiteral("STEP"), QStringLiteral("STEP1")),
-             QStringLiteral("0 0 0 30 1:30:00"));
+             QStringLiteral("0 0 0 +030.00 01:30:00"));
     QCOMPARE(EditorFile::steps(0, 3), QStringLiteral("10 30 20 ."));
     QCOMPARE(EditorFile::value(QStringLiteral("PATTERN"), QStringLiteral("PATTERN0")),
              QStringLiteral("1 1 0 2"));
@@ -825,8 +831,8 @@ void tst_editor::windowRegistersAndWrites()
     fx.sim->clearReceivedCommands();
     QTest::mouseClick(f->OK_c, Qt::LeftButton);
     fx.dialogs->onMessage = nullptr;
-    QCOMPARE(shownAtSummary,
-             (QStringList{QStringLiteral("25"), QStringLiteral("120"), QStringLiteral("+040.00")}));
+    QCOMPARE(shownAtSummary, (QStringList{QStringLiteral("+025.00"), QStringLiteral("00:02:00"),
+                                          QStringLiteral("+040.00")}));
     const ScriptedDialogs::Record offer = fx.dialogs->questions().last();
     QCOMPARE(offer.title, QStringLiteral("書込み確認"));
     QCOMPARE(offer.text, QStringLiteral("登録したパターンは本体書込で本体に送られます。\n"
@@ -846,9 +852,10 @@ void tst_editor::windowRegistersAndWrites()
     QTRY_COMPARE(fx.dialogs->lastMessage().text, QStringLiteral("書き込み完了しました。"));
     const QStringList sent = fx.commands();
     QVERIFY(sent.contains(QStringLiteral("MKP 0 0 0 0 3")));
-    // The hold time goes as shown in the box; only the window copy is normalised.
-    QVERIFY(sent.contains(QStringLiteral("MKS 2 0 0 0 45.5 0:0:90")));
-    QVERIFY(sent.contains(QStringLiteral("MKS 3 0 0 0 25 120")));
+    // Temperature and hold time go in the instrument's widths, as they are
+    // registered.
+    QVERIFY(sent.contains(QStringLiteral("MKS 2 0 0 0 +045.50 00:01:30")));
+    QVERIFY(sent.contains(QStringLiteral("MKS 3 0 0 0 +025.00 00:02:00")));
     QVERIFY(sent.contains(QStringLiteral("RS 4")));
     QVERIFY(sent.contains(QStringLiteral("RP 1")));
     QCOMPARE(sent.last(), QStringLiteral("SAVE"));
@@ -894,7 +901,7 @@ void tst_editor::popupAndCloseQuestion()
     fx.dialogs->answerQuestion(true);
     w->Toolbar1_ButtonClick(QStringLiteral("WRITE"));
     QVERIFY(fx.commands().contains(QStringLiteral("MKP 0 1 0 0 2")));
-    QVERIFY(fx.commands().contains(QStringLiteral("MKS 2 0 0 0 60 30")));
+    QVERIFY(fx.commands().contains(QStringLiteral("MKS 2 0 0 0 +060.00 00:00:30")));
     QCOMPARE(fx.dialogs->lastMessage().text, QStringLiteral("書き込み完了しました。"));
 }
 

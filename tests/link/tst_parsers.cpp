@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -90,6 +91,8 @@ private slots:
     void statusText();
     void answerShapes_data();
     void answerShapes();
+    void oneCharacterOff_data();
+    void oneCharacterOff();
 };
 
 void tst_parsers::wholeReply_data()
@@ -430,23 +433,27 @@ void tst_parsers::answerShapes_data()
     row("pattern not held", "PATTERN", "PATTERN9", "", true);
     row("pattern one field", "PATTERN", "PATTERN5", "7", false);
     row("step", "STEP", "STEP0", "0 0 0 +040.00 00:00:30", true);
-    row("step as typed", "STEP", "STEP1", "1 0 0 40.5 90", true);
+    row("step as typed", "STEP", "STEP1", "1 0 0 40.5 90", false);
     row("step not held", "STEP", "STEP99", "* * * * *", true);
     row("noisy step", "STEP", "STEP35", "_ * * *", false);
     row("step half held", "STEP", "STEP3", "0 * 0 +040.00 00:00:30", false);
     row("noisy hold time", "STEP", "STEP3", "0 0 0 +040.00 00:0#:30", false);
-    // Dropped digits keep the shape; the ranges catch what they can.
+    // A dropped digit breaks the fixed widths; a changed one is caught by
+    // the ranges where it leaves them.
     row("temperature lost its point", "STEP", "STEP15", "0 0 0 +02575 00:00:30", false);
     row("temperature off the grid", "STEP", "STEP15", "0 0 0 +025.72 00:00:30", false);
-    row("coldest step", "STEP", "STEP15", "3 1 1 -050.00 10:00:00", true);
+    row("coldest step", "STEP", "STEP15", "1 1 1 -050.00 10:00:00", true);
+    row("sensor 3", "STEP", "STEP15", "3 0 0 +025.00 00:10:00", false);
     row("hotter than the range", "STEP", "STEP15", "0 0 0 +150.05 00:00:30", false);
     row("hold over ten hours", "STEP", "STEP98", "0 0 0 +025.00 10:00:01", false);
-    row("hold as parts", "STEP", "STEP98", "0 0 0 +025.00 0:0:90", true);
-    row("hold lost a digit", "STEP", "STEP98", "0 0 0 +025.00 00:3:26", true);
+    row("hold as parts", "STEP", "STEP98", "0 0 0 +025.00 0:0:90", false);
+    row("hold lost a digit", "STEP", "STEP98", "0 0 0 +025.00 00:3:26", false);
+    row("minutes past 59", "STEP", "STEP98", "0 0 0 +025.00 00:99:99", false);
     row("sensor 4", "STEP", "STEP2", "4 0 0 +025.00 00:00:30", false);
     row("fan flag 2", "STEP", "STEP2", "0 0 2 +025.00 00:00:30", false);
     row("loop 50 to step 99", "PATTERN", "PATTERN1", "50 1 0 99", true);
     row("loop 51", "PATTERN", "PATTERN1", "51 1 0 9", false);
+    row("action 5", "PATTERN", "PATTERN1", "5 5 0 9", false);
     row("end step 100", "PATTERN", "PATTERN1", "1 1 0 100", false);
     row("start after end", "PATTERN", "PATTERN1", "1 1 7 5", false);
     row("key the read never writes", "COM", "para", "anything", true);
@@ -471,4 +478,97 @@ void tst_parsers::answerShapes()
 }
 
 QTEST_GUILESS_MAIN(tst_parsers)
+// Every answer of the whole-set read as the instrument sends it, with one
+// character changed, dropped or added anywhere: refused, or what would be
+// stored is the instrument's value. The one change no check of a single
+// answer can see is a digit in place of a digit or a sign in place of a
+// sign (and, in numbers without a fixed width, a digit more or less); it
+// may pass only as such.
+void tst_parsers::oneCharacterOff_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("stored");
+    auto row = [](const char *command, const char *line, const char *stored) {
+        QTest::newRow(command) << command << line << stored;
+    };
+    row("SEN 0", "0 1 +150.00 -050.00 +000.00:100.00", "1 +150.00 -050.00 +000.00 100.00");
+    row("SEN 1", "1 0 * -010.00 +001.50:099.50", "0 * -010.00 +001.50 099.50");
+    row("SEN 3", "3 1 +080 +000 +000", "1 +080 +000 +000");
+    row("UNI", "3.0 8", "3.0 8");
+    row("BEEP", "1", "1");
+    row("FAN", "2", "2");
+    row("LOG", "1 1", "1 1");
+    row("LP 3 0", "P3 4 1 10 12", "4 1 10 12");
+    row("LP 9 0", "P9 * * * *", "");
+    row("LS 10 1", "S10 1 0 0 +055.50 01:02:03", "1 0 0 +055.50 01:02:03");
+    row("LS 99 1", "S99 * * * * *", "* * * * *");
+}
+
+namespace {
+
+bool digits(const QString &t)
+{
+    return !t.isEmpty() && std::all_of(t.cbegin(), t.cend(), [](QChar c) { return c.isDigit(); });
+}
+
+// Two values that differ at most where digits stand in for digits.
+bool digitsForDigits(const QString &a, const QString &b)
+{
+    const QStringList fa = a.split(QLatin1Char(' '));
+    const QStringList fb = b.split(QLatin1Char(' '));
+    if (fa.size() != fb.size())
+        return false;
+    for (qsizetype i = 0; i < fa.size(); ++i) {
+        const QString &x = fa[i];
+        const QString &y = fb[i];
+        bool xNumber = false, yNumber = false;
+        const double xv = x.toDouble(&xNumber), yv = y.toDouble(&yNumber);
+        bool same = x == y || (digits(x) && digits(y)) || (xNumber && yNumber && xv == yv);
+        auto sign = [](QChar c) { return c == QLatin1Char('+') || c == QLatin1Char('-'); };
+        if (!same && x.size() == y.size()) {
+            same = true;
+            for (qsizetype j = 0; j < x.size(); ++j)
+                same = same && (x[j] == y[j] || (x[j].isDigit() && y[j].isDigit()) ||
+                                (sign(x[j]) && sign(y[j])));
+        }
+        if (!same)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void tst_parsers::oneCharacterOff()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, line);
+    QFETCH(QString, stored);
+    const QString whole = command + QStringLiteral("\rOK\r") + line + QLatin1Char('\r');
+    QString value;
+    QVERIFY(AnswerShape::answerValue(command, whole, &value));
+    QCOMPARE(value, stored);
+
+    const QString others = QStringLiteral("07+-.: *#PSO\r");
+    QStringList variants;
+    for (qsizetype i = 0; i <= whole.size(); ++i) {
+        if (i < whole.size())
+            variants << QString(whole).remove(i, 1);
+        for (const QChar c : others) {
+            variants << QString(whole).insert(i, c);
+            if (i < whole.size() && whole[i] != c)
+                variants << QString(whole).replace(i, 1, c);
+        }
+    }
+    for (const QString &v : std::as_const(variants)) {
+        QString got;
+        if (!AnswerShape::answerValue(command, v, &got) || got == stored)
+            continue;
+        QVERIFY2(digitsForDigits(stored, got),
+                 qPrintable(QString(v).replace(QLatin1Char('\r'), QLatin1Char('|')) +
+                            QStringLiteral(" stored ") + got));
+    }
+}
+
 #include "tst_parsers.moc"

@@ -316,7 +316,8 @@ void tst_GraphTools::csvExport()
 }
 
 // A stored log's rows are its samples: a missed reply leaves no line and is a
-// "missing" row; stamps that cannot be samples of the log never make rows up.
+// "missing" row; stamps that cannot be samples of the log never make rows up,
+// and one more than an interval from its place is "invalid".
 void tst_GraphTools::storedCsvRows_data()
 {
     QTest::addColumn<QStringList>("stamps");
@@ -333,8 +334,12 @@ void tst_GraphTools::storedCsvRows_data()
                                       << qint64(2) << QStringList{"5:25" + ok, "6:30" + ok};
     QTest::newRow("out of order, far off, not a time")
         << QStringList{"00:00:00", "00:00:10", "00:00:05", "99999:00:00", "x", "00:00:15"}
-        << qint64(0) << QStringList{"0:0" + ok,         "1:5:missing", "2:10" + ok, "3:5" + ok,
-                                    "4:359996400" + ok, "5:25" + ok,   "6:15" + ok};
+        << qint64(0) << QStringList{"0:0" + ok,     "1:5:missing", "2:10" + ok,   "3:15:invalid",
+                                    "4:20:invalid", "5:25" + ok,   "6:30:invalid"};
+    // A stamp far beyond its place is damaged: timed by its place, invalid.
+    QTest::newRow("stamp far off")
+        << QStringList{"00:00:00", "00:00:05", "1000000:00:00", "00:00:15"} << qint64(0)
+        << QStringList{"0:0" + ok, "1:5" + ok, "2:10:invalid", "3:15" + ok};
 }
 
 void tst_GraphTools::storedCsvRows()

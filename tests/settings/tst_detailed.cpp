@@ -273,6 +273,10 @@ void tst_Detailed::written()
             },
             home.path());
         QCOMPARE(loaded.verifyAfterWrite, on);
+        // A set saved once "書込み後に照合する" was chosen opens again.
+        QFile again(ini().workingFile());
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QVERIFY(ConfigSet::check(again.readAll()).ok);
     }
 }
 

@@ -848,6 +848,11 @@ void tst_Shell::openGoodSet()
 // A set that is not whole or holds a value the instrument must not get is
 // refused, naming the first key that failed; the working file stays as it
 // was.
+namespace {
+// Marks a row of the refused sets whose named value is told as out of range.
+const QString kOutOfRange = QStringLiteral("|range");
+} // namespace
+
 void tst_Shell::openDamagedSetIsRefused_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: a 200 MB file that is no set
@@ -873,7 +878,9 @@ void tst_Shell::openDamagedSetIsRefused_data()
         << ShellFixture::completeConfig({}, {}, {}, true).toUtf8() << QStringLiteral("[SEN] SEN0");
     QByteArray dropped = good;
     dropped.replace("STEP1=0 0 0 +040.00", "STEP1=0 0 0 +04000");
-    QTest::newRow("temperature lost its point") << dropped << QStringLiteral("[STEP] STEP1");
+    // Read as a number, 4000 degrees: told as out of range.
+    QTest::newRow("temperature lost its point")
+        << dropped << QStringLiteral("[STEP] STEP1") + kOutOfRange;
     QTest::newRow("200 MB") << QByteArray() << QString();
 }
 
@@ -896,9 +903,13 @@ void tst_Shell::openDamagedSetIsRefused()
     w->Toolbar1_ButtonClick(QStringLiteral("LOAD"));
     QFile::remove(set);
     QCOMPARE(fx.dialogs->messages().size(), 1);
+    const bool outOfRange = named.endsWith(kOutOfRange);
+    named.chop(outOfRange ? kOutOfRange.size() : 0);
     QCOMPARE(fx.dialogs->lastMessage().text,
-             QStringLiteral("ファイルの読み込みに失敗しました。\n"
-                            "ファイルが破損しているか存在しない可能性があります。") +
+             QStringLiteral("ファイルの読み込みに失敗しました。\n") +
+                 (outOfRange
+                      ? QStringLiteral("設定値が範囲外です。")
+                      : QStringLiteral("ファイルが破損しているか存在しない可能性があります。")) +
                  (named.isEmpty() ? QString() : QStringLiteral("\n問題のある項目：") + named));
     QCOMPARE(fx.dialogs->lastMessage().title, QStringLiteral("error"));
     QCOMPARE(ShellFixture::text(fx.iniPath()), before);

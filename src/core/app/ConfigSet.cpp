@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -25,6 +28,38 @@ bool isOneOf(const QString &section, const char *name)
     return section.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
 }
 
+// A pattern whose action is "*" is removed from the instrument by the write
+// whatever its other fields hold; they are still numbers of the editor's
+// widths or "*".
+bool unregisteredPattern(const QString &value)
+{
+    static const QRegularExpression re(QRegularExpression::anchoredPattern(
+        QStringLiteral(R"((\d{1,2}|\*) \* (\d{1,2}|\*) (\d{1,2}|\*))")));
+    return re.match(value).hasMatch();
+}
+
+// A value that has the fields of its key, each made of number characters
+// only, and still fails: a setting out of the range the program takes, not
+// a damaged file. Its key is named with that reason.
+bool looksLikeSetting(const QString &section, const QString &key, const QString &value)
+{
+    int fields = 1;
+    if (isOneOf(section, "SEN"))
+        fields = key.endsWith(QLatin1Char('0')) || key.endsWith(QLatin1Char('1')) ? 5 : 4;
+    else if (isOneOf(section, "UNI"))
+        fields = 2;
+    else if (isOneOf(section, "PATTERN"))
+        fields = 4;
+    else if (isOneOf(section, "STEP"))
+        fields = 5;
+    static const QRegularExpression numberish(
+        QRegularExpression::anchoredPattern(QStringLiteral(R"([0-9+\-.:*]+)")));
+    const QStringList f = IniFile::truncated(value).split(QLatin1Char(' '));
+    return f.size() == fields && std::all_of(f.cbegin(), f.cend(), [](const QString &field) {
+               return numberish.match(field).hasMatch();
+           });
+}
+
 // A value of the parameter set as the write will read it. A free pattern or
 // step slot is written empty by the editor and removed from the instrument
 // by the write; LOG is never sent (the write sends its own fixed text) and
@@ -36,7 +71,7 @@ bool soundValue(const QString &section, const QString &key, const QString &value
         return true;
     const QString v = IniFile::truncated(value);
     if (isOneOf(section, "PATTERN"))
-        return AnswerShape::pattern(v);
+        return AnswerShape::pattern(v) || unregisteredPattern(v);
     if (isOneOf(section, "STEP"))
         return AnswerShape::step(v);
     return SettingRanges::storedValue(section, key, v);
@@ -56,9 +91,8 @@ bool wholeAtEnd(const QString &section, const QString &key, const QString &value
     if (isOneOf(section, "SEN"))
         return AnswerShape::storedValue(section, key, value);
     if (isOneOf(section, "STEP")) {
-        static const QRegularExpression fixedStep(
-            QRegularExpression::anchoredPattern(QStringLiteral(
-                R"(\* \* \* \* \*|[0-3] [01] [01] [+-]\d{3}\.\d{2} \d{2}:\d{2}:\d{2})")));
+        static const QRegularExpression fixedStep(QRegularExpression::anchoredPattern(
+            QStringLiteral(R"(\* \* \* \* \*|[01] [01] [01] [+-]\d{3}\.\d{2} \d{2}:\d{2}:\d{2})")));
         return fixedStep.match(value).hasMatch();
     }
     return !isOneOf(section, "PATTERN");
@@ -84,7 +118,9 @@ const QString kFailed = QStringLiteral("ファイルの読み込みに失敗し�
 
 QString refusedMessage(const ConfigSet::Check &c)
 {
-    QString text = kFailed + QStringLiteral("ファイルが破損しているか存在しない可能性があります。");
+    QString text = kFailed + (c.outOfRange ? QStringLiteral("設定値が範囲外です。")
+                                           : QStringLiteral("ファイルが破損しているか存在しない"
+                                                            "可能性があります。"));
     if (!c.key.isEmpty())
         text += QStringLiteral("\n問題のある項目：[%1] %2").arg(c.section, c.key);
     else if (!c.section.isEmpty())
@@ -152,9 +188,10 @@ ConfigSet::Check ConfigSet::check(const QByteArray &bytes)
     const IniDocument doc = IniDocument::parse(bytes);
     for (const auto &[section, key] : Ini_Operation::parameterSetKeys()) {
         const std::optional<QString> value = doc.value(section, key);
-        if (!value || !soundValue(section, key, *value) ||
-            (doc.endsUnterminatedAt(section, key) && !wholeAtEnd(section, key, *value)))
+        if (!value || (doc.endsUnterminatedAt(section, key) && !wholeAtEnd(section, key, *value)))
             return Check{false, section, key, 0};
+        if (!soundValue(section, key, *value))
+            return Check{false, section, key, 0, looksLikeSetting(section, key, *value)};
     }
     return strayLine(doc);
 }
@@ -181,7 +218,8 @@ ConfigSet::Result ConfigSet::open(const QString &path, const QString &workingFil
         return Result{false,
                       kFailed + QStringLiteral("構成設定を作業ファイルへコピーできませんでした。"
                                                "（%1）")
-                                    .arg(reason)};
+                                    .arg(reason),
+                      true};
     }
     return Result{true, {}};
 }

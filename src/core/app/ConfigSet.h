@@ -25,6 +25,10 @@ public:
         QString section;
         QString key;
         int line = 0;
+        // The named key is present with the fields of its kind, but a value
+        // lies outside what the program takes: told as out of range rather
+        // than as a damaged file.
+        bool outOfRange = false;
         bool names() const { return !section.isEmpty() || !key.isEmpty() || line > 0; }
     };
     // The check of a set's bytes. Patterns and steps may be empty (the
@@ -36,6 +40,9 @@ public:
         bool opened = false;
         // The message for the user when the set was not opened.
         QString message;
+        // The set was sound but the working file could not be written (a
+        // full disk): the disk's fault, not the set's.
+        bool diskFailed = false;
     };
     // Reads `path`, checks it and, when it passes, writes the very bytes
     // checked over `workingFile` (temporary file and rename). Anything but a

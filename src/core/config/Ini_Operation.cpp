@@ -46,7 +46,9 @@ const QSet<QString> &programNames()
              << std::pair{QStringLiteral("LOGDIRPATH"), QStringLiteral("path")}
              << std::pair{QStringLiteral("CSVPATH"), QStringLiteral("path")}
              << std::pair{QStringLiteral("Y"), QStringLiteral("para")}
-             << std::pair{QStringLiteral("FASTREAD"), QStringLiteral("para")};
+             << std::pair{QStringLiteral("FASTREAD"), QStringLiteral("para")}
+             // "書込み後に照合する" of the detailed settings.
+             << std::pair{QStringLiteral("WRITEVERIFY"), QStringLiteral("para")};
         QSet<QString> n;
         for (const auto &[section, key] : keys) {
             n.insert(IniDocument::foldName(section));

@@ -41,7 +41,7 @@ public:
     // Whether section/key (matched without regard to case) is one the
     // program keeps in the working file: the parameter set and the
     // program's own settings (port, log folder, CSV output, graph range,
-    // fast read). A configuration set is a copy of that file, so these are
+    // fast read, verify after write). A configuration set is a copy of that file, so these are
     // the only keys a set may hold: a key the program writes must be listed
     // here, or a set saved with it no longer opens.
     static bool isProgramKey(const QString &section, const QString &key);

@@ -607,9 +607,16 @@ void PatternEditor::PackPatternSteps(int k, const Snapshot &shown)
             const bool timeOk = !StepCheck::isPlainNumber(row.time, &v) || v <= 36000;
             if (!tempOk || !timeOk)
                 continue;
+            // Written in the instrument's widths, as a read stores it: a set
+            // saved from here opens again, and the check that "開く" makes
+            // of a set can demand fixed widths.
+            const QString temp = StepCheck::instrumentTemperature(row.temp);
+            const QString time = StepCheck::clockTime(StepCheck::NormalizeTime(row.time));
+            if (temp.isEmpty() || time.isEmpty())
+                continue;
             const QString sensor = QString::number(row.sensor);
             kept.append({QStringList{sensor, QString::number(row.heater), QString::number(row.fan),
-                                     row.temp, row.time}
+                                     temp, time}
                              .join(QLatin1Char(' ')),
                          sensor, row.temp, row.time});
         }
@@ -692,8 +699,8 @@ PatternEditor::Registration PatternEditor::RegisterPatterns(bool offerWrite)
         const int start = stepstart(m);
         const int end = start + count - 1;
         m_ini.IniWrite(kPatternSection, patternKey(m),
-                       QStringList{p.loop, QString::number(p.action), QString::number(start),
-                                   QString::number(end)}
+                       QStringList{QString::number(p.loop.toDouble()), QString::number(p.action),
+                                   QString::number(start), QString::number(end)}
                            .join(QLatin1Char(' ')));
         summary += summaryLine(m, p.loop, p.action, start, end);
     }

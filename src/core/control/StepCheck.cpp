@@ -182,6 +182,41 @@ bool timeValid(const QString &normalized)
     return total >= 0 && total <= 36000;
 }
 
+QString instrumentTemperature(const QString &text)
+{
+    if (checkTemperature(text) != TempResult::Valid)
+        return {};
+    // Counted in hundredths from the text, so no binary fraction can round
+    // a grid value off the grid.
+    QString t = text;
+    const bool negative = t.startsWith(QLatin1Char('-'));
+    if (t.startsWith(QLatin1Char('+')) || negative)
+        t.remove(0, 1);
+    const qsizetype dot = t.indexOf(QLatin1Char('.'));
+    const QString whole = dot < 0 ? t : t.left(dot);
+    const QString frac = dot < 0 ? QString() : t.mid(dot + 1);
+    const int hundredths = (whole.isEmpty() ? 0 : whole.toInt()) * 100 +
+                           frac.left(2).leftJustified(2, QLatin1Char('0')).toInt();
+    return QString::asprintf("%c%03d.%02d", negative && hundredths != 0 ? '-' : '+',
+                             hundredths / 100, hundredths % 100);
+}
+
+QString clockTime(const QString &normalized)
+{
+    if (!timeValid(normalized))
+        return {};
+    double parts[3] = {0, 0, 0};
+    double total = 0;
+    bool numeric = false;
+    if (wholeSeconds(normalized, &numeric))
+        isPlainNumber(normalized, &total);
+    else if (timeParts(normalized, parts))
+        total = parts[0] * 3600 + parts[1] * 60 + parts[2];
+    const qint64 seconds = std::llround(total);
+    return QString::asprintf("%02lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
+                             seconds % 60);
+}
+
 bool parseStepRecord(const QString &value, StepRecord *out)
 {
     if (value.isEmpty())

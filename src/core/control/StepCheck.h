@@ -37,6 +37,13 @@ QString NormalizeTime(const QString &text);
 // 0-36000 seconds. Every edit of a step judges its time by this one rule.
 bool timeValid(const QString &normalized);
 
+// The forms a step record is written in, the instrument's own: a valid
+// temperature as sign, three digits and two decimals ("40.5" gives
+// "+040.50"), a valid hold time as "hh:mm:ss" ("90" and "0:1:30" give
+// "00:01:30"). Empty for a text that fails its rule.
+QString instrumentTemperature(const QString &text);
+QString clockTime(const QString &normalized);
+
 // A stored step record "sensor heater fan temperature time". Only a value
 // of exactly five fields whose list indexes are 0-2 counts; "*" (the
 // instrument's answer for a step it does not hold) or anything else reads as

@@ -85,7 +85,7 @@ bool AnswerShape::pattern(const QString &record)
 {
     if (record.isEmpty())
         return true;
-    if (!matches(QStringLiteral(R"(\d+ \d+ \d+ \d+)"), record))
+    if (!matches(QStringLiteral(R"(\d{1,2} [01] \d{1,2} \d{1,2})"), record))
         return false;
     // In range too: a dropped digit leaves a number of the right shape.
     const QStringList f = record.split(QLatin1Char(' '));
@@ -95,16 +95,17 @@ bool AnswerShape::pattern(const QString &record)
 
 bool AnswerShape::step(const QString &record)
 {
-    if (matches(QStringLiteral(R"(\* \* \* \* \*)"), record))
+    if (record == QLatin1String("* * * * *"))
         return true;
-    if (!matches(QStringLiteral(R"([0-3] [01] [01] [+-]?\d+(\.\d+)? (\d+:\d+:\d+|\d+))"), record))
+    if (!matches(QStringLiteral(R"([01] [01] [01] [+-]\d{3}\.\d{2} \d{2}:[0-5]\d:[0-5]\d)"),
+                 record))
         return false;
-    // A dropped digit keeps the shape ("+02575" for "+025.75"): the
-    // temperature must be a set temperature, the hold time at most ten
-    // hours by the editor's own rule, which takes "0:0:90" too.
+    // A garbled digit keeps the shape: the temperature must still be a set
+    // temperature and the hold time at most ten hours.
     const QStringList f = record.split(QLatin1Char(' '));
-    return StepCheck::checkTemperature(f[3]) == StepCheck::TempResult::Valid &&
-           StepCheck::timeValid(f[4]);
+    const QStringList t = f[4].split(QLatin1Char(':'));
+    const int seconds = t[0].toInt() * 3600 + t[1].toInt() * 60 + t[2].toInt();
+    return StepCheck::checkTemperature(f[3]) == StepCheck::TempResult::Valid && seconds <= 36000;
 }
 
 bool AnswerShape::storedValue(const QString &section, const QString &key, const QString &value)
@@ -126,4 +127,115 @@ bool AnswerShape::storedValue(const QString &section, const QString &key, const 
     if (is("STEP"))
         return slotOf(key, QStringLiteral("STEP"), 100) < 0 || step(value);
     return true;
+}
+
+bool AnswerShape::wholeAnswer(const QString &command, const QString &raw, QString *valueLine)
+{
+    const QStringList lines = raw.split(QLatin1Char('\r'));
+    // Three CRs at least: echo, acknowledgement and value line all ended.
+    if (lines.size() < 4 || lines[0] != command || lines[1] != QLatin1String("OK"))
+        return false;
+    *valueLine = lines[2];
+    return true;
+}
+
+bool AnswerShape::sensorLine(int n, const QString &line, QString *record)
+{
+    static const QRegularExpression pt(QRegularExpression::anchoredPattern(QStringLiteral(
+        R"([01] (\*|[+-]\d{3}\.\d{2}) (\*|[+-]\d{3}\.\d{2}) (\*|[+-]\d{3}\.\d{2}):(\*|\d{3}\.\d{2}))")));
+    static const QRegularExpression whole(QRegularExpression::anchoredPattern(
+        QStringLiteral(R"([01] (\*|[+-]\d{3}) (\*|[+-]\d{3}) (\*|[+-]\d{3}))")));
+    if (n < 0 || n > 3 || line.size() < 2 || line.at(0) != QChar(u'0' + n) ||
+        line.at(1) != QLatin1Char(' '))
+        return false;
+    const QString rest = line.mid(2);
+    if (!(n < 2 ? pt : whole).match(rest).hasMatch())
+        return false;
+    QString r = rest;
+    r.replace(QLatin1Char(':'), QLatin1Char(' '));
+    if (!sensorRecord(n, r))
+        return false;
+    *record = r;
+    return true;
+}
+
+namespace {
+
+// "<letter><n> " and the rest of the line.
+bool slotLine(QChar letter, int n, const QString &line, QString *rest)
+{
+    const QString head = letter + QString::number(n) + QLatin1Char(' ');
+    if (!line.startsWith(head))
+        return false;
+    *rest = line.mid(head.size());
+    return true;
+}
+
+} // namespace
+
+bool AnswerShape::patternLine(int n, const QString &line, QString *record)
+{
+    QString rest;
+    if (!slotLine(QLatin1Char('P'), n, line, &rest))
+        return false;
+    if (rest == QLatin1String("* * * *")) {
+        record->clear();
+        return true;
+    }
+    if (rest.isEmpty() || !pattern(rest))
+        return false;
+    *record = rest;
+    return true;
+}
+
+bool AnswerShape::stepLine(int n, const QString &line, QString *record)
+{
+    QString rest;
+    if (!slotLine(QLatin1Char('S'), n, line, &rest) || !step(rest))
+        return false;
+    *record = rest;
+    return true;
+}
+
+bool AnswerShape::switchLine(const QString &section, const QString &line)
+{
+    const bool known = section == QLatin1String("BEEP") || section == QLatin1String("LIT") ||
+                       section == QLatin1String("FAN");
+    return known && matches(QStringLiteral(R"(\d)"), line) && switchValue(section, line);
+}
+
+bool AnswerShape::unitLine(const QString &line)
+{
+    // The resistance with one decimal, as the settings window writes it;
+    // the current a whole number of one or two digits.
+    return matches(QStringLiteral(R"(\d\.\d \d{1,2})"), line) && unit(line);
+}
+
+bool AnswerShape::logLine(const QString &line)
+{
+    return matches(QStringLiteral(R"(\d \d)"), line);
+}
+
+bool AnswerShape::answerValue(const QString &command, const QString &raw, QString *value)
+{
+    QString line;
+    if (!wholeAnswer(command, raw, &line))
+        return false;
+    const QStringList f = command.split(QLatin1Char(' '));
+    const int n = f.size() > 1 ? f[1].toInt() : -1;
+    const QString &head = f[0];
+    if (head == QLatin1String("SEN") && f.size() == 2)
+        return sensorLine(n, line, value);
+    if (head == QLatin1String("LP") && f.size() == 3)
+        return patternLine(n, line, value);
+    if (head == QLatin1String("LS") && f.size() == 3)
+        return stepLine(n, line, value);
+    if (f.size() != 1)
+        return false;
+    *value = line;
+    if (head == QLatin1String("UNI"))
+        return unitLine(line);
+    if (head == QLatin1String("LOG"))
+        return logLine(line);
+    return switchLine(head, line);
 }

@@ -24,16 +24,44 @@ public:
     // Beeper, backlight and fan (`section` "BEEP", "LIT" or "FAN"): the
     // option's index.
     static bool switchValue(const QString &section, const QString &value);
-    // Pattern record as stored (trimmed): four whole numbers, the loop count
-    // 0-50 and the start and end steps 0-99, start not after end; or empty
-    // for a pattern the instrument does not hold (its "*" fields are not
-    // kept).
+    // Pattern record as stored (trimmed) and as the editor writes it: four
+    // whole numbers of one or two digits, the loop count 0-50, the action 0
+    // (end) or 1 (continue), and the start and end steps 0-99, start not
+    // after end; or empty for a pattern the instrument does not hold (its
+    // "*" fields are not kept).
     static bool pattern(const QString &record);
-    // Step record as stored (trimmed): sensor 0-3, heater and fan 0 or 1, a
-    // temperature from -50 to 150 on the 0.05 grid, a hold time (h:m:s or
-    // whole seconds) of at most ten hours; or "*" in all five fields for a
-    // step the instrument does not hold.
+    // Step record as stored (trimmed) and as the editor writes it: sensor 0
+    // (PT100A) or 1 (PT100B), heater and fan 0 or 1, a temperature in the
+    // instrument's width ("+040.00") from -50 to 150 on the 0.05 grid, a
+    // hold time "hh:mm:ss" of at most ten hours; or "*" in all five fields
+    // for a step the instrument does not hold.
     static bool step(const QString &record);
+
+    // A whole answer to the query `command` as the instrument sends it: the
+    // echo of the command exactly, "OK", and the value line, each ended by
+    // CR; lines after the value line are not part of the value. Fills
+    // `valueLine` and returns true only for that shape.
+    static bool wholeAnswer(const QString &command, const QString &raw, QString *valueLine);
+    // The value lines of the queries, exactly as the instrument writes them,
+    // with what the read stores for each: the sensor record of slot n ("n
+    // use upper lower offset:resistance" for slots 0 and 1, whole degrees
+    // "n use upper lower offset" for 2 and 3), the pattern record of slot n
+    // ("P<n> " and a pattern, or "* * * *" stored empty), the step record
+    // of slot n ("S<n> " and a step, "* * * * *" included). No character of
+    // the line is dropped or mended: a line of any other shape is refused.
+    static bool sensorLine(int n, const QString &line, QString *record);
+    static bool patternLine(int n, const QString &line, QString *record);
+    static bool stepLine(int n, const QString &line, QString *record);
+    // The unit, a switch (`section` "BEEP", "LIT" or "FAN") and the
+    // instrument log's setting: the whole line is the value.
+    static bool unitLine(const QString &line);
+    static bool switchLine(const QString &section, const QString &line);
+    static bool logLine(const QString &line);
+
+    // The whole answer to one of the whole-set read's queries ("SEN n",
+    // "UNI", "BEEP", "LIT", "LOG", "FAN", "LP n 0", "LS n 1") checked as
+    // above, and the value the read stores from it.
+    static bool answerValue(const QString &command, const QString &raw, QString *value);
 
     // The check for a value the read stores under `key` of `section`; true
     // for keys the read does not write.

@@ -287,6 +287,7 @@ bool Reception_Show::dispatch(const QString &awaitedKey, QChar c)
     };
     for (const Route &route : routes) {
         if (awaitedKey == route.key) {
+            appendBounded(RawReply, c);
             (this->*route.parser)(c);
             return true;
         }
@@ -325,8 +326,14 @@ void Reception_Show::resetLs()
     LsSpaceCount = 0;
 }
 
+void Reception_Show::resetRaw()
+{
+    RawReply.clear();
+}
+
 void Reception_Show::resetAll()
 {
+    resetRaw();
     resetVersion();
     resetStatus();
     resetSen();

@@ -57,6 +57,12 @@ public:
     int LsCrCount = 0;
     int LsSpaceCount = 0;
 
+    // Every character handed to a parser since resetRaw, as received (CR
+    // included, at most BufferLimit): the whole answer, which the
+    // whole-set read checks against the instrument's exact shape before it
+    // takes anything a parser made of it.
+    QString RawReply;
+
     // Firmware version text collected by ParseVersion.
     QString versi;
 
@@ -85,7 +91,8 @@ public:
     void resetSen();     // SenCrCount, SenSpaceCount
     void resetLp();
     void resetLs();
-    void resetAll(); // every counter, the status state and versi
+    void resetRaw(); // RawReply
+    void resetAll(); // every counter, the status state, versi and RawReply
 
     // Display text of a two-character status code; a null QString when the
     // code is not one of the six known codes.

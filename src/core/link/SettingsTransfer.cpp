@@ -88,6 +88,7 @@ bool SettingsTransfer::fastReadOn() const
 
 void SettingsTransfer::ReadAllSettings(bool &all_flg)
 {
+    m_storeFailed = false;
     if (fastReadOn()) {
         ReadAnswers answers;
         if (readOnce(true, answers)) {
@@ -125,6 +126,7 @@ bool SettingsTransfer::storeRead(const ReadAnswers &answers)
     QString reason;
     if (!IniFile::save(path, *doc, &reason)) {
         qCWarning(lcTransfer) << "cannot store the instrument's settings in" << path << reason;
+        m_storeFailed = true;
         if (m_ini.writeFailed)
             m_ini.writeFailed(path, reason);
         return false;
@@ -163,15 +165,99 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         if (m_view)
             m_view->setReadProgress(v);
     };
+    // One query, its whole answer checked against the instrument's exact
+    // shape before anything of it is taken: `take` gets the value line and
+    // says whether it is a value of that query. A line garbled by noise is
+    // not a lost instrument: the query is asked again, up to MaxQueryRetries
+    // more times, each noted in the system log; the read fails when the
+    // last try fails, or at once when no answer came at all. `ask` sends the
+    // query with the parser's state reset and returns the counter of lines.
+    // Every value line taken, with its query, for the confirmation below.
+    QList<std::pair<QString, QString>> taken;
+    bool noisy = false;
+    auto checked = [this, &taken, &noisy](const QString &cmd, const std::function<void()> &ask,
+                                          const std::function<bool(const QString &)> &take) {
+        for (int attempt = 0;; ++attempt) {
+            if (attempt > 0)
+                m_link.noteSystemLog(QStringLiteral("再問合せ：") + cmd);
+            m_parsers.resetRaw();
+            ask();
+            QString line;
+            if (AnswerShape::wholeAnswer(cmd, m_parsers.RawReply, &line) && take(line)) {
+                taken.append({cmd, line});
+                return true;
+            }
+            if (!m_link.CommOk() || attempt >= MaxQueryRetries)
+                return false;
+            noisy = true;
+            ++m_retries;
+        }
+    };
+    // A query asked again on its own, for the confirmation.
+    auto askAgain = [&](const QString &cmd) {
+        const QString head = cmd.section(QLatin1Char(' '), 0, 0);
+        const bool slot = cmd.contains(QLatin1Char(' '));
+        int &crCount = head == QLatin1String("SEN")    ? m_parsers.SenCrCount
+                       : head == QLatin1String("LP")   ? m_parsers.LpCrCount
+                       : head == QLatin1String("LS")   ? m_parsers.LsCrCount
+                       : head == QLatin1String("UNI")  ? m_parsers.UniCrCount
+                       : head == QLatin1String("BEEP") ? m_parsers.BeepCrCount
+                       : head == QLatin1String("LIT")  ? m_parsers.LitCrCount
+                                                       : m_parsers.FanCrCount;
+        m_parsers.resetSen();
+        m_parsers.resetLp();
+        m_parsers.resetLs();
+        crCount = 0;
+        m_parsers.resetRaw();
+        m_link.SendCommand(cmd, slot ? head : cmd, head == QLatin1String("BEEP") ? 0.05 : 0.06,
+                           lineThreeIn(crCount));
+        lateLineThree(crCount);
+        QString line;
+        return AnswerShape::wholeAnswer(cmd, m_parsers.RawReply, &line) ? line : QString();
+    };
+    // On a line that garbled an answer in this read, a digit may as well
+    // have been turned into another digit, which no check of one answer can
+    // see. Every answer that carries digits is then asked once more and kept
+    // only when a later answer is the very same line; the read fails when
+    // none is within the tries.
+    auto confirmed = [&] {
+        if (!noisy)
+            return true;
+        for (const auto &[cmd, line] : std::as_const(taken)) {
+            // A pattern's or step's slot number ("P3", "S31") is no value.
+            const QString value =
+                cmd.startsWith(QLatin1String("LP ")) || cmd.startsWith(QLatin1String("LS "))
+                    ? line.section(QLatin1Char(' '), 1)
+                    : line;
+            if (!std::any_of(value.cbegin(), value.cend(), [](QChar c) { return c.isDigit(); }))
+                continue;
+            bool same = false;
+            for (int attempt = 0; attempt <= MaxQueryRetries && !same; ++attempt) {
+                m_link.noteSystemLog(QStringLiteral("再問合せ：") + cmd);
+                ++m_confirmations;
+                same = askAgain(cmd) == line;
+                if (!m_link.CommOk())
+                    return false;
+            }
+            if (!same)
+                return false;
+        }
+        return true;
+    };
     // One single-line query: the parser's counter and buffer are reset first,
     // so an answer left over from an earlier read can never pass for this one.
-    auto single = [this, &lineThreeIn, &lateLineThree](const QString &cmd, int &crCount,
-                                                       QString &reply, double delay) {
-        crCount = 0;
-        reply.clear();
-        m_link.SendCommand(cmd, cmd, delay, lineThreeIn(crCount));
-        lateLineThree(crCount);
-        return reply;
+    auto single = [this, &lineThreeIn, &lateLineThree,
+                   &checked](const QString &cmd, int &crCount, QString &reply, double delay,
+                             const std::function<bool(const QString &)> &take) {
+        return checked(
+            cmd,
+            [&] {
+                crCount = 0;
+                reply.clear();
+                m_link.SendCommand(cmd, cmd, delay, lineThreeIn(crCount));
+                lateLineThree(crCount);
+            },
+            take);
     };
 
     // The pause before the first query is one more fixed wait the fast read
@@ -181,33 +267,37 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         SerialLink::WaitSeconds(0.5);
 
     for (int n = 0; n < 4; ++n) {
+        const QString cmd = QStringLiteral("SEN %1").arg(n);
         auto query = [&] {
             m_parsers.resetSen();
             m_p.SenReply.clear();
-            m_link.SendCommand(QStringLiteral("SEN %1").arg(n), QStringLiteral("SEN"), 0.06,
-                               lineThreeIn(m_parsers.SenCrCount));
+            m_link.SendCommand(cmd, QStringLiteral("SEN"), 0.06, lineThreeIn(m_parsers.SenCrCount));
             lateLineThree(m_parsers.SenCrCount);
+            if (fast && n == 0 && m_link.lastPollTimedOut() && m_link.isOpen()) {
+                // An instrument may need a moment after the port opens, which
+                // the pause skipped above gave it: make that pause now and
+                // ask once more, on the same open port.
+                SerialLink::WaitSeconds(0.5);
+                m_link.markHealthy();
+                m_parsers.resetRaw();
+                m_parsers.resetSen();
+                m_p.SenReply.clear();
+                m_link.SendCommand(cmd, QStringLiteral("SEN"), 0.06,
+                                   lineThreeIn(m_parsers.SenCrCount));
+                lateLineThree(m_parsers.SenCrCount);
+            }
         };
-        query();
-        if (fast && n == 0 && m_link.lastPollTimedOut() && m_link.isOpen()) {
-            // An instrument may need a moment after the port opens, which
-            // the pause skipped above gave it: make that pause now and ask
-            // once more, on the same open port.
-            SerialLink::WaitSeconds(0.5);
-            m_link.markHealthy();
-            query();
-        }
-        const QString reply = m_p.SenReply;
         // An answer without the shape of a sensor record (noise on the line,
         // a cut reply) is as good as no answer: storing it would corrupt the
         // record that the next write sends.
-        if (!AnswerShape::sensorReply(n, reply)) {
+        QString record;
+        if (!checked(cmd, query, [&](const QString &line) {
+                return AnswerShape::sensorLine(n, line, &record);
+            }))
             return false;
-        }
-        const QStringList f = reply.split(QLatin1Char(' '));
+        const QStringList f = record.split(QLatin1Char(' '));
         if (m_view)
-            m_view->setSensorPanel(n, panelText(n, f[1], f[2], f[3]));
-        const QString record = reply.mid(2);
+            m_view->setSensorPanel(n, panelText(n, f[0], f[1], f[2]));
         keep(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n), record);
         answers.sensors[size_t(n)] = record;
         m_parsers.resetSen();
@@ -216,31 +306,39 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
     progress(1);
 
     const QString para = QStringLiteral("para");
-    const QString uni = single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06);
-    if (!AnswerShape::unit(uni)) {
+    QString uni;
+    if (!single(QStringLiteral("UNI"), m_parsers.UniCrCount, m_p.UniReply, 0.06,
+                [&uni](const QString &line) {
+                    uni = line;
+                    return AnswerShape::unitLine(line);
+                }))
         return false;
-    }
     keep(QStringLiteral("UNI"), para, uni);
     answers.unit = uni;
 
-    const QString beep = single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05);
-    if (!AnswerShape::switchValue(QStringLiteral("BEEP"), beep)) {
+    auto switchAnswer = [](const char *section, QString *value) {
+        return [section, value](const QString &line) {
+            *value = line;
+            return AnswerShape::switchLine(QString::fromLatin1(section), line);
+        };
+    };
+    QString beep;
+    if (!single(QStringLiteral("BEEP"), m_parsers.BeepCrCount, m_p.BeepReply, 0.05,
+                switchAnswer("BEEP", &beep)))
         return false;
-    }
     keep(QStringLiteral("BEEP"), para, beep);
     progress(2);
 
-    const QString lit = single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06);
-    if (!AnswerShape::switchValue(QStringLiteral("LIT"), lit)) {
+    QString lit;
+    if (!single(QStringLiteral("LIT"), m_parsers.LitCrCount, m_p.LitReply, 0.06,
+                switchAnswer("LIT", &lit)))
         return false;
-    }
     keep(QStringLiteral("LIT"), para, lit);
     progress(3);
 
-    const QString log = single(QStringLiteral("LOG"), m_parsers.LogCrCount, m_p.LogReply, 0.06);
-    if (log.isEmpty()) {
+    if (!single(QStringLiteral("LOG"), m_parsers.LogCrCount, m_p.LogReply, 0.06,
+                &AnswerShape::logLine))
         return false;
-    }
     // The program always has the instrument log this way; the answer itself
     // is not kept. The fast read ends the wait on its acknowledgement, as
     // the queries end theirs on the answer; either read takes a late one in
@@ -253,8 +351,12 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
     m_link.awaitAck();
     keep(QStringLiteral("LOG"), para, QStringLiteral("1 1"));
 
-    single(QStringLiteral("FAN"), m_parsers.FanCrCount, m_p.FanReply, 0.06);
-    if (m_p.FanReply == QLatin1String("0")) {
+    QString fan;
+    if (!single(QStringLiteral("FAN"), m_parsers.FanCrCount, m_p.FanReply, 0.06,
+                switchAnswer("FAN", &fan)))
+        return false;
+    m_p.FanReply = fan;
+    if (fan == QLatin1String("0")) {
         // The fan must run: switch it on and keep "1".
         m_p.FanReply = QStringLiteral("1");
         m_link.SendCommand(QStringLiteral("FAN 1"), kEmpty, 0);
@@ -266,24 +368,37 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         m_link.awaitAck();
         m_link.discardInput();
     }
-    if (!AnswerShape::switchValue(QStringLiteral("FAN"), m_p.FanReply)) {
-        return false;
-    }
     keep(QStringLiteral("FAN"), para, m_p.FanReply);
+    // The log's answer is not kept, and a fan switched on is kept as "1",
+    // not as it answered: neither is confirmed.
+    const bool switched = fan == QLatin1String("0");
+    taken.erase(std::remove_if(taken.begin(), taken.end(),
+                               [switched](const auto &t) {
+                                   return t.first == QLatin1String("LOG") ||
+                                          (switched && t.first == QLatin1String("FAN"));
+                               }),
+                taken.end());
     progress(4);
 
-    // Patterns and steps: one query per slot; the reply, trimmed, is the record.
+    // Patterns and steps: one query per slot; the value line, exactly of the
+    // instrument's shape, gives the record.
+    using Line = bool (*)(int, const QString &, QString *);
     auto records = [&](const char *query, const char *key, const char *section, int count,
                        void (Reception_Show::*reset)(), int &crCount, QString &reply,
-                       QString *stored, bool (*shaped)(const QString &), auto progressOf) {
+                       QString *stored, Line shaped, auto progressOf) {
         for (int n = 0; n < count; ++n) {
-            (m_parsers.*reset)();
-            reply.clear();
-            m_link.SendCommand(QString::fromLatin1(query).arg(n), QString::fromLatin1(key), 0.06,
-                               lineThreeIn(crCount));
-            lateLineThree(crCount);
-            const QString record = reply.trimmed();
-            if (reply.isEmpty() || !shaped(record))
+            const QString cmd = QString::fromLatin1(query).arg(n);
+            QString record;
+            if (!checked(
+                    cmd,
+                    [&] {
+                        (m_parsers.*reset)();
+                        reply.clear();
+                        m_link.SendCommand(cmd, QString::fromLatin1(key), 0.06,
+                                           lineThreeIn(crCount));
+                        lateLineThree(crCount);
+                    },
+                    [&](const QString &line) { return shaped(n, line, &record); }))
                 return false;
             keep(QString::fromLatin1(section), QString::fromLatin1(section) + QString::number(n),
                  record);
@@ -295,11 +410,14 @@ bool SettingsTransfer::readOnce(bool fast, ReadAnswers &answers)
         return true;
     };
     if (!records("LP %1 0", "LP", "PATTERN", 10, &Reception_Show::resetLp, m_parsers.LpCrCount,
-                 m_p.LpReply, answers.patterns.data(), &AnswerShape::pattern,
+                 m_p.LpReply, answers.patterns.data(), &AnswerShape::patternLine,
                  [](int n) { return 5 + 5 * n; }) ||
         !records("LS %1 1", "LS", "STEP", 100, &Reception_Show::resetLs, m_parsers.LsCrCount,
-                 m_p.LsReply, answers.steps.data(), &AnswerShape::step,
+                 m_p.LsReply, answers.steps.data(), &AnswerShape::stepLine,
                  [](int n) { return 50 + n; }))
+        return false;
+
+    if (!confirmed())
         return false;
 
     // The last answer's wait ended at its line 3: let anything after it come
@@ -315,21 +433,24 @@ QString SettingsTransfer::writeFailureDetail(const QString &retryHint) const
     QString text;
     if (!m_saved)
         text = QStringLiteral("\n本体には一部の設定だけが書き込まれ、保存されていません。");
-    if (!m_refused.isEmpty()) {
-        text += QStringLiteral("\n本体が受け付けなかったコマンド：");
-        for (qsizetype i = 0; i < std::min<qsizetype>(m_refused.size(), MaxRefusedNamed); ++i) {
-            // Shown as sent, but one line of printable text whatever the
-            // file held.
-            QString shown = m_refused.at(i).left(60);
+    // Shown as sent, but one line of printable text whatever the file held.
+    auto list = [&text](const QString &heading, const QStringList &commands) {
+        if (commands.isEmpty())
+            return;
+        text += QLatin1Char('\n') + heading;
+        for (qsizetype i = 0; i < std::min<qsizetype>(commands.size(), MaxRefusedNamed); ++i) {
+            QString shown = commands.at(i).left(60);
             for (QChar &c : shown) {
                 if (!c.isPrint())
                     c = QLatin1Char('?');
             }
             text += QLatin1Char('\n') + shown;
         }
-        if (m_refused.size() > MaxRefusedNamed)
-            text += QStringLiteral("\nほか%1件").arg(m_refused.size() - MaxRefusedNamed);
-    }
+        if (commands.size() > MaxRefusedNamed)
+            text += QStringLiteral("\nほか%1件").arg(commands.size() - MaxRefusedNamed);
+    };
+    list(QStringLiteral("本体が受け付けなかったコマンド："), m_refused);
+    list(QStringLiteral("応答がありませんでした："), m_unanswered);
     if (m_refused.isEmpty() || m_writeStopped)
         text += QStringLiteral("\n") + retryHint;
     return text;
@@ -375,6 +496,7 @@ bool SettingsTransfer::markUnfinishedWrite()
 bool SettingsTransfer::WriteAllSettings()
 {
     m_refused.clear();
+    m_unanswered.clear();
     m_writeStopped = true;
     m_saved = false;
     // Kept until "SAVE" is acknowledged; the write goes on without it when
@@ -387,19 +509,22 @@ bool SettingsTransfer::WriteAllSettings()
     auto finish = [this](bool completed) {
         if (m_view)
             m_view->closeProgressWindow();
-        return completed && m_refused.isEmpty();
+        return completed && m_refused.isEmpty() && m_unanswered.isEmpty();
     };
-    // Every answer is read: a command the instrument refuses ("NG", or no
-    // "OK" within the first-reply limit) does not stop the write, but the
-    // write has then failed and the command is named. A command with no
-    // answer at all stops it.
+    // Every answer is read: a command the instrument refuses ("NG") or does
+    // not acknowledge within the first-reply limit does not stop the write,
+    // but the write has then failed and the command is named, as refused or
+    // as unanswered: an "OK" that came too late is no refusal. A command with
+    // no answer at all stops it.
     auto send = [&](const QString &text, double delay) {
         m_link.SendCommand(text, kEmpty, delay);
         if (!m_link.CommOk())
             return SerialLink::Ack::None;
         const SerialLink::Ack ack = m_link.awaitAck();
-        if (m_link.CommOk() && ack != SerialLink::Ack::Ok)
+        if (m_link.CommOk() && ack == SerialLink::Ack::Ng)
             m_refused.append(text);
+        else if (m_link.CommOk() && ack == SerialLink::Ack::None)
+            m_unanswered.append(text);
         return ack;
     };
     auto para = [this](const char *section) {

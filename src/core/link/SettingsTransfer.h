@@ -54,6 +54,20 @@ public:
     // a read that fails or is cut off leaves the file and the arrays as they
     // were, never a mix of the instrument's values and the file's.
     void ReadAllSettings(bool &all_flg);
+    // Whether the last read failed only because the configuration file
+    // could not be written (a full disk): the instrument answered, and the
+    // disk's reason was told through the file's write-failure notice.
+    bool storeFailed() const { return m_storeFailed; }
+
+    // A query whose answer is not of the instrument's exact shape is asked
+    // again, at most this many more times (queries only: a setting or
+    // "SAVE" is never sent twice).
+    static constexpr int MaxQueryRetries = 2;
+    // Queries asked again since construction because an answer failed its
+    // check, and asked again to confirm an answer carrying digits after one
+    // did (for benches and tests).
+    int retries() const { return m_retries; }
+    int confirmations() const { return m_confirmations; }
 
     // Sends every setting, pattern and step of the configuration file and
     // ends with "SAVE". Returns true only when every command was sent and
@@ -63,12 +77,15 @@ public:
     // command with no answer, or a fault part-way, stops the write and
     // returns false without sending anything more.
     bool WriteAllSettings();
-    // Commands the last write sent that the instrument refused, in order.
+    // Commands the last write sent that the instrument refused ("NG"), in
+    // order, and those it did not acknowledge within the first-reply limit.
     const QStringList &refusedCommands() const { return m_refused; }
+    const QStringList &unansweredCommands() const { return m_unanswered; }
     // What a failure message of the last write adds after its first
     // sentence: that the instrument holds part of the set, unsaved, when the
     // write did not reach the acknowledgement of "SAVE"; the refused
-    // commands (the first MaxRefusedNamed of them named); and `retryHint`
+    // commands (the first MaxRefusedNamed of them named) and, apart from
+    // them, the unanswered ones ("応答がありませんでした："); and `retryHint`
     // when the write stopped without an answer or nothing was refused.
     QString writeFailureDetail(const QString &retryHint) const;
     static constexpr qsizetype MaxRefusedNamed = 10;
@@ -115,6 +132,10 @@ private:
     TransferView *m_view = nullptr;
     bool m_fastRead = false;
     QStringList m_refused;
+    QStringList m_unanswered;
     bool m_writeStopped = false;
     bool m_saved = true;
+    int m_retries = 0;
+    int m_confirmations = 0;
+    bool m_storeFailed = false;
 };

@@ -137,27 +137,28 @@ QByteArray csv(const GraphPage &page, qint64 first, qint64 last)
         clock.emplace(page.start);
     // Sample `index`, `elapsed` seconds in, with the readings of row `line`
     // (none for a sample whose reply never came).
-    GraphReadout::forEachRow(page, first, last, [&](qint64 index, qint64 elapsed, qint64 line) {
-        out += QByteArray::number(index);
-        out += ',';
-        out += QByteArray::number(elapsed);
-        out += ',';
-        if (clock)
-            out += clock->at(elapsed);
-        bool received = false;
-        bool invalid = false;
-        for (int k = 0; k < 4; ++k) {
-            const QString text = line >= 0 && page.values ? page.values(k, line) : QString();
+    GraphReadout::forEachRow(
+        page, first, last, [&](qint64 index, qint64 elapsed, qint64 line, bool timeFits) {
+            out += QByteArray::number(index);
             out += ',';
-            received = received || !text.isEmpty();
-            double v = 0.0;
-            const SampleKind kind = sampleValue(text, &v);
-            if (kind == SampleKind::Value)
-                out += csvField(text.trimmed());
-            invalid = invalid || kind == SampleKind::Invalid;
-        }
-        out += !received ? ",missing\r\n" : invalid ? ",invalid\r\n" : ",ok\r\n";
-    });
+            out += QByteArray::number(elapsed);
+            out += ',';
+            if (clock)
+                out += clock->at(elapsed);
+            bool received = false;
+            bool invalid = !timeFits;
+            for (int k = 0; k < 4; ++k) {
+                const QString text = line >= 0 && page.values ? page.values(k, line) : QString();
+                out += ',';
+                received = received || !text.isEmpty();
+                double v = 0.0;
+                const SampleKind kind = sampleValue(text, &v);
+                if (kind == SampleKind::Value)
+                    out += csvField(text.trimmed());
+                invalid = invalid || kind == SampleKind::Invalid;
+            }
+            out += !received ? ",missing\r\n" : invalid ? ",invalid\r\n" : ",ok\r\n";
+        });
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -199,7 +200,7 @@ void forEachRow(const GraphPage &page, qint64 first, qint64 last, const RowVisit
     };
     if (!page.sampleOf) {
         for (qint64 i = first; i <= last; ++i)
-            visit(i, elapsedOf(i), i);
+            visit(i, elapsedOf(i), i, true);
         return;
     }
     // A stored log has a line only for each reply that came: the samples
@@ -213,17 +214,23 @@ void forEachRow(const GraphPage &page, qint64 first, qint64 last, const RowVisit
         prev = (n >= 0 ? n : first) - 1;
     }
     const qint64 base = prev + 1;
+    const qint64 step = page.sampleStep > 0 ? page.sampleStep : page.interval;
     for (qint64 i = first; i <= last; ++i) {
         const qint64 stamped = page.sampleOf(i);
         qint64 n = stamped;
+        bool fits = true;
         if (n <= prev || n - base > LOG_Handling::RestartCount) {
             n = prev + 1;
+            // Its stamp is not the time of its place: beyond one interval
+            // from it, the stamp is damaged and the row is timed by its place.
+            const qint64 placed = n * step;
+            fits = stamped < 0 || std::abs(elapsedOf(i) - placed) <= step;
         } else {
             for (qint64 m = prev + 1; m < n; ++m)
-                visit(m, m * page.sampleStep, -1);
+                visit(m, m * page.sampleStep, -1, true);
         }
         // A line whose stamp is no time of the log is timed by its row.
-        visit(n, stamped < 0 && page.sampleStep > 0 ? n * page.sampleStep : elapsedOf(i), i);
+        visit(n, (stamped < 0 && page.sampleStep > 0) || !fits ? n * step : elapsedOf(i), i, fits);
         prev = n;
     }
 }

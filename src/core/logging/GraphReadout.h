@@ -55,8 +55,10 @@ namespace GraphReadout {
 
 // The rows a page has for its lines `first` ... `last`: sample `index`,
 // `elapsed` seconds in, read from line `line` of the page, or -1 for a
-// sample whose reply never came.
-using RowVisitor = std::function<void(qint64 index, qint64 elapsed, qint64 line)>;
+// sample whose reply never came. `timeFits` is false for a line whose
+// stamp lies more than one interval from the time its place in the log
+// implies (a damaged stamp): its row is timed by its place instead.
+using RowVisitor = std::function<void(qint64 index, qint64 elapsed, qint64 line, bool timeFits)>;
 void forEachRow(const GraphPage &page, qint64 first, qint64 last, const RowVisitor &visit);
 
 // The start of a log from its file name "yyyy_MM_dd_HH_mm_ss[_n].txt" (the

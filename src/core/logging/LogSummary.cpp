@@ -29,7 +29,7 @@ LogSummary LogSummary::of(const GraphPage &whole, const QString &memo)
         sensor.max = std::numeric_limits<double>::lowest();
     }
     GraphReadout::forEachRow(
-        whole, whole.first, whole.last, [&](qint64, qint64 elapsed, qint64 line) {
+        whole, whole.first, whole.last, [&](qint64, qint64 elapsed, qint64 line, bool) {
             s.duration = elapsed;
             if (line < 0) {
                 ++s.missing;

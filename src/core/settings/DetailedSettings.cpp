@@ -242,7 +242,11 @@ DetailedSettings::Result DetailedSettings::ApplySettings(const Values &values, C
     // 4. Thermal unit.
     if (!validTeikou(values.teikou))
         return fail(FanPage, teikouMessage());
-    if (!write(QStringLiteral("UNI"), {}, clean(values.teikou) + kBlank + values.current))
+    // One decimal, the instrument's form: a read takes the unit back only
+    // in that width.
+    const QString teikou =
+        QString::number(double(*hundredths(clean(values.teikou))) / 100.0, 'f', 1);
+    if (!write(QStringLiteral("UNI"), {}, teikou + kBlank + values.current))
         return fail(OtherPage, folderMessage());
 
     // 5. Interval; the output-device field after the blank stays empty.
