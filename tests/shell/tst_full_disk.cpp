@@ -166,6 +166,26 @@ void tst_FullDisk::writerRefusesAndKeepsFile_data()
         return r.lastTold();
     }) << 0;
 
+    // A read the instrument answers in full: the disk is told, never the
+    // connection.
+    QTest::newRow("本体読込") << Writer([](Rig &r) {
+        if (!r.fx.startSim())
+            return QStringLiteral("no simulator");
+        r.w->session().setForcedDevice(r.fx.sim->devicePath());
+        r.w->session().link().OpenPort(QStringLiteral("1"));
+        ini().setWorkingFile(r.disk + QStringLiteral("/KRM.ini"));
+        ShellFixture::writeCompleteConfig(ini().workingFile());
+        r.fill(ini().workingFile());
+        r.w->Toolbar1_ButtonClick(QStringLiteral("READ"));
+        QStringList told;
+        for (const auto &record : r.fx.dialogs->records())
+            told << record.text;
+        const QString all = told.join(QLatin1Char('|'));
+        return all.contains(QStringLiteral("接続")) || !all.contains(KRM2200::storeFailedText())
+                   ? QStringLiteral("told as a failed connection")
+                   : all;
+    }) << 0;
+
     QTest::newRow("名前をつけて保存") << Writer([](Rig &r) {
         const QString target = r.disk + QStringLiteral("/set.ini");
         ShellFixture::writeText(target, QStringLiteral("an older set"));

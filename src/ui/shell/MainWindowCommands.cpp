@@ -229,6 +229,9 @@ void KRM2200::toolbarRead()
     if (ok)
         Dialogs::instance().message(this, QStringLiteral("読み込み完了しました。"),
                                     QStringLiteral("完了"));
+    else if (transfer().storeFailed())
+        // The disk, not the link: its reason came with the file's notice.
+        Dialogs::instance().message(this, storeFailedText(), errorTitle());
     else
         Dialogs::instance().message(
             this, QStringLiteral("読み込み失敗しました。") + transferRetryText(), confirmTitle());
