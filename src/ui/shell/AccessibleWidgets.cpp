@@ -31,9 +31,60 @@ QString withoutMnemonic(const QString &text)
     return out;
 }
 
-class ComboBoxAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+// Read-only text offered to a reader: what a control shows, so that a
+// reader can read it out and move through it. `shown` is the text.
+class ShownText : public QAccessibleTextInterface {
 public:
-    explicit ComboBoxAccessible(QComboBox *box) : QAccessibleWidget(box, QAccessible::ComboBox)
+    explicit ShownText(QWidget *host) : m_host(host) {}
+    virtual QString shown() const = 0;
+
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString v = shown();
+        startOffset = qBound(0, startOffset, int(v.size()));
+        endOffset = endOffset < 0 ? int(v.size()) : qBound(startOffset, endOffset, int(v.size()));
+        return v.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(shown().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int offset) const override
+    {
+        if (offset < 0 || offset >= characterCount())
+            return {};
+        // Near enough for a reader's highlight: one line from the left edge,
+        // past a frame.
+        const QFontMetrics fm(m_host->font());
+        const QString v = shown();
+        const int x = fm.horizontalAdvance(v.left(offset)) + 4;
+        const QRect r(x, (m_host->height() - fm.height()) / 2, fm.horizontalAdvance(v.at(offset)),
+                      fm.height());
+        return r.translated(m_host->mapToGlobal(QPoint(0, 0)));
+    }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = offset;
+        return {};
+    }
+
+private:
+    QWidget *m_host;
+};
+
+class ComboBoxAccessible : public QAccessibleWidget, public ShownText {
+public:
+    explicit ComboBoxAccessible(QComboBox *box)
+        : QAccessibleWidget(box, QAccessible::ComboBox), ShownText(box)
     {
         // A reader that follows the text hears the new choice.
         QObject::connect(box, &QComboBox::currentTextChanged, box,
@@ -128,15 +179,7 @@ public:
     }
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
 
-    // The value as read-only text.
-    QString text(int startOffset, int endOffset) const override
-    {
-        const QString v = value();
-        startOffset = qBound(0, startOffset, int(v.size()));
-        endOffset = endOffset < 0 ? int(v.size()) : qBound(startOffset, endOffset, int(v.size()));
-        return v.mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return int(value().size()); }
+    QString shown() const override { return value(); }
     int cursorPosition() const override
     {
         return comboBox()->isEditable() ? comboBox()->lineEdit()->cursorPosition() : 0;
@@ -145,34 +188,6 @@ public:
     {
         if (comboBox()->isEditable())
             comboBox()->lineEdit()->setCursorPosition(position);
-    }
-    void selection(int, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = *endOffset = 0;
-    }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    QRect characterRect(int offset) const override
-    {
-        if (offset < 0 || offset >= characterCount())
-            return {};
-        // Near enough for a reader's highlight: the text starts at the box's
-        // left edge, past its frame.
-        const QFontMetrics fm(comboBox()->font());
-        const QString v = value();
-        const int x = fm.horizontalAdvance(v.left(offset)) + 4;
-        const QRect r(x, (comboBox()->height() - fm.height()) / 2,
-                      fm.horizontalAdvance(v.at(offset)), fm.height());
-        return r.translated(comboBox()->mapToGlobal(QPoint(0, 0)));
-    }
-    int offsetAtPoint(const QPoint &) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int offset, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = *endOffset = offset;
-        return {};
     }
 
 private:
@@ -247,9 +262,26 @@ public:
     }
 };
 
-class LabelAccessible : public QAccessibleWidget, public QAccessibleImageInterface {
+// The caption of the label a caption label is the buddy of, or nothing.
+QString captionOf(const QLabel *value)
+{
+    const QWidget *parent = value->parentWidget();
+    if (!parent)
+        return {};
+    for (const QLabel *caption : parent->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        if (caption->buddy() == value)
+            return withoutMnemonic(caption->text());
+    }
+    return {};
+}
+
+class LabelAccessible : public QAccessibleWidget,
+                        public QAccessibleImageInterface,
+                        public ShownText {
 public:
-    explicit LabelAccessible(QLabel *label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    explicit LabelAccessible(QLabel *label)
+        : QAccessibleWidget(label, QAccessible::StaticText), ShownText(label)
+    {}
 
     QLabel *label() const { return static_cast<QLabel *>(object()); }
 
@@ -257,6 +289,10 @@ public:
     {
         if (t == QAccessible::ImageInterface)
             return static_cast<QAccessibleImageInterface *>(this);
+        // The text a reader reads out where it reads a window's texts (a
+        // message box's body among them).
+        if (t == QAccessible::TextInterface && role() == QAccessible::StaticText)
+            return static_cast<QAccessibleTextInterface *>(this);
         return QAccessibleWidget::interface_cast(t);
     }
     QAccessible::Role role() const override
@@ -267,14 +303,9 @@ public:
             return QAccessible::Animation;
         return QAccessible::StaticText;
     }
-    QString text(QAccessible::Text t) const override
+    // What it shows, as plain text.
+    QString shown() const override
     {
-        if (t != QAccessible::Name)
-            return QAccessibleWidget::text(t);
-        if (!label()->accessibleName().isEmpty())
-            return label()->accessibleName();
-        // What it shows, and nothing when it shows nothing: never the
-        // caption of the control it labels or the title of its group.
         QString shown = label()->text();
         if (label()->textFormat() == Qt::RichText ||
             (label()->textFormat() == Qt::AutoText && Qt::mightBeRichText(shown))) {
@@ -283,6 +314,20 @@ public:
             shown = doc.toPlainText();
         }
         return label()->buddy() ? withoutMnemonic(shown) : shown;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        if (!label()->accessibleName().isEmpty())
+            return label()->accessibleName();
+        // What it shows, and nothing when it shows nothing: never the
+        // caption of the control it labels or the title of its group. A
+        // value is heard after the caption that labels it ("内部状態　：
+        // 平常状態"), where it would be a bare figure.
+        const QString value = shown();
+        const QString caption = label()->buddy() ? QString() : captionOf(label());
+        return caption.isEmpty() || value.isEmpty() ? value : caption + value;
     }
     QList<QPair<QAccessibleInterface *, QAccessible::Relation>>
     relations(QAccessible::Relation match) const override
