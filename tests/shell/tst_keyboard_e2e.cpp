@@ -218,6 +218,24 @@ void tst_KeyboardE2E::toolbarKeys()
     QVERIFY(moveFocusTo(toolButton(w, "LOG"), Qt::Key_Backtab, 20));
     QVERIFY(press(Qt::Key_Tab));
     QVERIFY(inPage());
+    // Round the window: the bar's end leads to its first control, whichever
+    // control the window was left from, and Shift+Tab from the bar's start
+    // to its last.
+    QWidget *first = QApplication::focusWidget();
+    QVERIFY(moveFocusTo(toolButton(w, "LOAD"), Qt::Key_Tab, 20));
+    QVERIFY(press(Qt::Key_Backtab, Qt::ShiftModifier));
+    QWidget *last = QApplication::focusWidget();
+    QVERIFY(first != last && inPage());
+    QVERIFY(press(Qt::Key_Tab));
+    QCOMPARE(QApplication::focusWidget(), toolButton(w, "LOAD"));
+    QVERIFY(press(Qt::Key_End));
+    QVERIFY(press(Qt::Key_Tab));
+    QCOMPARE(QApplication::focusWidget(), first);
+    QVERIFY(press(Qt::Key_Backtab, Qt::ShiftModifier));
+    QCOMPARE(QApplication::focusWidget(), toolButton(w, "LOG"));
+    QVERIFY(press(Qt::Key_Home));
+    QVERIFY(press(Qt::Key_Backtab, Qt::ShiftModifier));
+    QCOMPARE(QApplication::focusWidget(), last);
 }
 
 void tst_KeyboardE2E::wholeDay()

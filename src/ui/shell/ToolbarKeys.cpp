@@ -52,6 +52,25 @@ bool goesRound(QWidget *focus, QMdiSubWindow *sub, bool forward)
     return false;
 }
 
+// The first (or last) control of `sub` that Tab reaches, in its focus
+// chain's order; nullptr for a window with none.
+QWidget *endControl(QMdiSubWindow *sub, bool first)
+{
+    QWidget *found = nullptr;
+    QWidget *w = sub;
+    for (int guard = 0; guard < 100000; ++guard) {
+        w = w->nextInFocusChain();
+        if (w == sub || !sub->isAncestorOf(w))
+            break;
+        if (takesTab(w, sub)) {
+            found = w;
+            if (first)
+                break;
+        }
+    }
+    return found;
+}
+
 // Tab is text in an edit box that does not hand it on.
 bool typesTab(const QWidget *w)
 {
@@ -75,6 +94,30 @@ void ToolbarKeys::attach(QToolBar *bar, QMdiArea *area)
         b->setFocusPolicy(Qt::TabFocus);
     // Tab is handled before the focused control sees it, wherever it is.
     qApp->installEventFilter(keys);
+    if (area)
+        connect(area, &QMdiArea::subWindowActivated, keys, &ToolbarKeys::keepKeyboard);
+}
+
+void ToolbarKeys::keepKeyboard(QMdiSubWindow *sub)
+{
+    if (!sub || !m_area)
+        return;
+    if (endControl(sub, true)) {
+        m_working = sub;
+        return;
+    }
+    // A window without a control (a read-out) has nothing for the keys: a
+    // window that opens or comes up leaves them where the operator works,
+    // or, when that window has gone, in the one worked in last.
+    QMdiSubWindow *back = m_working && m_working->isVisible() ? m_working.data() : nullptr;
+    const QList<QMdiSubWindow *> recent = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (qsizetype i = recent.size() - 1; !back && i >= 0; --i) {
+        QMdiSubWindow *other = recent.at(i);
+        if (other != sub && other->isVisible() && !other->isMinimized() && endControl(other, true))
+            back = other;
+    }
+    if (back)
+        m_area->setActiveSubWindow(back);
 }
 
 bool ToolbarKeys::eventFilter(QObject *watched, QEvent *event)
@@ -106,12 +149,10 @@ bool ToolbarKeys::tabKey(QWidget *from, bool forward)
                 open << b;
         if (open.isEmpty() || from != (forward ? open.last() : open.first()))
             return false;
+        // Round the active window: Tab to its first control, Shift+Tab to
+        // its last.
         QMdiSubWindow *sub = m_area ? m_area->activeSubWindow() : nullptr;
-        QWidget *inside = sub && sub->widget() ? sub->widget()->focusWidget() : nullptr;
-        if (!inside && sub && sub->widget()) {
-            sub->widget()->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return true;
-        }
+        QWidget *inside = sub ? endControl(sub, forward) : nullptr;
         if (!inside)
             return false;
         inside->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
