@@ -275,6 +275,18 @@ void frmOperation_setting::sync()
         const PatternEditor::StepRow &row = m_editor.row(r);
         const QString n = QString::number(m_editor.stepNumber(r));
         stepno_l[r]->setText(n);
+        // The number is heard with its caption, and a row the registration
+        // would drop is heard as such on every control of it, as a sighted
+        // user sees its "×" and red boxes.
+        stepno_l[r]->setAccessibleName(QStringLiteral("ステップ番号") + n);
+        const QString reason = PatternEditor::dropReason(row);
+        const QString dropped =
+            reason.isEmpty() ? QString() : QStringLiteral("登録されません：") + reason;
+        for (QWidget *part :
+             {static_cast<QWidget *>(stepno_l[r]), static_cast<QWidget *>(Combo_s[r]),
+              static_cast<QWidget *>(mond_t[r]), static_cast<QWidget *>(hoji_t[r])})
+            if (part->accessibleDescription() != dropped)
+                part->setAccessibleDescription(dropped);
         Jikkou_l[r]->setText(row.mark);
         Combo_s[r]->setCurrentIndex(row.sensor);
         Combo_s[r]->setAccessibleName(QStringLiteral("センサ番号") + n);
