@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -9,7 +10,9 @@
 #include <QLineEdit>
 #include <QMovie>
 #include <QPicture>
+#include <QPointer>
 #include <QTextDocument>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -379,6 +382,81 @@ QAccessibleInterface *programWidgets(const QString &className, QObject *object)
     return nullptr;
 }
 
+// Qt tells of an edit box's caret and selection as the box takes the focus,
+// before it tells of the focus itself (the box's focus-in handler runs
+// first). A screen reader then takes the caret move for the focus change and
+// says nothing of the box: every edit box reached by Tab was silent, or
+// heard by its text alone. Those reports are held until the focus is told.
+class FocusFirst : public QObject {
+public:
+    static FocusFirst &instance()
+    {
+        static FocusFirst one;
+        return one;
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusIn && qobject_cast<QLineEdit *>(watched)) {
+            m_entering = watched;
+            // Told by then, or never: what is held goes out anyway.
+            QTimer::singleShot(0, this, [this] { release(); });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+    static void update(QAccessibleEvent *event)
+    {
+        FocusFirst &self = instance();
+        const QAccessible::Event type = event->type();
+        if (self.m_entering && event->object() == self.m_entering) {
+            if (type == QAccessible::TextCaretMoved) {
+                self.m_caret = static_cast<QAccessibleTextCursorEvent *>(event)->cursorPosition();
+                return;
+            }
+            if (type == QAccessible::TextSelectionChanged) {
+                const auto *e = static_cast<QAccessibleTextSelectionEvent *>(event);
+                self.m_selection = {e->selectionStart(), e->selectionEnd()};
+                self.m_caret = e->cursorPosition();
+                return;
+            }
+        }
+        forward(event);
+        if (type == QAccessible::Focus && event->object() == self.m_entering)
+            self.release();
+    }
+
+private:
+    // To the platform's bridge, as if no handler stood between.
+    static void forward(QAccessibleEvent *event)
+    {
+        QAccessible::installUpdateHandler(nullptr);
+        QAccessible::updateAccessibility(event);
+        QAccessible::installUpdateHandler(&FocusFirst::update);
+    }
+
+    void release()
+    {
+        QObject *box = m_entering;
+        m_entering = nullptr;
+        if (box && m_selection.first >= 0) {
+            QAccessibleTextSelectionEvent e(box, m_selection.first, m_selection.second);
+            e.setCursorPosition(m_caret);
+            forward(&e);
+        }
+        if (box && m_caret >= 0) {
+            QAccessibleTextCursorEvent e(box, m_caret);
+            forward(&e);
+        }
+        m_selection = {-1, -1};
+        m_caret = -1;
+    }
+
+    QPointer<QObject> m_entering;
+    QPair<int, int> m_selection{-1, -1};
+    int m_caret = -1;
+};
+
 } // namespace
 
 void installAccessibleWidgets()
@@ -387,6 +465,8 @@ void installAccessibleWidgets()
     // Qt's own, which the application object installed.
     static const bool installed = [] {
         QAccessible::installFactory(programWidgets);
+        QAccessible::installUpdateHandler(&FocusFirst::update);
+        qApp->installEventFilter(&FocusFirst::instance());
         return true;
     }();
     Q_UNUSED(installed);
