@@ -6,6 +6,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -129,6 +131,9 @@ bool ToolbarKeys::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if ((key->key() == Qt::Key_Tab && mods == Qt::ControlModifier) ||
+        (key->key() == Qt::Key_Backtab && (mods & ~Qt::ShiftModifier) == Qt::ControlModifier))
+        return turnPage(widget, key->key() == Qt::Key_Tab) || QObject::eventFilter(watched, event);
     if ((key->key() == Qt::Key_Tab && mods == Qt::NoModifier) ||
         (key->key() == Qt::Key_Backtab && (mods & ~Qt::ShiftModifier) == Qt::NoModifier))
         return tabKey(widget, key->key() == Qt::Key_Tab) || QObject::eventFilter(watched, event);
@@ -166,6 +171,31 @@ bool ToolbarKeys::tabKey(QWidget *from, bool forward)
     if (!sub || sub->mdiArea() != m_area || typesTab(from) || !goesRound(from, sub, forward))
         return false;
     return focusBar(forward);
+}
+
+bool ToolbarKeys::turnPage(QWidget *from, bool forward)
+{
+    // Ctrl+Tab in a window of pages turns its page, as it does in a dialog,
+    // rather than leave for the next window of the work area.
+    QTabWidget *pages = nullptr;
+    for (QWidget *w = from; w && !pages; w = w->parentWidget()) {
+        if (qobject_cast<QMdiSubWindow *>(w))
+            return false;
+        pages = qobject_cast<QTabWidget *>(w);
+    }
+    if (!pages || pages->count() < 2)
+        return false;
+    const int n = pages->count();
+    int at = pages->currentIndex();
+    for (int tries = 0; tries < n; ++tries) {
+        at = (at + (forward ? 1 : n - 1)) % n;
+        if (pages->isTabEnabled(at))
+            break;
+    }
+    pages->setCurrentIndex(at);
+    if (!pages->isAncestorOf(QApplication::focusWidget()))
+        pages->tabBar()->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 bool ToolbarKeys::focusBar(bool first)

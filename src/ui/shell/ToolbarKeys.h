@@ -17,7 +17,7 @@ class QWidget;
 // the bar's first button, from the bar's last button to the window's first
 // control, and Shift+Tab the other way. A sub-window without a control never
 // keeps the keyboard: the window worked in before stays (or becomes) the
-// active one.
+// active one. Ctrl+Tab (Ctrl+Shift+Tab) in a window of pages turns the page.
 class ToolbarKeys : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +32,7 @@ private:
     bool arrowKey(QObject *button, int key);
     bool tabKey(QWidget *from, bool forward);
     bool focusBar(bool first);
+    bool turnPage(QWidget *from, bool forward);
     void keepKeyboard(QMdiSubWindow *sub);
 
     QToolBar *m_bar;
