@@ -14,7 +14,9 @@ KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake
               # X server, session bus and accessibility bus
               xvfb dbus at-spi2-core
               # the window-fit test under a real window manager on its own X server
-              openbox)
+              openbox
+              # the screen-reader test: the reader itself, and real key events
+              orca xdotool)
 
 krm_install() {
     local missing=()

@@ -522,7 +522,7 @@ void tst_editor::registration_data()
     const QString loop0 = QStringLiteral("パターン0：ループ回数が正しくないため登録されません");
     QTest::newRow("step 2 invalid") << "10 11 x 13" << 0 << "1" << 1 << "1 1 0 2"
                                     << "10 11 13 . . . . . . . . . . . . . . . . ."
-                                    << "ステップ2：登録されません（条件外）";
+                                    << "ステップ2：登録されません（条件外：設定温度不正）";
     QTest::newRow("two blocks of 13 steps")
         << "10 11 12 13 14 15 16 17 18 19 20 21 22" << 1 << "3" << 0 << "3 0 0 12"
         << "10 11 12 13 14 15 16 17 18 19 20 21 22 . . . . . . ."
@@ -530,8 +530,8 @@ void tst_editor::registration_data()
     QTest::newRow("free steps first") << ". . 12 13" << 0 << "1" << 1 << "1 1 0 1"
                                       << "12 13 . . . . . . . . . . . . . . . . . ."
                                       << "";
-    QTest::newRow("no valid step")
-        << ". x" << 0 << "1" << 1 << "" << none << "ステップ1：登録されません（条件外）";
+    QTest::newRow("no valid step") << ". x" << 0 << "1" << 1 << "" << none
+                                   << "ステップ1：登録されません（条件外：設定温度不正）";
     QTest::newRow("loop 51") << "10" << 0 << "51" << 1 << ""
                              << "10 . . . . . . . . . . . . . . . . . . ." << loop0;
     QTest::newRow("loop -1") << "10" << 0 << "-1" << 1 << ""
@@ -540,7 +540,7 @@ void tst_editor::registration_data()
         << "10 . . . . . . . . . . x" << 0 << "" << 1 << ""
         << "10 . . . . . . . . . . . . . . . . . . ."
         << "パターン0：ループ回数が正しくないため登録されません|"
-           "ステップ11：登録されません（条件外）|"
+           "ステップ11：登録されません（条件外：設定温度不正）|"
            "パターン1：ループ回数が正しくないため登録されません|"
            "パターン1：最終ステップ後の動作が正しくないため登録されません";
     QTest::newRow("loop 2.5") << "10" << 0 << "2.5" << 1 << ""
@@ -793,6 +793,15 @@ void tst_editor::windowRegistersAndWrites()
     QCOMPARE(f->mond_t[5]->palette().color(QPalette::Text), QColor(0, 0, 0));
     QCOMPARE(f->Combo_s[3]->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
     saveShot(f, QStringLiteral("editor-marks.png"));
+    // A row marked "×" is heard as dropped, with why, on each of its controls.
+    const QStringList heard{QString(), QStringLiteral("登録されません：センサ未使用"),
+                            QStringLiteral("登録されません：設定温度不正"),
+                            QStringLiteral("登録されません：保持時間不正"), QString()};
+    for (int r = 2; r <= 6; ++r) {
+        for (QWidget *part : std::initializer_list<QWidget *>{f->stepno_l[r], f->Combo_s[r],
+                                                              f->mond_t[r], f->hoji_t[r]})
+            QCOMPARE(part->accessibleDescription(), heard.at(r - 2));
+    }
 
     QTest::mouseClick(f->ck_mugen[0], Qt::LeftButton);
     QCOMPARE(f->loop_t[0]->text(), QStringLiteral("0"));
@@ -806,9 +815,9 @@ void tst_editor::windowRegistersAndWrites()
     const ScriptedDialogs::Record asked = fx.dialogs->questions().last();
     QCOMPARE(asked.title, QStringLiteral("登録確認"));
     QVERIFY(!asked.defaultYes);
-    QCOMPARE(asked.text, QStringLiteral("ステップ3：登録されません（条件外）\n"
-                                        "ステップ4：登録されません（条件外）\n"
-                                        "ステップ5：登録されません（条件外）\n"
+    QCOMPARE(asked.text, QStringLiteral("ステップ3：登録されません（条件外：センサ未使用）\n"
+                                        "ステップ4：登録されません（条件外：設定温度不正）\n"
+                                        "ステップ5：登録されません（条件外：保持時間不正）\n"
                                         "このまま登録しますか？"));
     QVERIFY(w->isLoaded(QStringLiteral("frmOperation_setting")));
     QCOMPARE(EditorFile::value(QStringLiteral("STEP"), QStringLiteral("STEP3")), before);
@@ -927,7 +936,7 @@ void tst_editor::writeDeclinedKeepsTheEditor()
     const ScriptedDialogs::Record asked = fx.dialogs->questions().last();
     QCOMPARE(asked.title, QStringLiteral("登録確認"));
     QCOMPARE(asked.text, QStringLiteral("ステップ3：センサ番号が未選択のため登録されません\n"
-                                        "ステップ4：登録されません（条件外）\n"
+                                        "ステップ4：登録されません（条件外：設定温度不正）\n"
                                         "このまま登録しますか？"));
     QCOMPARE(w->loadedWindow(QStringLiteral("frmOperation_setting")), f);
     const QStringList boxes{f->mond_t[2]->text(), f->hoji_t[2]->text(), f->mond_t[3]->text(),

@@ -73,11 +73,13 @@ void tst_PatternRunE2E::listAndStepView()
         listed.append(run->Com_pa->itemText(i));
     QCOMPARE(listed, (QStringList{"0", "3", "5"}));
 
-    // Nothing chosen: nothing is sent and the window stays.
+    // Nothing chosen: nothing is sent, the window stays and says why.
     f.sim->clearReceivedCommands();
     run->C_jikkou->click();
     QVERIFY(f.commands().isEmpty());
     QVERIFY(w->isLoaded(kRun));
+    QCOMPARE(f.dialogs->lastMessage().text, QStringLiteral("パターンを選択してください。"));
+    QCOMPARE(run->focusWidget(), run->Com_pa);
 
     run->Com_pa->setCurrentIndex(1);
     QCOMPARE(view->view().view_first, qint16(30));
@@ -259,8 +261,12 @@ void tst_PatternRunE2E::restartedInstrumentEndsTheRun()
     QVERIFY(w->logRecording());
     QVERIFY(w->menuItem(QStringLiteral("con_pattern"))->isEnabled());
     QVERIFY(ShellFixture::text(sysLog).contains(KRM2200::patternRunEndedText()));
-    // Told once, however many idle replies follow the notice's closing.
-    f.dialogs->closeNoticeByUser(QStringLiteral("patternRunEnded"));
+    // A new run takes the notice away; told once, however many idle
+    // replies follow.
+    QVERIFY(f.dialogs->openNotices().contains(QStringLiteral("patternRunEnded")));
+    run();
+    QVERIFY(!f.dialogs->openNotices().contains(QStringLiteral("patternRunEnded")));
+    w->Toolbar1_ButtonClick(QStringLiteral("STOP"));
     const int logged = param().LogCount;
     QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= logged + 2, 10000);
     QCOMPARE(told(), 1);

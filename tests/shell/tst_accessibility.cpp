@@ -145,7 +145,8 @@ void checkControls(const QWidget *parent, const QString &path, QStringList &prob
                 problems << QStringLiteral("%1 shows only \"%2\" and has no name of its own")
                                 .arg(where, text);
         } else if (!text.isEmpty()) {
-            if (name != text)
+            // A value is heard after its caption.
+            if (name != text && !(label && name.endsWith(text) && label->text() != name))
                 problems << QStringLiteral("%1 shows \"%2\" but is announced \"%3\"")
                                 .arg(where, text, name);
         } else if (label && label->pixmap().isNull()) {

@@ -11,10 +11,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QWindow>
@@ -218,6 +221,38 @@ void tst_KeyboardE2E::toolbarKeys()
     QVERIFY(moveFocusTo(toolButton(w, "LOG"), Qt::Key_Backtab, 20));
     QVERIFY(press(Qt::Key_Tab));
     QVERIFY(inPage());
+    // Round the window: the bar's end leads to its first control, whichever
+    // control the window was left from, and Shift+Tab from the bar's start
+    // to its last.
+    QWidget *first = QApplication::focusWidget();
+    QVERIFY(moveFocusTo(toolButton(w, "LOAD"), Qt::Key_Tab, 20));
+    QVERIFY(press(Qt::Key_Backtab, Qt::ShiftModifier));
+    QWidget *last = QApplication::focusWidget();
+    QVERIFY(first != last && inPage());
+    QVERIFY(press(Qt::Key_Tab));
+    QCOMPARE(QApplication::focusWidget(), toolButton(w, "LOAD"));
+    QVERIFY(press(Qt::Key_End));
+    QVERIFY(press(Qt::Key_Tab));
+    QCOMPARE(QApplication::focusWidget(), first);
+    QVERIFY(press(Qt::Key_Backtab, Qt::ShiftModifier));
+    QCOMPARE(QApplication::focusWidget(), toolButton(w, "LOG"));
+    QVERIFY(press(Qt::Key_Home));
+    QVERIFY(press(Qt::Key_Backtab, Qt::ShiftModifier));
+    QCOMPARE(QApplication::focusWidget(), last);
+
+    // Ctrl+Tab in a window of pages turns its page, round at the ends.
+    QWidget *settings = w->openWindow(QStringLiteral("frmDetailed_setting"));
+    auto *pages = settings ? settings->findChild<QTabWidget *>() : nullptr;
+    QVERIFY(pages && pages->count() > 1);
+    for (int i = 0; i < 60 && !pages->isAncestorOf(QApplication::focusWidget()); ++i)
+        QVERIFY(press(Qt::Key_Tab));
+    QVERIFY(pages->isAncestorOf(QApplication::focusWidget()));
+    QVERIFY(press(Qt::Key_Tab, Qt::ControlModifier));
+    QCOMPARE(pages->currentIndex(), 1);
+    QCOMPARE(w->findChild<QMdiArea *>()->activeSubWindow()->widget(), settings);
+    QVERIFY(press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier));
+    QVERIFY(press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier));
+    QCOMPARE(pages->currentIndex(), pages->count() - 1);
 }
 
 void tst_KeyboardE2E::wholeDay()

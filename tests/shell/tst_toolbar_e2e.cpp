@@ -363,7 +363,7 @@ void tst_ToolbarE2E::alarmClear()
 
     w->toolButton(9)->trigger();
 
-    QCOMPARE(fx.commands(), QStringList{QStringLiteral("ACLR")});
+    QCOMPARE(fx.commands(), (QStringList{QStringLiteral("ACLR"), QStringLiteral("STATUS")}));
     QVERIFY(fx.sim->withEngine([](SimEngine &e) { return e.statusCode(); }) != QLatin1String("04"));
     QVERIFY(!w->toolButton(QStringLiteral("ACLR"))->isEnabled());
     QVERIFY(!w->toolButton(QStringLiteral("STOP"))->isEnabled());

@@ -17,9 +17,9 @@ const QString kDeleteQuestion = QStringLiteral("削除しますか？");
 const QString kConfirmTitle = QStringLiteral("確認");
 const QString kNl = QStringLiteral("\n");
 
-QString stepDroppedLine(int n)
+QString stepDroppedLine(int n, const QString &reason)
 {
-    return QStringLiteral("ステップ%1：登録されません（条件外）").arg(n);
+    return QStringLiteral("ステップ%1：登録されません（条件外：%2）").arg(n).arg(reason);
 }
 
 QString blankSensorLine(int n)
@@ -538,6 +538,22 @@ void PatternEditor::showBlock(int b, const Snapshot &shown)
     }
 }
 
+QString PatternEditor::dropReason(const StepRow &row)
+{
+    if (row.mark != kBad)
+        return {};
+    QStringList reasons;
+    if (row.sensorRed)
+        reasons << QStringLiteral("センサ未使用");
+    if (row.tempRed)
+        reasons << QStringLiteral("設定温度不正");
+    if (row.timeRed)
+        reasons << QStringLiteral("保持時間不正");
+    if (reasons.isEmpty())
+        reasons << QStringLiteral("入力不正");
+    return reasons.join(QStringLiteral("、"));
+}
+
 QStringList PatternEditor::droppedItems()
 {
     const Snapshot shown = snapshot();
@@ -557,7 +573,7 @@ QStringList PatternEditor::droppedItems()
                 const int n = 10 * b + r;
                 if (row.mark == kBad) {
                     typed = typed || row.sensor != FreeSensor;
-                    lines << stepDroppedLine(n);
+                    lines << stepDroppedLine(n, dropReason(row));
                     continue;
                 }
                 if (row.sensor == FreeSensor) {
@@ -570,9 +586,13 @@ QStringList PatternEditor::droppedItems()
                     continue;
                 }
                 typed = true;
+                // A step the registration stops before, or one on a sensor
+                // whose use is not known.
+                const bool after = cut;
                 cut = cut || row.mark != kGood;
                 if (cut)
-                    lines << stepDroppedLine(n);
+                    lines << stepDroppedLine(n, after ? QStringLiteral("前のステップが無効")
+                                                      : QStringLiteral("センサ使用不明"));
             }
         }
         if (!typed)

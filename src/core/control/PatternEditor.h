@@ -108,6 +108,10 @@ public:
     // steps marked invalid or cut off, steps typed without a sensor, patterns
     // refused for their loop count or end action. Leaves the editor as it was.
     QStringList droppedItems();
+    // Why a row marked "×" would not be registered ("センサ未使用",
+    // "設定温度不正", "保持時間不正", joined by "、", else "入力不正"); empty
+    // for any other row.
+    static QString dropReason(const StepRow &row);
 
     // ---- fills ----
     void reLoads(int first);  // file first, then window copies

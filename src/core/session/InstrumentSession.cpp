@@ -410,6 +410,11 @@ void InstrumentSession::applyStatus(const StatusReport &report)
     // Stamped, so the report of the log it stops can tell when it came.
     m_link->noteSystemLog(LogSummary::alarmNote(report.status.at(3)), QDateTime::currentDateTime());
     m_pollTimer.stop();
+    // The run has ended: its target line goes with it.
+    if (!p.TargetLineText.isEmpty()) {
+        p.TargetLineText.clear();
+        redrawTarget();
+    }
     // The operator sees the alarm first; the log's memo question follows.
     m_log->StopLogHoldingMemo();
     m_state.alarm.code = report.status.at(3);
@@ -824,5 +829,9 @@ InstrumentSession::RunResult InstrumentSession::aclr()
         result.message = refusedText(QStringLiteral("ACLR"));
         result.title = QStringLiteral("error");
     }
+    // The alarm stopped the polling: ask at once, so that the windows show
+    // the state the instrument is in now rather than the alarm's.
+    if (result.outcome == RunOutcome::Started)
+        pollStatus(1.0);
     return result;
 }

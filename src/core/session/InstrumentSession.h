@@ -250,7 +250,7 @@ public:
     QString askPatternRecord(int n);
     // "STOP": the control stops; a poll without a log stops with it.
     RunResult stop();
-    // "ACLR": the alarm is cleared.
+    // "ACLR": the alarm is cleared, and the status asked for at once.
     RunResult aclr();
     // `command` as the graph window sends it, without a settling wait: done
     // once the instrument acknowledged it.

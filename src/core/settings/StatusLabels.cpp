@@ -27,6 +27,11 @@ QString windowTitle()
     return QStringLiteral("ステータス");
 }
 
+QString logWindowTitle()
+{
+    return QStringLiteral("ステータスログ");
+}
+
 Values fromReply(const Status2Report &reply)
 {
     Values v;

@@ -20,8 +20,11 @@ using Values = std::array<QString, Count>;
 QString name(int i);
 QString caption(int i);
 
-// Caption of both status windows.
+// Caption of the status window the menu opens.
 QString windowTitle();
+// The status window beside the temperature log during a log: named apart
+// from the other, as "温度ログ" is, so that the two are told apart by ear.
+QString logWindowTitle();
 
 // The status window's labels from a status-window reply: the status text,
 // status fields 1 to 4, then temperature fields 0 to 3.

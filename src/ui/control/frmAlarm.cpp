@@ -60,6 +60,9 @@ frmAlarm::frmAlarm(const QString &code, QWidget *mainWindow) : QDialog(nullptr),
         if (QWindow *own = windowHandle())
             own->setTransientParent(m_main->windowHandle());
     }
+    // Heard whole when it opens: the code's message and the advice, before
+    // its one button.
+    setAccessibleDescription(text.Message + QLatin1Char('\n') + advice);
     ok_c->setFocus();
 }
 

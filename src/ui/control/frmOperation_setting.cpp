@@ -28,6 +28,21 @@ namespace {
 
 const QString kWindowName = QStringLiteral("frmOperation_setting");
 
+// Names and descriptions follow the page, set only when they change: each
+// setting is told to a screen reader, which would hear the whole grid anew at
+// every edit.
+void nameIfChanged(QWidget *w, const QString &name)
+{
+    if (w->accessibleName() != name)
+        w->setAccessibleName(name);
+}
+
+void describeIfChanged(QWidget *w, const QString &description)
+{
+    if (w->accessibleDescription() != description)
+        w->setAccessibleDescription(description);
+}
+
 void setRed(QWidget *w, bool red)
 {
     QPalette pal = w->palette();
@@ -275,13 +290,24 @@ void frmOperation_setting::sync()
         const PatternEditor::StepRow &row = m_editor.row(r);
         const QString n = QString::number(m_editor.stepNumber(r));
         stepno_l[r]->setText(n);
+        // The number is heard with its caption, and a row the registration
+        // would drop is heard as such on every control of it, as a sighted
+        // user sees its "×" and red boxes.
+        nameIfChanged(stepno_l[r], QStringLiteral("ステップ番号") + n);
+        const QString reason = PatternEditor::dropReason(row);
+        const QString dropped =
+            reason.isEmpty() ? QString() : QStringLiteral("登録されません：") + reason;
+        for (QWidget *part :
+             {static_cast<QWidget *>(stepno_l[r]), static_cast<QWidget *>(Combo_s[r]),
+              static_cast<QWidget *>(mond_t[r]), static_cast<QWidget *>(hoji_t[r])})
+            describeIfChanged(part, dropped);
         Jikkou_l[r]->setText(row.mark);
         Combo_s[r]->setCurrentIndex(row.sensor);
-        Combo_s[r]->setAccessibleName(QStringLiteral("センサ番号") + n);
+        nameIfChanged(Combo_s[r], QStringLiteral("センサ番号") + n);
         setTextIfChanged(mond_t[r], row.temp);
-        mond_t[r]->setAccessibleName(QStringLiteral("設定温度") + n);
+        nameIfChanged(mond_t[r], QStringLiteral("設定温度") + n);
         setTextIfChanged(hoji_t[r], row.time);
-        hoji_t[r]->setAccessibleName(QStringLiteral("保持時間") + n);
+        nameIfChanged(hoji_t[r], QStringLiteral("保持時間") + n);
         setRed(Combo_s[r], row.sensorRed);
         setRed(mond_t[r], row.tempRed);
         setRed(hoji_t[r], row.timeRed);

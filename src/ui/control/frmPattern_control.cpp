@@ -86,6 +86,13 @@ void frmPattern_control::patternChosen(int index)
 
 void frmPattern_control::C_jikkou_Click()
 {
+    // The list opens with nothing chosen: say so rather than do nothing.
+    if (Com_pa->currentIndex() < 0) {
+        Dialogs::instance().message(this, QStringLiteral("パターンを選択してください。"),
+                                    QStringLiteral("確認"));
+        Com_pa->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     if (goLine(Com_pa->currentText()).isEmpty())
         return;
     QPointer<frmPattern_control> self(this);

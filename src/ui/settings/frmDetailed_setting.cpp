@@ -504,7 +504,12 @@ void frmDetailed_setting::closeEvent(QCloseEvent *event)
             m_closingForWrite = true;
             pressOk();
         } else {
+            // Asked only by the toolbar's write: "いいえ" stops the write and
+            // leaves the window open as typed, as the pattern editor does;
+            // closing it would throw the operator's input away.
             st.flg_s = false;
+            event->ignore();
+            return;
         }
     }
     event->accept();

@@ -12,7 +12,7 @@ frmStatuslog::frmStatuslog(const StatuslogState &state, QWidget *parent)
     : QWidget(parent), m_state(state)
 {
     setObjectName(QStringLiteral("frmStatuslog"));
-    setWindowTitle(StatusLabels::windowTitle());
+    setWindowTitle(StatusLabels::logWindowTitle());
 
     auto *grid = new QGridLayout;
     for (int i = 0; i < StatusLabels::StatuslogCount; ++i) {

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -9,7 +10,9 @@
 #include <QLineEdit>
 #include <QMovie>
 #include <QPicture>
+#include <QPointer>
 #include <QTextDocument>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -31,9 +34,60 @@ QString withoutMnemonic(const QString &text)
     return out;
 }
 
-class ComboBoxAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+// Read-only text offered to a reader: what a control shows, so that a
+// reader can read it out and move through it. `shown` is the text.
+class ShownText : public QAccessibleTextInterface {
 public:
-    explicit ComboBoxAccessible(QComboBox *box) : QAccessibleWidget(box, QAccessible::ComboBox)
+    explicit ShownText(QWidget *host) : m_host(host) {}
+    virtual QString shown() const = 0;
+
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString v = shown();
+        startOffset = qBound(0, startOffset, int(v.size()));
+        endOffset = endOffset < 0 ? int(v.size()) : qBound(startOffset, endOffset, int(v.size()));
+        return v.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(shown().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int offset) const override
+    {
+        if (offset < 0 || offset >= characterCount())
+            return {};
+        // Near enough for a reader's highlight: one line from the left edge,
+        // past a frame.
+        const QFontMetrics fm(m_host->font());
+        const QString v = shown();
+        const int x = fm.horizontalAdvance(v.left(offset)) + 4;
+        const QRect r(x, (m_host->height() - fm.height()) / 2, fm.horizontalAdvance(v.at(offset)),
+                      fm.height());
+        return r.translated(m_host->mapToGlobal(QPoint(0, 0)));
+    }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = offset;
+        return {};
+    }
+
+private:
+    QWidget *m_host;
+};
+
+class ComboBoxAccessible : public QAccessibleWidget, public ShownText {
+public:
+    explicit ComboBoxAccessible(QComboBox *box)
+        : QAccessibleWidget(box, QAccessible::ComboBox), ShownText(box)
     {
         // A reader that follows the text hears the new choice.
         QObject::connect(box, &QComboBox::currentTextChanged, box,
@@ -128,15 +182,7 @@ public:
     }
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
 
-    // The value as read-only text.
-    QString text(int startOffset, int endOffset) const override
-    {
-        const QString v = value();
-        startOffset = qBound(0, startOffset, int(v.size()));
-        endOffset = endOffset < 0 ? int(v.size()) : qBound(startOffset, endOffset, int(v.size()));
-        return v.mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return int(value().size()); }
+    QString shown() const override { return value(); }
     int cursorPosition() const override
     {
         return comboBox()->isEditable() ? comboBox()->lineEdit()->cursorPosition() : 0;
@@ -145,34 +191,6 @@ public:
     {
         if (comboBox()->isEditable())
             comboBox()->lineEdit()->setCursorPosition(position);
-    }
-    void selection(int, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = *endOffset = 0;
-    }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    QRect characterRect(int offset) const override
-    {
-        if (offset < 0 || offset >= characterCount())
-            return {};
-        // Near enough for a reader's highlight: the text starts at the box's
-        // left edge, past its frame.
-        const QFontMetrics fm(comboBox()->font());
-        const QString v = value();
-        const int x = fm.horizontalAdvance(v.left(offset)) + 4;
-        const QRect r(x, (comboBox()->height() - fm.height()) / 2,
-                      fm.horizontalAdvance(v.at(offset)), fm.height());
-        return r.translated(comboBox()->mapToGlobal(QPoint(0, 0)));
-    }
-    int offsetAtPoint(const QPoint &) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int offset, int *startOffset, int *endOffset) const override
-    {
-        *startOffset = *endOffset = offset;
-        return {};
     }
 
 private:
@@ -247,9 +265,26 @@ public:
     }
 };
 
-class LabelAccessible : public QAccessibleWidget, public QAccessibleImageInterface {
+// The caption of the label a caption label is the buddy of, or nothing.
+QString captionOf(const QLabel *value)
+{
+    const QWidget *parent = value->parentWidget();
+    if (!parent)
+        return {};
+    for (const QLabel *caption : parent->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        if (caption->buddy() == value)
+            return withoutMnemonic(caption->text());
+    }
+    return {};
+}
+
+class LabelAccessible : public QAccessibleWidget,
+                        public QAccessibleImageInterface,
+                        public ShownText {
 public:
-    explicit LabelAccessible(QLabel *label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    explicit LabelAccessible(QLabel *label)
+        : QAccessibleWidget(label, QAccessible::StaticText), ShownText(label)
+    {}
 
     QLabel *label() const { return static_cast<QLabel *>(object()); }
 
@@ -257,6 +292,10 @@ public:
     {
         if (t == QAccessible::ImageInterface)
             return static_cast<QAccessibleImageInterface *>(this);
+        // The text a reader reads out where it reads a window's texts (a
+        // message box's body among them).
+        if (t == QAccessible::TextInterface && role() == QAccessible::StaticText)
+            return static_cast<QAccessibleTextInterface *>(this);
         return QAccessibleWidget::interface_cast(t);
     }
     QAccessible::Role role() const override
@@ -267,14 +306,9 @@ public:
             return QAccessible::Animation;
         return QAccessible::StaticText;
     }
-    QString text(QAccessible::Text t) const override
+    // What it shows, as plain text.
+    QString shown() const override
     {
-        if (t != QAccessible::Name)
-            return QAccessibleWidget::text(t);
-        if (!label()->accessibleName().isEmpty())
-            return label()->accessibleName();
-        // What it shows, and nothing when it shows nothing: never the
-        // caption of the control it labels or the title of its group.
         QString shown = label()->text();
         if (label()->textFormat() == Qt::RichText ||
             (label()->textFormat() == Qt::AutoText && Qt::mightBeRichText(shown))) {
@@ -283,6 +317,20 @@ public:
             shown = doc.toPlainText();
         }
         return label()->buddy() ? withoutMnemonic(shown) : shown;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        if (!label()->accessibleName().isEmpty())
+            return label()->accessibleName();
+        // What it shows, and nothing when it shows nothing: never the
+        // caption of the control it labels or the title of its group. A
+        // value is heard after the caption that labels it ("内部状態　：
+        // 平常状態"), where it would be a bare figure.
+        const QString value = shown();
+        const QString caption = label()->buddy() ? QString() : captionOf(label());
+        return caption.isEmpty() || value.isEmpty() ? value : caption + value;
     }
     QList<QPair<QAccessibleInterface *, QAccessible::Relation>>
     relations(QAccessible::Relation match) const override
@@ -334,6 +382,81 @@ QAccessibleInterface *programWidgets(const QString &className, QObject *object)
     return nullptr;
 }
 
+// Qt tells of an edit box's caret and selection as the box takes the focus,
+// before it tells of the focus itself (the box's focus-in handler runs
+// first). A screen reader then takes the caret move for the focus change and
+// says nothing of the box: every edit box reached by Tab was silent, or
+// heard by its text alone. Those reports are held until the focus is told.
+class FocusFirst : public QObject {
+public:
+    static FocusFirst &instance()
+    {
+        static FocusFirst one;
+        return one;
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusIn && qobject_cast<QLineEdit *>(watched)) {
+            m_entering = watched;
+            // Told by then, or never: what is held goes out anyway.
+            QTimer::singleShot(0, this, [this] { release(); });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+    static void update(QAccessibleEvent *event)
+    {
+        FocusFirst &self = instance();
+        const QAccessible::Event type = event->type();
+        if (self.m_entering && event->object() == self.m_entering) {
+            if (type == QAccessible::TextCaretMoved) {
+                self.m_caret = static_cast<QAccessibleTextCursorEvent *>(event)->cursorPosition();
+                return;
+            }
+            if (type == QAccessible::TextSelectionChanged) {
+                const auto *e = static_cast<QAccessibleTextSelectionEvent *>(event);
+                self.m_selection = {e->selectionStart(), e->selectionEnd()};
+                self.m_caret = e->cursorPosition();
+                return;
+            }
+        }
+        forward(event);
+        if (type == QAccessible::Focus && event->object() == self.m_entering)
+            self.release();
+    }
+
+private:
+    // To the platform's bridge, as if no handler stood between.
+    static void forward(QAccessibleEvent *event)
+    {
+        QAccessible::installUpdateHandler(nullptr);
+        QAccessible::updateAccessibility(event);
+        QAccessible::installUpdateHandler(&FocusFirst::update);
+    }
+
+    void release()
+    {
+        QObject *box = m_entering;
+        m_entering = nullptr;
+        if (box && m_selection.first >= 0) {
+            QAccessibleTextSelectionEvent e(box, m_selection.first, m_selection.second);
+            e.setCursorPosition(m_caret);
+            forward(&e);
+        }
+        if (box && m_caret >= 0) {
+            QAccessibleTextCursorEvent e(box, m_caret);
+            forward(&e);
+        }
+        m_selection = {-1, -1};
+        m_caret = -1;
+    }
+
+    QPointer<QObject> m_entering;
+    QPair<int, int> m_selection{-1, -1};
+    int m_caret = -1;
+};
+
 } // namespace
 
 void installAccessibleWidgets()
@@ -342,6 +465,8 @@ void installAccessibleWidgets()
     // Qt's own, which the application object installed.
     static const bool installed = [] {
         QAccessible::installFactory(programWidgets);
+        QAccessible::installUpdateHandler(&FocusFirst::update);
+        qApp->installEventFilter(&FocusFirst::instance());
         return true;
     }();
     Q_UNUSED(installed);

@@ -11,6 +11,11 @@
 // - a label that shows nothing is silent, where Qt names it by the caption
 //   of what it labels or the title of its group, so that an empty value was
 //   heard as its caption;
+// - a label that is the buddy of a caption label, a value, is heard after
+//   that caption, and a label offers what it shows as its text;
+// - an edit box taking the focus is told focused before its caret and
+//   selection, where Qt tells them first and a reader then says nothing of
+//   the box;
 // - a window made of a plain widget (a progress window, the splash) is a
 //   window, where Qt presents it as a filler.
 // Installed once for the whole program; windows need nothing of their own.

@@ -1,5 +1,6 @@
 #include "ui/shell/Dialogs.h"
 
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,6 +20,18 @@ QString displayText(const QString &text)
     QString t = text;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return t;
+}
+
+// The box's text is its description, heard with its title before the
+// buttons; the body label is text to be read, not a stop for the keyboard
+// (selecting it with the mouse made it take the focus by click, and a
+// reader then passed it over as a control).
+QMessageBox *spokenWhole(QMessageBox *box)
+{
+    box->setAccessibleDescription(box->text());
+    for (auto *label : box->findChildren<QLabel *>())
+        label->setFocusPolicy(Qt::NoFocus);
+    return box;
 }
 
 } // namespace
@@ -47,7 +60,7 @@ QMessageBox *QtDialogs::makeMessageBox(QWidget *parent, const QString &text, con
     box->setTextFormat(Qt::PlainText);
     box->setStandardButtons(QMessageBox::Ok);
     box->setDefaultButton(QMessageBox::Ok);
-    return box;
+    return spokenWhole(box);
 }
 
 QMessageBox *QtDialogs::makeQuestionBox(QWidget *parent, const QString &text, const QString &title,
@@ -61,7 +74,7 @@ QMessageBox *QtDialogs::makeQuestionBox(QWidget *parent, const QString &text, co
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     box->setEscapeButton(QMessageBox::No);
-    return box;
+    return spokenWhole(box);
 }
 
 QMessageBox *QtDialogs::makeChoiceBox(QWidget *parent, const QString &text, const QString &title,
@@ -78,7 +91,7 @@ QMessageBox *QtDialogs::makeChoiceBox(QWidget *parent, const QString &text, cons
             box->setDefaultButton(b);
     }
     box->setEscapeButton(box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole));
-    return box;
+    return spokenWhole(box);
 }
 
 void QtDialogs::message(QWidget *parent, const QString &text, const QString &title)

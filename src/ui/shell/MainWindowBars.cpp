@@ -131,8 +131,10 @@ void KRM2200::buildMenus()
 
 void KRM2200::buildToolbar()
 {
-    Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    // Its title is what a screen reader calls it.
+    Toolbar1 = addToolBar(QStringLiteral("ツールバー"));
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setAccessibleName(Toolbar1->windowTitle());
     Toolbar1->setMovable(false);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     struct Button {

@@ -278,7 +278,10 @@ void KRM2200::toolbarWrite()
             Dialogs::instance().message(
                 this, QStringLiteral("書き込み失敗しました。") + result.detail, confirmTitle());
         closeSplashrw();
-    } else {
+    } else if (!isLoaded(QStringLiteral("frmOperation_setting")) &&
+               !isLoaded(QStringLiteral("frmDetailed_setting"))) {
+        // (An editor still open was kept by the operator's "いいえ": nothing
+        // failed, and the window shows what stays to be done.)
         Dialogs::instance().message(this,
                                     QStringLiteral("書き込みに失敗しました。\n"
                                                    "設定内容を確認し再度書き込みしてください。"),

@@ -43,6 +43,10 @@ void KRM2200::connectSession()
         Dialogs::instance().showNotice(this, QStringLiteral("patternRunEnded"),
                                        patternRunEndedText(), QStringLiteral("確認"));
     });
+    // It tells of the run before: a new one takes it away, so that it never
+    // stands over a run it does not speak of.
+    connect(&s, &InstrumentSession::runRequested, this,
+            [] { Dialogs::instance().closeNotice(QStringLiteral("patternRunEnded")); });
 }
 
 QString KRM2200::patternRunEndedText()

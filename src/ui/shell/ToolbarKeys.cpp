@@ -6,6 +6,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -52,6 +54,25 @@ bool goesRound(QWidget *focus, QMdiSubWindow *sub, bool forward)
     return false;
 }
 
+// The first (or last) control of `sub` that Tab reaches, in its focus
+// chain's order; nullptr for a window with none.
+QWidget *endControl(QMdiSubWindow *sub, bool first)
+{
+    QWidget *found = nullptr;
+    QWidget *w = sub;
+    for (int guard = 0; guard < 100000; ++guard) {
+        w = w->nextInFocusChain();
+        if (w == sub || !sub->isAncestorOf(w))
+            break;
+        if (takesTab(w, sub)) {
+            found = w;
+            if (first)
+                break;
+        }
+    }
+    return found;
+}
+
 // Tab is text in an edit box that does not hand it on.
 bool typesTab(const QWidget *w)
 {
@@ -75,6 +96,30 @@ void ToolbarKeys::attach(QToolBar *bar, QMdiArea *area)
         b->setFocusPolicy(Qt::TabFocus);
     // Tab is handled before the focused control sees it, wherever it is.
     qApp->installEventFilter(keys);
+    if (area)
+        connect(area, &QMdiArea::subWindowActivated, keys, &ToolbarKeys::keepKeyboard);
+}
+
+void ToolbarKeys::keepKeyboard(QMdiSubWindow *sub)
+{
+    if (!sub || !m_area)
+        return;
+    if (endControl(sub, true)) {
+        m_working = sub;
+        return;
+    }
+    // A window without a control (a read-out) has nothing for the keys: a
+    // window that opens or comes up leaves them where the operator works,
+    // or, when that window has gone, in the one worked in last.
+    QMdiSubWindow *back = m_working && m_working->isVisible() ? m_working.data() : nullptr;
+    const QList<QMdiSubWindow *> recent = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (qsizetype i = recent.size() - 1; !back && i >= 0; --i) {
+        QMdiSubWindow *other = recent.at(i);
+        if (other != sub && other->isVisible() && !other->isMinimized() && endControl(other, true))
+            back = other;
+    }
+    if (back)
+        m_area->setActiveSubWindow(back);
 }
 
 bool ToolbarKeys::eventFilter(QObject *watched, QEvent *event)
@@ -86,6 +131,9 @@ bool ToolbarKeys::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if ((key->key() == Qt::Key_Tab && mods == Qt::ControlModifier) ||
+        (key->key() == Qt::Key_Backtab && (mods & ~Qt::ShiftModifier) == Qt::ControlModifier))
+        return turnPage(widget, key->key() == Qt::Key_Tab) || QObject::eventFilter(watched, event);
     if ((key->key() == Qt::Key_Tab && mods == Qt::NoModifier) ||
         (key->key() == Qt::Key_Backtab && (mods & ~Qt::ShiftModifier) == Qt::NoModifier))
         return tabKey(widget, key->key() == Qt::Key_Tab) || QObject::eventFilter(watched, event);
@@ -106,12 +154,10 @@ bool ToolbarKeys::tabKey(QWidget *from, bool forward)
                 open << b;
         if (open.isEmpty() || from != (forward ? open.last() : open.first()))
             return false;
+        // Round the active window: Tab to its first control, Shift+Tab to
+        // its last.
         QMdiSubWindow *sub = m_area ? m_area->activeSubWindow() : nullptr;
-        QWidget *inside = sub && sub->widget() ? sub->widget()->focusWidget() : nullptr;
-        if (!inside && sub && sub->widget()) {
-            sub->widget()->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return true;
-        }
+        QWidget *inside = sub ? endControl(sub, forward) : nullptr;
         if (!inside)
             return false;
         inside->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
@@ -125,6 +171,31 @@ bool ToolbarKeys::tabKey(QWidget *from, bool forward)
     if (!sub || sub->mdiArea() != m_area || typesTab(from) || !goesRound(from, sub, forward))
         return false;
     return focusBar(forward);
+}
+
+bool ToolbarKeys::turnPage(QWidget *from, bool forward)
+{
+    // Ctrl+Tab in a window of pages turns its page, as it does in a dialog,
+    // rather than leave for the next window of the work area.
+    QTabWidget *pages = nullptr;
+    for (QWidget *w = from; w && !pages; w = w->parentWidget()) {
+        if (qobject_cast<QMdiSubWindow *>(w))
+            return false;
+        pages = qobject_cast<QTabWidget *>(w);
+    }
+    if (!pages || pages->count() < 2)
+        return false;
+    const int n = pages->count();
+    int at = pages->currentIndex();
+    for (int tries = 0; tries < n; ++tries) {
+        at = (at + (forward ? 1 : n - 1)) % n;
+        if (pages->isTabEnabled(at))
+            break;
+    }
+    pages->setCurrentIndex(at);
+    if (!pages->isAncestorOf(QApplication::focusWidget()))
+        pages->tabBar()->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 bool ToolbarKeys::focusBar(bool first)
