@@ -14,10 +14,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace {
