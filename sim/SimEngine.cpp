@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QTextStream>
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 
@@ -119,7 +120,8 @@ bool SimFaults::any() const
 {
     return silent || lateFirstCharMs > 0 || dropShare > 0 || garbleShare > 0 || noiseShare > 0 ||
            cutAfterLines >= 0 || hangUpAfterCommands >= 0 || answerPauseMs > 0 || extraLines > 0 ||
-           deafAfterOpenMs > 0 || badEchoEvery > 0 || !refusedCommand.isEmpty() || lateAckMs > 0;
+           deafAfterOpenMs > 0 || badEchoEvery > 0 || badValueEvery > 0 ||
+           !refusedCommand.isEmpty() || lateAckMs > 0;
 }
 
 bool SimFaults::commandMatches(const QString &command, const QString &pattern)
@@ -196,6 +198,8 @@ bool SimFaults::apply(const QString &option, SimFaults &faults, QString *error)
         return count(faults.extraLines, -1);
     if (mode == QLatin1String("deaf"))
         return count(faults.deafAfterOpenMs, -1);
+    if (mode == QLatin1String("badvalue"))
+        return count(faults.badValueEvery, -1);
     if (mode == QLatin1String("badecho"))
         return count(faults.badEchoEvery, -1);
     if (mode == QLatin1String("ng")) {
@@ -313,6 +317,16 @@ QByteArray SimEngine::applyFaults(const QByteArray &reply)
     if (m_faults.badEchoEvery > 0 && m_replies % m_faults.badEchoEvery == 0 && !out.isEmpty() &&
         out.front() != '\r')
         out[0] = '#';
+    if (m_faults.badValueEvery > 0 && m_replies % m_faults.badValueEvery == 0) {
+        // The first digit after the acknowledgement line becomes a letter.
+        const qsizetype ack = out.indexOf('\r', out.indexOf('\r') + 1);
+        for (qsizetype i = ack + 1; ack > 0 && i < out.size(); ++i) {
+            if (std::isdigit(static_cast<unsigned char>(out.at(i)))) {
+                out[i] = 'O';
+                break;
+            }
+        }
+    }
     for (int i = 1; i <= m_faults.extraLines; ++i)
         out += "EXTRA " + QByteArray::number(i) + '\r';
     if (m_faults.cutAfterLines >= 0) {

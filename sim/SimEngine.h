@@ -48,6 +48,9 @@ struct SimFaults {
     // The echo line of every this-many-th reply arrives with its first
     // character replaced: noise on the echo alone.
     int badEchoEvery = 0;
+    // The first digit of the values of every this-many-th reply arrives as a
+    // letter: one noise character where a value is read.
+    int badValueEvery = 0;
     // A command that is this text, or this text followed by a blank and more,
     // is answered "NG" and not carried out: an instrument that refuses it.
     QString refusedCommand;
@@ -61,8 +64,8 @@ struct SimFaults {
     static bool commandMatches(const QString &command, const QString &pattern);
     // Applies one option text: "silent", "late:MS", "drop:SHARE", "garble:SHARE", "noise:SHARE",
     // "cut:LINES", "hangup[:COMMANDS]", "pause:MS", "lateok:MS[:COMMAND]", "extra:LINES",
-    // "deaf:MS", "badecho:N", "ng:COMMAND", "seed:N", "none". A share above 1 is read as a
-    // percentage. Returns false (and a reason) for an unknown or bad text.
+    // "deaf:MS", "badecho:N", "badvalue:N", "ng:COMMAND", "seed:N", "none". A share above 1 is read
+    // as a percentage. Returns false (and a reason) for an unknown or bad text.
     static bool apply(const QString &option, SimFaults &faults, QString *error = nullptr);
 };
 

@@ -42,12 +42,14 @@ int main(int argc, char *argv[])
         QStringLiteral("FILE"));
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
-        QStringLiteral("Fault mode (repeatable): silent, late:MS, drop:SHARE, garble:SHARE, "
-                       "noise:SHARE (any character, CR too, to any byte), "
-                       "cut:LINES, hangup[:COMMANDS], pause:MS (before the answer line), "
-                       "lateok:MS[:COMMAND] (between the echo and OK), "
-                       "extra:LINES (after every reply), deaf:MS (after the device is opened), "
-                       "badecho:N (every Nth echo), ng:COMMAND (refused), seed:N."),
+        QStringLiteral(
+            "Fault mode (repeatable): silent, late:MS, drop:SHARE, garble:SHARE, "
+            "noise:SHARE (any character, CR too, to any byte), "
+            "cut:LINES, hangup[:COMMANDS], pause:MS (before the answer line), "
+            "lateok:MS[:COMMAND] (between the echo and OK), "
+            "extra:LINES (after every reply), deaf:MS (after the device is opened), "
+            "badecho:N (every Nth echo), badvalue:N (a letter in every Nth reply's values), "
+            "ng:COMMAND (refused), seed:N."),
         QStringLiteral("MODE[:ARG]"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Do not print received commands."));

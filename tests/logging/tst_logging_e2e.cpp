@@ -19,6 +19,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -89,6 +90,8 @@ private Q_SLOTS:
     void logFileByteForByte();
     void alarmStopsTheLogAndCsvCopies();
     void fullLogRestarts();
+    void pollAskedAgainOrToldRefused_data();
+    void pollAskedAgainOrToldRefused();
     void failuresAreTold_data();
     void failuresAreTold();
     void writeErrorStopsTheLog();
@@ -184,6 +187,64 @@ void tst_LoggingE2E::logFileByteForByte()
     QVERIFY(r.w->toolButton(QStringLiteral("READ"))->isEnabled());
     QCOMPARE(graph->Log_c->text(), QStringLiteral("ログ開始"));
     QVERIFY(graph->C_read->isEnabled());
+}
+
+// A poll's reply bent by noise is asked for again within its tick, so the
+// log keeps its samples and never takes a bent one; an "NG" is told as a
+// refusal, not as a lost instrument.
+void tst_LoggingE2E::pollAskedAgainOrToldRefused_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("everyTick");
+    // Every second reply has a letter in its values: each tick's second try
+    // brings its sample.
+    QTest::newRow("noise") << "badvalue:2"
+                           << "再問合せ：STATUS" << true;
+    QTest::newRow("refused") << "ng:STATUS"
+                             << "本体が受け付けなかったコマンド：STATUS" << false;
+}
+
+void tst_LoggingE2E::pollAskedAgainOrToldRefused()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, note);
+    QFETCH(bool, everyTick);
+    LogRig r;
+    QVERIFY(r.start());
+    QVERIFY(r.w->session().link().openSystemLog(r.f.appDir() + QStringLiteral("/system.log")));
+    r.w->startLog();
+    QVERIFY(r.lines(1));
+    SimFaults faults;
+    for (const QString &option : fault.split(QLatin1Char(',')))
+        QVERIFY(SimFaults::apply(option, faults));
+    r.f.sim->setFaults(faults);
+    const int from = param().LogCount;
+    QTRY_VERIFY_WITH_TIMEOUT(param().LogCount >= from + 6, 10000);
+    r.f.sim->setFaults({});
+    const QString sysLog = ShellFixture::text(r.w->session().link().systemLogPath());
+    QVERIFY2(sysLog.contains(note), qPrintable(sysLog.right(600)));
+    QVERIFY(!r.w->panelText(5).contains(QStringLiteral("異常")));
+    // Every tick, the last one too, has its line.
+    if (everyTick)
+        QTRY_VERIFY_WITH_TIMEOUT(fileBytes(r.logPath()).count('\n') == param().LogCount + 1, 5000);
+    r.f.dialogs->answerQuestion(false);
+    r.w->stopLog();
+    // Every line written has the program's own shape: nothing bent got in.
+    const QList<QByteArray> written = fileBytes(r.log().TxtLogFinal()).split('\n');
+    static const QRegularExpression shape(QStringLiteral(
+        R"re(^"\d\d:\d\d:\d\d","[+-]\d{3}\.\d{2}","[+-]\d{3}\.\d{2}","\*","[+-]\d{3}","[+-]?[\d.]+"\r$)re"));
+    int taken = 0;
+    for (const QByteArray &line : written) {
+        if (line.isEmpty())
+            continue;
+        QVERIFY2(shape.match(QString::fromLatin1(line)).hasMatch(), line.constData());
+        ++taken;
+    }
+    if (everyTick)
+        QCOMPARE(taken, param().LogCount + 1);
+    else
+        QVERIFY(taken <= from + 1);
 }
 
 void tst_LoggingE2E::alarmStopsTheLogAndCsvCopies()

@@ -49,6 +49,16 @@ int slotOf(const QString &key, const QString &prefix, int count)
 
 } // namespace
 
+bool AnswerShape::statusLine(const QString &line)
+{
+    return matches(QStringLiteral(R"(\d{2} [+-]?\d+(\.\d+)? \d+(\.\d+)? \d{3} \d+)"), line);
+}
+
+bool AnswerShape::temperatureLine(const QString &line)
+{
+    return matches(QStringLiteral("(%1) (%1) (%1) (\\*|[+-]\\d{3})").arg(kTemperature), line);
+}
+
 bool AnswerShape::sensorReply(int n, const QString &reply)
 {
     return reply.size() > 2 && reply.at(0) == QChar(u'0' + n) && reply.at(1) == QLatin1Char(' ') &&

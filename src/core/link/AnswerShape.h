@@ -63,6 +63,16 @@ public:
     // above, and the value the read stores from it.
     static bool answerValue(const QString &command, const QString &raw, QString *value);
 
+    // The status poll's lines, trimmed, as the instrument writes them. The
+    // status line: a two-digit code, the internal temperature and the
+    // maximum current as decimal numbers, a three-digit alarm code and the
+    // step number. The temperature line: PT100A, PT100B and SENSOR1 as
+    // "+025.00", SENSOR2 in whole degrees as "+025", each "*" when the
+    // instrument has no reading. A sample is logged and drawn, so a line
+    // noise bent out of this shape is never taken for one.
+    static bool statusLine(const QString &line);
+    static bool temperatureLine(const QString &line);
+
     // The check for a value the read stores under `key` of `section`; true
     // for keys the read does not write.
     static bool storedValue(const QString &section, const QString &key, const QString &value);

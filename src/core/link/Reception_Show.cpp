@@ -1,5 +1,7 @@
 #include "core/link/Reception_Show.h"
 
+#include "core/link/AnswerShape.h"
+
 #include "core/config/Parameter.h"
 
 #include <limits>
@@ -199,21 +201,23 @@ bool Reception_Show::examineStatusBuffer(StatusReport &report) const
         const QString trimmed = trimSpaces(line);
         const qsizetype count = splitFields(trimmed).size();
         if (count == 5) {
-            // A later line of this shape replaces an earlier one, even when it
-            // turns out to be unusable.
-            status = splitFields(line);
-            if (status.at(0).size() != 2)
-                status.clear();
+            // A later line of this count replaces an earlier one, even when it
+            // turns out to be unusable. Exactly as the instrument writes it, a
+            // trailing space aside: a line that only trims into shape was bent
+            // on the way.
+            QString exact = line;
+            while (exact.endsWith(Space))
+                exact.chop(1);
+            status = AnswerShape::statusLine(exact) ? splitFields(line) : QStringList();
         } else if (count == 4) {
             const QChar first = trimmed.at(0);
             if (first == QLatin1Char('+') || first == QLatin1Char('-') || first == QLatin1Char('*'))
-                temps = splitFields(line);
+                temps = AnswerShape::temperatureLine(trimmed) ? splitFields(line) : QStringList();
         }
     }
 
-    // The fourth reading is four characters wide or "*": anything else means
-    // the temperature line is not whole and the reply is not taken.
-    if (temps.size() < 4 || !(temps.at(3).size() == 4 || temps.at(3) == QLatin1String("*")))
+    // A temperature line not whole, or changed on the way, is not taken.
+    if (temps.size() < 4)
         return false;
     // Without a status line the reply has no code, no step and nothing for the
     // status labels; a half-applied sample would be worse than none.

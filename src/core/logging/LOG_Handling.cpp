@@ -44,6 +44,9 @@ LOG_Handling::LOG_Handling(Parameter &p, SerialLink &link, Reception_Show &parse
     : QObject(parent), m_p(p), m_link(link), m_parsers(parsers), m_timer(timer)
 {
     recording = [this] { return m_file.isOpen(); };
+    m_replyCheck = new QTimer(this);
+    m_replyCheck->setSingleShot(true);
+    connect(m_replyCheck, &QTimer::timeout, this, &LOG_Handling::checkReply);
 }
 
 bool LOG_Handling::openFile()
@@ -141,9 +144,10 @@ void LOG_Handling::askHeldMemo()
 
 void LOG_Handling::tick()
 {
-    m_parsers.resetStatus();
     LogLineFlag = m_file.isOpen();
-    m_link.SendCommand(kStatus, kStatus, 0);
+    m_tickClock.start();
+    m_tries = 0;
+    sendPoll();
     ++m_p.LogCount;
     if (m_p.GraphPagePoints > 0 && m_p.LogCount - m_p.GraphPageStart >= m_p.GraphPagePoints) {
         ++m_p.GraphPage;
@@ -165,6 +169,38 @@ void LOG_Handling::tick()
     m_p.LogStopFlag = true;
     StopLog();
     StartLog();
+}
+
+void LOG_Handling::sendPoll()
+{
+    m_parsers.resetStatus();
+    m_receivedMark = m_link.bytesReceived();
+    m_link.SendCommand(kStatus, kStatus, 0);
+    m_sentMark = m_link.bytesSent();
+    m_replyCheck->start(ReplyCheckMs);
+}
+
+void LOG_Handling::checkReply()
+{
+    // Taken, or the poll ended, or another command spoke on the line since.
+    if (m_parsers.StatusParsed != 0 || !m_timer.isActive() || m_link.str != kStatus ||
+        m_link.bytesSent() != m_sentMark)
+        return;
+    if (m_link.lastAck() == SerialLink::Ack::Ng) {
+        // The instrument is there and said no: not a lost link, not noise.
+        m_link.noteSystemLog(QStringLiteral("本体が受け付けなかったコマンド：") + kStatus);
+        return;
+    }
+    // Nothing came back: the link watch tells that, and a try more would only
+    // hold the window for the first-reply limit.
+    if (!m_link.CommOk() || m_link.lastPollTimedOut() || m_link.bytesReceived() == m_receivedMark)
+        return;
+    const qint64 worst = m_tickClock.elapsed() + SerialLink::FirstByteTimeoutMs + ReplyCheckMs;
+    if (m_tries >= MaxStatusRetries || worst > m_timer.interval())
+        return;
+    ++m_tries;
+    m_link.noteSystemLog(QStringLiteral("再問合せ：") + kStatus);
+    sendPoll();
 }
 
 void LOG_Handling::plotSample(int x, int sample)

@@ -4,6 +4,7 @@
 #include "core/logging/LogFile.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -43,6 +44,13 @@ class LOG_Handling : public QObject {
 public:
     // Samples after which a log is closed and a new one started.
     static constexpr int RestartCount = 21600;
+    // A poll's reply that failed its check (noise on the line) is asked for
+    // again within the tick, at most this often, when the try still fits
+    // before the next tick; a poll nobody answered is the link watch's.
+    static constexpr int MaxStatusRetries = 2;
+    // How long after the first reply character the reply is judged: the
+    // whole reply takes about 10 ms at 57600 baud.
+    static constexpr int ReplyCheckMs = 100;
 
     LOG_Handling(Parameter &p, SerialLink &link, Reception_Show &parsers, QTimer &timer,
                  QObject *parent = nullptr);
@@ -108,6 +116,8 @@ Q_SIGNALS:
 
 private:
     bool openFile();
+    void sendPoll();
+    void checkReply();
 
     Parameter &m_p;
     SerialLink &m_link;
@@ -116,6 +126,11 @@ private:
     LogView *m_view = nullptr;
     LogFile m_file;
     GraphCanvas *m_canvas = nullptr;
+    QTimer *m_replyCheck = nullptr;
+    QElapsedTimer m_tickClock;
+    qint64 m_sentMark = 0;
+    qint64 m_receivedMark = 0;
+    int m_tries = 0;
     bool m_holdMemo = false;
     QString m_heldMemoStem;
 };

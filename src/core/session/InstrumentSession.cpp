@@ -324,7 +324,9 @@ bool InstrumentSession::pollStatus(double maxSeconds)
     QElapsedTimer t;
     t.start();
     const int before = m_statusCount;
-    while (true) {
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0)
+            m_link->noteSystemLog(QStringLiteral("再問合せ：") + kStatus);
         m_link->discardInput();
         m_parsers->resetStatus();
         m_link->SendCommand(kStatus, kStatus, 1.0,
