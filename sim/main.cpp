@@ -32,9 +32,23 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("krm2200-sim"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Simulated KRM-2200 instrument on a pseudo-terminal.\n"
-                       "Send it SIGUSR1 (kill -USR1 PID) for the alarm test (alarm 700)."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated KRM-2200 instrument on a pseudo-terminal.\n"
+        "Send it SIGUSR1 (kill -USR1 PID) for the alarm test (alarm 700).\n"
+        "\n"
+        "Ramps: each reading moves towards the set point exponentially (time constants\n"
+        "3.0, 3.4, 4.2 and 5.0 s for PT100A, PT100B, SENSOR1, SENSOR2), towards 25 C\n"
+        "when idle. A set point counts as reached when the step's control sensor is\n"
+        "within 0.5 C of it.\n"
+        "Patterns: \"GO N\" runs pattern N (\"loops action start end\") step by step from\n"
+        "its start step. Each step's hold is counted from when its set temperature is\n"
+        "reached, so a step lasts its ramp plus its hold; a zero hold ends at the\n"
+        "reach. After the end step the pattern starts again at its start step until\n"
+        "it has run its loops; a loop count of 0 repeats it without end. Then action 1\n"
+        "keeps the last set point (the status stays running, on the last step) and\n"
+        "action 0 stops control (idle, step 0). A step record that is not valid\n"
+        "raises alarm 103, a step on a sensor not in use alarm 021, a pattern record\n"
+        "without four fields alarm 102."));
     parser.addHelpOption();
     const QCommandLineOption stateOption(
         QStringLiteral("state"),

@@ -13,6 +13,7 @@
 #include "core/control/AlarmTable.h"
 #include "core/control/FixControl.h"
 #include "core/control/PatternRun.h"
+#include "core/control/RunProgress.h"
 #include "core/link/SerialLink.h"
 #include "core/link/SettingsTransfer.h"
 #include "core/logging/GraphExport.h"
@@ -98,6 +99,12 @@ const char *const kHelp =
     "stdout; ID is one of \"port\" (3), \"no-answer\" (4), \"refused\" (6: the instrument\n"
     "answered NG).\n"
     "\n"
+    "status --json tells a pattern run in \"run\": {\"pattern\", \"step\", \"index\" (its place\n"
+    "in the pattern), \"steps\", \"loop\", \"loops\" (0: without end), \"step_left_s\",\n"
+    "\"earliest_end\" (ISO 8601, as if every ramp took no time)}, null otherwise. One query\n"
+    "sees the step only: the loop and the time left of the step are null when a run has\n"
+    "several loops, and the earliest end counts from the next step of the last loop.\n"
+    "\n"
     "Messages and this text are in Japanese unless LANG (LC_ALL, LC_MESSAGES) names English.\n";
 
 // The same, for a Japanese reader: the default, as the window's.
@@ -140,6 +147,12 @@ const char *const kHelpJa =
     "\n"
     "status --json は失敗したとき標準出力に {\"error\": ID, \"exit\": N, \"message\": TEXT} を\n"
     "出す。IDは \"port\"（3）、\"no-answer\"（4）、\"refused\"（6：本体がNGを返した）。\n"
+    "\n"
+    "status --json はパターン運転中、\"run\" に {\"pattern\"、\"step\"、\"index\"（パターン内の\n"
+    "順番）、\"steps\"、\"loop\"、\"loops\"（0：無限）、\"step_left_s\"、\"earliest_end\"\n"
+    "（ISO 8601、昇降温の時間を0とした最短）} を出し、運転中でなければ null。一度の問い合わせで\n"
+    "わかるのはステップだけなので、ループが複数あるときループとステップ残りは null、終了予定は\n"
+    "最後のループの次のステップから数える。\n"
     "\n"
     "LANG（LC_ALL、LC_MESSAGES）が英語のとき、この説明は英語になります。\n";
 
@@ -244,6 +257,20 @@ QJsonValue patternOfStep(int step)
         }
     }
     return matches == 1 ? found : QJsonValue(QJsonValue::Null);
+}
+
+// A pattern run seen in a single reply: the run of the pattern that holds
+// the step, found going.
+QJsonValue runOfStep(int step)
+{
+    const QJsonValue pattern = patternOfStep(step);
+    if (pattern.isNull())
+        return QJsonValue::Null;
+    const QDateTime now = QDateTime::currentDateTime();
+    RunProgress run;
+    run.start(PatternPlan::fromIni(ini(), pattern.toInt()), now, false);
+    run.observe(step, now);
+    return runJson(run, now);
 }
 
 // The set temperature of `step` as the configuration stores it.
@@ -465,6 +492,8 @@ int Cli::status()
     o.insert(QStringLiteral("last_alarm"),
              anyAlarm ? QJsonValue(alarmObject(lastAlarm)) : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("link"), QStringLiteral("ok"));
+    o.insert(QStringLiteral("run"),
+             running ? runOfStep(r.status.at(4).toInt()) : QJsonValue(QJsonValue::Null));
     printOut(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
     return Ok;
 }

@@ -43,6 +43,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -433,6 +434,30 @@ void patternEditAndRun()
     list->setCurrentIndex(list->findText(QStringLiteral("1")));
     QTest::qWait(200);
     save(b.shot(), QStringLiteral("pattern_run.png"));
+
+    // The run followed: the plan ahead of the newest sample on the graph,
+    // the place, the loop and the earliest end in 現在値 and the status log.
+    if (auto *go = child<QPushButton>(run, "C_jikkou"))
+        go->click();
+    b.w->openWindow(QStringLiteral("frmStatuslog"));
+    if (!waitFor([&b] { return b.w->session().runProgress().step() == 11; }, 90000)) {
+        fail(QStringLiteral("pattern run"));
+        return;
+    }
+    QTest::qWait(3000);
+    // 現在値 grew for the run's lines: wholly inside the work area again.
+    if (QWidget *values = b.w->loadedWindow(QStringLiteral("frmCurrentValues"))) {
+        QWidget *sub = values->parentWidget();
+        if (sub && sub->parentWidget()) {
+            sub->move(sub->x(), std::max(0, sub->parentWidget()->height() - sub->height()));
+            sub->raise();
+        }
+    }
+    QTest::qWait(200);
+    save(b.shot(), QStringLiteral("pattern_progress.png"));
+    b.f.dialogs->answerQuestion(false); // no memo for this log
+    b.w->Toolbar1_ButtonClick(QStringLiteral("STOP"));
+    b.w->Toolbar1_ButtonClick(QStringLiteral("LOG"));
 }
 
 void storedLogAndReadout()

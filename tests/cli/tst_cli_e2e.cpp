@@ -9,14 +9,21 @@
 #include "core/app/PortChoices.h"
 #include "core/control/AlarmTable.h"
 #include "core/control/FixControl.h"
+#include "core/control/RunProgress.h"
 #include "core/control/RunRules.h"
+#include "ui/control/frmPattern_control.h"
+#include "ui/logging/frmCurrentValues.h"
+#include "ui/settings/frmStatuslog.h"
 
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -69,6 +76,7 @@ private Q_SLOTS:
     void logEnds_data();
     void logEnds();
     void overnightRunEndsByItself();
+    void patternRunFollowed();
     void failedStartStoresNoPort_data();
     void failedStartStoresNoPort();
     void besideTheWindow();
@@ -728,6 +736,143 @@ void tst_CliE2E::overnightRunEndsByItself()
             o.value(QStringLiteral("state")).toObject().value(QStringLiteral("code")).toString();
     }
     QCOMPARE(state, QStringLiteral("00"));
+}
+
+// A pattern of 3 steps x 2 loops on the simulator at sixty times the pace,
+// followed at each step: by single "status --json" queries, then by the
+// window's polls in 現在値 and the status-log window. No run ends before the
+// earliest end told (counted in the simulator's time), and the step rows
+// tell each step reached.
+void tst_CliE2E::patternRunFollowed()
+{
+    ShellFixture &f = *m_f;
+    QVERIFY(f.startSim());
+    constexpr int kScale = 60;
+    constexpr int kHoldS = 120; // two seconds at that pace
+    const QString pattern = QStringLiteral("2 0 10 12");
+    const QStringList steps{QStringLiteral("0 0 0 +040.00 00:02:00"),
+                            QStringLiteral("0 0 0 +045.00 00:02:00"),
+                            QStringLiteral("0 0 0 +035.00 00:02:00")};
+    f.sim->withEngine([&](SimEngine &e) {
+        e.setTimeScale(kScale);
+        e.setPatternRecord(1, pattern);
+        for (int i = 0; i < 3; ++i)
+            e.setStepRecord(10 + i, steps.at(i));
+    });
+    const auto writePattern = [&] {
+        ini().setWorkingFile(f.iniPath());
+        ini().IniWrite(QStringLiteral("PATTERN"), QStringLiteral("PATTERN1"), pattern);
+        for (int i = 0; i < 3; ++i)
+            ini().IniWrite(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(10 + i),
+                           steps.at(i));
+    };
+    // Each earliest end told, with when it was told; checked against the end.
+    QList<std::pair<QDateTime, QDateTime>> told;
+    const auto checkEnds = [&](const QDateTime &end) {
+        for (const auto &[at, earliest] : told) {
+            // In the simulator's seconds; a step is seen up to a poll late.
+            const qint64 real = at.msecsTo(end) * kScale / 1000;
+            QVERIFY2(real >= at.secsTo(earliest) - 90,
+                     qPrintable(at.toString(Qt::ISODate) + QLatin1Char(' ') +
+                                earliest.toString(Qt::ISODate)));
+        }
+        told.clear();
+    };
+    const QRegularExpression iso(
+        QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$)"));
+
+    // A single query sees the step only: with two loops, neither the loop
+    // nor the step's time left is known.
+    seed(f);
+    writePattern();
+    QCOMPARE(cli({QStringLiteral("run"), QStringLiteral("pattern"), QStringLiteral("1")}).code, 0);
+    QSet<int> seen;
+    for (;;) {
+        const CliRun r = cli({QStringLiteral("status"), QStringLiteral("--json")});
+        QCOMPARE(r.code, 0);
+        const QDateTime at = QDateTime::currentDateTime();
+        const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        const QJsonValue run = o.value(QStringLiteral("run"));
+        if (o.value(QStringLiteral("state")).toObject().value(QStringLiteral("code")) ==
+            QStringLiteral("00")) {
+            QVERIFY(run.isNull());
+            checkEnds(at);
+            break;
+        }
+        const QJsonObject j = run.toObject();
+        const int step = j.value(QStringLiteral("step")).toInt();
+        seen.insert(step);
+        QCOMPARE(j.value(QStringLiteral("pattern")).toInt(), 1);
+        QCOMPARE(j.value(QStringLiteral("index")).toInt(), step - 9);
+        QCOMPARE(j.value(QStringLiteral("steps")).toInt(), 3);
+        QCOMPARE(j.value(QStringLiteral("loops")).toInt(), 2);
+        QVERIFY(j.value(QStringLiteral("loop")).isNull());
+        QVERIFY(j.value(QStringLiteral("step_left_s")).isNull());
+        const QString end = j.value(QStringLiteral("earliest_end")).toString();
+        QVERIFY2(iso.match(end).hasMatch(), qPrintable(r.out));
+        told.append({at, QDateTime::fromString(end, Qt::ISODate)});
+    }
+    QCOMPARE(seen, (QSet<int>{10, 11, 12}));
+
+    // The window follows every reply: the loop counted, the step's time left.
+    KRM2200 *w = f.readyWindow();
+    writePattern();
+    f.presetLiveLog(w);
+    w->session().setPollIntervalMs(250);
+    w->menuItem(QStringLiteral("con_pattern"))->trigger();
+    auto *start =
+        qobject_cast<frmPattern_control *>(w->loadedWindow(QStringLiteral("frmPattern_control")));
+    QVERIFY(start);
+    start->Com_pa->setCurrentIndex(start->Com_pa->findText(QStringLiteral("1")));
+    start->C_jikkou->click();
+    auto *values =
+        qobject_cast<frmCurrentValues *>(w->loadedWindow(QStringLiteral("frmCurrentValues")));
+    auto *statuslog = qobject_cast<frmStatuslog *>(w->openWindow(QStringLiteral("frmStatuslog")));
+    QVERIFY(values && statuslog);
+    const RunProgress &progress = w->session().runProgress();
+    const QString runLog = w->session().log().file().TxtLogPath;
+    for (int loop = 1; loop <= 2; ++loop) {
+        for (int step = 10; step <= 12; ++step) {
+            QTRY_VERIFY_WITH_TIMEOUT(progress.step() == step && progress.loop() == loop, 10000);
+            const QDateTime at = QDateTime::currentDateTime();
+            const QString place = QStringLiteral("ステップ %1（%2 / 3）").arg(step).arg(step - 9);
+            const QString loops = QStringLiteral("ループ %1 / 2").arg(loop);
+            QCOMPARE(values->runPosition_l->text(), place);
+            QCOMPARE(values->runLoop_l->text(), loops);
+            QCOMPARE(statuslog->runPosition_l->text(), place);
+            QCOMPARE(statuslog->runLoop_l->text(), loops);
+            QVERIFY(statuslog->runPosition_l->isVisibleTo(statuslog));
+            for (QLabel *l : {values->runStepLeft_l, values->runEnd_l, statuslog->runStepLeft_l,
+                              statuslog->runEnd_l})
+                QVERIFY2(l->text().contains(QLatin1Char(':')), qPrintable(l->text()));
+            const QJsonObject j = runJson(progress, at).toObject();
+            QCOMPARE(j.value(QStringLiteral("loop")).toInt(), loop);
+            QVERIFY(j.value(QStringLiteral("step_left_s")).toInt(-1) >= 0);
+            told.append({at, QDateTime::fromString(
+                                 j.value(QStringLiteral("earliest_end")).toString(), Qt::ISODate)});
+        }
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.active(), 10000);
+    checkEnds(QDateTime::currentDateTime());
+    QVERIFY(!statuslog->runPosition_l->isVisibleTo(statuslog));
+
+    // What each step took, in the order reached.
+    const QStringList rows = ShellFixture::text(runLog.chopped(4) + QStringLiteral(".steps.csv"))
+                                 .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 7);
+    QCOMPARE(rows.at(0), QStringLiteral("step,loop,set_c,hold_s,start,end,duration_s,over_hold_s"));
+    const QStringList set{QStringLiteral("40.00"), QStringLiteral("45.00"),
+                          QStringLiteral("35.00")};
+    for (int i = 1; i < rows.size(); ++i) {
+        const QStringList c = rows.at(i).split(QLatin1Char(','));
+        QCOMPARE(c.size(), 8);
+        QCOMPARE(c.mid(0, 4),
+                 (QStringList{QString::number(10 + (i - 1) % 3), QString::number(1 + (i - 1) / 3),
+                              set.at((i - 1) % 3), QString::number(kHoldS)}));
+        if (i > 1)
+            QCOMPARE(c.at(4), rows.at(i - 1).split(QLatin1Char(',')).at(5));
+        QVERIFY(c.at(6).toInt() >= 0 && c.at(7).toInt() >= 0);
+    }
 }
 
 void tst_CliE2E::failedStartStoresNoPort_data()

@@ -6,8 +6,10 @@
 // With KRM_EDITOR_SHOTS=<folder> set, the window is saved there with marks.
 
 #include "core/control/PatternEditor.h"
+#include "core/control/PatternPlan.h"
 #include "core/control/StepCheck.h"
 #include "shell/ShellFixture.h"
+#include "ui/control/PatternPlanView.h"
 #include "ui/control/frmOperation_setting.h"
 
 #include <QAction>
@@ -165,6 +167,8 @@ private Q_SLOTS:
     void reopenKeepsExtent();
     void unregisteredRecords_data();
     void unregisteredRecords();
+    void typedPlan_data();
+    void typedPlan();
     void deleteAll();
     void windowRegistersAndWrites();
     void popupAndCloseQuestion();
@@ -700,6 +704,93 @@ void tst_editor::unregisteredRecords()
     QCOMPARE(EditorFile::value(QStringLiteral("STEP"), QStringLiteral("STEP0")), QString());
 }
 
+// The plan of pattern 0 as the editor holds it, before any registration:
+// the file's steps, rows typed on the page, a block beyond the page.
+void tst_editor::typedPlan_data()
+{
+    QTest::addColumn<QString>("steps"); // the file's, as tokens
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("typed"); // "row temperature time" on the page shown
+    QTest::addColumn<QString>("loop");  // typed, if not empty
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QString>("runs"); // of one loop: 1 a step that runs, 0 a gap
+    QTest::newRow("as registered, two loops") << "10 11"
+                                              << "2 1 0 1"
+                                              << ""
+                                              << ""
+                                              << "ステップ数 2　ループ 2 回　保持時間の合計 0:00:40"
+                                              << "11";
+    QTest::newRow("a step marked invalid is a gap")
+        << "10 x 12"
+        << "1 1 0 2"
+        << ""
+        << ""
+        << "ステップ数 3　ループ 1 回　保持時間の合計 0:00:20"
+        << "101";
+    QTest::newRow("typed, nothing registered")
+        << ""
+        << ""
+        << "0 20 0:1:0"
+        << "3"
+        << "ステップ数 1　ループ 3 回　保持時間の合計 0:03:00"
+        << "1";
+    QTest::newRow("a zero hold typed after") << "10"
+                                             << "1 1 0 0"
+                                             << "1 15 0"
+                                             << ""
+                                             << "ステップ数 2　ループ 1 回　保持時間の合計 0:00:10"
+                                             << "11";
+    QTest::newRow("a second block from the file")
+        << "10 10 10 10 10 10 10 10 10 10 20"
+        << "1 1 0 10"
+        << ""
+        << ""
+        << "ステップ数 11　ループ 1 回　保持時間の合計 0:01:50"
+        << "11111111111";
+    QTest::newRow("without end") << "10"
+                                 << "0 0 0 0"
+                                 << ""
+                                 << ""
+                                 << "ステップ数 1　ループ 無限　保持時間の合計 0:00:10（1 ループ）"
+                                 << "1";
+    QTest::newRow("a loop count it does not take") << "10"
+                                                   << "1 1 0 0"
+                                                   << ""
+                                                   << "x"
+                                                   << ""
+                                                   << "";
+}
+
+void tst_editor::typedPlan()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, pattern);
+    QFETCH(QString, typed);
+    QFETCH(QString, loop);
+    QFETCH(QString, summary);
+    QFETCH(QString, runs);
+    EditorFile file(steps, {pattern});
+    RecordingView view;
+    PatternEditor e(ini(), &view);
+    e.open();
+    if (!typed.isEmpty()) {
+        const QStringList t = typed.split(QLatin1Char(' '));
+        const int r = t.at(0).toInt();
+        e.setSensor(r, 0);
+        e.setTemperature(r, t.at(1));
+        e.setHoldTime(r, t.at(2));
+    }
+    if (!loop.isEmpty())
+        e.setLoopText(0, loop);
+    const PatternPlan plan = PatternPlan::fromEditor(e, ini());
+    QCOMPARE(plan.isValid() ? plan.summaryLine() : QString(), summary);
+    QString shown;
+    for (const PlannedStep &s : plan.steps())
+        if (s.loop == 1)
+            shown += s.registered() ? QLatin1Char('1') : QLatin1Char('0');
+    QCOMPARE(shown, runs);
+}
+
 void tst_editor::deleteAll()
 {
     EditorFile file(QStringLiteral("10 11 12 13 14 15 16 17 18 19 20"),
@@ -803,7 +894,14 @@ void tst_editor::windowRegistersAndWrites()
             QCOMPARE(part->accessibleDescription(), heard.at(r - 2));
     }
 
+    // The plan follows the rows as typed, the rows marked "×" left as gaps.
+    QCOMPARE(f->Plan_l->text(),
+             QStringLiteral("ステップ数 7　ループ 1 回　保持時間の合計 0:04:30"));
+    QCOMPARE(f->Plan->accessibleDescription(), f->Plan_l->text());
+
     QTest::mouseClick(f->ck_mugen[0], Qt::LeftButton);
+    QCOMPARE(f->Plan_l->text(),
+             QStringLiteral("ステップ数 7　ループ 無限　保持時間の合計 0:04:30（1 ループ）"));
     QCOMPARE(f->loop_t[0]->text(), QStringLiteral("0"));
     QVERIFY(f->loop_t[0]->isReadOnly());
     QVERIFY(!f->Combo_k[0]->isEnabled());

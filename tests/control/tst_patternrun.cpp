@@ -6,8 +6,11 @@
 #include "core/control/PatternRun.h"
 #include "core/control/RunProgress.h"
 #include "core/control/StepView.h"
+#include "core/logging/GraphExport.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -345,6 +348,11 @@ void tst_PatternRun::progressOfARun()
     // 540 s of this hold, then 300 + 600 + 300.
     QCOMPARE(run.earliestEnd(t0.addSecs(65)), t0.addSecs(65 + 540 + 1200));
     QCOMPARE(run.endText(t0.addSecs(65)), QStringLiteral("22:30:05"));
+    const QJsonObject going = runJson(run, t0.addSecs(65)).toObject();
+    QCOMPARE(going.value(QStringLiteral("loop")).toInt(), 1);
+    QCOMPARE(going.value(QStringLiteral("step_left_s")).toInt(), 540);
+    QCOMPARE(going.value(QStringLiteral("earliest_end")).toString(),
+             GraphExport::isoTime(t0.addSecs(65 + 540 + 1200)));
     // What the graph draws ahead of the newest sample: the rest of this
     // hold, then the later steps.
     QStringList ahead;
@@ -372,13 +380,21 @@ void tst_PatternRun::progressOfARun()
              QStringLiteral("ステップ実績：ステップ 21　ループ 1　設定 45.00℃　保持 0:05:00　"
                             "所要 0:06:40　超過 0:01:40"));
 
-    // Found running at a start-up: the step's own start is not known.
+    // Found running at a start-up: neither the step's own start nor the loop
+    // is known; the earliest end counts the step as in the last loop.
     run.start(plan, t0, false);
     run.observe(21, t0);
     QCOMPARE(run.stepLeftText(t0), QStringLiteral("不明"));
-    QCOMPARE(run.earliestEnd(t0), t0.addSecs(900));
+    QCOMPARE(run.loopText(), QStringLiteral("ループ 不明 / 2"));
+    QCOMPARE(run.earliestEnd(t0), t0);
+    const QJsonObject json = runJson(run, t0).toObject();
+    QCOMPARE(QJsonDocument(json).toJson(QJsonDocument::Compact),
+             "{\"earliest_end\":\"" + GraphExport::isoTime(t0).toUtf8() +
+                 "\",\"index\":2,\"loop\":null,\"loops\":2,\"pattern\":null,\"step\":21,"
+                 "\"step_left_s\":null,\"steps\":2}");
     run.finish(t0.addSecs(10));
-    QVERIFY(RunProgress::rowsCsv(run.rows()).endsWith(",,2026-12-08T22:00:10,,\r\n"));
+    QVERIFY(RunProgress::rowsCsv(run.rows()).endsWith("21,,45.00,300,,2026-12-08T22:00:10,,\r\n"));
+    QVERIFY(runJson(run, t0).isNull());
 
     run.start(PatternPlan::fromRecords(QStringLiteral("0 0 20 21"), steps, use), t0);
     run.observe(20, t0);

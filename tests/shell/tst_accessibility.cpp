@@ -12,6 +12,7 @@
 
 #include "ShellFixture.h"
 #include "core/app/LinkWatch.h"
+#include "ui/control/PatternPlanView.h"
 #include "ui/shell/LinkWatchWindows.h"
 #include "ui/shell/frmSplashStart.h"
 #include "ui/shell/frmSplashrw.h"
@@ -336,6 +337,16 @@ QStringList atspiProblems(QWidget *top, const QList<AtspiNode> &nodes)
                             .arg(where, it->text, value);
     }
 
+    // A drawn plan by its name, and the plan's summary as its description.
+    for (PatternPlanView *plan : top->findChildren<PatternPlanView *>()) {
+        const auto it = byPath.constFind(atspiPath(plan));
+        if (it == byPath.constEnd())
+            problems << describe(plan) + QStringLiteral(" is not on the accessibility bus");
+        else if (it->name != QStringLiteral("パターンの計画") || it->description != plan->summary())
+            problems << QStringLiteral("%1 is heard as \"%2\", \"%3\"; it shows \"%4\"")
+                            .arg(describe(plan), it->name, it->description, plan->summary());
+    }
+
     // By role, name and description: what a screen reader says of a control.
     std::map<QStringList, QStringList> heardAlike;
     for (const AtspiNode &n : tree) {
@@ -525,8 +536,12 @@ void tst_Accessibility::atspiWindows()
         QVERIFY(pattern && pattern->count() > 0);
         pattern->setCurrentIndex(0);
     }
-    for (QWidget *top : std::as_const(tops))
+    for (QWidget *top : std::as_const(tops)) {
         QVERIFY(QTest::qWaitForWindowExposed(top->window()));
+        // Both windows that draw a plan have one to tell here.
+        for (const PatternPlanView *plan : top->findChildren<PatternPlanView *>())
+            QVERIFY2(!plan->summary().isEmpty(), qPrintable(describe(top)));
+    }
     QString error;
     const QList<AtspiNode> nodes = readAtspi(100, error);
     QVERIFY2(!nodes.isEmpty(), qPrintable(error));

@@ -1,7 +1,9 @@
 #include "core/control/PatternPlan.h"
 
 #include "core/config/Ini_Operation.h"
+#include "core/control/PatternEditor.h"
 #include "core/control/StepCheck.h"
+#include "core/control/StepView.h"
 
 #include <QStringList>
 
@@ -82,12 +84,83 @@ PatternPlan PatternPlan::fromIni(const Ini_Operation &ini, int number)
     std::array<QString, 4> senUse;
     for (size_t n = 0; n < senUse.size(); ++n)
         senUse[n] = ini.IniRead(QStringLiteral("SEN"), QStringLiteral("SEN%1").arg(n)).left(1);
-    return fromRecords(
+    PatternPlan plan = fromRecords(
         ini.IniRead(QStringLiteral("PATTERN"), QStringLiteral("PATTERN%1").arg(number)),
         [&ini](int step) {
             return ini.IniRead(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(step));
         },
         senUse);
+    if (plan.m_valid)
+        plan.m_number = number;
+    return plan;
+}
+
+PatternPlan PatternPlan::fromEditor(const PatternEditor &e, const Ini_Operation &ini)
+{
+    const int k = e.sel_pattern;
+    if (k < 0 || k >= PatternEditor::Patterns)
+        return {};
+    int lastBlock = k;
+    while (lastBlock + 1 < PatternEditor::Patterns && !e.pattern(lastBlock + 1).optionVisible)
+        ++lastBlock;
+    const int first = PatternEditor::stepstart(k);
+    const int last = 10 * lastBlock + PatternEditor::Rows - 1;
+    QStringList records;
+    int end = first - 1;
+    for (int n = first; n <= last; ++n) {
+        int sensor = PatternEditor::FreeSensor;
+        QString temp;
+        QString time;
+        bool valid = false;
+        const int r = n - e.page_top;
+        if (r >= 0 && r < PatternEditor::Rows) {
+            // The rows shown: their marks are the editor's own judgement.
+            const PatternEditor::StepRow &row = e.row(r);
+            sensor = row.sensor;
+            temp = row.temp;
+            time = row.time;
+            valid = row.mark == stepMarkValid();
+        } else {
+            const size_t i = size_t(n);
+            StepCheck::StepRecord rec;
+            if (!e.step_sen.at(i).isEmpty() && !e.step_temp.at(i).isEmpty() &&
+                !e.step_time.at(i).isEmpty()) {
+                bool ok = false;
+                sensor = e.step_sen.at(i).toInt(&ok);
+                if (!ok)
+                    sensor = PatternEditor::FreeSensor;
+                temp = e.step_temp.at(i);
+                time = e.step_time.at(i);
+            } else if (StepCheck::parseStepRecord(
+                           ini.IniRead(QStringLiteral("STEP"), QStringLiteral("STEP%1").arg(n)),
+                           &rec)) {
+                sensor = rec.sensor;
+                temp = rec.temperature;
+                time = rec.time;
+            }
+            valid = (sensor == 0 || sensor == 1) &&
+                    e.sen_use.at(size_t(sensor)) == QLatin1String("1") &&
+                    StepCheck::checkTemperature(StepCheck::toHalfWidth(temp)) ==
+                        StepCheck::TempResult::Valid &&
+                    StepCheck::timeValid(StepCheck::NormalizeTime(StepCheck::toHalfWidth(time)));
+        }
+        if (sensor == 0 || sensor == 1)
+            end = n;
+        records.append(valid ? QStringLiteral("%1 0 0 %2 %3")
+                                   .arg(sensor)
+                                   .arg(StepCheck::toHalfWidth(temp), StepCheck::toHalfWidth(time))
+                             : QString());
+    }
+    const PatternEditor::PatternRow &p = e.pattern(k);
+    const QString loop = StepCheck::toHalfWidth(p.loop);
+    double loops = -1;
+    if (end < first || !StepCheck::isWholeNumber(loop) || !StepCheck::isPlainNumber(loop, &loops))
+        return {};
+    // The end action changes nothing of the plan: a blank one still shows it.
+    const int action = p.action == 1 ? 1 : 0;
+    return fromRecords(
+        QStringLiteral("%1 %2 %3 %4").arg(int(loops)).arg(action).arg(first).arg(end),
+        [&](int n) { return records.value(n - first); }, e.sen_use);
 }
 
 QString PatternPlan::hms(qint64 seconds)

@@ -8,6 +8,7 @@
 #include <optional>
 
 class Ini_Operation;
+class PatternEditor;
 
 // One step of a pattern as the instrument will run it.
 struct PlannedStep {
@@ -39,9 +40,17 @@ public:
                                    const std::array<QString, 4> &senUse);
     // Pattern `number` of the configuration file.
     static PatternPlan fromIni(const Ini_Operation &ini, int number);
+    // The pattern selected in the editor as typed, before it is registered:
+    // its blocks up to the last step given a sensor, the rows shown as they
+    // stand, the other pages from the editor's copies or else the file. A
+    // step the registration would drop ("×", or a sensor whose use is not
+    // known) is a gap; no plan while the loop count is not one it takes.
+    static PatternPlan fromEditor(const PatternEditor &editor, const Ini_Operation &ini);
 
     // A registered pattern whose range names at least one step.
     bool isValid() const { return m_valid; }
+    // The pattern's number when read from the configuration, else -1.
+    int number() const { return m_number; }
     // 0: the loops never end.
     int loops() const { return m_loops; }
     bool endless() const { return m_valid && m_loops == 0; }
@@ -79,6 +88,7 @@ public:
 
 private:
     bool m_valid = false;
+    int m_number = -1;
     int m_loops = 0;
     int m_first = 0;
     int m_last = -1;

@@ -1,10 +1,16 @@
 #include "core/control/RunProgress.h"
 
+#include "core/logging/GraphExport.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+
 void RunProgress::start(const PatternPlan &plan, const QDateTime &now, bool startKnown)
 {
     m_plan = plan;
     m_active = true;
     m_startKnown = startKnown;
+    m_loopKnown = startKnown || plan.loops() == 1;
     m_step = -1;
     m_loop = 1;
     m_stepStart = now;
@@ -26,6 +32,7 @@ void RunProgress::closeRow(const QDateTime &now)
     row.start = m_stepStart;
     row.end = now;
     row.startKnown = m_startKnown;
+    row.loopKnown = m_loopKnown;
     m_rows.append(row);
 }
 
@@ -55,34 +62,49 @@ void RunProgress::finish(const QDateTime &now)
 
 int RunProgress::index() const
 {
-    return m_step < 0 ? -1 : m_plan.indexOf(m_step, m_loop);
+    if (m_step < 0)
+        return -1;
+    return m_plan.indexOf(m_step, m_loopKnown ? m_loop : m_plan.loops());
+}
+
+int RunProgress::place() const
+{
+    if (m_step < m_plan.firstStep() || m_step > m_plan.lastStep())
+        return -1;
+    return m_step - m_plan.firstStep() + 1;
 }
 
 QString RunProgress::positionText() const
 {
     if (m_step < 0)
         return QString();
-    const bool inPattern = m_step >= m_plan.firstStep() && m_step <= m_plan.lastStep();
-    return inPattern ? QStringLiteral("ステップ %1（%2 / %3）")
-                           .arg(m_step)
-                           .arg(m_step - m_plan.firstStep() + 1)
-                           .arg(m_plan.stepsPerLoop())
-                     : QStringLiteral("ステップ %1").arg(m_step);
+    return place() > 0 ? QStringLiteral("ステップ %1（%2 / %3）")
+                             .arg(m_step)
+                             .arg(place())
+                             .arg(m_plan.stepsPerLoop())
+                       : QStringLiteral("ステップ %1").arg(m_step);
 }
 
 QString RunProgress::loopText() const
 {
     if (m_step < 0)
         return QString();
-    return m_plan.endless() ? QStringLiteral("ループ %1 / 無限").arg(m_loop)
-                            : QStringLiteral("ループ %1 / %2").arg(m_loop).arg(m_plan.loops());
+    const QString loop = m_loopKnown ? QString::number(m_loop) : QStringLiteral("不明");
+    return m_plan.endless() ? QStringLiteral("ループ %1 / 無限").arg(loop)
+                            : QStringLiteral("ループ %1 / %2").arg(loop).arg(m_plan.loops());
+}
+
+std::optional<qint64> RunProgress::stepLeftS(const QDateTime &now) const
+{
+    if (m_step < 0 || !m_startKnown || index() < 0)
+        return std::nullopt;
+    return m_plan.stepLeftS(index(), m_stepStart.secsTo(now));
 }
 
 QString RunProgress::stepLeftText(const QDateTime &now) const
 {
-    if (m_step < 0 || !m_startKnown || index() < 0)
-        return QStringLiteral("不明");
-    return PatternPlan::hms(m_plan.stepLeftS(index(), m_stepStart.secsTo(now)));
+    const std::optional<qint64> left = stepLeftS(now);
+    return left ? PatternPlan::hms(*left) : QStringLiteral("不明");
 }
 
 std::optional<QDateTime> RunProgress::earliestEnd(const QDateTime &now) const
@@ -138,7 +160,7 @@ QByteArray RunProgress::rowsCsv(const QList<StepRow> &rows)
         const QString over = r.startKnown ? QString::number(r.overHoldS()) : QString();
         out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8\r\n")
                    .arg(r.step)
-                   .arg(r.loop)
+                   .arg(r.loopKnown ? QString::number(r.loop) : QString())
                    .arg(r.setC, 0, 'f', 2)
                    .arg(r.holdS)
                    .arg(r.startKnown ? r.start.toString(Qt::ISODate) : QString(),
@@ -153,9 +175,32 @@ QString RunProgress::rowNote(const StepRow &r)
     return QStringLiteral(
                "ステップ実績：ステップ %1　ループ %2　設定 %3℃　保持 %4　所要 %5　超過 %6")
         .arg(r.step)
-        .arg(r.loop)
+        .arg(r.loopKnown ? QString::number(r.loop) : QStringLiteral("不明"))
         .arg(r.setC, 0, 'f', 2)
         .arg(PatternPlan::hms(r.holdS),
              r.startKnown ? PatternPlan::hms(r.durationS()) : QStringLiteral("不明"),
              r.startKnown ? PatternPlan::hms(r.overHoldS()) : QStringLiteral("不明"));
+}
+
+QJsonValue runJson(const RunProgress &run, const QDateTime &now)
+{
+    if (!run.active() || run.step() < 0)
+        return QJsonValue::Null;
+    const PatternPlan &plan = run.plan();
+    const auto orNull = [](bool known, const QJsonValue &v) {
+        return known ? v : QJsonValue(QJsonValue::Null);
+    };
+    const std::optional<qint64> left = run.stepLeftS(now);
+    const std::optional<QDateTime> end = run.earliestEnd(now);
+    return QJsonObject{
+        {QStringLiteral("pattern"), orNull(plan.number() >= 0, plan.number())},
+        {QStringLiteral("step"), run.step()},
+        {QStringLiteral("index"), orNull(run.place() > 0, run.place())},
+        {QStringLiteral("steps"), orNull(plan.isValid(), plan.stepsPerLoop())},
+        {QStringLiteral("loop"), orNull(run.loopKnown(), run.loop())},
+        {QStringLiteral("loops"), orNull(plan.isValid(), plan.loops())},
+        {QStringLiteral("step_left_s"), orNull(bool(left), left.value_or(0))},
+        {QStringLiteral("earliest_end"),
+         orNull(bool(end), end ? GraphExport::isoTime(*end) : QString())},
+    };
 }

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+class QJsonValue;
+
 // Where a pattern run is, followed from the status replies (the step being
 // executed), against its plan: the step and its place in the pattern, the
 // loop (counted when the step returns to the pattern's first step), the
@@ -25,6 +27,9 @@ public:
         QDateTime start;
         QDateTime end;
         bool startKnown = true;
+        // False in a run found going with several loops: which loop it was
+        // in is nowhere to be read.
+        bool loopKnown = true;
         qint64 durationS() const { return start.secsTo(end); }
         // The ramp and any catch-up: the time beyond the hold, never below 0.
         qint64 overHoldS() const { return std::max<qint64>(0, durationS() - holdS); }
@@ -45,16 +50,25 @@ public:
     // The step being executed, -1 before the first reply.
     int step() const { return m_step; }
     int loop() const { return m_loop; }
-    // Its index in the plan, -1 when unknown.
+    // Whether loop() is the run's loop: the status reply tells the step
+    // only, so a run found going knows it only when it has a single loop.
+    bool loopKnown() const { return m_loopKnown; }
+    // Its index in the plan, -1 when unknown. An unknown loop counts as the
+    // last: every time derived from it stays the earliest.
     int index() const;
+    // Its place in one loop, 1-based; -1 outside the pattern's steps.
+    int place() const;
 
     // "ステップ 23（3 / 8）": the step and its place in one loop.
     QString positionText() const;
-    // "ループ 2 / 3", or "ループ 2 / 無限".
+    // "ループ 2 / 3", or "ループ 2 / 無限"; "ループ 不明 / 3" when the loop
+    // is not known.
     QString loopText() const;
     // What is left of the step's hold, "h:mm:ss", or "不明" when the step's
     // start is not known.
     QString stepLeftText(const QDateTime &now) const;
+    // The same in seconds; no value when unknown.
+    std::optional<qint64> stepLeftS(const QDateTime &now) const;
     // The earliest end: no value for loops without end or an unknown place.
     std::optional<QDateTime> earliestEnd(const QDateTime &now) const;
     // "HH:mm:ss" of the earliest end (the date before it when not today),
@@ -87,8 +101,15 @@ private:
     PatternPlan m_plan;
     bool m_active = false;
     bool m_startKnown = true;
+    bool m_loopKnown = true;
     int m_step = -1;
     int m_loop = 1;
     QDateTime m_stepStart;
     QList<StepRow> m_rows;
 };
+
+// A run as "status --json" tells it: {"pattern", "step", "index", "steps",
+// "loop", "loops", "step_left_s", "earliest_end"}, what is not known null,
+// "loops" 0 for loops without end, "earliest_end" ISO 8601 with its offset;
+// null when no pattern run is followed.
+QJsonValue runJson(const RunProgress &run, const QDateTime &now);

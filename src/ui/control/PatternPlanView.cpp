@@ -23,7 +23,10 @@ QString PatternPlanView::summary() const
 void PatternPlanView::setPlan(const PatternPlan &plan)
 {
     m_plan = plan;
-    setAccessibleDescription(summary());
+    // Told to a screen reader only when it changes: the editor sets the
+    // plan at every key.
+    if (accessibleDescription() != summary())
+        setAccessibleDescription(summary());
     update();
 }
 

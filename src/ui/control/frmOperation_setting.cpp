@@ -2,6 +2,8 @@
 
 #include "core/app/WindowState.h"
 #include "core/config/Ini_Operation.h"
+#include "core/control/PatternPlan.h"
+#include "ui/control/PatternPlanView.h"
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/SubWindows.h"
 #include "ui/shell/WindowHost.h"
@@ -98,8 +100,24 @@ frmOperation_setting::frmOperation_setting(OperationSettingState &state, QMenu *
     buttons->addStretch(1);
     buttons->addWidget(OK_c);
     buttons->addWidget(Cancell_c);
+    // What the selected pattern will do, as typed: a low, wide drawing
+    // between the frames and the buttons, its summary beside it.
+    Plan = new PatternPlanView;
+    Plan->setMinimumSize(200, 56);
+    Plan_l = new QLabel;
+    Plan_l->setObjectName(QStringLiteral("Plan_l"));
+    auto *plan = new QHBoxLayout;
+    plan->addWidget(Plan, 1);
+    plan->addWidget(Plan_l);
+    // The loop count and end action are taken without a repaint of the rows.
+    for (int k = 0; k < Rows; ++k) {
+        connect(loop_t[k], &QLineEdit::textEdited, this, &frmOperation_setting::showPlan);
+        connect(Combo_k[k], &QComboBox::activated, this, &frmOperation_setting::showPlan);
+    }
+
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(frames);
+    layout->addLayout(plan);
     layout->addLayout(buttons);
 
     // Paging from anywhere in the window.
@@ -312,6 +330,14 @@ void frmOperation_setting::sync()
         setRed(mond_t[r], row.tempRed);
         setRed(hoji_t[r], row.timeRed);
     }
+    if (Plan)
+        showPlan();
+}
+
+void frmOperation_setting::showPlan()
+{
+    Plan->setPlan(PatternPlan::fromEditor(m_editor, ini()));
+    Plan_l->setText(Plan->summary());
 }
 
 void frmOperation_setting::mnu1()

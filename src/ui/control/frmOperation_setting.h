@@ -15,6 +15,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class PatternPlanView;
 struct OperationSettingState;
 
 // "パターン動作": the pattern and step editor. The window shows its model's
@@ -61,6 +62,9 @@ public:
     QPushButton *Alldel_c = nullptr;
     QPushButton *OK_c = nullptr;
     QPushButton *Cancell_c = nullptr;
+    // The selected pattern's plan as typed, and its summary line.
+    PatternPlanView *Plan = nullptr;
+    QLabel *Plan_l = nullptr;
 
     // PatternEditorView
     void message(const QString &text, const QString &title) override;
@@ -85,6 +89,8 @@ private:
     void buildStepFrame();
     // Shows the model: every row, mark, colour and the selection.
     void sync();
+    // Draws the selected pattern's plan from the rows as they stand.
+    void showPlan();
     // Runs a model command and shows the result.
     template <typename F> void run(F &&command);
 

@@ -8,6 +8,7 @@
 #include "ui/settings/frmStatuslog.h"
 #include "ui/shell/WindowHost.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <QPushButton>
 
@@ -63,6 +64,7 @@ void registerStatuslog(WindowHost &w)
         kStatuslog,
         [](WindowHost &main) -> QWidget * {
             auto *window = new frmStatuslog(main.state().statuslog);
+            window->showRun(main.session().runProgress(), QDateTime::currentDateTime());
             QObject::connect(window, &frmStatuslog::alarmRequested, main.hostWidget(), [&main] {
                 // The alarm window shows the code last set, without blocking.
                 if (main.showAlarm)
@@ -94,6 +96,9 @@ void registerStatuslog(WindowHost &w)
                          state.filled = true;
                          status->showState();
                      });
+    // A run's start and end come with the reply; its lines follow at once.
+    QObject::connect(&w.session(), &InstrumentSession::runProgressChanged, w.hostWidget(),
+                     [&w] { refreshStatuslog(w); });
 }
 
 void registerSenlog(WindowHost &w)
@@ -123,8 +128,10 @@ void registerSenlog(WindowHost &w)
 
 void refreshStatuslog(WindowHost &w)
 {
-    if (auto *window = loaded<frmStatuslog>(w, kStatuslog))
+    if (auto *window = loaded<frmStatuslog>(w, kStatuslog)) {
         window->showState();
+        window->showRun(w.session().runProgress(), QDateTime::currentDateTime());
+    }
 }
 
 void registerStatusWindows(WindowHost &w)

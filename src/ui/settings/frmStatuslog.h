@@ -6,8 +6,10 @@
 
 #include <array>
 
+class QDateTime;
 class QLabel;
 class QPushButton;
+class RunProgress;
 struct StatuslogState;
 
 // Status-log window: the status line of the latest poll of a running log.
@@ -21,10 +23,18 @@ public:
     // nj_l, no_l, sd_l, sa_l, js_l.
     std::array<QLabel *, StatusLabels::StatuslogCount> values{};
     QPushButton *alarm_c = nullptr;
+    // A pattern run's place, loop, step time left and end (earliest), as
+    // 現在値 shows them; shown only while a pattern runs.
+    QLabel *runPosition_l = nullptr;
+    QLabel *runLoop_l = nullptr;
+    QLabel *runStepLeft_l = nullptr;
+    QLabel *runEnd_l = nullptr;
 
     // Shows what the state holds: texts, the colour of the status text
     // (red during an alarm) and whether "詳細" is offered.
     void showState();
+    // The run's lines at `now`, or none when no pattern run is followed.
+    void showRun(const RunProgress &run, const QDateTime &now);
 
     static constexpr int WidthTwips = 4100;
     static constexpr int HeightTwips = 2600;
@@ -39,5 +49,6 @@ protected:
 
 private:
     const StatuslogState &m_state;
+    QWidget *m_run = nullptr;
     bool m_placed = false;
 };
