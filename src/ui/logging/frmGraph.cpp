@@ -5,6 +5,7 @@
 #include "core/config/Parameter.h"
 #include "core/control/PatternRun.h"
 #include "core/logging/GraphScale.h"
+#include "core/logging/LogSummary.h"
 #include "core/logging/RangeFit.h"
 #include "core/logging/StoredLogLoader.h"
 #include "core/session/InstrumentSession.h"
@@ -733,6 +734,7 @@ void frmGraph::storedLogLoaded(const QString &path, bool ok)
     m_stored = m_loader->takeLog();
     m_w.state().graph.readflg = true;
     m_storedName = QFileInfo(path).fileName();
+    m_storedPath = path;
     File_l->setText(GraphReadout::fileCaption(m_storedName));
     renumberLabels();
     {
@@ -974,16 +976,22 @@ GraphPage frmGraph::currentPage() const
 GraphActions::WholeLog frmGraph::wholeLog() const
 {
     GraphActions::WholeLog whole;
-    if (!m_w.state().graph.readflg || !p_flg)
+    if (!m_w.state().graph.readflg)
         return whole;
     const Parameter &p = param();
     int seconds = 0;
     if (!m_stored.interval(&seconds))
         seconds = 0;
-    for (int i = 0; i < Com_page->count(); ++i)
-        whole.pages << GraphPage::stored(m_stored, m_storedName, seconds, p, true,
-                                         GraphScale::pageStart(i));
     whole.all = GraphPage::stored(m_stored, m_storedName, seconds, p, false, 0);
+    if (p_flg) {
+        for (int i = 0; i < Com_page->count(); ++i)
+            whole.pages << GraphPage::stored(m_stored, m_storedName, seconds, p, true,
+                                             GraphScale::pageStart(i));
+    } else {
+        whole.pages << whole.all;
+    }
+    if (!m_storedPath.isEmpty())
+        whole.stepsPath = LogSummary::stepsPath(m_storedPath);
     whole.memo = m_stored.memo();
     whole.systemLogFolder = m_w.appDir() + QStringLiteral("/LOG/XSYS_LOG");
     return whole;

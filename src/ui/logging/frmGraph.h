@@ -150,6 +150,7 @@ private:
     StoredLogLoader *m_loader = nullptr;
     QPointer<frmSplashrw> m_progress;
     QString m_storedName;
+    QString m_storedPath;
     ReadoutOverlay *m_readout = nullptr;
     bool m_pageReady = false;
     bool m_placed = false;
