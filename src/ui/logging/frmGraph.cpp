@@ -456,8 +456,14 @@ void frmGraph::wire()
     connect(&log, &LOG_Handling::logStopped, this, [this] { syncButtons(); });
     connect(&m_logging, &LoggingWindows::readPrintEnabledChanged, this, [this] { syncButtons(); });
     connect(&m_w.events(), &HostEvents::controlStateChanged, this, &frmGraph::syncButtons);
-    connect(Combo_max, &QComboBox::currentIndexChanged, this, [this] { applyYRange(true); });
-    connect(Combo_min, &QComboBox::currentIndexChanged, this, [this] { applyYRange(false); });
+    connect(Combo_max, &QComboBox::currentIndexChanged, this, [this] {
+        m_rangeChosen = true;
+        applyYRange(true);
+    });
+    connect(Combo_min, &QComboBox::currentIndexChanged, this, [this] {
+        m_rangeChosen = true;
+        applyYRange(false);
+    });
     for (int i = 0; i < 2; ++i)
         connect(X_scale_op[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
@@ -735,6 +741,7 @@ void frmGraph::storedLogLoaded(const QString &path, bool ok)
     m_w.state().graph.readflg = true;
     m_storedName = QFileInfo(path).fileName();
     m_storedPath = path;
+    m_rangeChosen = false;
     File_l->setText(GraphReadout::fileCaption(m_storedName));
     renumberLabels();
     {
@@ -1002,6 +1009,11 @@ GraphExport::PlotSetup frmGraph::plotSetup() const
     GraphExport::PlotSetup setup;
     setup.max = Combo_max->currentText().toInt();
     setup.min = Combo_min->currentText().toInt();
+    // A range nobody chose for these readings (the window's default or the
+    // last run's) would leave the curves a thin band on paper: the export
+    // gets the range that holds them.
+    if (!m_rangeChosen)
+        RangeFit::fit(currentPage(), &setup.max, &setup.min);
     setup.axis = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
     if (!m_w.state().graph.readflg)
         setup.target = param().TargetLineText;
@@ -1019,6 +1031,7 @@ void frmGraph::fitRange()
     int min = 0;
     if (!RangeFit::fit(currentPage(), &max, &min))
         return;
+    m_rangeChosen = true;
     {
         const QSignalBlocker blockMax(Combo_max);
         const QSignalBlocker blockMin(Combo_min);
