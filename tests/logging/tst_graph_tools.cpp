@@ -181,12 +181,18 @@ void tst_GraphTools::readout_data()
     QTest::newRow("stored first") << false << 1 << 0 << qint64(0) << "00:00:00" << d + "12:30:45"
                                   << "+025.00"
                                   << "*";
+    // Each line stands at its time, and the label numbers it as the CSV does:
+    // line 2 is sample 3; where the 10 s reply is missing nothing is read.
     QTest::newRow("stored after a gap")
-        << false << 7 << 0 << qint64(2) << "00:00:15" << d + "12:31:00"
+        << false << 10 << 0 << qint64(2) << "00:00:15" << d + "12:31:00"
         << "+027.50"
         << "*";
+    QTest::newRow("stored in the gap") << false << 7 << 0 << qint64(-1) << ""
+                                       << ""
+                                       << ""
+                                       << "";
     QTest::newRow("stored scrolled")
-        << false << 0 << 150 << qint64(3) << "00:00:20" << d + "12:31:05"
+        << false << 3 << 150 << qint64(3) << "00:00:20" << d + "12:31:05"
         << "x"
         << "*";
     QTest::newRow("stored past end") << false << 50 << 0 << qint64(-1) << ""
@@ -212,7 +218,8 @@ void tst_GraphTools::readout()
     QTEST(v.temps[2], "third");
     // The label carries every value, each sensor in its curve's colour.
     const QString html = GraphReadout::html(v);
-    QVERIFY(html.contains(QStringLiteral("サンプル：%1").arg(sample)));
+    const qint64 numbered = live ? sample : qint64(std::lround(v.elapsed.right(2).toInt() / 5.0));
+    QVERIFY(html.contains(QStringLiteral("サンプル：%1").arg(numbered)));
     QVERIFY(html.contains(v.clock));
     QVERIFY(html.contains(QStringLiteral("color:#ff0000\">PT100A：") + v.temps[0]));
     QVERIFY(html.contains(QStringLiteral("color:#ffff00\">PT100B：")));

@@ -581,8 +581,12 @@ void frmGraph::renumberLabels()
     const GraphPage page = currentPage();
     const auto mode = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
     File_l->setVisible(m_w.state().graph.readflg);
+    // A stored page's labels tell the samples at those places in time.
+    const qint64 first = page.sampleOf ? GraphReadout::placed(page).firstSample : 0;
     for (int i = 0; i < 10; ++i)
-        Ls[i]->setText(GraphReadout::axisLabel(page, mode, labels.at(i)));
+        Ls[i]->setText(page.sampleOf
+                           ? GraphReadout::sampleLabel(page, mode, first + labels.at(i) - base)
+                           : GraphReadout::axisLabel(page, mode, labels.at(i)));
     static_cast<TimeAxis *>(m_xAxis)->relayout();
 }
 
@@ -669,9 +673,20 @@ void frmGraph::showEvent(QShowEvent *event)
 void frmGraph::redrawFile()
 {
     const StoredLog &s = m_stored;
-    const qint64 start = p_flg ? GraphScale::pageStart(std::max(0, Com_page->currentIndex())) : 0;
-    m_logging.log().canvas().RedrawFileGraph(
-        param(), [&s](int k, qint64 i) { return s.value(k, i); }, p_flg, start, s.highest());
+    const SampleText values = [&s](int k, qint64 i) { return s.value(k, i); };
+    GraphCanvas &canvas = m_logging.log().canvas();
+    canvas.clear();
+    canvas.DrawGrid(param());
+    GraphScale::recompute(param(), canvas.heightTwips());
+    const GraphReadout::Placed placed = GraphReadout::placed(currentPage());
+    for (size_t k = 1; k < placed.lines.size(); ++k) {
+        const auto [n0, i0] = placed.lines[k - 1];
+        const auto [n1, i1] = placed.lines[k];
+        // A missed reply is a gap, never a joined line.
+        if (n1 == n0 + 1)
+            canvas.PlotBetween(param(), values, n0 - placed.firstSample, i0,
+                               n1 - placed.firstSample, i1);
+    }
     P1->update();
 }
 
@@ -682,8 +697,15 @@ bool frmGraph::plotFileRange(qint64 from, qint64 last, qint64 start)
     const StoredLog &s = m_stored;
     const SampleText values = [&s](int k, qint64 i) { return s.value(k, i); };
     GraphCanvas &canvas = m_logging.log().canvas();
+    // Each line at its sample's time: a missed reply is a gap, never joined.
+    Q_UNUSED(start);
+    const GraphReadout::Placed placed = GraphReadout::placed(currentPage());
     for (qint64 i = from; i <= last; ++i) {
-        if (!canvas.PlotSample(param(), values, i - start, i))
+        const qint64 n0 = placed.sampleOf(i - 1);
+        const qint64 n1 = placed.sampleOf(i);
+        if (n0 >= 0 && n1 == n0 + 1 &&
+            !canvas.PlotBetween(param(), values, n0 - placed.firstSample, i - 1,
+                                n1 - placed.firstSample, i))
             return false;
         QStringList temps;
         for (int k = 0; k < 4; ++k)
