@@ -690,9 +690,11 @@ void drawSummary(QPainter &g, const QRectF &pageRect, const LogSummary &summary,
     } else {
         const double gcol = fm.horizontalAdvance(QStringLiteral("0000/00/00 00:00:00　　"));
         const QList<double> gcolumns{indent, indent + gcol, indent + gcol * 1.6};
-        cells({QStringLiteral("%1か所（長い順に%2か所）")
-                   .arg(summary.gapCount)
-                   .arg(summary.longestGaps.size())},
+        cells({summary.gapCount > summary.longestGaps.size()
+                   ? QStringLiteral("%1か所（長い順に%2か所）")
+                         .arg(summary.gapCount)
+                         .arg(summary.longestGaps.size())
+                   : QStringLiteral("%1か所").arg(summary.gapCount)},
               {indent});
         cells({QStringLiteral("開始時刻"), QStringLiteral("経過時間"), QStringLiteral("長さ")},
               gcolumns);
