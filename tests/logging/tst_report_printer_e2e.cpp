@@ -52,6 +52,8 @@ struct PrintServer {
         const QString root = dir.path();
         for (const char *sub : {"spool", "cache", "state", "log", "tmp", "out", "bin/backend"})
             QDir(root).mkpath(QString::fromLatin1(sub));
+        // The backend runs as the print server's own user: it reaches the output folder.
+        QFile::setPermissions(root, QFile::Permissions(0x7755));
         QFile::setPermissions(dir.filePath(QStringLiteral("out")), QFile::Permissions(0x7777));
         QFile::setPermissions(dir.filePath(QStringLiteral("tmp")), QFile::Permissions(0x7777));
         // The system's filters and drivers, and a backend that writes to a file.
