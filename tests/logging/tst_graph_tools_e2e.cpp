@@ -312,6 +312,18 @@ void tst_GraphToolsE2E::wholeLogReport()
                                         LogSummary::alarmNote("012") + QStringLiteral("\r\n")));
     QVERIFY(r.read(log));
     QCOMPARE(r.graph->Com_page->count(), 3);
+    // On the window too the missed replies are a gap at their time: no
+    // PT100A ink over samples 100 ... 104, as there is over others.
+    const GraphCanvas &canvas = LoggingWindows::of(*r.w).log().canvas();
+    auto inked = [&canvas](double sample) {
+        const int x = int(std::lround(sample * 50 * canvas.pixelsPerTwip()));
+        int n = 0;
+        for (int y = 0; y < canvas.image().height(); ++y)
+            n += canvas.image().pixelColor(x, y) == GraphCanvas::sensorColour(0);
+        return n;
+    };
+    QVERIFY(inked(50.5) > 0 && inked(106.5) > 0);
+    QCOMPARE(inked(100.5) + inked(102.5) + inked(103.5), 0);
 
     const QString pdf = r.f.appDir() + QStringLiteral("/whole.pdf");
     r.f.dialogs->answerQuestion(true);
