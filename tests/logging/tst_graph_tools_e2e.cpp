@@ -371,6 +371,8 @@ void tst_GraphToolsE2E::wholeLogReport()
           QStringLiteral("119.90[℃]"), QString::number(sum / 995, 'f', 2) + QStringLiteral("[℃]"),
           QStringLiteral("24.00[℃]"), QStringLiteral("30.00[℃]"),
           QStringLiteral("槽A試験その12行目"),
+          QStringLiteral(
+              "グラフは3ページです。各ページは600行で、となりのページと300行ずつ重なります。"),
           bare(QStringLiteral("2008/01/15 13:54:02　") + LogSummary::alarmNote("012"))})
         QVERIFY2(summary.contains(bare(part)), qPrintable(part + QStringLiteral(" in ") + summary));
     QVERIFY(!summary.contains(bare(LogSummary::alarmNote("001"))));

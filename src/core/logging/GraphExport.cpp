@@ -663,6 +663,11 @@ void drawSummary(QPainter &g, const QRectF &pageRect, const LogSummary &summary,
     const double indent = fm.horizontalAdvance(QStringLiteral("　"));
     for (const auto &l : lines)
         cells({l.first + QStringLiteral("："), l.second}, {indent, 2 * indent + labelWidth});
+    if (summary.graphPages > 1)
+        cells({QStringLiteral(
+                   "グラフは%1ページです。各ページは600行で、となりのページと300行ずつ重なります。")
+                   .arg(summary.graphPages)},
+              {indent});
 
     heading(QStringLiteral("センサ"));
     const double col = fm.horizontalAdvance(QStringLiteral("-000.00[℃]　　"));

@@ -49,6 +49,10 @@ struct LogSummary {
     };
     QList<Step> steps;
 
+    // Pages of graph the report prints after the summary; pages of a long
+    // log overlap by half.
+    int graphPages = 0;
+
     QString memo;
     QStringList alarms; // "yyyy/MM/dd HH:mm:ss　<what the system log says>"
 

@@ -192,6 +192,7 @@ void printReport(QWidget *parent, const GraphPage &page, const GraphExport::Plot
     if (all) {
         LogSummary summary = LogSummary::of(whole.all, whole.memo);
         summary.alarms = summary.alarmsIn(whole.systemLogFolder);
+        summary.graphPages = int(whole.pages.size());
         if (!whole.stepsPath.isEmpty())
             summary.steps = LogSummary::readSteps(whole.stepsPath);
         printed = printWholeReportTo(job.device(), whole, setup, summary);
