@@ -22,8 +22,6 @@ namespace GraphExport {
 namespace {
 
 constexpr int PageTwips = 30000;
-constexpr int DivisionTwips = 500;
-constexpr int LabelTwips = 3000;
 
 const char *const kSensorNames[4] = {"PT100A", "PT100B", "SENSOR1", "SENSOR2"};
 
