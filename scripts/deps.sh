@@ -3,13 +3,17 @@
 
 KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake ninja-build g++
               fonts-noto-cjk
+              # the report's face: it keeps 大, 小, 生 apart from the radicals of the same
+              # look, so the PDF's text can be searched
+              fonts-vlgothic
               # Qt's own texts (message-box buttons, file dialogs) in Japanese
               qt6-translations-l10n
               # the install test: desktop entry and metainfo checks, the .deb's dependencies
               # (dpkg-shlibdeps finds those of the linked libraries)
               desktop-file-utils appstream dpkg-dev
-              # the report test reads the printed PDF back
-              poppler-utils
+              # the report test reads the printed PDF back, and prints to a private
+              # print server's queue that writes to a file
+              poppler-utils cups
               # the accessibility test reads what a screen reader hears: its own
               # X server, session bus and accessibility bus
               xvfb dbus at-spi2-core

@@ -70,6 +70,26 @@ GraphPage livePage()
     return GraphPage::live(p, QStringLiteral("2008_01_15_12_30_45"));
 }
 
+// A stored log at 1 s of `lines` lines whose replies `gapFrom` ... `gapTo`
+// never came, PT100A at 50 ℃.
+StoredLog &gapLog(qint64 lines, qint64 gapFrom, qint64 gapTo)
+{
+    static StoredLog log;
+    QByteArray bytes;
+    for (qint64 n = 0, i = 0; i < lines; ++n) {
+        if (n >= gapFrom && n <= gapTo)
+            continue;
+        bytes += QStringLiteral("\"%1\",\"+050.00\",\"*\",\"*\",\"*\",\"0\"\r\n")
+                     .arg(LogSummary::clockText(n))
+                     .toLatin1();
+        ++i;
+    }
+    QBuffer b(&bytes);
+    b.open(QIODevice::ReadOnly);
+    log.read(b);
+    return log;
+}
+
 GraphPage storedPage()
 {
     return GraphPage::stored(stored(), kFile, 5, scaled(50, 600), false, 0);
@@ -117,8 +137,12 @@ private Q_SLOTS:
     void pngExport_data();
     void pngExport();
     void paperInks();
+    void storedGap();
+    void labelsApart_data();
+    void labelsApart();
     void reportPdf();
     void summary();
+    void summaryPage();
     void currentValues();
     void currentValuesNotLive_data();
     void currentValuesNotLive();
@@ -157,12 +181,18 @@ void tst_GraphTools::readout_data()
     QTest::newRow("stored first") << false << 1 << 0 << qint64(0) << "00:00:00" << d + "12:30:45"
                                   << "+025.00"
                                   << "*";
+    // Each line stands at its time, and the label numbers it as the CSV does:
+    // line 2 is sample 3; where the 10 s reply is missing nothing is read.
     QTest::newRow("stored after a gap")
-        << false << 7 << 0 << qint64(2) << "00:00:15" << d + "12:31:00"
+        << false << 10 << 0 << qint64(2) << "00:00:15" << d + "12:31:00"
         << "+027.50"
         << "*";
+    QTest::newRow("stored in the gap") << false << 7 << 0 << qint64(-1) << ""
+                                       << ""
+                                       << ""
+                                       << "";
     QTest::newRow("stored scrolled")
-        << false << 0 << 150 << qint64(3) << "00:00:20" << d + "12:31:05"
+        << false << 3 << 150 << qint64(3) << "00:00:20" << d + "12:31:05"
         << "x"
         << "*";
     QTest::newRow("stored past end") << false << 50 << 0 << qint64(-1) << ""
@@ -188,7 +218,8 @@ void tst_GraphTools::readout()
     QTEST(v.temps[2], "third");
     // The label carries every value, each sensor in its curve's colour.
     const QString html = GraphReadout::html(v);
-    QVERIFY(html.contains(QStringLiteral("サンプル：%1").arg(sample)));
+    const qint64 numbered = live ? sample : qint64(std::lround(v.elapsed.right(2).toInt() / 5.0));
+    QVERIFY(html.contains(QStringLiteral("サンプル：%1").arg(numbered)));
     QVERIFY(html.contains(v.clock));
     QVERIFY(html.contains(QStringLiteral("color:#ff0000\">PT100A：") + v.temps[0]));
     QVERIFY(html.contains(QStringLiteral("color:#ffff00\">PT100B：")));
@@ -464,6 +495,94 @@ void tst_GraphTools::paperInks()
     QCOMPARE(GraphExport::sensorInk(GraphExport::Look::Screen, 1).colour, QColor(255, 255, 0));
 }
 
+// A missed reply is a gap at its time: samples 100 ... 110 missing, the
+// samples after them drawn 11 s on, and the page's header numbers its
+// samples as its CSV does.
+void tst_GraphTools::storedGap()
+{
+    const StoredLog &log = gapLog(700, 100, 110);
+    GraphExport::PlotSetup setup;
+    setup.max = 80;
+    setup.min = 0;
+    setup.axis = GraphReadout::AxisMode::Elapsed;
+    const GraphPage second = GraphPage::stored(log, kFile, 1, scaled(50, 600), true, 300);
+    const QList<QByteArray> rows = GraphExport::csv(second).trimmed().split('\n');
+    QVERIFY(GraphExport::describe(second, setup)
+                .endsWith(QStringLiteral("範囲：0～80[℃]　サンプル：%1～%2")
+                              .arg(QString::fromLatin1(rows.at(1).split(',').at(0)),
+                                   QString::fromLatin1(rows.last().split(',').at(0)))));
+    QVERIFY(rows.at(1).startsWith("311,311,"));
+
+    const GraphPage first = GraphPage::stored(log, kFile, 1, scaled(50, 600), true, 0);
+    const QSize size(1200, 750);
+    const QImage img = GraphExport::image(first, setup, size);
+    if (const QString dir = qEnvironmentVariable("KRM_SHELL_SHOTS"); !dir.isEmpty())
+        img.save(dir + QStringLiteral("/graph_gap.png"));
+    // Where 50 ℃ and the samples are, from the labels' centres (the first
+    // X label starts at its tick rather than centred on it).
+    double y40 = 0, y60 = 0;
+    QList<std::pair<double, double>> ticks; // seconds, x
+    for (const GraphExport::Label &l : GraphExport::pictureLabels(first, setup, size)) {
+        y40 = l.text == "40" ? l.box.center().y() : y40;
+        y60 = l.text == "60" ? l.box.center().y() : y60;
+        const QTime t = QTime::fromString(l.text, QStringLiteral("H:mm:ss"));
+        if (t.isValid() && l.text != "0:00:00")
+            ticks.append({t.msecsSinceStartOfDay() / 1000.0, l.box.center().x()});
+    }
+    QVERIFY(y40 > y60 && ticks.size() >= 2);
+    const int y = int(std::lround((y40 + y60) / 2));
+    auto darkest = [&](double sample) {
+        const auto [ta, xa] = ticks.at(0);
+        const auto [tb, xb] = ticks.at(1);
+        const int x = int(std::lround(xa + (xb - xa) * (sample - ta) / (tb - ta)));
+        int gray = 255;
+        for (int dy = -2; dy <= 2; ++dy)
+            gray = std::min(gray, qGray(img.pixel(x, y + dy)));
+        return gray;
+    };
+    for (double sample : {95.0, 99.0, 111.0, 115.0, 610.0})
+        QVERIFY2(darkest(sample) < 80, qPrintable(QString::number(sample)));
+    for (double sample = 100.5; sample <= 109.5; sample += 0.25)
+        QVERIFY2(darkest(sample) >= 80, qPrintable(QString::number(sample)));
+}
+
+void tst_GraphTools::labelsApart_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("axis");
+    for (const QSize &size : GraphExport::pictureSizes())
+        for (int axis : {1, 2})
+            QTest::addRow("%dx%d %s", size.width(), size.height(), axis == 1 ? "elapsed" : "clock")
+                << size << axis;
+}
+
+// No text of the axes overprints another, each is inside the picture, and
+// the last tick has its label.
+void tst_GraphTools::labelsApart()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, axis);
+    GraphExport::PlotSetup setup;
+    setup.axis = GraphReadout::AxisMode(axis);
+    const GraphPage page =
+        GraphPage::stored(gapLog(700, 1000, 1000), kFile, 1, scaled(50, 600), true, 0);
+    const QList<GraphExport::Label> labels = GraphExport::pictureLabels(page, setup, size);
+    QVERIFY(labels.size() > 10);
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        QVERIFY(QRectF(QPointF(0, 0), size).contains(labels.at(i).box));
+        for (qsizetype j = i + 1; j < labels.size(); ++j)
+            QVERIFY2(!labels.at(i).box.intersects(labels.at(j).box),
+                     qPrintable(labels.at(i).text + " / " + labels.at(j).text));
+    }
+    for (const QString &text :
+         {axis == 1 ? QStringLiteral("0:10:00") : QStringLiteral("12:40:45"),
+          axis == 1 ? QStringLiteral("経過時間 [h:mm:ss]") : QStringLiteral("時刻"),
+          QStringLiteral("温度 [℃]")})
+        QVERIFY2(std::any_of(labels.begin(), labels.end(),
+                             [&](const GraphExport::Label &l) { return l.text == text; }),
+                 qPrintable(text));
+}
+
 void tst_GraphTools::reportPdf()
 {
     QTemporaryDir dir;
@@ -647,4 +766,49 @@ void tst_GraphTools::currentValuesNotLive()
 }
 
 QTEST_MAIN(tst_GraphTools)
+// The summary of a 25-sample log with a gap, the alarm, the memo and the
+// step rows its pattern run wrote, read back from the PDF as text: the
+// kanji come back as written, not as radicals of the same look.
+void tst_GraphTools::summaryPage()
+{
+    const GraphPage whole =
+        GraphPage::stored(gapLog(25, 10, 12), kFile, 1, scaled(50, 600), false, 0);
+    LogSummary s = LogSummary::of(whole, QStringLiteral("槽A"));
+    QCOMPARE(s.samples, qint64(25));
+    QCOMPARE(s.gapCount, qint64(1));
+    QCOMPARE(s.longestGaps.size(), 1);
+    QCOMPARE(s.longestGaps.at(0).start, qint64(10));
+    QCOMPARE(s.longestGaps.at(0).samples, qint64(3));
+    s.alarms = {QStringLiteral("2008/01/15 12:31:00　") + LogSummary::alarmNote("012")};
+    QTemporaryDir dir;
+    const QString log = dir.filePath(kFile);
+    QFile steps(LogSummary::stepsPath(log));
+    QVERIFY(steps.open(QIODevice::WriteOnly));
+    steps.write("step,loop,set_c,hold_s,start,end,duration_s,over_hold_s\r\n"
+                "1,1,40.00,600,2008-01-15T12:30:45,2008-01-15T12:41:05,620,20\r\n"
+                "2,1,-5.50,1200,,2008-01-15T13:01:05,,\r\n");
+    steps.close();
+    s.steps = LogSummary::readSteps(LogSummary::stepsPath(log));
+    QCOMPARE(s.steps.size(), 2);
+
+    const QString path = dir.filePath(QStringLiteral("summary.pdf"));
+    {
+        QPdfWriter pdf(path);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageOrientation(QPageLayout::Landscape);
+        QPainter g(&pdf);
+        GraphExport::drawSummary(g, QRectF(g.viewport()), s, 1, 2);
+    }
+    const QString text = QString::fromUtf8(run(QStringLiteral("pdftotext"), {path, "-"}))
+                             .remove(QRegularExpression(QStringLiteral("\\s")));
+    QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) is needed");
+    for (const QString &part :
+         {"欠測", "最小", "最大", "50.00[℃]", "アラーム発生：012", "槽A", "欠測区間",
+          "2008/01/15 12:30:55", "00:00:03（3サンプル）", "ステップ実績",
+          "40.00[℃]00:10:0000:10:2000:00:20", "-5.50[℃]00:20:00不明不明",
+          "合計：計画00:30:00所要00:10:20計画より00:00:20超過"})
+        QVERIFY2(text.contains(QString(part).remove(QLatin1Char(' '))),
+                 qPrintable(part + QStringLiteral(" in ") + text));
+}
+
 #include "tst_graph_tools.moc"

@@ -98,20 +98,28 @@ bool GraphCanvas::PlotSample(const Parameter &p, const SampleText &values, qint6
         return true;
     QPainter g;
     begin(g);
-    return plot(g, p, values, x, i);
+    return plot(g, p, values, x - 1, i - 1, x, i);
 }
 
-bool GraphCanvas::plot(QPainter &g, const Parameter &p, const SampleText &values, qint64 x,
-                       qint64 i)
+bool GraphCanvas::PlotBetween(const Parameter &p, const SampleText &values, qint64 x0, qint64 i0,
+                              qint64 x1, qint64 i1)
+{
+    QPainter g;
+    begin(g);
+    return plot(g, p, values, x0, i0, x1, i1);
+}
+
+bool GraphCanvas::plot(QPainter &g, const Parameter &p, const SampleText &values, qint64 xa,
+                       qint64 ia, qint64 xb, qint64 ib)
 {
     bool ok = true;
-    const double x0 = double(p.GraphXScale) * double(x - 1);
-    const double x1 = double(p.GraphXScale) * double(x);
+    const double x0 = double(p.GraphXScale) * double(xa);
+    const double x1 = double(p.GraphXScale) * double(xb);
     for (int k = 0; k < 4; ++k) {
         double a = 0.0;
         double b = 0.0;
-        const SampleKind ka = sampleValue(values(k, i - 1), &a);
-        const SampleKind kb = sampleValue(values(k, i), &b);
+        const SampleKind ka = sampleValue(values(k, ia), &a);
+        const SampleKind kb = sampleValue(values(k, ib), &b);
         if (ka == SampleKind::Invalid || kb == SampleKind::Invalid)
             ok = false;
         if (ka != SampleKind::Value || kb != SampleKind::Value)
@@ -147,7 +155,7 @@ void GraphCanvas::RedrawLiveGraph(Parameter &p)
     QPainter g;
     begin(g);
     for (qint64 i = qint64(p.GraphPageStart) + 1; i <= p.LogCount; ++i)
-        plot(g, p, live, i - p.GraphPageStart, i);
+        plot(g, p, live, i - 1 - p.GraphPageStart, i - 1, i - p.GraphPageStart, i);
 }
 
 void GraphCanvas::RedrawFileGraph(Parameter &p, const SampleText &values, bool paged,
@@ -161,9 +169,9 @@ void GraphCanvas::RedrawFileGraph(Parameter &p, const SampleText &values, bool p
     if (paged) {
         const qint64 last = std::min(highest, pageStart + 600);
         for (qint64 i = pageStart + 1; i <= last; ++i)
-            plot(g, p, values, i - pageStart, i);
+            plot(g, p, values, i - 1 - pageStart, i - 1, i - pageStart, i);
     } else {
         for (qint64 i = 1; i <= highest; ++i)
-            plot(g, p, values, i, i);
+            plot(g, p, values, i - 1, i - 1, i, i);
     }
 }

@@ -48,6 +48,11 @@ public:
     // reading is empty or "*" at either end is left out. Returns false when a
     // reading is not a number (its segment is left out too).
     bool PlotSample(const Parameter &p, const SampleText &values, qint64 x, qint64 i);
+    // Four segments from line i0 at position x0 to line i1 at x1 (a stored
+    // log's lines stand at their samples' times, so a missed reply leaves a
+    // gap the caller does not join). Returns false as PlotSample does.
+    bool PlotBetween(const Parameter &p, const SampleText &values, qint64 x0, qint64 i0, qint64 x1,
+                     qint64 i1);
     // A dashed line at the temperature; an empty or non-numeric text draws
     // nothing. Returns whether a line was drawn.
     bool DrawTargetLine(const Parameter &p, const QString &temperature);
@@ -61,7 +66,8 @@ public:
                          qint64 highest);
 
 private:
-    bool plot(QPainter &g, const Parameter &p, const SampleText &values, qint64 x, qint64 i);
+    bool plot(QPainter &g, const Parameter &p, const SampleText &values, qint64 x0, qint64 i0,
+              qint64 x1, qint64 i1);
     void begin(QPainter &g);
 
     double m_pxPerTwip;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QList>
 #include <QRectF>
@@ -12,6 +13,7 @@
 
 #include <functional>
 
+class QFontMetricsF;
 class QPainter;
 
 // The graph page as a picture, a data file or a printed report, each standing
@@ -58,18 +60,32 @@ QString isoTime(const QDateTime &t);
 
 // The plot's grid, curves and target line inside `plot` (no text).
 void drawPlot(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSetup &setup);
-// The Y labels left of `plot`, the X labels under it.
+// A text of the axes and the box it takes.
+struct Label {
+    QRectF box;
+    QString text;
+};
+// The Y labels left of `plot` with the title "温度 [℃]" above them, the X
+// labels under it (each centred on its tick, as many as have room, the
+// last always) with the title of the axis kind.
+QList<Label> axisLabels(const QFontMetricsF &fm, const QRectF &plot, const GraphPage &page,
+                        const PlotSetup &setup);
 void drawAxes(QPainter &g, const QRectF &plot, const GraphPage &page, const PlotSetup &setup);
 // The legend: the four sensors in their colours (on paper, a piece of each
 // curve and its name), in one row from `at`.
 void drawLegend(QPainter &g, const QPointF &at, Look look = Look::Screen);
-// "開始：…　1Point = …[s]　範囲：…～…[℃]　サンプル：…～…"
+// "開始：…　1Point = …[s]　範囲：下限～上限[℃]　サンプル：…～…", the sample
+// numbers those of the CSV of the page.
 QString describe(const GraphPage &page, const PlotSetup &setup);
 
 // The page as a picture of `size` pixels for a report, drawn on white as on
 // paper: the report's heading (title, file, start), axes and legend, every
 // text pictureTextPixels(size) pixels high or more.
 QImage image(const GraphPage &page, const PlotSetup &setup, QSize size);
+// The axes' texts of that picture.
+QList<Label> pictureLabels(const GraphPage &page, const PlotSetup &setup, QSize size);
+// The face of every text of a picture or a report.
+QFont reportFont();
 // A sixtieth of the width, rounded up: the picture's text size.
 int pictureTextPixels(QSize size);
 // The sizes offered when a picture is saved; the first is the default.

@@ -118,12 +118,52 @@ QString fileCaption(const QString &fileName)
                             : QStringLiteral("-"));
 }
 
+qint64 Placed::lineOf(qint64 n) const
+{
+    const auto it = std::lower_bound(lines.begin(), lines.end(), std::pair<qint64, qint64>(n, -1));
+    return it != lines.end() && it->first == n ? it->second : -1;
+}
+
+qint64 Placed::sampleOf(qint64 line) const
+{
+    for (const auto &[n, l] : lines)
+        if (l == line)
+            return n;
+    return -1;
+}
+
+Placed placed(const GraphPage &page)
+{
+    Placed out;
+    out.firstSample = std::max<qint64>(0, page.first);
+    if (!page.sampleOf) {
+        for (qint64 i = out.firstSample; i <= page.last; ++i)
+            out.lines.emplace_back(i, i);
+        return out;
+    }
+    bool first = true;
+    forEachRow(page, page.first, page.last, [&](qint64 index, qint64, qint64 line, bool) {
+        if (first)
+            out.firstSample = index;
+        first = false;
+        if (line >= 0)
+            out.lines.emplace_back(index, line);
+    });
+    return out;
+}
+
 qint64 sampleAt(const GraphPage &page, int xPixel, int scrollTwips, double pixelsPerTwip)
 {
     if (pixelsPerTwip <= 0 || page.xScale <= 0 || xPixel < 0)
         return -1;
     const double twips = scrollTwips + xPixel / pixelsPerTwip;
-    const qint64 sample = page.first + qint64(std::llround(twips / page.xScale));
+    const qint64 offset = qint64(std::llround(twips / page.xScale));
+    if (page.sampleOf) {
+        // A stored page: the line at that time, none where a reply was missed.
+        const Placed p = placed(page);
+        return p.lineOf(p.firstSample + offset);
+    }
+    const qint64 sample = page.first + offset;
     return sample >= page.first && sample <= page.last ? sample : -1;
 }
 
@@ -132,7 +172,9 @@ Values at(const GraphPage &page, qint64 sample)
     Values v;
     if (sample < 0)
         return v;
-    v.sample = sample;
+    // A stored log's line is told by the number its CSV gives its sample.
+    const qint64 numbered = page.sampleOf ? placed(page).sampleOf(sample) : -1;
+    v.sample = numbered >= 0 ? numbered : sample;
     v.elapsed = LogFile::FormatElapsed(page.elapsed ? page.elapsed(sample) : 0);
     const QDateTime clock = page.clockAt(sample);
     v.clock = clock.isValid() ? clock.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
@@ -185,6 +227,22 @@ QString axisLabel(const GraphPage &page, AxisMode mode, qint64 sample)
         break;
     }
     return QString::number(sample);
+}
+
+QString sampleLabel(const GraphPage &page, AxisMode mode, qint64 n)
+{
+    const qint64 seconds = n * (page.sampleStep > 0 ? page.sampleStep : page.interval);
+    switch (mode) {
+    case AxisMode::Elapsed:
+        return hoursMinutes(seconds);
+    case AxisMode::Clock:
+        return page.start.isValid()
+                   ? page.start.addSecs(seconds).toString(QStringLiteral("HH:mm:ss"))
+                   : QStringLiteral("--:--:--");
+    case AxisMode::Sample:
+        break;
+    }
+    return QString::number(n);
 }
 
 QStringList axisModeNames()

@@ -7,6 +7,8 @@
 
 #include <array>
 #include <functional>
+#include <utility>
+#include <vector>
 
 struct Parameter;
 class StoredLog;
@@ -61,6 +63,20 @@ namespace GraphReadout {
 using RowVisitor = std::function<void(qint64 index, qint64 elapsed, qint64 line, bool timeFits)>;
 void forEachRow(const GraphPage &page, qint64 first, qint64 last, const RowVisitor &visit);
 
+// Where a page's lines stand: the sample number its CSV gives each line
+// (samples between two numbers that differ by more than one never came),
+// and the number of the page's first sample. The live page's lines are their
+// sample numbers.
+struct Placed {
+    qint64 firstSample = 0;
+    std::vector<std::pair<qint64, qint64>> lines; // sample, line
+    // The line of sample `n`, or -1 when its reply never came.
+    qint64 lineOf(qint64 n) const;
+    // The sample of line `line`, or -1 when it is not on the page.
+    qint64 sampleOf(qint64 line) const;
+};
+Placed placed(const GraphPage &page);
+
 // The start of a log from its file name "yyyy_MM_dd_HH_mm_ss[_n].txt" (the
 // name the log files get), as local time; invalid for any other name.
 QDateTime startFromFileName(const QString &fileName);
@@ -86,6 +102,8 @@ QString plainText(const Values &v);
 // "HH:mm:ss" ("--:--:--" when the log's start is unknown).
 enum class AxisMode { Sample = 0, Elapsed = 1, Clock = 2 };
 QString axisLabel(const GraphPage &page, AxisMode mode, qint64 sample);
+// The same for a stored page's sample numbered `n` as its CSV numbers it.
+QString sampleLabel(const GraphPage &page, AxisMode mode, qint64 n);
 // Names of the modes, in their order.
 QStringList axisModeNames();
 

@@ -28,13 +28,23 @@ LogSummary LogSummary::of(const GraphPage &whole, const QString &memo)
         sensor.min = std::numeric_limits<double>::max();
         sensor.max = std::numeric_limits<double>::lowest();
     }
+    std::vector<Gap> gaps;
+    bool inGap = false;
     GraphReadout::forEachRow(
         whole, whole.first, whole.last, [&](qint64, qint64 elapsed, qint64 line, bool) {
             s.duration = elapsed;
             if (line < 0) {
                 ++s.missing;
+                if (!inGap)
+                    gaps.push_back({elapsed, 0, 0});
+                inGap = true;
+                ++gaps.back().samples;
                 return;
             }
+            // A gap lasts from its first missing sample to the next reply.
+            if (inGap)
+                gaps.back().seconds = elapsed - gaps.back().start;
+            inGap = false;
             ++s.samples;
             for (int k = 0; k < 4; ++k) {
                 double v = 0.0;
@@ -56,7 +66,56 @@ LogSummary LogSummary::of(const GraphPage &whole, const QString &memo)
     }
     if (s.start.isValid())
         s.end = s.start.addSecs(s.duration);
+    s.gapCount = qint64(gaps.size());
+    const auto longest = gaps.begin() + std::min<std::ptrdiff_t>(LongestGaps, gaps.size());
+    std::partial_sort(gaps.begin(), longest, gaps.end(), [](const Gap &a, const Gap &b) {
+        return a.samples != b.samples ? a.samples > b.samples : a.start < b.start;
+    });
+    s.longestGaps = QList<Gap>(gaps.begin(), longest);
     return s;
+}
+
+QString LogSummary::stepsPath(const QString &logPath)
+{
+    QString stem = logPath;
+    if (stem.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive))
+        stem.chop(4);
+    return stem + QStringLiteral(".steps.csv");
+}
+
+QList<LogSummary::Step> LogSummary::readSteps(const QString &path)
+{
+    QList<Step> out;
+    QFile f(path);
+    // A step file is a few hundred rows; anything far larger is no such file.
+    if (!f.open(QIODevice::ReadOnly) || f.size() > 4 * 1024 * 1024)
+        return out;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    if (lines.isEmpty() ||
+        lines.first().trimmed() != "step,loop,set_c,hold_s,start,end,duration_s,over_hold_s")
+        return out;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> c = lines.at(i).trimmed().split(',');
+        if (c.size() != 8)
+            continue;
+        Step st;
+        bool ok[4] = {};
+        st.step = c.at(0).toInt(&ok[0]);
+        st.loop = c.at(1).toInt(&ok[1]);
+        st.setC = c.at(2).toDouble(&ok[2]);
+        st.holdS = c.at(3).toLongLong(&ok[3]);
+        if (!ok[0] || !ok[1] || !ok[2] || !ok[3])
+            continue;
+        bool known = false;
+        const qint64 duration = c.at(6).toLongLong(&known);
+        if (known)
+            st.durationS = duration;
+        const qint64 over = c.at(7).toLongLong(&known);
+        if (known)
+            st.overS = over;
+        out.append(st);
+    }
+    return out;
 }
 
 QString LogSummary::alarmNote(const QString &code)

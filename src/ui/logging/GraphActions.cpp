@@ -175,7 +175,9 @@ void printReport(QWidget *parent, const GraphPage &page, const GraphExport::Plot
     Dialogs &d = Dialogs::instance();
     if (!d.question(parent, QStringLiteral("印刷しますか？"), kConfirm, true))
         return;
-    bool all = false;
+    // A stored log's report has its summary whenever it is printed whole,
+    // as a log of one page always is.
+    bool all = whole.stored() && !whole.offered();
     if (whole.offered()) {
         const int range =
             d.choose(parent, reportRangeQuestion(), kConfirm, reportRangeChoices(whole), 0);
@@ -190,6 +192,9 @@ void printReport(QWidget *parent, const GraphPage &page, const GraphExport::Plot
     if (all) {
         LogSummary summary = LogSummary::of(whole.all, whole.memo);
         summary.alarms = summary.alarmsIn(whole.systemLogFolder);
+        summary.graphPages = int(whole.pages.size());
+        if (!whole.stepsPath.isEmpty())
+            summary.steps = LogSummary::readSteps(whole.stepsPath);
         printed = printWholeReportTo(job.device(), whole, setup, summary);
     } else {
         printed = printReportTo(job.device(), page, setup);

@@ -13,15 +13,19 @@ class QWidget;
 namespace GraphActions {
 
 // The stored log behind the page shown, for the exports that offer it
-// whole: its pages as the graph pages it, every sample, its memo, and the
-// folder of the system logs that recorded its alarms.
+// whole: its pages as the graph pages it, every sample, its memo, the
+// folder of the system logs that recorded its alarms and the step rows a
+// pattern run wrote beside it. Empty for the live graph.
 struct WholeLog {
     QList<GraphPage> pages;
     GraphPage all;
     QString memo;
     QString systemLogFolder;
-    // Only a log of more than one page is offered whole.
+    QString stepsPath;
+    // Only a log of more than one page is offered whole; a one-page log's
+    // report always has its summary too.
     bool offered() const { return pages.size() > 1; }
+    bool stored() const { return !pages.isEmpty(); }
 };
 
 // The questions of the exports: the picture's size, and the page shown or
@@ -50,9 +54,10 @@ QString savePicture(QWidget *parent, const GraphPage &page, const GraphExport::P
 // sample of the log. Returns the path written, or empty.
 QString saveCsv(QWidget *parent, const GraphPage &page, const QString &folder,
                 const WholeLog &whole = {});
-// "レポート印刷": asks, then prints the report on the printer, or on a PDF
-// file when there is none; a saved PDF is confirmed with its path. When
-// `whole` is offered, the page shown or the whole log is chosen.
+// "レポート印刷": asks, then prints the report on the printer chosen or on a
+// PDF file; a saved PDF is confirmed with its path. When `whole` is
+// offered, the page shown or the whole log is chosen; a stored log of one
+// page prints its summary and its page.
 void printReport(QWidget *parent, const GraphPage &page, const GraphExport::PlotSetup &setup,
                  const QString &folder, const WholeLog &whole = {});
 // The report page on `printer` (A4 landscape); false when nothing printed.

@@ -5,6 +5,7 @@
 #include "core/config/Parameter.h"
 #include "core/control/PatternRun.h"
 #include "core/logging/GraphScale.h"
+#include "core/logging/LogSummary.h"
 #include "core/logging/RangeFit.h"
 #include "core/logging/StoredLogLoader.h"
 #include "core/session/InstrumentSession.h"
@@ -455,8 +456,14 @@ void frmGraph::wire()
     connect(&log, &LOG_Handling::logStopped, this, [this] { syncButtons(); });
     connect(&m_logging, &LoggingWindows::readPrintEnabledChanged, this, [this] { syncButtons(); });
     connect(&m_w.events(), &HostEvents::controlStateChanged, this, &frmGraph::syncButtons);
-    connect(Combo_max, &QComboBox::currentIndexChanged, this, [this] { applyYRange(true); });
-    connect(Combo_min, &QComboBox::currentIndexChanged, this, [this] { applyYRange(false); });
+    connect(Combo_max, &QComboBox::currentIndexChanged, this, [this] {
+        m_rangeChosen = true;
+        applyYRange(true);
+    });
+    connect(Combo_min, &QComboBox::currentIndexChanged, this, [this] {
+        m_rangeChosen = true;
+        applyYRange(false);
+    });
     for (int i = 0; i < 2; ++i)
         connect(X_scale_op[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
@@ -574,8 +581,12 @@ void frmGraph::renumberLabels()
     const GraphPage page = currentPage();
     const auto mode = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
     File_l->setVisible(m_w.state().graph.readflg);
+    // A stored page's labels tell the samples at those places in time.
+    const qint64 first = page.sampleOf ? GraphReadout::placed(page).firstSample : 0;
     for (int i = 0; i < 10; ++i)
-        Ls[i]->setText(GraphReadout::axisLabel(page, mode, labels.at(i)));
+        Ls[i]->setText(page.sampleOf
+                           ? GraphReadout::sampleLabel(page, mode, first + labels.at(i) - base)
+                           : GraphReadout::axisLabel(page, mode, labels.at(i)));
     static_cast<TimeAxis *>(m_xAxis)->relayout();
 }
 
@@ -662,9 +673,20 @@ void frmGraph::showEvent(QShowEvent *event)
 void frmGraph::redrawFile()
 {
     const StoredLog &s = m_stored;
-    const qint64 start = p_flg ? GraphScale::pageStart(std::max(0, Com_page->currentIndex())) : 0;
-    m_logging.log().canvas().RedrawFileGraph(
-        param(), [&s](int k, qint64 i) { return s.value(k, i); }, p_flg, start, s.highest());
+    const SampleText values = [&s](int k, qint64 i) { return s.value(k, i); };
+    GraphCanvas &canvas = m_logging.log().canvas();
+    canvas.clear();
+    canvas.DrawGrid(param());
+    GraphScale::recompute(param(), canvas.heightTwips());
+    const GraphReadout::Placed placed = GraphReadout::placed(currentPage());
+    for (size_t k = 1; k < placed.lines.size(); ++k) {
+        const auto [n0, i0] = placed.lines[k - 1];
+        const auto [n1, i1] = placed.lines[k];
+        // A missed reply is a gap, never a joined line.
+        if (n1 == n0 + 1)
+            canvas.PlotBetween(param(), values, n0 - placed.firstSample, i0,
+                               n1 - placed.firstSample, i1);
+    }
     P1->update();
 }
 
@@ -675,8 +697,15 @@ bool frmGraph::plotFileRange(qint64 from, qint64 last, qint64 start)
     const StoredLog &s = m_stored;
     const SampleText values = [&s](int k, qint64 i) { return s.value(k, i); };
     GraphCanvas &canvas = m_logging.log().canvas();
+    // Each line at its sample's time: a missed reply is a gap, never joined.
+    Q_UNUSED(start);
+    const GraphReadout::Placed placed = GraphReadout::placed(currentPage());
     for (qint64 i = from; i <= last; ++i) {
-        if (!canvas.PlotSample(param(), values, i - start, i))
+        const qint64 n0 = placed.sampleOf(i - 1);
+        const qint64 n1 = placed.sampleOf(i);
+        if (n0 >= 0 && n1 == n0 + 1 &&
+            !canvas.PlotBetween(param(), values, n0 - placed.firstSample, i - 1,
+                                n1 - placed.firstSample, i))
             return false;
         QStringList temps;
         for (int k = 0; k < 4; ++k)
@@ -733,6 +762,8 @@ void frmGraph::storedLogLoaded(const QString &path, bool ok)
     m_stored = m_loader->takeLog();
     m_w.state().graph.readflg = true;
     m_storedName = QFileInfo(path).fileName();
+    m_storedPath = path;
+    m_rangeChosen = false;
     File_l->setText(GraphReadout::fileCaption(m_storedName));
     renumberLabels();
     {
@@ -974,16 +1005,22 @@ GraphPage frmGraph::currentPage() const
 GraphActions::WholeLog frmGraph::wholeLog() const
 {
     GraphActions::WholeLog whole;
-    if (!m_w.state().graph.readflg || !p_flg)
+    if (!m_w.state().graph.readflg)
         return whole;
     const Parameter &p = param();
     int seconds = 0;
     if (!m_stored.interval(&seconds))
         seconds = 0;
-    for (int i = 0; i < Com_page->count(); ++i)
-        whole.pages << GraphPage::stored(m_stored, m_storedName, seconds, p, true,
-                                         GraphScale::pageStart(i));
     whole.all = GraphPage::stored(m_stored, m_storedName, seconds, p, false, 0);
+    if (p_flg) {
+        for (int i = 0; i < Com_page->count(); ++i)
+            whole.pages << GraphPage::stored(m_stored, m_storedName, seconds, p, true,
+                                             GraphScale::pageStart(i));
+    } else {
+        whole.pages << whole.all;
+    }
+    if (!m_storedPath.isEmpty())
+        whole.stepsPath = LogSummary::stepsPath(m_storedPath);
     whole.memo = m_stored.memo();
     whole.systemLogFolder = m_w.appDir() + QStringLiteral("/LOG/XSYS_LOG");
     return whole;
@@ -994,6 +1031,11 @@ GraphExport::PlotSetup frmGraph::plotSetup() const
     GraphExport::PlotSetup setup;
     setup.max = Combo_max->currentText().toInt();
     setup.min = Combo_min->currentText().toInt();
+    // A range nobody chose for these readings (the window's default or the
+    // last run's) would leave the curves a thin band on paper: the export
+    // gets the range that holds them.
+    if (!m_rangeChosen)
+        RangeFit::fit(currentPage(), &setup.max, &setup.min);
     setup.axis = GraphReadout::AxisMode(std::max(0, Com_axis->currentIndex()));
     if (!m_w.state().graph.readflg)
         setup.target = param().TargetLineText;
@@ -1011,6 +1053,7 @@ void frmGraph::fitRange()
     int min = 0;
     if (!RangeFit::fit(currentPage(), &max, &min))
         return;
+    m_rangeChosen = true;
     {
         const QSignalBlocker blockMax(Combo_max);
         const QSignalBlocker blockMin(Combo_min);

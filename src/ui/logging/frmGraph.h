@@ -150,6 +150,10 @@ private:
     StoredLogLoader *m_loader = nullptr;
     QPointer<frmSplashrw> m_progress;
     QString m_storedName;
+    QString m_storedPath;
+    // Whether the Y range was chosen or fitted since the window opened or a
+    // stored log was read; exports fit their own range until it is.
+    bool m_rangeChosen = false;
     ReadoutOverlay *m_readout = nullptr;
     bool m_pageReady = false;
     bool m_placed = false;

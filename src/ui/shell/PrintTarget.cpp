@@ -23,15 +23,49 @@ QPagedPaintDevice &Job::device()
     return *m_printer;
 }
 
+QString destinationQuestion()
+{
+    return QStringLiteral("出力先を選んでください。");
+}
+
+QString pdfChoice()
+{
+    return QStringLiteral("PDFファイルに保存");
+}
+
+QStringList destinations()
+{
+    // The default printer first, then the others as the system lists them.
+    QStringList names;
+    const QString preferred = QPrinterInfo::defaultPrinterName();
+    if (!preferred.isEmpty())
+        names << preferred;
+    for (const QString &name : QPrinterInfo::availablePrinterNames())
+        if (!names.contains(name))
+            names << name;
+    return names;
+}
+
 bool choose(QWidget *parent, Job &job, const QString &folder)
 {
-    if (!QPrinterInfo::defaultPrinter().isNull() || !QPrinterInfo::availablePrinters().isEmpty())
-        return true;
     Dialogs &d = Dialogs::instance();
-    if (!d.question(parent,
-                    QStringLiteral("プリンタが見つかりません。\nPDFファイルに保存しますか？"),
-                    QStringLiteral("確認"), true))
-        return false;
+    const QStringList printers = destinations();
+    if (printers.isEmpty()) {
+        if (!d.question(parent,
+                        QStringLiteral("プリンタが見つかりません。\nPDFファイルに保存しますか？"),
+                        QStringLiteral("確認"), true))
+            return false;
+    } else {
+        const int chosen = d.choose(parent, destinationQuestion(), QStringLiteral("確認"),
+                                    printers + QStringList{pdfChoice()}, 0);
+        if (chosen < 0)
+            return false;
+        if (chosen < printers.size()) {
+            job.m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            job.m_printer->setPrinterName(printers.at(chosen));
+            return true;
+        }
+    }
     const QString path = d.saveFile(parent, QStringLiteral("PDFファイル (*.pdf)"), folder);
     if (path.isEmpty())
         return false;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -43,13 +44,21 @@ private:
     QString m_pdfPath;
 };
 
-// Sets `job` up for the default printer, or asks for a PDF file when there
-// is none. False when nothing is to be printed (declined, cancelled).
+// Asks where the pages go: one of the printers the system knows (the
+// default one first and chosen unless another is) or "PDFファイルに保存"; with
+// no printer at all, whether to save a PDF. A PDF's file is asked for then.
+// False when nothing is to be printed (declined, cancelled).
 bool choose(QWidget *parent, Job &job, const QString &folder);
 // After printing: the PDF is written; one that could not be is reported with
 // the system's reason, and a file of that name stays as it was. True when
 // the pages went to the printer or the PDF was written.
 bool finish(QWidget *parent, Job &job);
+
+// The question of the choice and its last option.
+QString destinationQuestion();
+QString pdfChoice();
+// The printers offered, the default first; empty when there is none.
+QStringList destinations();
 
 // The document's name on the printer's queue, or the PDF's title.
 void setTitle(QPagedPaintDevice &device, const QString &title);
