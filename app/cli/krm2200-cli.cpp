@@ -391,10 +391,11 @@ int Cli::runResult(const InstrumentSession::RunResult &r)
 int Cli::readSet(const QString &file)
 {
     if (!m_session.readSet(m_parser.isSet(QStringLiteral("fast")))) {
-        // The instrument answered but the file could not take its set: the
-        // disk's reason was told once, by the configuration file's notice.
-        if (m_session.transfer().storeFailed())
+        // The instrument answered but the file could not take its set.
+        if (m_session.transfer().storeFailed()) {
+            printErr(m_session.transfer().storeFailedText());
             return Failed;
+        }
         printErr(
             QStringLiteral("読み込み失敗しました。本体との接続を確認し、再度実行してください。"));
         return NoAnswer;

@@ -126,9 +126,11 @@ bool SettingsTransfer::storeRead(const ReadAnswers &answers)
     QString reason;
     if (!IniFile::save(path, *doc, &reason)) {
         qCWarning(lcTransfer) << "cannot store the instrument's settings in" << path << reason;
+        // Told once by the caller, with the reason, rather than as a notice
+        // here and a failed read there.
         m_storeFailed = true;
-        if (m_ini.writeFailed)
-            m_ini.writeFailed(path, reason);
+        m_storeFailedPath = path;
+        m_storeFailedReason = reason;
         return false;
     }
     std::copy(answers.sensors.begin(), answers.sensors.end(), m_p.SenPara.begin());
@@ -617,4 +619,13 @@ bool SettingsTransfer::WriteAllSettings()
     if (answered)
         progress(149);
     return finish(answered);
+}
+
+QString SettingsTransfer::storeFailedText() const
+{
+    QString text = QStringLiteral("本体の設定を設定ファイルに保存できませんでした。\n") +
+                   m_storeFailedPath + QLatin1Char('\n');
+    if (!m_storeFailedReason.isEmpty())
+        text += m_storeFailedReason + QLatin1Char('\n');
+    return text + QStringLiteral("ディスクの空きを確認し、再度実行してください。");
 }

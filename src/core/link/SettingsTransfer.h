@@ -55,9 +55,12 @@ public:
     // were, never a mix of the instrument's values and the file's.
     void ReadAllSettings(bool &all_flg);
     // Whether the last read failed only because the configuration file
-    // could not be written (a full disk): the instrument answered, and the
-    // disk's reason was told through the file's write-failure notice.
+    // could not be written (a full disk): the instrument answered. The
+    // caller tells it, once, with storeFailedText().
     bool storeFailed() const { return m_storeFailed; }
+    // What the read could not store: the file, the system's reason and what
+    // to do, in one message.
+    QString storeFailedText() const;
 
     // A query whose answer is not of the instrument's exact shape is asked
     // again, at most this many more times (queries only: a setting or
@@ -138,4 +141,6 @@ private:
     int m_retries = 0;
     int m_confirmations = 0;
     bool m_storeFailed = false;
+    QString m_storeFailedPath;
+    QString m_storeFailedReason;
 };

@@ -916,9 +916,10 @@ void frmGraph::Print_c_Click()
     Dialogs &d = Dialogs::instance();
     if (!d.question(this, QStringLiteral("印刷しますか？"), kConfirm, true))
         return;
-    // Without a printer the same page can go to a PDF file.
+    // The default printer, as the button says; without one the same page
+    // can go to a PDF file.
     PrintTarget::Job job;
-    if (!PrintTarget::choose(this, job, m_w.appDir()))
+    if (!PrintTarget::choose(this, job, m_w.appDir(), true))
         return;
     printTo(job.device());
     PrintTarget::finish(this, job);

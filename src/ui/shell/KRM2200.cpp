@@ -383,11 +383,10 @@ KRM2200::StartResult KRM2200::startUp()
         return m_startResult;
 
     if (!all_flg && transfer().storeFailed()) {
-        // The instrument answered; the disk could not take its set (its
-        // reason was told by the file's notice). Not a connection failure:
-        // the port window would not help.
+        // The instrument answered; the disk could not take its set. Not a
+        // connection failure: the port window would not help.
         m_session->closePort(true);
-        return startUpFailed(StartResult::NotConnected, storeFailedText());
+        return startUpFailed(StartResult::NotConnected, transfer().storeFailedText());
     }
     if (!all_flg) {
         m_session->closePort(true);
@@ -434,12 +433,6 @@ void KRM2200::offerLogOfRunningInstrument()
     if (Dialogs::instance().question(this, runningInstrumentQuestion(), confirmTitle(), true) &&
         startLog)
         startLog();
-}
-
-QString KRM2200::storeFailedText()
-{
-    return QStringLiteral("本体の設定を設定ファイルに保存できませんでした。\n"
-                          "ディスクの空きを確認し、再度実行してください。");
 }
 
 QString KRM2200::runningInstrumentQuestion()

@@ -53,8 +53,6 @@ public:
 
     // The file configuration reads come from (kept by the configuration module).
     QString &Filename();
-    // A read the instrument answered whose set the disk could not take.
-    static QString storeFailedText();
     // The question of a start-up that finds the instrument running.
     static QString runningInstrumentQuestion();
     // Result of the last whole-set read.

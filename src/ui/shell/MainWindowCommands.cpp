@@ -230,8 +230,8 @@ void KRM2200::toolbarRead()
         Dialogs::instance().message(this, QStringLiteral("読み込み完了しました。"),
                                     QStringLiteral("完了"));
     else if (transfer().storeFailed())
-        // The disk, not the link: its reason came with the file's notice.
-        Dialogs::instance().message(this, storeFailedText(), errorTitle());
+        // The disk, not the link, with the system's reason.
+        Dialogs::instance().message(this, transfer().storeFailedText(), errorTitle());
     else
         Dialogs::instance().message(
             this, QStringLiteral("読み込み失敗しました。") + transferRetryText(), confirmTitle());

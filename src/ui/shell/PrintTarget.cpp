@@ -46,10 +46,16 @@ QStringList destinations()
     return names;
 }
 
-bool choose(QWidget *parent, Job &job, const QString &folder)
+bool choose(QWidget *parent, Job &job, const QString &folder, bool defaultPrinter)
 {
     Dialogs &d = Dialogs::instance();
     const QStringList printers = destinations();
+    const QString preferred = QPrinterInfo::defaultPrinterName();
+    if (defaultPrinter && !preferred.isEmpty()) {
+        job.m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        job.m_printer->setPrinterName(preferred);
+        return true;
+    }
     if (printers.isEmpty()) {
         if (!d.question(parent,
                         QStringLiteral("プリンタが見つかりません。\nPDFファイルに保存しますか？"),

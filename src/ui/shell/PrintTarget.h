@@ -34,7 +34,7 @@ public:
     QString pdfPath() const { return m_pdfPath; }
 
 private:
-    friend bool choose(QWidget *parent, Job &job, const QString &folder);
+    friend bool choose(QWidget *parent, Job &job, const QString &folder, bool defaultPrinter);
     friend bool finish(QWidget *parent, Job &job);
 
     std::unique_ptr<QPrinter> m_printer;
@@ -48,7 +48,9 @@ private:
 // default one first and chosen unless another is) or "PDFファイルに保存"; with
 // no printer at all, whether to save a PDF. A PDF's file is asked for then.
 // False when nothing is to be printed (declined, cancelled).
-bool choose(QWidget *parent, Job &job, const QString &folder);
+// With `defaultPrinter` the system's default printer is taken without a
+// question when there is one (a button that says so).
+bool choose(QWidget *parent, Job &job, const QString &folder, bool defaultPrinter = false);
 // After printing: the PDF is written; one that could not be is reported with
 // the system's reason, and a file of that name stays as it was. True when
 // the pages went to the printer or the PDF was written.
