@@ -678,8 +678,8 @@ int Cli::serve()
         device = m_session.link().deviceFor(
             ini().IniRead(QStringLiteral("COM"), QStringLiteral("para")));
     model.setInfo({programVersion(), device, bench});
-    const auto statusJson = [this]() -> MetricsServer::JsonAnswer {
-        if (m_session.statusCount() == 0 || !m_session.linkOk())
+    const auto statusJson = [this, &model]() -> MetricsServer::JsonAnswer {
+        if (!model.linkUp())
             return {503, QJsonDocument(StatusJson::errorJson(QStringLiteral("no-answer"), NoAnswer,
                                                              noAnswerText()))
                                  .toJson(QJsonDocument::Compact) +

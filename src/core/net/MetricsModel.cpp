@@ -3,6 +3,7 @@
 #include "core/link/Reception_Show.h"
 #include "core/logging/GraphScale.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 namespace {
@@ -118,10 +119,16 @@ void MetricsModel::take(const StatusReport &report, const QString &target, bool 
     m_step = running && patternRun ? whole(report.status.at(4)) : std::nullopt;
 }
 
+bool MetricsModel::current() const
+{
+    return linkUp() && (m_staleAfterMs <= 0 ||
+                        QDateTime::currentMSecsSinceEpoch() - m_lastReplyMs <= m_staleAfterMs);
+}
+
 QByteArray MetricsModel::prometheusText() const
 {
     // What the instrument said is current only while it answers.
-    const bool live = linkUp();
+    const bool live = current();
     Writer w;
     w.family("krm2200_temperature_celsius", "gauge",
              "Last reading of each sensor in use, in degrees Celsius.");
@@ -152,7 +159,7 @@ QByteArray MetricsModel::prometheusText() const
     if (live && m_step)
         w.sample("krm2200_pattern_step", *m_step);
     w.family("krm2200_link_up", "gauge", "1 when the last status query was answered.");
-    w.sample("krm2200_link_up", live ? 1 : 0);
+    w.sample("krm2200_link_up", linkUp() ? 1 : 0);
     w.family("krm2200_last_reply_timestamp_seconds", "gauge",
              "Unix time of the last answered status query.");
     if (m_haveReply)

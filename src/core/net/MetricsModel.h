@@ -34,6 +34,11 @@ public:
     // hides the readings until a reply comes again.
     void setLinkUp(bool up) { m_linkUp = up; }
     bool linkUp() const { return m_linkUp && m_haveReply; }
+    // Readings older than this are not served (0: never too old): a window
+    // that stopped polling has nothing current to tell.
+    void setStaleAfterMs(qint64 ms) { m_staleAfterMs = ms; }
+    // Whether the readings are served: the link up and the last reply fresh.
+    bool current() const;
     // An accepted status reply, at `unixMs`. `target`: the set temperature of
     // the run ("" when none); `patternRun`: the step numbers a pattern.
     void take(const StatusReport &report, const QString &target, bool patternRun, qint64 unixMs);
@@ -65,6 +70,7 @@ private:
     bool m_pending = false;
     bool m_recording = false;
     qint64 m_lastReplyMs = 0;
+    qint64 m_staleAfterMs = 0;
     qint64 m_polls = 0;
     qint64 m_failures = 0;
 };

@@ -2,19 +2,23 @@
 
 #include "core/config/Ini_Operation.h"
 
-ServeSettings ServeSettings::load(const Ini_Operation &ini)
+ServeSettings ServeSettings::parse(const QString &para)
 {
     ServeSettings s;
-    const QString section = QLatin1String(Section);
-    // "on port remote", as the window stores it; anything else is the default.
-    const QStringList f =
-        ini.IniRead(section, QStringLiteral("para")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList f = para.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (f.size() == 3) {
         s.on = f.at(0) == QLatin1String("1");
         if (const int port = portFrom(f.at(1)))
             s.port = port;
         s.remote = f.at(2) == QLatin1String("1");
     }
+    return s;
+}
+
+ServeSettings ServeSettings::load(const Ini_Operation &ini)
+{
+    const QString section = QLatin1String(Section);
+    ServeSettings s = parse(ini.IniRead(section, QStringLiteral("para")));
     const QString bench = ini.IniRead(section, QStringLiteral("bench"));
     // An absent key reads as the configuration's error text.
     if (bench != QLatin1String("ERR"))

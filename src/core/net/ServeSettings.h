@@ -16,6 +16,8 @@ struct ServeSettings {
     static constexpr const char *Section = "STATUSSERVER";
 
     static ServeSettings load(const Ini_Operation &ini);
+    // The stored "on port remote"; anything else gives the defaults.
+    static ServeSettings parse(const QString &para);
     // False when the configuration could not be written.
     bool save(Ini_Operation &ini) const;
 
