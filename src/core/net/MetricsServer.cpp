@@ -45,6 +45,8 @@ protected:
         deadline->setInterval(m_limits.requestMs);
         auto received = std::make_shared<qint64>(0);
         const auto cut = [this, socket] {
+            if (socket->state() == QAbstractSocket::UnconnectedState)
+                return;
             ++cutOff;
             socket->abort();
             socket->deleteLater();
@@ -54,8 +56,12 @@ protected:
         // counted before they are parsed.
         connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received, cut] {
             *received += socket->bytesAvailable();
-            if (*received > m_limits.maxRequestBytes)
-                cut();
+            if (*received > m_limits.maxRequestBytes) {
+                // Nothing left for the parser; the socket goes once its
+                // handlers have returned.
+                socket->readAll();
+                QMetaObject::invokeMethod(socket, cut, Qt::QueuedConnection);
+            }
         });
         // An answer written: the next request on the connection starts afresh.
         connect(socket, &QTcpSocket::bytesWritten, socket, [deadline, received] {
