@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     check(!l.host.isNull(), "an address accepted");
     const bool v6 = l.host.protocol() == QAbstractSocket::IPv6Protocol;
-    const QString again = (v6 ? QLatin1Char('[') + l.host.toString() + QLatin1Char(']')
-                              : l.host.toString()) +
-                          QLatin1Char(':') + QString::number(l.port);
+    const QString again =
+        (v6 ? QLatin1Char('[') + l.host.toString() + QLatin1Char(']') : l.host.toString()) +
+        QLatin1Char(':') + QString::number(l.port);
     HttpRoutes::Listen back;
     check(HttpRoutes::parseListen(again, &back) && back.host == l.host && back.port == l.port,
           "an accepted address read back the same");

@@ -340,6 +340,8 @@ QWidget *frmDetailed_setting::buildOtherPage()
     auto *portLabel = new QLabel(QStringLiteral("ポート"), page);
     serve_port_t = numberBox(QStringLiteral("serve_port_t"), portLabel->text());
     serve_port_t->setMaxLength(5);
+    serve_port_t->setMaximumWidth(
+        serve_port_t->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     portLabel->setBuddy(serve_port_t);
     ck_remote = new QCheckBox(QStringLiteral("他のコンピュータからの接続を許可する"), page);
     ck_remote->setObjectName(QStringLiteral("ck_remote"));

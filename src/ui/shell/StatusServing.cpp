@@ -1,5 +1,6 @@
 #include "ui/shell/StatusServing.h"
 
+#include "core/app/LinkWatch.h"
 #include "core/app/Version.h"
 #include "core/config/Ini_Operation.h"
 #include "core/config/Parameter.h"
@@ -43,10 +44,13 @@ public:
         }
         if (m_serving && m_host_ == host && m_port == s.port && m_server.isListening())
             return;
-        m_model.setInfo({programVersion(),
-                         m_host.session().link().deviceFor(
-                             ini().IniRead(QStringLiteral("COM"), QStringLiteral("para"))),
-                         s.bench.isEmpty() ? QHostInfo::localHostName() : s.bench});
+        InstrumentSession &session = m_host.session();
+        const QString device = session.forcedDevice().isEmpty()
+                                   ? session.link().deviceFor(ini().IniRead(QStringLiteral("COM"),
+                                                                            QStringLiteral("para")))
+                                   : session.forcedDevice();
+        m_model.setInfo(
+            {programVersion(), device, s.bench.isEmpty() ? QHostInfo::localHostName() : s.bench});
         m_serving = m_server.listen(host, quint16(s.port));
         m_host_ = host;
         m_port = s.port;
@@ -75,12 +79,10 @@ public:
     {
         InstrumentSession &s = m_host.session();
         if (!m_model.current())
-            return {503,
-                    QJsonDocument(StatusJson::errorJson(
-                                      QStringLiteral("no-answer"), 4,
-                                      QStringLiteral("通信異常：KRM-2200から応答がありません。")))
-                            .toJson(QJsonDocument::Compact) +
-                        '\n'};
+            return {503, QJsonDocument(StatusJson::errorJson(QStringLiteral("no-answer"), 4,
+                                                             LinkWatch::lossNote()))
+                                 .toJson(QJsonDocument::Compact) +
+                             '\n'};
         return {200,
                 QJsonDocument(StatusJson::statusJson(s.lastStatus(), QDateTime::currentDateTime()))
                         .toJson(QJsonDocument::Compact) +
