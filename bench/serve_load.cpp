@@ -215,6 +215,7 @@ int main(int argc, char **argv)
         std::atomic<bool> stop{false};
         std::atomic<long> served{0}, failed{0}, reconnects{0};
         std::vector<std::thread> threads;
+        threads.reserve(size_t(clients));
         for (int c = 0; c < clients; ++c)
             threads.emplace_back([&] {
                 std::string buffer;
@@ -331,6 +332,7 @@ int main(int argc, char **argv)
             // Half-open connections: connected, nothing sent.
             {
                 std::vector<int> fds;
+                fds.reserve(1000);
                 for (int i = 0; i < 1000; ++i)
                     if (const int fd = connectTo(port); fd >= 0)
                         fds.push_back(fd);
