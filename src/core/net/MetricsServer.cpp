@@ -6,6 +6,7 @@
 #include <QHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -27,7 +28,7 @@ public:
 protected:
     void incomingConnection(qintptr descriptor) override
     {
-        if (m_open >= m_limits.maxConnections) {
+        if (m_open - m_evicted >= m_limits.maxConnections && !evictSilent()) {
             ::close(int(descriptor));
             ++refused;
             return;
@@ -39,7 +40,13 @@ protected:
             return;
         }
         ++m_open;
-        connect(socket, &QObject::destroyed, this, [this] { --m_open; });
+        m_silent.append(socket);
+        connect(socket, &QObject::destroyed, this, [this, socket] {
+            --m_open;
+            if (m_evictedSockets.remove(socket))
+                --m_evicted;
+            m_silent.removeOne(socket);
+        });
         auto *deadline = new QTimer(socket);
         deadline->setSingleShot(true);
         deadline->setInterval(m_limits.requestMs);
@@ -55,6 +62,8 @@ protected:
         // Connected before the HTTP server's own handler: the bytes are
         // counted before they are parsed.
         connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received, cut] {
+            if (*received == 0)
+                m_silent.removeOne(socket);
             *received += socket->bytesAvailable();
             if (*received > m_limits.maxRequestBytes) {
                 // Nothing left for the parser; the socket goes once its
@@ -74,8 +83,28 @@ protected:
     }
 
 private:
+    // At the limit, the connection that has waited longest without sending a
+    // byte makes room: a flood of idle connections cannot lock a scraper out.
+    bool evictSilent()
+    {
+        if (m_silent.isEmpty())
+            return false;
+        QTcpSocket *oldest = m_silent.takeFirst();
+        m_evictedSockets.insert(oldest);
+        ++m_evicted;
+        ++cutOff;
+        oldest->abort();
+        oldest->deleteLater();
+        return true;
+    }
+
     const MetricsServer::Limits &m_limits;
     int m_open = 0;
+    // Aborted, their deletion pending: no longer counted against the limit.
+    int m_evicted = 0;
+    QSet<QTcpSocket *> m_evictedSockets;
+    // Connected and nothing received yet, oldest first.
+    QList<QTcpSocket *> m_silent;
 };
 
 namespace {
