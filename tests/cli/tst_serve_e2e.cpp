@@ -24,6 +24,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <random>
+
 namespace {
 
 struct Reply {
@@ -162,6 +164,7 @@ private Q_SLOTS:
     void cliScrapedByPrometheus();
     void shippedRules();
     void windowServesItsCurrentValues();
+    void badRequestsClosed();
 };
 
 void tst_ServeE2E::listenAddress_data()
@@ -356,6 +359,46 @@ void tst_ServeE2E::windowServesItsCurrentValues()
         QCOMPARE(sampleOf(text, "krm2200_log_recording"), 1.0);
     }
     QVERIFY(same);
+}
+
+void tst_ServeE2E::badRequestsClosed()
+{
+    // The limits small, so that each is reached at once.
+    MetricsModel model;
+    MetricsServer server(model, {});
+    server.setLimits({.maxConnections = 8, .requestMs = 500, .maxRequestBytes = 4096});
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = server.serverPort();
+    const auto open = [port](const QByteArray &bytes) {
+        auto s = std::make_unique<QTcpSocket>();
+        s->connectToHost(QHostAddress::LocalHost, port);
+        s->write(bytes);
+        return s;
+    };
+    const auto closed = [](QTcpSocket &s) {
+        return QTest::qWaitFor([&] { return s.state() == QAbstractSocket::UnconnectedState; },
+                               5000);
+    };
+    // More idle connections than allowed: a scraper still gets through.
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 20; ++i)
+        idle.push_back(open(QByteArray()));
+    QTest::qWait(200);
+    QCOMPARE(request(port, "GET", "/metrics").status, 200);
+    QVERIFY(closed(*idle.front()));
+
+    std::mt19937 random(38);
+    QByteArray noise(2048, '\0');
+    for (char &c : noise)
+        c = char(random());
+    const QByteArray bad[] = {"GET /metrics HTTP/1.1\r\nX-Long: " + QByteArray(64 * 1024, 'a'),
+                              "GET /metrics HTTP/1.1\r\nX-Never: ends", noise};
+    for (const QByteArray &bytes : bad) {
+        const auto s = open(bytes);
+        QVERIFY2(closed(*s), bytes.left(30).constData());
+        QVERIFY(!s->readAll().contains(" 200 "));
+    }
+    QCOMPARE(request(port, "GET", "/metrics").status, 200);
 }
 
 QTEST_MAIN(tst_ServeE2E)
