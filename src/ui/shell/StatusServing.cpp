@@ -42,7 +42,7 @@ public:
             m_serving = false;
             return;
         }
-        if (m_serving && m_host_ == host && m_port == s.port && m_server.isListening())
+        if (m_serving && m_address == host && m_port == s.port && m_server.isListening())
             return;
         InstrumentSession &session = m_host.session();
         const QString device = session.forcedDevice().isEmpty()
@@ -52,7 +52,7 @@ public:
         m_model.setInfo(
             {programVersion(), device, s.bench.isEmpty() ? QHostInfo::localHostName() : s.bench});
         m_serving = m_server.listen(host, quint16(s.port));
-        m_host_ = host;
+        m_address = host;
         m_port = s.port;
         if (!m_serving)
             Dialogs::instance().message(m_host.hostWidget(),
@@ -92,7 +92,7 @@ public:
     WindowHost &m_host;
     MetricsModel m_model;
     MetricsServer m_server;
-    QHostAddress m_host_;
+    QHostAddress m_address;
     int m_port = 0;
     bool m_serving = false;
 };
