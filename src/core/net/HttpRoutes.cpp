@@ -5,20 +5,21 @@ namespace HttpRoutes {
 Answer route(QByteArrayView method, QByteArrayView path)
 {
     Answer a;
+    const bool head = method == "HEAD";
+    // HEAD: the headers of GET and no body, whatever the answer.
+    a.withBody = !head;
     if (path == "/metrics")
         a.target = Target::Metrics;
     else if (path == "/status.json")
         a.target = Target::StatusJson;
     else
         return a; // 404 whatever the method: nothing lives there
-    const bool head = method == "HEAD";
     if (method != "GET" && !head) {
         a.target = Target::MethodNotAllowed;
         a.status = 405;
         return a;
     }
     a.status = 200;
-    a.withBody = !head;
     return a;
 }
 

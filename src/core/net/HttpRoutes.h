@@ -19,7 +19,7 @@ enum class Target {
 struct Answer {
     Target target = Target::NotFound;
     int status = 404;
-    // HEAD: the headers of GET and no body.
+    // HEAD: the headers and no body.
     bool withBody = true;
 };
 
