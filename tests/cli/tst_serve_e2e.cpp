@@ -360,6 +360,18 @@ void tst_ServeE2E::windowServesItsCurrentValues()
         QCOMPARE(sampleOf(text, "krm2200_log_recording"), 1.0);
     }
     QVERIFY(same);
+
+    // Prometheus reads the window as it reads "serve".
+    if (!havePrometheus())
+        QSKIP("prometheus is not installed");
+    QTemporaryDir dir;
+    Prometheus prometheus;
+    QVERIFY(prometheus.start(port, dir.path()));
+    const double shown = values->findChild<QLabel *>(QStringLiteral("temp0"))->text().toDouble();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        prometheus.query(QStringLiteral("krm2200_temperature_celsius{sensor=\"PT100A\"}")), shown,
+        30000);
+    QCOMPARE(prometheus.query(QStringLiteral("krm2200_link_up")), 1.0);
 }
 
 void tst_ServeE2E::badRequestsClosed()
