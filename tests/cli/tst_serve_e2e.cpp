@@ -394,6 +394,7 @@ void tst_ServeE2E::badRequestsClosed()
     };
     // More idle connections than allowed: a scraper still gets through.
     std::vector<std::unique_ptr<QTcpSocket>> idle;
+    idle.reserve(20);
     for (int i = 0; i < 20; ++i)
         idle.push_back(open(QByteArray()));
     QTest::qWait(200);
