@@ -2,6 +2,8 @@
 # when any is missing, then configures and builds into a build folder.
 
 KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake ninja-build g++
+              # the read-only status server of "krm2200-cli serve" and the window
+              qt6-httpserver-dev
               fonts-noto-cjk
               # the report's face: it keeps 大, 小, 生 apart from the radicals of the same
               # look, so the PDF's text can be searched
@@ -20,7 +22,9 @@ KRM_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-base-dev-tools libgl-dev cmake
               # the window-fit test under a real window manager on its own X server
               openbox
               # the screen-reader test: the reader itself, and real key events
-              orca xdotool)
+              orca xdotool
+              # the status server scraped by a real Prometheus, its rules checked by promtool
+              prometheus)
 
 krm_install() {
     local missing=()

@@ -13,7 +13,7 @@ source scripts/deps.sh
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_parsers fuzz_ini fuzz_answers fuzz_settings fuzz_records fuzz_storedlog fuzz_configset fuzz_syslog fuzz_replies)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_parsers fuzz_ini fuzz_answers fuzz_settings fuzz_records fuzz_storedlog fuzz_configset fuzz_syslog fuzz_replies fuzz_http)
 case "$seconds" in
     '' | *[!0-9]*) echo "fuzz: SECONDS must be a whole number, got '$seconds'" >&2; exit 2 ;;
 esac

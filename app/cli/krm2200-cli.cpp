@@ -16,15 +16,22 @@
 #include "core/control/RunProgress.h"
 #include "core/link/SerialLink.h"
 #include "core/link/SettingsTransfer.h"
+#include "core/logging/CurrentValues.h"
 #include "core/logging/GraphExport.h"
 #include "core/logging/GraphScale.h"
 #include "core/logging/LOG_Handling.h"
+#include "core/net/HttpRoutes.h"
+#include "core/net/MetricsModel.h"
+#include "core/net/MetricsServer.h"
+#include "core/net/ServeSettings.h"
 #include "core/session/InstrumentSession.h"
+#include "core/session/StatusJson.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -54,6 +61,7 @@ enum Exit {
     VerifyDiffers = 7,
     RunRefused = 8,
     AlarmStop = 9,
+    ListenFailed = 10,
 };
 
 const char *const kHelp =
@@ -82,6 +90,16 @@ const char *const kHelp =
     "                                  which was used\n"
     "  stop                            stop the running control\n"
     "  aclr                            clear the alarm\n"
+    "  serve [--listen HOST:PORT] [--interval S] [--bench NAME]\n"
+    "                                  poll the status every S seconds (default: the log\n"
+    "                                  interval) and serve it read-only over HTTP until a\n"
+    "                                  signal: GET /metrics (Prometheus text format),\n"
+    "                                  GET /status.json (as status --json). HOST:PORT is\n"
+    "                                  127.0.0.1:9464 unless given ([::1]:9464 for IPv6,\n"
+    "                                  0.0.0.0:9464 for every network; port 0: any free\n"
+    "                                  port, told on stderr). NAME labels the bench (default\n"
+    "                                  the configuration's, else the host name). A lost\n"
+    "                                  instrument is looked for again at every poll\n"
     "\n"
     "Options:\n"
     "  --home DIR      program folder (configuration sys/KRM.ini, logs LOG/)\n"
@@ -93,7 +111,8 @@ const char *const kHelp =
     "the port cannot be opened or another program holds it; 4 the instrument did not\n"
     "answer; 5 the set was refused (the key is named); 6 the instrument refused commands\n"
     "(named: of the write, or STATUS); 7 the set read back differs (the keys are named);\n"
-    "8 the run was refused; 9 an alarm stopped the log.\n"
+    "8 the run was refused; 9 an alarm stopped the log; 10 serve cannot listen on the\n"
+    "address (another program holds the port).\n"
     "\n"
     "status --json prints, when it fails, {\"error\": ID, \"exit\": N, \"message\": TEXT} on\n"
     "stdout; ID is one of \"port\" (3), \"no-answer\" (4), \"refused\" (6: the instrument\n"
@@ -133,6 +152,16 @@ const char *const kHelpJa =
     "                                  標準エラーに出す\n"
     "  stop                            制御を停止する\n"
     "  aclr                            アラームを解除する\n"
+    "  serve [--listen HOST:PORT] [--interval S] [--bench NAME]\n"
+    "                                  S秒ごと（既定はログの間隔）に状態を問い合わせ、シグナル\n"
+    "                                  まで読み取り専用のHTTPで公開する：GET /metrics\n"
+    "                                  （Prometheusのテキスト形式）、GET /status.json\n"
+    "                                  （status --json と同じ）。HOST:PORT の既定は\n"
+    "                                  127.0.0.1:9464（IPv6は [::1]:9464、すべての\n"
+    "                                  ネットワークは 0.0.0.0:9464、ポート0は空きポートを\n"
+    "                                  使い標準エラーに示す）。NAMEは装置の名前（既定は構成の\n"
+    "                                  名前、なければホスト名）。応答がなくなった本体は\n"
+    "                                  問い合わせのたびに探し直す\n"
     "\n"
     "オプション:\n"
     "  --home DIR      プログラムフォルダ（構成 sys/KRM.ini、ログ LOG/）\n"
@@ -143,7 +172,8 @@ const char *const kHelpJa =
     "終了状態: 0 完了、1 ファイルを書き込めなかった、2 引数の誤り、3 ポートがない、開けない、\n"
     "または他のプログラムが使用中、4 本体が応答しない、5 構成を受け付けない（キーを示す）、\n"
     "6 本体がコマンドを受け付けなかった（書き込みのコマンドまたはSTATUSを示す）、7 読み戻した\n"
-    "構成が異なる（キーを示す）、8 運転を受け付けなかった、9 アラームでログが止まった。\n"
+    "構成が異なる（キーを示す）、8 運転を受け付けなかった、9 アラームでログが止まった、\n"
+    "10 serve が待ち受けできない（他のプログラムがポートを使用中）。\n"
     "\n"
     "status --json は失敗したとき標準出力に {\"error\": ID, \"exit\": N, \"message\": TEXT} を\n"
     "出す。IDは \"port\"（3）、\"no-answer\"（4）、\"refused\"（6：本体がNGを返した）。\n"
@@ -176,6 +206,22 @@ void onSignal(int sig)
     [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
+// SIGINT and SIGTERM are read from signalPipe[0] by the event loop.
+bool catchSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        std::perror("krm2200-cli: socketpair");
+        return false;
+    }
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    return true;
+}
+
 void printErr(const QString &text)
 {
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
@@ -195,92 +241,6 @@ QString noAnswerText()
 
 // How long "status" keeps asking a silent instrument, as --help says.
 constexpr double kStatusBudgetSeconds = 10.0;
-
-// A reading as a number, or null for none ("----") and for what is no number.
-QJsonValue reading(const QString &text)
-{
-    double v = 0;
-    if (sampleValue(text, &v) == SampleKind::Value)
-        return v;
-    return QJsonValue::Null;
-}
-
-QJsonObject alarmObject(const QString &code)
-{
-    const AlarmText alarm = LookupAlarm(code);
-    return QJsonObject{{QStringLiteral("code"), code},
-                       {QStringLiteral("message"), alarm.Message},
-                       {QStringLiteral("advice"), alarm.Advice}};
-}
-
-// What a status reply says, as "status --json" and "log --format jsonl" print
-// it: the readings, internal temperature, current, state, step, the target
-// the instrument heads for and the alarm while it stands.
-QJsonObject statusObject(const StatusReport &r, const QString &target)
-{
-    QJsonObject readings;
-    for (int k = 0; k < 4; ++k)
-        readings.insert(sensorName(k), reading(r.temps.at(k)));
-    const bool standing = r.code() == QLatin1String("04");
-    double t = 0;
-    return QJsonObject{
-        {QStringLiteral("readings"), readings},
-        {QStringLiteral("internal"), reading(r.status.at(1))},
-        {QStringLiteral("current"), reading(r.status.at(2))},
-        {QStringLiteral("state"),
-         QJsonObject{{QStringLiteral("code"), r.code()},
-                     {QStringLiteral("text"), Reception_Show::statusText(r.code())}}},
-        {QStringLiteral("step"), r.status.at(4).toInt()},
-        {QStringLiteral("target"), sampleValue(target, &t) == SampleKind::Value
-                                       ? QJsonValue(t)
-                                       : QJsonValue(QJsonValue::Null)},
-        {QStringLiteral("alarm"),
-         standing ? QJsonValue(alarmObject(r.status.at(3))) : QJsonValue(QJsonValue::Null)},
-    };
-}
-
-// The registered pattern of the configuration whose steps hold `step`, when
-// exactly one does: the status reply names the step only.
-QJsonValue patternOfStep(int step)
-{
-    QJsonValue found = QJsonValue::Null;
-    int matches = 0;
-    for (int n = 0; n <= 9; ++n) {
-        const QString record =
-            ini().IniRead(QStringLiteral("PATTERN"), QStringLiteral("PATTERN%1").arg(n));
-        const QStringList f = record.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (!isRegisteredPattern(record) || f.size() != 4)
-            continue;
-        if (f.at(2).toInt() <= step && step <= f.at(3).toInt()) {
-            found = n;
-            ++matches;
-        }
-    }
-    return matches == 1 ? found : QJsonValue(QJsonValue::Null);
-}
-
-// A pattern run seen in a single reply: the run of the pattern that holds
-// the step, found going.
-QJsonValue runOfStep(int step)
-{
-    const QJsonValue pattern = patternOfStep(step);
-    if (pattern.isNull())
-        return QJsonValue::Null;
-    const QDateTime now = QDateTime::currentDateTime();
-    RunProgress run;
-    run.start(PatternPlan::fromIni(ini(), pattern.toInt()), now, false);
-    run.observe(step, now);
-    return runJson(run, now);
-}
-
-// The set temperature of `step` as the configuration stores it.
-QString stepTarget(const QString &step)
-{
-    return ini()
-        .IniRead(QStringLiteral("STEP"), QStringLiteral("STEP") + step)
-        .split(QLatin1Char(' '))
-        .value(3);
-}
 
 // Nobody sits at a terminal to answer: a question takes No, which refuses
 // what it asks about; a message is printed.
@@ -325,6 +285,7 @@ private:
     int runPattern(const QString &number);
     int stop();
     int aclr();
+    int serve();
 
     bool takeOptions(const QString &command);
     bool instrumentAnswers();
@@ -344,6 +305,7 @@ private:
     int m_noAnswer = 60;
     bool m_jsonl = false;
     QString m_until;
+    HttpRoutes::Listen m_listen{HttpRoutes::defaultHost(), HttpRoutes::kDefaultPort};
     InstrumentSession::FixedRun m_fixed;
 };
 
@@ -444,9 +406,7 @@ int Cli::statusFailed(const char *id, int code, const QString &message)
 {
     printErr(message);
     if (m_parser.isSet(QStringLiteral("json")))
-        printOut(QJsonDocument(QJsonObject{{QStringLiteral("error"), QLatin1String(id)},
-                                           {QStringLiteral("exit"), code},
-                                           {QStringLiteral("message"), message}})
+        printOut(QJsonDocument(StatusJson::errorJson(QLatin1String(id), code, message))
                      .toJson(QJsonDocument::Compact) +
                  '\n');
     return code;
@@ -462,13 +422,9 @@ int Cli::status()
         return statusFailed("no-answer", NoAnswer, noAnswerText());
     }
     const StatusReport &r = m_session.lastStatus();
-    const QString code = r.code();
-    const bool running = code == QLatin1String("02");
-    // The target of a running step; a fixed-value run's is not stored.
-    const QString target = running ? stepTarget(r.status.at(4)) : QString();
-    const QString lastAlarm = r.status.at(3);
-    const bool anyAlarm = !lastAlarm.isEmpty() && lastAlarm.toInt() != 0;
     if (!m_parser.isSet(QStringLiteral("json"))) {
+        const QString code = r.code();
+        const QString lastAlarm = r.status.at(3);
         QString out;
         for (int k = 0; k < 4; ++k)
             out += sensorName(k) + QLatin1Char(' ') + r.temps.at(k) + QLatin1Char('\n');
@@ -483,19 +439,9 @@ int Cli::status()
         printOut(out.toUtf8());
         return Ok;
     }
-    QJsonObject o = statusObject(r, target);
-    o.insert(QStringLiteral("time"), GraphExport::isoTime(QDateTime::currentDateTime()));
-    o.insert(QStringLiteral("units"),
-             QJsonObject{{QStringLiteral("temperature"), QStringLiteral("°C")},
-                         {QStringLiteral("current"), QStringLiteral("A")}});
-    o.insert(QStringLiteral("pattern"),
-             running ? patternOfStep(r.status.at(4).toInt()) : QJsonValue(QJsonValue::Null));
-    o.insert(QStringLiteral("last_alarm"),
-             anyAlarm ? QJsonValue(alarmObject(lastAlarm)) : QJsonValue(QJsonValue::Null));
-    o.insert(QStringLiteral("link"), QStringLiteral("ok"));
-    o.insert(QStringLiteral("run"),
-             running ? runOfStep(r.status.at(4).toInt()) : QJsonValue(QJsonValue::Null));
-    printOut(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+    printOut(QJsonDocument(StatusJson::statusJson(r, QDateTime::currentDateTime()))
+                 .toJson(QJsonDocument::Compact) +
+             '\n');
     return Ok;
 }
 
@@ -508,16 +454,8 @@ int Cli::log()
     m_session.setPollIntervalMs(qEnvironmentVariableIntValue("KRM_POLL_MS"));
 
     // SIGINT and SIGTERM end the log as its stop button does.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-        std::perror("krm2200-cli: socketpair");
+    if (!catchSignals())
         return Failed;
-    }
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
 
     int rows = 0;
     int exitCode = Ok;
@@ -556,7 +494,8 @@ int Cli::log()
                 printOut(lines.replace("\r\n", "\n"));
             } else {
                 const QList<QByteArray> f = csv.mid(csv.indexOf('\n') + 1).trimmed().split(',');
-                QJsonObject o = statusObject(m_session.lastStatus(), param().TargetLineText);
+                QJsonObject o =
+                    StatusJson::statusObject(m_session.lastStatus(), param().TargetLineText);
                 o.insert(QStringLiteral("index"), index);
                 o.insert(QStringLiteral("elapsed_s"), f.value(1).toLongLong());
                 o.insert(QStringLiteral("time"), QString::fromLatin1(f.value(2)));
@@ -667,6 +606,19 @@ bool Cli::takeOptions(const QString &command)
         m_jsonl = format == QLatin1String("jsonl");
         return true;
     }
+    if (command == QLatin1String("serve")) {
+        const std::optional<int> interval = number(QStringLiteral("interval"), 1, 3600, 0);
+        if (!interval)
+            return false;
+        m_interval = *interval;
+        if (m_parser.isSet(QStringLiteral("listen")) &&
+            !HttpRoutes::parseListen(m_parser.value(QStringLiteral("listen")), &m_listen)) {
+            printErr(QStringLiteral("krm2200-cli: --listen には 127.0.0.1:9464 のように"
+                                    "アドレスとポートを指定してください。"));
+            return false;
+        }
+        return true;
+    }
     if (command != QLatin1String("run fixed"))
         return true;
     if (!m_parser.isSet(QStringLiteral("temp"))) {
@@ -722,6 +674,84 @@ int Cli::aclr()
     return runResult(m_session.aclr());
 }
 
+int Cli::serve()
+{
+    if (m_interval <= 0)
+        m_interval = param().LogInterval > 0 ? param().LogInterval : 1;
+    if (!catchSignals())
+        return Failed;
+
+    MetricsModel model;
+    QString bench = m_parser.value(QStringLiteral("bench"));
+    if (bench.isEmpty())
+        bench = ServeSettings::load(ini()).bench;
+    if (bench.isEmpty())
+        bench = QHostInfo::localHostName();
+    QString device = m_session.forcedDevice();
+    if (device.isEmpty())
+        device = m_session.link().deviceFor(
+            ini().IniRead(QStringLiteral("COM"), QStringLiteral("para")));
+    model.setInfo({programVersion(), device, bench});
+    const auto statusJson = [this, &model]() -> MetricsServer::JsonAnswer {
+        if (!model.linkUp())
+            return {503, QJsonDocument(StatusJson::errorJson(QStringLiteral("no-answer"), NoAnswer,
+                                                             noAnswerText()))
+                                 .toJson(QJsonDocument::Compact) +
+                             '\n'};
+        return {200, QJsonDocument(StatusJson::statusJson(m_session.lastStatus(),
+                                                          QDateTime::currentDateTime(),
+                                                          &m_session.runProgress()))
+                             .toJson(QJsonDocument::Compact) +
+                         '\n'};
+    };
+    MetricsServer server(model, statusJson);
+    if (!server.listen(m_listen.host, m_listen.port)) {
+        printErr(ServeSettings::listenFailedText(m_listen.port, server.addressInUse(),
+                                                 server.errorString()));
+        return ListenFailed;
+    }
+    const QString host = m_listen.host.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QLatin1Char('[') + m_listen.host.toString() + QLatin1Char(']')
+                             : m_listen.host.toString();
+    printErr(QStringLiteral("状態を公開しています：http://%1:%2/metrics")
+                 .arg(host)
+                 .arg(server.serverPort()));
+
+    // One query a tick; a lost instrument is looked for again by the next
+    // (the link reopens its port as the window's poll does).
+    bool lost = false;
+    const auto poll = [&] {
+        for (int k = 0; k < 4; ++k)
+            model.setSensorUnused(k, CurrentValues::sensorUnusable(param(), k));
+        model.pollSent();
+        const bool answered = m_session.pollStatus(0.5);
+        if (answered) {
+            const StatusReport &r = m_session.lastStatus();
+            model.take(r, param().TargetLineText, !m_session.state().fix.lastRunFixed,
+                       QDateTime::currentMSecsSinceEpoch());
+        } else {
+            model.pollFailed();
+        }
+        if (answered == lost)
+            printErr(answered ? LinkWatch::returnNote() : LinkWatch::lossNote());
+        lost = !answered;
+    };
+    QTimer tick;
+    tick.setInterval(m_interval * 1000);
+    QObject::connect(&tick, &QTimer::timeout, &tick, poll);
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &tick, [] {
+        char c = 0;
+        if (::read(signalPipe[0], &c, 1) == 1)
+            QCoreApplication::exit();
+    });
+    poll();
+    tick.start();
+    QCoreApplication::exec();
+    server.close();
+    return Ok;
+}
+
 int Cli::run(const QStringList &args)
 {
     const QString command = args.value(0);
@@ -745,6 +775,9 @@ int Cli::run(const QStringList &args)
           QStringLiteral("fan"), QStringLiteral("reach")}},
         {QStringLiteral("stop"), 0, {}},
         {QStringLiteral("aclr"), 0, {}},
+        {QStringLiteral("serve"),
+         0,
+         {QStringLiteral("listen"), QStringLiteral("interval"), QStringLiteral("bench")}},
     };
     const Shape *shape = nullptr;
     for (const Shape &s : shapes)
@@ -821,6 +854,8 @@ int Cli::run(const QStringList &args)
         return kind == QLatin1String("fixed") ? runFixed() : runPattern(args.at(2));
     if (command == QLatin1String("stop"))
         return stop();
+    if (command == QLatin1String("serve"))
+        return serve();
     return aclr();
 }
 
@@ -844,12 +879,12 @@ int main(int argc, char *argv[])
     const auto valued = [](const char *name) {
         return QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("VALUE"));
     };
-    parser.addOptions({help, version, valued("home"), valued("port"), valued("interval"),
-                       valued("count"), valued("sensor"), valued("temp"), valued("heater"),
-                       valued("fan"), valued("reach"), valued("format"), valued("until"),
-                       valued("no-answer"), QCommandLineOption(QStringLiteral("fast")),
-                       QCommandLineOption(QStringLiteral("verify")),
-                       QCommandLineOption(QStringLiteral("json"))});
+    parser.addOptions(
+        {help, version, valued("home"), valued("port"), valued("interval"), valued("count"),
+         valued("sensor"), valued("temp"), valued("heater"), valued("fan"), valued("reach"),
+         valued("format"), valued("until"), valued("no-answer"), valued("listen"), valued("bench"),
+         QCommandLineOption(QStringLiteral("fast")), QCommandLineOption(QStringLiteral("verify")),
+         QCommandLineOption(QStringLiteral("json"))});
     if (!parser.parse(QCoreApplication::arguments())) {
         // Qt's own text, in Japanese with its catalogue installed.
         printErr(QStringLiteral("krm2200-cli: ") + parser.errorText() +

@@ -17,7 +17,8 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 bin=$root/usr/bin
 for f in bin/krm2200 bin/krm2200-cli bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
          share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg \
-         share/doc/krm2200/copyright share/doc/krm2200/changelog.gz; do
+         share/doc/krm2200/copyright share/doc/krm2200/changelog.gz \
+         share/krm2200/prometheus/krm2200-rules.yml lib/systemd/system/krm2200-serve@.service; do
     [ -f "$root/usr/$f" ] || fail "not installed: $f"
 done
 
@@ -61,6 +62,13 @@ started "$bin/krm2200" --home "$tmp/chosen" || fail "krm2200 --home: $(cat "$tmp
 ls "$bin" | sort | tr '\n' ' ' | grep -qx 'krm2200 krm2200-cli krm2200-demo krm2200-sim ' \
     || fail "files written beside the installed executable: $(ls "$bin")"
 
+# The status service as installed, its program the installed one.
+if command -v systemd-analyze >/dev/null; then
+    sed "s#/usr/bin/krm2200-cli#$bin/krm2200-cli#" "$root/usr/lib/systemd/system/krm2200-serve@.service" \
+        >"$tmp/krm2200-serve@ttyUSB0.service"
+    systemd-analyze verify "$tmp/krm2200-serve@ttyUSB0.service" || fail "systemd-analyze verify"
+fi
+
 # The demo: the installed simulator answers the installed program's whole read.
 "$bin/krm2200-demo" >"$tmp/demo.log" 2>&1 || fail "krm2200-demo: $(cat "$tmp/demo.log")"
 grep -q '^SEN0=' "$user/demo/sys/KRM.ini" || fail "the demo read no settings"
@@ -73,12 +81,13 @@ info=$(dpkg-deb --info "$deb")
 depends=$(grep '^ Depends:' <<<"$info") || fail "the .deb declares no dependencies"
 echo "$depends"
 for p in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 \
-         fonts-noto-cjk qt6-translations-l10n; do
+         libqt6httpserver6 fonts-noto-cjk qt6-translations-l10n; do
     grep -qw "$p" <<<"$depends" || fail "the .deb does not depend on $p"
 done
 contents=$(dpkg-deb --contents "$deb")
 for f in bin/krm2200 bin/krm2200-cli bin/krm2200-sim bin/krm2200-demo share/applications/$id.desktop \
-         share/doc/krm2200/copyright share/doc/krm2200/changelog.gz; do
+         share/doc/krm2200/copyright share/doc/krm2200/changelog.gz \
+         share/krm2200/prometheus/krm2200-rules.yml lib/systemd/system/krm2200-serve@.service; do
     grep -q "\./usr/$f$" <<<"$contents" || fail "not in the .deb: $f"
 done
 

@@ -6,6 +6,7 @@
 // With KRM_SETTINGS_SHOTS=<folder> set, the three pages are saved there.
 
 #include "core/app/ConfigSet.h"
+#include "core/net/ServeSettings.h"
 #include "core/settings/DetailedSettings.h"
 #include "shell/ShellFixture.h"
 #include "ui/settings/frmDetailed_setting.h"
@@ -278,6 +279,42 @@ void tst_Detailed::written()
         QVERIFY(again.open(QIODevice::ReadOnly));
         QVERIFY(ConfigSet::check(again.readAll()).ok);
     }
+
+    // The status server: a port asked for only while it serves; stored,
+    // loaded again, and a set holding it opens again.
+    struct Serve {
+        bool on;
+        QString port;
+        bool remote;
+        bool ok;
+        QString stored; // after the apply
+    };
+    const Serve serves[] = {
+        {true, QStringLiteral("9100"), true, true, QStringLiteral("1 9100 1")},
+        {true, QStringLiteral("65536"), false, false, QStringLiteral("1 9100 1")},
+        {true, QStringLiteral("0"), false, false, QStringLiteral("1 9100 1")},
+        {false, QStringLiteral("x"), false, true, QStringLiteral("0 9464 0")}};
+    for (const Serve &serve : serves) {
+        DS::Values chosen = v;
+        chosen.serveOn = serve.on;
+        chosen.servePort = serve.port;
+        chosen.serveRemote = serve.remote;
+        const Applied r = apply(chosen);
+        QCOMPARE(r.result.ok, serve.ok);
+        if (!serve.ok)
+            QCOMPARE(r.result.message, ServeSettings::portMessage());
+        QCOMPARE(readBack(QLatin1String(ServeSettings::Section)), serve.stored);
+        QFile again(ini().workingFile());
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QVERIFY(ConfigSet::check(again.readAll()).ok);
+    }
+    const DS::Values loaded = DS::load(
+        [](const QString &section, const QString &key) {
+            return readBack(section, key.isEmpty() ? QStringLiteral("para") : key);
+        },
+        home.path());
+    QCOMPARE(loaded.serveOn, false);
+    QCOMPARE(loaded.servePort, QStringLiteral("9464"));
 }
 
 void tst_Detailed::csvOutput_data()

@@ -48,7 +48,11 @@ const QSet<QString> &programNames()
              << std::pair{QStringLiteral("Y"), QStringLiteral("para")}
              << std::pair{QStringLiteral("FASTREAD"), QStringLiteral("para")}
              // "書込み後に照合する" of the detailed settings.
-             << std::pair{QStringLiteral("WRITEVERIFY"), QStringLiteral("para")};
+             << std::pair{QStringLiteral("WRITEVERIFY"), QStringLiteral("para")}
+             // The status server: "状態をネットワークに公開する", its port and
+             // permission, and the bench's name.
+             << std::pair{QStringLiteral("STATUSSERVER"), QStringLiteral("para")}
+             << std::pair{QStringLiteral("STATUSSERVER"), QStringLiteral("bench")};
         QSet<QString> n;
         for (const auto &[section, key] : keys) {
             n.insert(IniDocument::foldName(section));

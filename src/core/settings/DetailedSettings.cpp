@@ -4,6 +4,7 @@
 #include "core/config/Ini_Operation.h"
 #include "core/config/SettingRanges.h"
 #include "core/control/StepCheck.h"
+#include "core/net/ServeSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -176,6 +177,11 @@ DetailedSettings::load(const std::function<QString(const QString &, const QStrin
     }
     v.verifyAfterWrite =
         read(QLatin1String(VerifySection), QLatin1String(VerifyKey)) == QLatin1String("1");
+    const ServeSettings serve =
+        ServeSettings::parse(read(QLatin1String(ServeSettings::Section), QStringLiteral("para")));
+    v.serveOn = serve.on;
+    v.servePort = QString::number(serve.port);
+    v.serveRemote = serve.remote;
     return v;
 }
 
@@ -260,6 +266,19 @@ DetailedSettings::Result DetailedSettings::ApplySettings(const Values &values, C
     if ((values.verifyAfterWrite || cfg.IniRead(verifySection, QLatin1String(VerifyKey)) != kErr) &&
         !write(verifySection, {},
                values.verifyAfterWrite ? QStringLiteral("1") : QStringLiteral("0")))
+        return fail(OtherPage, folderMessage());
+    // The status server: a port is asked for only when it serves; written
+    // once chosen, as the check after a write.
+    ServeSettings serve;
+    serve.on = values.serveOn;
+    serve.remote = values.serveRemote;
+    if (const int port = ServeSettings::portFrom(values.servePort))
+        serve.port = port;
+    else if (values.serveOn)
+        return fail(OtherPage, ServeSettings::portMessage());
+    if ((values.serveOn ||
+         cfg.IniRead(QLatin1String(ServeSettings::Section), QStringLiteral("para")) != kErr) &&
+        !serve.save(cfg))
         return fail(OtherPage, folderMessage());
 
     // 6. Sensors, all checked before any is written.

@@ -57,6 +57,9 @@ public:
         int csvIndex = 0; // 0 未出力, 1 出力
         QString csvPath;
         bool verifyAfterWrite = false; // 書込み後に照合する
+        bool serveOn = false;          // 状態をネットワークに公開する
+        QString servePort = QStringLiteral("9464");
+        bool serveRemote = false; // 他のコンピュータからの接続を許可する
     };
 
     // Where "書込み後に照合する" is kept ("1" on). Written once it was chosen:

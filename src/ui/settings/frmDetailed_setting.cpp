@@ -334,6 +334,33 @@ QWidget *frmDetailed_setting::buildOtherPage()
     ck_verify = new QCheckBox(QStringLiteral("書込み後に照合する"), page);
     ck_verify->setObjectName(QStringLiteral("ck_verify"));
 
+    // The status server: off unless chosen; only this computer unless allowed.
+    ck_serve = new QCheckBox(QStringLiteral("状態をネットワークに公開する"), page);
+    ck_serve->setObjectName(QStringLiteral("ck_serve"));
+    auto *portLabel = new QLabel(QStringLiteral("ポート"), page);
+    serve_port_t = numberBox(QStringLiteral("serve_port_t"), portLabel->text());
+    serve_port_t->setMaxLength(5);
+    serve_port_t->setMaximumWidth(
+        serve_port_t->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+    portLabel->setBuddy(serve_port_t);
+    ck_remote = new QCheckBox(QStringLiteral("他のコンピュータからの接続を許可する"), page);
+    ck_remote->setObjectName(QStringLiteral("ck_remote"));
+    ck_serve->installEventFilter(this);
+    ck_remote->installEventFilter(this);
+    connect(ck_serve, &QCheckBox::toggled, this, [this, portLabel](bool on) {
+        portLabel->setEnabled(on);
+        serve_port_t->setEnabled(on);
+        ck_remote->setEnabled(on);
+    });
+    auto *serveRow = new QHBoxLayout;
+    serveRow->addWidget(ck_serve);
+    serveRow->addSpacing(12);
+    serveRow->addWidget(portLabel);
+    serveRow->addWidget(serve_port_t);
+    serveRow->addSpacing(12);
+    serveRow->addWidget(ck_remote);
+    serveRow->addStretch(1);
+
     auto *top = new QHBoxLayout;
     top->addWidget(beep);
     top->addWidget(lit);
@@ -341,6 +368,7 @@ QWidget *frmDetailed_setting::buildOtherPage()
     layout->addLayout(top);
     layout->addWidget(log);
     layout->addWidget(ck_verify);
+    layout->addLayout(serveRow);
     layout->addStretch(1);
     return page;
 }
@@ -371,6 +399,11 @@ void frmDetailed_setting::showValues(const DetailedSettings::Values &v)
     csv_op.at(v.csvIndex)->setChecked(true);
     chooseCsv(v.csvIndex);
     ck_verify->setChecked(v.verifyAfterWrite);
+    serve_port_t->setText(v.servePort);
+    ck_remote->setChecked(v.serveRemote);
+    ck_serve->setChecked(v.serveOn);
+    // The port and its permission follow the choice, also when it is unchanged.
+    Q_EMIT ck_serve->toggled(v.serveOn);
 }
 
 DetailedSettings::Values frmDetailed_setting::values() const
@@ -396,6 +429,9 @@ DetailedSettings::Values frmDetailed_setting::values() const
     v.csvIndex = std::max(0, m_csv->checkedId());
     v.csvPath = csv_l->text();
     v.verifyAfterWrite = ck_verify->isChecked();
+    v.serveOn = ck_serve->isChecked();
+    v.servePort = serve_port_t->text();
+    v.serveRemote = ck_remote->isChecked();
     return v;
 }
 
@@ -471,6 +507,8 @@ bool frmDetailed_setting::pressOk()
         Dialogs::instance().message(this, r.message, DetailedSettings::errorTitle());
         return false;
     }
+    // The status server follows what was stored.
+    Q_EMIT m_main.events().statusServingChanged();
     // Closing for the toolbar's write: that write follows, asking again
     // would start a second one inside it.
     if (m_closingForWrite)

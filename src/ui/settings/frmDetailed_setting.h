@@ -50,6 +50,9 @@ public:
     QPushButton *csv_c = nullptr;
     QGroupBox *Frame_log2 = nullptr; // output device: kept hidden
     QCheckBox *ck_verify = nullptr;  // 書込み後に照合する
+    QCheckBox *ck_serve = nullptr;   // 状態をネットワークに公開する
+    QLineEdit *serve_port_t = nullptr;
+    QCheckBox *ck_remote = nullptr; // 他のコンピュータからの接続を許可する
     QPushButton *FAN_C = nullptr;
     QPushButton *Cancel_c = nullptr;
 

@@ -11,6 +11,7 @@
 #include "ui/settings/SettingsWindows.h"
 #include "ui/settings/frmDetailed_setting.h"
 #include "ui/shell/LinkWatchWindows.h"
+#include "ui/shell/StatusServing.h"
 #include "ui/shell/WindowHost.h"
 
 void registerTaskWindows(WindowHost &host)
@@ -25,6 +26,7 @@ void registerTaskWindows(WindowHost &host)
     registerEditorWindows(host);
     registerSettingsWindows(host);
     registerFixControlWindows(host);
+    registerStatusServing(host);
 
     // The link cell and the loss notice; a notice's promise that the polling
     // goes on ends with the log.

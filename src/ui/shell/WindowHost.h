@@ -32,6 +32,8 @@ Q_SIGNALS:
     // The step editor's pop-up menu entries.
     void popupInsertRequested();
     void popupDeleteRequested();
+    // The settings of the status server were stored anew.
+    void statusServingChanged();
 };
 
 // Hooks of the log and graph modules that the toolbar and the status poll
