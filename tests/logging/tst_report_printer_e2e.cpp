@@ -8,6 +8,7 @@
 #include "ui/shell/PrintTarget.h"
 
 #include <QComboBox>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -108,6 +109,9 @@ struct PrintServer {
                                   QStringLiteral("-m"), QStringLiteral("raw")});
             if (admin.waitForFinished(10000) && admin.exitCode() == 0) {
                 qputenv("CUPS_SERVER", server.toLatin1());
+                // The queue is the default printer too.
+                QProcess::execute(lpadmin, {QStringLiteral("-h"), server, QStringLiteral("-d"),
+                                            QStringLiteral("krm_file")});
                 return true;
             }
             QTest::qWait(100);
@@ -194,6 +198,14 @@ void tst_ReportPrinterE2E::toQueueOrPdf()
     for (const QString &part : {QStringLiteral("ログの概要"), QStringLiteral("欠測区間"),
                                 QStringLiteral("サンプル：0～24"), QStringLiteral("2/2")})
         QVERIFY2(text.contains(part), qPrintable(part + QStringLiteral(" in ") + text));
+
+    // "通常使うプリンタへ印刷" goes to the default queue without asking where.
+    QVERIFY(QFile::remove(m_server.output));
+    QCOMPARE(QPrinterInfo::defaultPrinterName(), QStringLiteral("krm_file"));
+    f.dialogs->answerQuestion(true);
+    graph->Print_c->click();
+    QCOMPARE(f.dialogs->choices().size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(m_server.output).size() > 0, 30000);
 
     const QString pdf = f.appDir() + QStringLiteral("/report.pdf");
     f.dialogs->answerQuestion(true);
