@@ -8,6 +8,7 @@
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/KRM2200.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -83,17 +84,28 @@ int main(int argc, char **argv)
         auto *graph = qobject_cast<frmGraph *>(w.openWindow(QStringLiteral("frmGraph")));
         if (!graph)
             return 1;
-        QApplication::processEvents();
+        // A screen reader's bus, when there is one, is reached once the
+        // window shows.
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 500)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        const bool accessibility = QAccessible::isActive();
         const long before = statusKiB("VmHWM:");
 
         QElapsedTimer sinceTick;
+        QElapsedTimer t;
         qint64 longest = 0;
+        qint64 longestAt = 0;
         int ticks = 0;
         QTimer ask;
         ask.setInterval(10);
         QObject::connect(&ask, &QTimer::timeout, [&] {
-            if (ticks++ > 0)
-                longest = std::max(longest, sinceTick.elapsed());
+            const qint64 still = sinceTick.elapsed();
+            if (ticks++ > 0 && still > longest) {
+                longest = still;
+                longestAt = t.elapsed();
+            }
             sinceTick.restart();
         });
         bool ok = false;
@@ -102,7 +114,6 @@ int main(int argc, char **argv)
             ok = read;
             wait.quit();
         });
-        QElapsedTimer t;
         t.start();
         ask.start();
         sinceTick.start();
@@ -110,6 +121,10 @@ int main(int argc, char **argv)
         const qint64 returned = t.nsecsElapsed() / 1000;
         wait.exec();
         const qint64 drawn = t.elapsed();
+        // The window paints, and tells a screen reader of its changes, after
+        // the load has reported: those turns count too.
+        QTimer::singleShot(1000, &wait, &QEventLoop::quit);
+        wait.exec();
         ask.stop();
         const long peak = statusKiB("VmHWM:");
         std::printf("stored log of %lld lines (%.0f MB) read in the graph window: %s\n",
@@ -117,8 +132,11 @@ int main(int argc, char **argv)
                     double(QFile(path).size()) / 1e6, ok ? "drawn" : "NOT READ");
         std::printf("  call returned after %.1f ms; drawn after %lld ms\n", returned / 1000.0,
                     static_cast<long long>(drawn));
-        std::printf("  event loop meanwhile: %d turns of a 10 ms timer, longest pause %lld ms\n",
-                    ticks, static_cast<long long>(longest));
+        std::printf(
+            "  event loop meanwhile and 1 s after: %d turns of a 10 ms timer, longest pause "
+            "%lld ms (ending %lld ms after the call)%s\n",
+            ticks, static_cast<long long>(longest), static_cast<long long>(longestAt),
+            accessibility ? ", screen reader bus active" : "");
         std::printf("  peak memory %.1f MB (%.1f MB before reading; log holds %.1f MB); "
                     "goal < 200 MB for 10 M lines\n",
                     double(peak) / 1024.0, double(before) / 1024.0,

@@ -765,7 +765,6 @@ void frmGraph::storedLogLoaded(const QString &path, bool ok)
     m_storedPath = path;
     m_rangeChosen = false;
     File_l->setText(GraphReadout::fileCaption(m_storedName));
-    renumberLabels();
     {
         const QSignalBlocker block(Com_page);
         Com_page->clear();
