@@ -48,6 +48,8 @@ const QString kLogStart = QStringLiteral("ログ開始");
 const QString kLogStop = QStringLiteral("ログ停止");
 const QString kConfirm = QStringLiteral("確認");
 const QString kDegree = QStringLiteral("[℃]");
+// Characters the page list is wide enough for, at the least.
+constexpr int kPageListLength = 11;
 
 QString pointLabel(int seconds)
 {
@@ -368,8 +370,11 @@ void frmGraph::buildUi()
     Com_page = new QComboBox;
     Com_page->setObjectName(QStringLiteral("Com_page"));
     Com_page->setAccessibleName(QStringLiteral("ページ"));
-    Com_page->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    Com_page->setMinimumContentsLength(11);
+    // Sized to its widest page when a log is read: measuring every entry of
+    // a long log's list would hold the window still.
+    Com_page->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Com_page->setMinimumContentsLength(kPageListLength);
+    Com_page->setIconSize(QSize(0, 0)); // pages have no icons to make room for
     Com_page->hide();
     Com_go = new QComboBox;
     Com_go->setObjectName(QStringLiteral("Com_go"));
@@ -783,6 +788,9 @@ void frmGraph::storedLogLoaded(const QString &path, bool ok)
         const QSignalBlocker block(Com_page);
         Com_page->addItems(pages);
         Com_page->setCurrentIndex(p_flg ? 0 : -1);
+        // The last page has the most digits.
+        Com_page->setMinimumContentsLength(
+            std::max<int>(kPageListLength, int(pages.isEmpty() ? 0 : pages.last().size())));
     }
     Com_page->setVisible(p_flg);
     m_pageReady = true;
