@@ -405,7 +405,7 @@ void frmGraph::buildUi()
     Com_page->setMinimumContentsLength(kPageListLength);
     Com_page->setIconSize(QSize(0, 0)); // pages have no icons to make room for
     Com_page->setModel(new PageList(Com_page));
-    // Rows of one height: opening the list lays out only those it shows.
+    // Rows of one height: opening the list measures one row, not every one.
     if (auto *view = qobject_cast<QListView *>(Com_page->view()))
         view->setUniformItemSizes(true);
     Com_page->hide();
