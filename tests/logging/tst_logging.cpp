@@ -314,6 +314,10 @@ void tst_Logging::pages_data()
     QTest::newRow("highest 700") << qint64(700)
                                  << QStringList{QStringLiteral("0～600"),
                                                 QStringLiteral("300～900")};
+    QTest::newRow("highest 900") << qint64(900)
+                                 << QStringList{QStringLiteral("0～600"),
+                                                QStringLiteral("300～900"),
+                                                QStringLiteral("600～1200")};
 }
 
 void tst_Logging::pages()

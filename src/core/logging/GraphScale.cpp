@@ -184,15 +184,25 @@ QList<qint64> xLabels(const Parameter &p, int scrollValue, qint64 base)
 QStringList pageEntries(qint64 highest)
 {
     QStringList list;
-    if (highest / 300 < 1)
-        return list;
-    for (qint64 f = 0;; ++f) {
-        const qint64 start = f * 300;
-        list << QString::number(start) + QStringLiteral("～") + QString::number(start + 600);
-        if (start + 600 > highest)
-            break;
-    }
+    const int count = pageCount(highest);
+    list.reserve(count);
+    for (int i = 0; i < count; ++i)
+        list << pageEntry(i);
     return list;
+}
+
+int pageCount(qint64 highest)
+{
+    if (highest / 300 < 1)
+        return 0;
+    // Up to the first page that reaches past the end: start + 600 > highest.
+    return int(highest < 600 ? 1 : (highest - 600) / 300 + 2);
+}
+
+QString pageEntry(int pageIndex)
+{
+    const qint64 start = pageStart(pageIndex);
+    return QString::number(start) + QStringLiteral("～") + QString::number(start + 600);
 }
 
 } // namespace GraphScale

@@ -59,6 +59,9 @@ QList<qint64> xLabels(const Parameter &p, int scrollValue, qint64 base);
 // 300, otherwise overlapping pages 0～600, 300～900, ... up to the first page
 // that reaches past the end.
 QStringList pageEntries(qint64 highest);
+// The same pages one at a time, for a list that asks for the ones it shows.
+int pageCount(qint64 highest);
+QString pageEntry(int pageIndex);
 inline qint64 pageStart(int pageIndex)
 {
     return qint64(pageIndex) * 300;

@@ -19,6 +19,7 @@
 #include "ui/shell/WindowHost.h"
 #include "ui/shell/frmSplashrw.h"
 
+#include <QAbstractListModel>
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -30,6 +31,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -48,6 +50,35 @@ const QString kLogStart = QStringLiteral("ログ開始");
 const QString kLogStop = QStringLiteral("ログ停止");
 const QString kConfirm = QStringLiteral("確認");
 const QString kDegree = QStringLiteral("[℃]");
+// Characters the page list is wide enough for, at the least.
+constexpr int kPageListLength = 11;
+
+// The pages of the stored log, each told when the list asks for it: a long
+// log has tens of thousands, which the list takes at once.
+class PageList : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+    void setHighest(qint64 highest)
+    {
+        beginResetModel();
+        m_count = GraphScale::pageCount(highest);
+        endResetModel();
+    }
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : m_count;
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_count ||
+            (role != Qt::DisplayRole && role != Qt::EditRole))
+            return {};
+        return GraphScale::pageEntry(index.row());
+    }
+
+private:
+    int m_count = 0;
+};
 
 QString pointLabel(int seconds)
 {
@@ -368,8 +399,15 @@ void frmGraph::buildUi()
     Com_page = new QComboBox;
     Com_page->setObjectName(QStringLiteral("Com_page"));
     Com_page->setAccessibleName(QStringLiteral("ページ"));
-    Com_page->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    Com_page->setMinimumContentsLength(11);
+    // Sized to its widest page when a log is read: measuring every entry of
+    // a long log's list would hold the window still.
+    Com_page->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Com_page->setMinimumContentsLength(kPageListLength);
+    Com_page->setIconSize(QSize(0, 0)); // pages have no icons to make room for
+    Com_page->setModel(new PageList(Com_page));
+    // Rows of one height: opening the list measures one row, not every one.
+    if (auto *view = qobject_cast<QListView *>(Com_page->view()))
+        view->setUniformItemSizes(true);
     Com_page->hide();
     Com_go = new QComboBox;
     Com_go->setObjectName(QStringLiteral("Com_go"));
@@ -765,10 +803,10 @@ void frmGraph::storedLogLoaded(const QString &path, bool ok)
     m_storedPath = path;
     m_rangeChosen = false;
     File_l->setText(GraphReadout::fileCaption(m_storedName));
-    renumberLabels();
+    auto *pageList = static_cast<PageList *>(Com_page->model());
     {
         const QSignalBlocker block(Com_page);
-        Com_page->clear();
+        pageList->setHighest(-1);
     }
     GraphCanvas &canvas = m_logging.log().canvas();
     canvas.clear();
@@ -777,13 +815,16 @@ void frmGraph::storedLogLoaded(const QString &path, bool ok)
     if (m_stored.interval(&seconds))
         Label1->setText(pointLabel(seconds));
     const qint64 u = m_stored.highest();
-    const QStringList pages = GraphScale::pageEntries(u);
-    p_flg = !pages.isEmpty();
+    const int pages = GraphScale::pageCount(u);
+    p_flg = pages > 0;
     m_pageReady = false;
     {
         const QSignalBlocker block(Com_page);
-        Com_page->addItems(pages);
+        pageList->setHighest(u);
         Com_page->setCurrentIndex(p_flg ? 0 : -1);
+        // The last page has the most digits.
+        Com_page->setMinimumContentsLength(std::max<int>(
+            kPageListLength, int(p_flg ? GraphScale::pageEntry(pages - 1).size() : 0)));
     }
     Com_page->setVisible(p_flg);
     m_pageReady = true;
