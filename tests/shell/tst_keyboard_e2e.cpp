@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -264,20 +265,22 @@ void tst_KeyboardE2E::toolbarKeys()
 }
 
 // The editor's Tab path: the chosen pattern, its steps row by row, then the
-// buttons.
+// buttons. The step numbers are no stops: a row's boxes open its menu.
 void tst_KeyboardE2E::editorTabs_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("tabs");
-    QTest::newRow("first temperature") << "mond_t_0" << 5;
-    QTest::newRow("second row's sensor") << "Combo_s_1" << 7;
-    QTest::newRow("OK") << "OK_c" << 39;
+    QTest::addColumn<bool>("stepMenu"); // the menu key there opens the step menu
+    QTest::newRow("first temperature") << "mond_t_0" << 5 << true;
+    QTest::newRow("second row's sensor") << "Combo_s_1" << 7 << true;
+    QTest::newRow("OK") << "OK_c" << 39 << false;
 }
 
 void tst_KeyboardE2E::editorTabs()
 {
     QFETCH(QString, target);
     QFETCH(int, tabs);
+    QFETCH(bool, stepMenu);
     ShellFixture fx;
     QVERIFY(fx.startSim());
     KRM2200 *w = fx.readyWindow();
@@ -293,6 +296,9 @@ void tst_KeyboardE2E::editorTabs()
     for (; n < 150 && QApplication::focusWidget() != goal; ++n)
         QVERIFY(press(Qt::Key_Tab));
     QCOMPARE(n, tabs);
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), goal->mapToGlobal(QPoint()));
+    QApplication::sendEvent(goal, &menuKey);
+    QCOMPARE(QApplication::activePopupWidget() == w->mnuPopmnu(), stepMenu);
 }
 
 // OK is the default and has a key; Enter in a text box keeps the window, as

@@ -433,7 +433,7 @@ void frmOperation_setting::keyPressEvent(QKeyEvent *event)
     // Enter that no control took presses OK, except from a text box: a
     // value there may be half typed, and OK registers and closes the window.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && event->modifiers() == Qt::NoModifier &&
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
         !qobject_cast<QLineEdit *>(QApplication::focusWidget())) {
         if (OK_c->isEnabled())
             OK_c->click();
