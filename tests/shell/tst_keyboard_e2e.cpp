@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -157,6 +158,10 @@ class tst_KeyboardE2E : public QObject {
 
 private Q_SLOTS:
     void toolbarKeys();
+    void editorTabs_data();
+    void editorTabs();
+    void editorKeys_data();
+    void editorKeys();
     void wholeDay();
 
 private:
@@ -197,6 +202,10 @@ void tst_KeyboardE2E::toolbarKeys()
     }
 
     QVERIFY(moveFocusTo(toolButton(w, "LOAD")));
+    // The focused button is framed in the highlight colour.
+    const QImage shot = toolButton(w, "LOAD")->grab().toImage();
+    QCOMPARE(shot.pixelColor(shot.width() / 2, 1),
+             w->palette().color(QPalette::Active, QPalette::Highlight));
     QVERIFY(moveFocusTo(toolButton(w, "LOG"), Qt::Key_Right, 10));
     // ACLR and STOP are disabled: the bar goes round to its start.
     QVERIFY(press(Qt::Key_Right));
@@ -253,6 +262,90 @@ void tst_KeyboardE2E::toolbarKeys()
     QVERIFY(press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier));
     QVERIFY(press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier));
     QCOMPARE(pages->currentIndex(), pages->count() - 1);
+}
+
+// The editor's Tab path: the chosen pattern, its steps row by row, then the
+// buttons. The step numbers are no stops: a row's boxes open its menu.
+void tst_KeyboardE2E::editorTabs_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("tabs");
+    QTest::addColumn<bool>("stepMenu"); // the menu key there opens the step menu
+    QTest::newRow("first temperature") << "mond_t_0" << 5 << true;
+    QTest::newRow("second row's sensor") << "Combo_s_1" << 7 << true;
+    QTest::newRow("OK") << "OK_c" << 39 << false;
+}
+
+void tst_KeyboardE2E::editorTabs()
+{
+    QFETCH(QString, target);
+    QFETCH(int, tabs);
+    QFETCH(bool, stepMenu);
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    g_main = w;
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QVERIFY(menu(Qt::Key_S, Qt::Key_D));
+    QWidget *editor = w->loadedWindow(QStringLiteral("frmOperation_setting"));
+    QVERIFY(editor);
+    QTRY_VERIFY(editor->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(nameOf(QApplication::focusWidget()), QStringLiteral("QRadioButton:O_go_0"));
+    auto *goal = editor->findChild<QWidget *>(target);
+    int n = 0;
+    for (; n < 150 && QApplication::focusWidget() != goal; ++n)
+        QVERIFY(press(Qt::Key_Tab));
+    QCOMPARE(n, tabs);
+    // The boxes passed over keep no selection, however fast the keys came.
+    QCoreApplication::processEvents();
+    for (auto *box : editor->findChildren<QLineEdit *>())
+        QVERIFY2(box == goal || !box->hasSelectedText(), qPrintable(box->objectName()));
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), goal->mapToGlobal(QPoint()));
+    QApplication::sendEvent(goal, &menuKey);
+    QCOMPARE(QApplication::activePopupWidget() == w->mnuPopmnu(), stepMenu);
+}
+
+// OK is the default and has a key; Enter in a text box keeps the window, as
+// the value there may be half typed.
+void tst_KeyboardE2E::editorKeys_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("registered");
+    QTest::addColumn<bool>("open");
+    const int alt = Qt::AltModifier;
+    QTest::newRow("Alt+O in a text box") << "mond_t_1" << int(Qt::Key_O) << alt << true << false;
+    QTest::newRow("Enter in a text box") << "mond_t_1" << int(Qt::Key_Return) << 0 << false << true;
+    QTest::newRow("Enter on a sensor") << "Combo_s_2" << int(Qt::Key_Return) << 0 << true << false;
+    QTest::newRow("Enter on 次ページ") << "tugi" << int(Qt::Key_Return) << 0 << false << true;
+    QTest::newRow("Alt+X") << "mond_t_1" << int(Qt::Key_X) << alt << false << false;
+}
+
+void tst_KeyboardE2E::editorKeys()
+{
+    QFETCH(QString, from);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, registered);
+    QFETCH(bool, open);
+    ShellFixture fx;
+    QVERIFY(fx.startSim());
+    KRM2200 *w = fx.readyWindow();
+    g_main = w;
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    fx.dialogs->answerQuestion(false); // not written to the instrument now
+    QVERIFY(menu(Qt::Key_S, Qt::Key_D));
+    auto *ok = child<QPushButton>(w, "frmOperation_setting", "OK_c");
+    QVERIFY(ok && ok->isDefault());
+    QVERIFY(moveFocusTo(child<QWidget>(w, "frmOperation_setting", "mond_t_1")));
+    QVERIFY(press(Qt::Key_A, Qt::ControlModifier));
+    QVERIFY(type(QStringLiteral("35")));
+    QVERIFY(moveFocusTo(child<QWidget>(w, "frmOperation_setting", qPrintable(from))));
+    QVERIFY(press(key, Qt::KeyboardModifiers(modifiers)));
+    QTRY_COMPARE(w->isLoaded(QStringLiteral("frmOperation_setting")), open);
+    const QString step1 = ini().IniRead(QStringLiteral("STEP"), QStringLiteral("STEP1"));
+    QCOMPARE(setTemperature(step1) == 35.0, registered);
 }
 
 void tst_KeyboardE2E::wholeDay()

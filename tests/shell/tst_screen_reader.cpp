@@ -159,7 +159,7 @@ void tst_ScreenReader::heard_data()
                        "next 保持時間1",
                        "back 設定温度1",
                        "hear 登録されません：設定温度不正",
-                       "tab OK push button",
+                       "tab OK\\(O\\) push button",
                        "key space",
                        "hear ステップ1：登録されません（条件外：設定温度不正）",
                        "key Escape"} +

@@ -17,6 +17,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -82,9 +83,12 @@ frmOperation_setting::frmOperation_setting(OperationSettingState &state, QMenu *
 
     Alldel_c = new QPushButton(QStringLiteral("全件削除"));
     Alldel_c->setObjectName(QStringLiteral("Alldel_c"));
-    OK_c = new QPushButton(QStringLiteral("OK"));
+    // Alt with the letter presses them from anywhere in the window. Alt+C
+    // is the 制御 menu's, so キャンセル takes X.
+    OK_c = new QPushButton(QStringLiteral("OK(&O)"));
     OK_c->setObjectName(QStringLiteral("OK_c"));
-    Cancell_c = new QPushButton(QStringLiteral("キャンセル"));
+    OK_c->setDefault(true);
+    Cancell_c = new QPushButton(QStringLiteral("キャンセル(&X)"));
     Cancell_c->setObjectName(QStringLiteral("Cancell_c"));
     connect(Alldel_c, &QPushButton::clicked, this,
             [this] { run([this] { m_editor.deleteAll(); }); });
@@ -128,8 +132,32 @@ frmOperation_setting::frmOperation_setting(OperationSettingState &state, QMenu *
     previous->setContext(Qt::WidgetWithChildrenShortcut);
     connect(previous, &QShortcut::activated, mae, &QPushButton::click);
 
+    // Enter on a focused button presses that button, as in a dialog.
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->setAutoDefault(true);
+
     m_editor.open();
     sync();
+    setTabChain();
+}
+
+void frmOperation_setting::setTabChain()
+{
+    // The pattern chosen and its own settings, each step row in reading
+    // order, then the buttons. Another pattern's settings are reached by
+    // choosing it first: the arrows move among the patterns.
+    QList<QWidget *> chain;
+    for (int k = 0; k < Rows; ++k)
+        chain << O_go[k] << ck_mugen[k] << loop_t[k] << Combo_k[k];
+    for (int r = 0; r < Rows; ++r) {
+        // The number is a label: the menu key in any box of its row opens
+        // the step menu.
+        stepno_l[r]->setFocusPolicy(Qt::NoFocus);
+        chain << Combo_s[r] << mond_t[r] << hoji_t[r];
+    }
+    chain << mae << tugi << StepAdd_c << Stepdel_c << Alldel_c << OK_c << Cancell_c;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
 frmOperation_setting::~frmOperation_setting()
@@ -231,8 +259,6 @@ void frmOperation_setting::buildStepFrame()
         stepno_l[r]->setObjectName(QStringLiteral("stepno_l_%1").arg(r));
         stepno_l[r]->setAlignment(Qt::AlignCenter);
         stepno_l[r]->setMinimumWidth(40);
-        // Reachable from the keyboard: the menu key opens the step menu.
-        stepno_l[r]->setFocusPolicy(Qt::StrongFocus);
         stepno_l[r]->installEventFilter(this);
         Jikkou_l[r] = new QLabel;
         Jikkou_l[r]->setObjectName(QStringLiteral("Jikkou_l_%1").arg(r));
@@ -241,6 +267,7 @@ void frmOperation_setting::buildStepFrame()
         Combo_s[r] = new QComboBox;
         Combo_s[r]->setObjectName(QStringLiteral("Combo_s_%1").arg(r));
         Combo_s[r]->addItems({QStringLiteral("PT100A"), QStringLiteral("PT100B"), QString()});
+        Combo_s[r]->installEventFilter(this);
         mond_t[r] = new QLineEdit;
         mond_t[r]->setObjectName(QStringLiteral("mond_t_%1").arg(r));
         mond_t[r]->setMinimumWidth(90);
@@ -301,6 +328,12 @@ void frmOperation_setting::sync()
         loop_t[k]->setPalette(pal);
         Combo_k[k]->setCurrentIndex(p.action);
         Combo_k[k]->setEnabled(!p.endless);
+        // Only the chosen pattern's settings are Tab stops; the mouse
+        // reaches every row.
+        const bool chosen = k == m_editor.sel_pattern;
+        ck_mugen[k]->setFocusPolicy(chosen ? Qt::StrongFocus : Qt::ClickFocus);
+        loop_t[k]->setFocusPolicy(chosen ? Qt::StrongFocus : Qt::ClickFocus);
+        Combo_k[k]->setFocusPolicy(chosen ? Qt::WheelFocus : Qt::ClickFocus);
     }
     if (QRadioButton *selected = O_go.at(size_t(m_editor.sel_pattern)))
         selected->setChecked(true);
@@ -395,6 +428,20 @@ void frmOperation_setting::writeToInstrument()
     Q_EMIT writeRequested();
 }
 
+void frmOperation_setting::keyPressEvent(QKeyEvent *event)
+{
+    // Enter that no control took presses OK, except from a text box: a
+    // value there may be half typed, and OK registers and closes the window.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        !qobject_cast<QLineEdit *>(QApplication::focusWidget())) {
+        if (OK_c->isEnabled())
+            OK_c->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void frmOperation_setting::closeEvent(QCloseEvent *event)
 {
     if (!m_closing) {
@@ -438,6 +485,21 @@ void frmOperation_setting::showEvent(QShowEvent *event)
 
 bool frmOperation_setting::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        // The menu key in a step row's box opens the step menu for that
+        // row; the mouse keeps a text box's own menu.
+        for (int r = 0; r < Rows; ++r) {
+            if (watched != Combo_s[r] && watched != mond_t[r] && watched != hoji_t[r])
+                continue;
+            m_editor.in_index = r;
+            if (m_popup) {
+                auto *box = static_cast<QWidget *>(watched);
+                m_popup->popup(box->mapToGlobal(QPoint(0, box->height())));
+            }
+            return true;
+        }
+    }
     for (int r = 0; r < Rows; ++r) {
         if (watched != stepno_l[r])
             continue;

@@ -81,12 +81,14 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildPatternFrame();
     void buildStepFrame();
+    void setTabChain();
     // Shows the model: every row, mark, colour and the selection.
     void sync();
     // Draws the selected pattern's plan from the rows as they stand.

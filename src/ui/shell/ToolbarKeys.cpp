@@ -5,7 +5,10 @@
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
+#include <QStyleOptionToolButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -13,6 +16,27 @@
 #include <QToolButton>
 
 namespace {
+
+// The application's look, with a plain frame in the highlight colour round
+// the focused button: the styles' own focus mark on a flat tool button is a
+// faint fill hard to find on the bar.
+class FocusFrameStyle : public QProxyStyle {
+public:
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option,
+                            QPainter *painter, const QWidget *widget) const override
+    {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        if (control != CC_ToolButton || !(option->state & State_HasFocus))
+            return;
+        painter->save();
+        QPen pen(option->palette.color(QPalette::Active, QPalette::Highlight), 2);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option->rect).adjusted(1, 1, -1, -1));
+        painter->restore();
+    }
+};
 
 // The bar's buttons in their order, whether they can take the focus now or not.
 QList<QToolButton *> buttonsOf(QToolBar *bar)
@@ -92,8 +116,13 @@ void ToolbarKeys::attach(QToolBar *bar, QMdiArea *area)
     auto *keys = new ToolbarKeys(bar, area);
     // A toolbar's buttons are made to stay out of the focus chain; a user
     // without a mouse has no other way to some of these commands.
-    for (QToolButton *b : buttonsOf(bar))
+    // (A proxy without a base follows the application's style.)
+    auto *style = new FocusFrameStyle;
+    style->setParent(keys);
+    for (QToolButton *b : buttonsOf(bar)) {
         b->setFocusPolicy(Qt::TabFocus);
+        b->setStyle(style);
+    }
     // Tab is handled before the focused control sees it, wherever it is.
     qApp->installEventFilter(keys);
     if (area)
