@@ -66,8 +66,8 @@ public:
                          qint64 highest);
 
 private:
-    bool plot(QPainter &g, const Parameter &p, const SampleText &values, qint64 x0, qint64 i0,
-              qint64 x1, qint64 i1);
+    bool plot(QPainter &g, const Parameter &p, const SampleText &values, qint64 xa, qint64 ia,
+              qint64 xb, qint64 ib);
     void begin(QPainter &g);
 
     double m_pxPerTwip;
