@@ -588,6 +588,14 @@ void tst_Shell::selectAllText()
 {
     QLineEdit box(QStringLiteral("+025.00"));
     box.setCursorPosition(3);
+    // A box the focus has already left keeps its text unselected.
+    KRM2200::SelectAllText(&box);
+    QVERIFY(!box.hasSelectedText());
+    box.show();
+    box.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    box.setFocus();
+    QTRY_VERIFY(box.hasFocus());
     KRM2200::SelectAllText(&box);
     QCOMPARE(box.selectionStart(), 0);
     QCOMPARE(box.selectedText(), QStringLiteral("+025.00"));
