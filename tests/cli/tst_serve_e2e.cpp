@@ -279,7 +279,8 @@ void tst_ServeE2E::cliScrapedByPrometheus()
     serve.terminate();
     QVERIFY(serve.waitForFinished(10000));
     QCOMPARE(serve.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(serve.exitCode(), 0);
+    err += QString::fromLocal8Bit(serve.readAllStandardError());
+    QVERIFY2(serve.exitCode() == 0, qPrintable(err.right(4000)));
 }
 
 void tst_ServeE2E::shippedRules()

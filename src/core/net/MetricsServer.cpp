@@ -167,12 +167,14 @@ bool MetricsServer::listen(const QHostAddress &host, quint16 port)
 
 void MetricsServer::close()
 {
-    m_http.reset();
-    if (m_tcp) {
+    // The listener first: the HTTP server deletes the listeners it was bound
+    // to when it goes.
+    if (m_tcp)
         m_tcp->close();
+    m_http.reset();
+    if (m_tcp)
         m_tcp->deleteLater();
-        m_tcp = nullptr;
-    }
+    m_tcp = nullptr;
 }
 
 bool MetricsServer::isListening() const

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -63,7 +64,9 @@ private:
     std::function<JsonAnswer()> m_statusJson;
     Limits m_limits;
     std::unique_ptr<QHttpServer> m_http;
-    GuardedTcpServer *m_tcp = nullptr;
+    // Owned by m_http once bound (the HTTP server takes its listeners), so
+    // watched rather than kept.
+    QPointer<GuardedTcpServer> m_tcp;
     QString m_error;
     bool m_inUse = false;
     qint64 m_answered = 0;
