@@ -16,18 +16,11 @@
 
 #include <cstdio>
 
+#include "BenchSupport.h"
+
 namespace {
 
-long residentKiB(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
+using BenchSupport::residentKiB;
 
 } // namespace
 

@@ -22,28 +22,12 @@
 #include <cstdio>
 #include <functional>
 
+#include "BenchSupport.h"
+
 namespace {
 
-long residentKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-// Runs the event loop until `done` holds or `ms` have passed.
-bool runUntil(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using BenchSupport::residentKiB;
+using BenchSupport::runUntil;
 
 } // namespace
 

@@ -45,29 +45,14 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
+
 namespace {
 
+using BenchSupport::residentKiB;
+using BenchSupport::runUntil;
+
 using Clock = std::chrono::steady_clock;
-
-long residentKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-bool runUntil(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 int connectTo(int port, int timeoutSeconds = 5)
 {
