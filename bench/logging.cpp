@@ -12,6 +12,8 @@
 #include "core/logging/LogFile.h"
 #include "core/logging/StoredLog.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -26,16 +28,7 @@
 
 namespace {
 
-long peakKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
+using BenchSupport::statusKiB;
 
 void setUpScale(Parameter &p, GraphCanvas &canvas)
 {
@@ -117,7 +110,7 @@ int storedLog(qint64 lines)
         }
         f.write(chunk);
     }
-    const long before = peakKiB();
+    const long before = statusKiB("VmHWM:");
     Parameter &p = param();
     GraphCanvas canvas;
     setUpScale(p, canvas);
@@ -139,7 +132,7 @@ int storedLog(qint64 lines)
     std::printf("stored log of %lld lines: read %lld ms (CPU %.0f ms), first page drawn at "
                 "%lld ms (CPU %.0f ms); peak memory %.1f MB (%.1f MB before reading)\n",
                 static_cast<long long>(log.count()), static_cast<long long>(readMs), readCpuMs,
-                static_cast<long long>(totalMs), totalCpuMs, double(peakKiB()) / 1024.0,
+                static_cast<long long>(totalMs), totalCpuMs, double(statusKiB("VmHWM:")) / 1024.0,
                 double(before) / 1024.0);
     return 0;
 }

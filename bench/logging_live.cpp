@@ -14,30 +14,18 @@
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/KRM2200.h"
 
+#include "BenchSupport.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-long statusKiB(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-} // namespace
+using BenchSupport::statusKiB;
 
 int main(int argc, char **argv)
 {

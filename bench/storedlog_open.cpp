@@ -12,6 +12,8 @@
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/KRM2200.h"
 
+#include "BenchSupport.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
@@ -30,16 +32,7 @@
 
 namespace {
 
-long statusKiB(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
+using BenchSupport::statusKiB;
 
 // A log as the program writes it, one sample a second: readings that wander,
 // SENSOR1 unused.
